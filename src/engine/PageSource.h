@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/Result.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+#include <memory>
+
+// Bounds that protect against hostile files: nothing is allocated for a page
+// before its dimensions are checked against them.
+struct DecodeLimits {
+    qint64 maxPixels = qint64(1) << 29; // per page; ~536 megapixels
+    qint64 maxBytes = qint64(1) << 31;  // decoded bytes of one page
+    int maxPages = 100000;              // directories counted before giving up
+};
+
+// The pages of one source file, opened once and decoded one page at a time.
+//
+// A page comes back as a QImage in its native form: Format_Mono (bilevel; the
+// colour table says which index is white), Format_Grayscale8/16,
+// Format_Indexed8 (palette), Format_RGB888, Format_RGBA8888 (unassociated
+// alpha), Format_RGBX64 / Format_RGBA64 (16-bit). CMYK becomes RGB888. The
+// page's resolution is in dotsPerMeterX/Y (0 when the file has none) and its
+// ICC profile, when Qt can read it, in colorSpace().
+//
+// Threads: one object is used by one thread at a time.
+class PageSource {
+public:
+    virtual ~PageSource() = default;
+
+    // A TIFF through libtiff; any other image through QImageReader. The error
+    // text says what is wrong with the file.
+    static Result<std::unique_ptr<PageSource>> open(const QString& path,
+                                                   const DecodeLimits& limits = {});
+    // A TIFF held in memory (for fuzzing and tests).
+    static Result<std::unique_ptr<PageSource>> openTiffData(QByteArray data,
+                                                           const DecodeLimits& limits = {});
+
+    virtual int pageCount() const = 0;
+    // Page `index`, from 0.
+    virtual Result<QImage> readPage(int index) = 0;
+};

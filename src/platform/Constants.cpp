@@ -1,0 +1,54 @@
+#include "platform/Constants.h"
+
+#include "platform/DateFormat.h"
+#include "platform/Edition.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+QString StringUtilities::getAppTitle(const QString& suffix) {
+    return Edition::current().displayName + suffix;
+}
+
+QString StringUtilities::getAppPath() {
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty()) {
+        return {};
+    }
+    return QDir(base).filePath(Edition::current().appFolder);
+}
+
+QString StringUtilities::appSubfolderPath(const QString& subfolder) {
+    const QString app = getAppPath();
+    if (subfolder.isEmpty()) {
+        return app;
+    }
+    return app.isEmpty() ? subfolder : QDir(app).filePath(subfolder);
+}
+
+bool StringUtilities::createApplicationUsersFolder(const QString& subfolder, QString* error) {
+    const QString path = appSubfolderPath(subfolder);
+    const QFileInfo info(path.isEmpty() ? QStringLiteral(".") : path);
+    if (info.isDir()) {
+        return true;
+    }
+    if (info.exists() || info.isSymLink()) {
+        if (error != nullptr) {
+            *error = QStringLiteral("“%1” exists and is not a folder.").arg(path);
+        }
+        return false;
+    }
+    if (!QDir().mkpath(path)) {
+        if (error != nullptr) {
+            *error = QStringLiteral("The folder “%1” could not be created.").arg(path);
+        }
+        return false;
+    }
+    return true;
+}
+
+QString StringUtilities::getStringFromDateFormat(const QString& pattern) {
+    return formatDate(QDateTime::currentDateTime(), pattern);
+}

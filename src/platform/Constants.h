@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// The application's names and its per-user folder.
+struct StringUtilities {
+    // The display name, followed by `suffix` when one is given.
+    static QString getAppTitle(const QString& suffix = {});
+
+    // The per-user application folder (e.g. ~/.local/share/Quorlen/Pictavo2);
+    // "" when the user's data folder cannot be determined, so that callers
+    // resolve against the working directory.
+    static QString getAppPath();
+
+    // getAppPath() joined with `subfolder` ("" for the folder itself).
+    static QString appSubfolderPath(const QString& subfolder);
+
+    // Makes sure getAppPath()/subfolder exists as a directory. A plain file in
+    // the way is left alone and the call fails; `error` then says why.
+    static bool createApplicationUsersFolder(const QString& subfolder, QString* error = nullptr);
+
+    // The current date and time in the ICU date pattern `pattern`.
+    static QString getStringFromDateFormat(const QString& pattern);
+};

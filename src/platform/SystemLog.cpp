@@ -1,0 +1,55 @@
+#include "platform/SystemLog.h"
+
+#include <QByteArray>
+
+#include <cstdio>
+#include <mutex>
+#include <syslog.h>
+
+namespace {
+
+std::mutex& sinkMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+SystemLogSink& currentSink() {
+    static SystemLogSink sink;
+    return sink;
+}
+
+void writeToSystem(const QString& line) {
+    const QByteArray bytes = line.toUtf8();
+    std::fprintf(stderr, "%s\n", bytes.constData());
+    std::fflush(stderr);
+    syslog(LOG_USER | LOG_NOTICE, "%s", bytes.constData());
+}
+
+} // namespace
+
+void systemLog(const QString& line) {
+    SystemLogSink sink;
+    {
+        const std::lock_guard lock(sinkMutex());
+        sink = currentSink();
+    }
+    if (sink) {
+        sink(line);
+    } else {
+        writeToSystem(line);
+    }
+}
+
+void systemLogError(const QString& where, const QString& reason) {
+    systemLog(QStringLiteral("Error in ") + where + QStringLiteral(" : ") + reason);
+}
+
+SystemLogRedirect::SystemLogRedirect(SystemLogSink sink) {
+    const std::lock_guard lock(sinkMutex());
+    m_previous = std::exchange(currentSink(), std::move(sink));
+}
+
+SystemLogRedirect::~SystemLogRedirect() {
+    const std::lock_guard lock(sinkMutex());
+    currentSink() = std::move(m_previous);
+}

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test.
+#   ./test.sh             RelWithDebInfo build
+#   ./test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build
+set -euo pipefail
+cd "$(dirname "$0")"
+
+preset=default
+case "${1:-}" in
+  "") ;;
+  --sanitize) preset=asan-ubsan ;;
+  *) echo "usage: ./test.sh [--sanitize]" >&2; exit 2 ;;
+esac
+
+./scripts/setup-deps.sh
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
+ctest --preset "$preset"

@@ -1,0 +1,44 @@
+// The main of every test executable: a private HOME and XDG folders, a fixed
+// time zone and locale, and a QGuiApplication so QImage and fonts work.
+#include <QByteArray>
+#include <QDir>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+void setPrivateEnvironment(const QString& home) {
+    const auto set = [](const char* name, const QString& value) {
+        qputenv(name, QFile::encodeName(value));
+    };
+    set("HOME", home);
+    set("XDG_CONFIG_HOME", home + QStringLiteral("/.config"));
+    set("XDG_DATA_HOME", home + QStringLiteral("/.local/share"));
+    set("XDG_CACHE_HOME", home + QStringLiteral("/.cache"));
+    set("XDG_STATE_HOME", home + QStringLiteral("/.local/state"));
+    qputenv("TZ", "UTC");
+    qputenv("LC_ALL", "C.UTF-8");
+    qputenv("LANG", "C.UTF-8");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    tzset();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/pictavo-test-XXXXXX"));
+    if (!home.isValid()) {
+        return EXIT_FAILURE;
+    }
+    setPrivateEnvironment(home.path());
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
