@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/Result.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+#include <tiffio.h>
+
+// An open libtiff handle whose errors and warnings go to this handle alone
+// (never to stderr or a process-wide handler), closed when it goes away.
+//
+// Threads: one handle is used by one thread at a time; different handles are
+// independent.
+class TiffHandle {
+public:
+    // libtiff refuses any single allocation larger than this while reading
+    // (hostile tag counts, huge strips).
+    static constexpr tmsize_t kDefaultMaxSingleAllocation = tmsize_t(1) << 31;
+
+    // `mode` as for TIFFOpen ("r", "w", "w8" for BigTIFF, ...).
+    static Result<TiffHandle> openFile(const QString& path, const char* mode,
+                                       tmsize_t maxSingleAllocation = kDefaultMaxSingleAllocation);
+    // Reads a TIFF held in memory.
+    static Result<TiffHandle> openData(QByteArray data,
+                                       tmsize_t maxSingleAllocation = kDefaultMaxSingleAllocation);
+
+    TiffHandle(TiffHandle&&) noexcept;
+    TiffHandle& operator=(TiffHandle&&) noexcept;
+    ~TiffHandle();
+
+    TIFF* get() const;
+    // The last error libtiff reported on this handle ("" when none), with the
+    // module libtiff named, e.g. "TIFFReadDirectory: Incorrect count ...".
+    QString lastError() const;
+    void clearError();
+
+    // Flushes and closes; false (with lastError()) when libtiff could not
+    // write the last directory. Called by the destructor when not done before.
+    bool close();
+
+    struct State; // internal; public only so libtiff's C callbacks can reach it
+
+private:
+    explicit TiffHandle(std::unique_ptr<State> state);
+    std::unique_ptr<State> m_state;
+};
+
+// True when the file starts with a TIFF or BigTIFF header.
+bool hasTiffSignature(const QByteArray& firstBytes);
+bool fileHasTiffSignature(const QString& path);
