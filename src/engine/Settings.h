@@ -81,11 +81,6 @@ public:
     void encodeWithCoder(QDataStream& out) const;
     void initWithCoder(QDataStream& in);
 
-    // The TIFF Compression tag value for a compression index (unknown -> none).
-    static int tiffCompressionTag(int compressionIndex);
-    // The extension, with its dot, of files written for an output type.
-    static QString extensionForOutputType(int outputType);
-
 Q_SIGNALS:
     void outputTypeChanged(int value);
     void isSetCurrentAsDefaultOutputFolderPathChanged(bool value);
