@@ -33,10 +33,10 @@ public:
     // A TIFF through libtiff; any other image through QImageReader. The error
     // text says what is wrong with the file.
     static Result<std::unique_ptr<PageSource>> open(const QString& path,
-                                                   const DecodeLimits& limits = {});
+                                                    const DecodeLimits& limits = {});
     // A TIFF held in memory (for fuzzing and tests).
     static Result<std::unique_ptr<PageSource>> openTiffData(QByteArray data,
-                                                           const DecodeLimits& limits = {});
+                                                            const DecodeLimits& limits = {});
 
     virtual int pageCount() const = 0;
     // Page `index`, from 0.

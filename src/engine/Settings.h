@@ -8,7 +8,13 @@
 class Preferences;
 
 // Output type codes of `outputType`.
-enum OutputType : int { OutputJpeg = 0, OutputPng = 1, OutputTiff = 2, OutputBmp = 3, OutputGif = 4 };
+enum OutputType : int {
+    OutputJpeg = 0,
+    OutputPng = 1,
+    OutputTiff = 2,
+    OutputBmp = 3,
+    OutputGif = 4
+};
 
 // The conversion options: output format and its options, how page files are
 // named, the default output folder and three behaviour flags. Stored in the
@@ -48,7 +54,9 @@ public:
     static const QString kPreferencesKey; // "SETTINGS"
 
     int outputType() const { return m_outputType; }
-    bool isSetCurrentAsDefaultOutputFolderPath() const { return m_isSetCurrentAsDefaultOutputFolderPath; }
+    bool isSetCurrentAsDefaultOutputFolderPath() const {
+        return m_isSetCurrentAsDefaultOutputFolderPath;
+    }
     bool isOpenFolderAfterConversion() const { return m_isOpenFolderAfterConversion; }
     QString outputFolderPath() const { return m_outputFolderPath; }
     QString separator() const { return m_separator; }

@@ -31,7 +31,9 @@ int reportError(TIFF*, void* userData, const char* module, const char* format, v
     return 1; // handled: nothing reaches libtiff's global handler
 }
 
-int ignoreWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int ignoreWarning(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
 
 // Some libtiff code paths still report through the process-wide handlers;
 // silence them once so nothing is printed on stderr.
@@ -56,7 +58,9 @@ std::unique_ptr<TIFFOpenOptions, OptionsDeleter> makeOptions(TiffHandle::State* 
     return options;
 }
 
-TiffHandle::State* stateOf(thandle_t handle) { return static_cast<TiffHandle::State*>(handle); }
+TiffHandle::State* stateOf(thandle_t handle) {
+    return static_cast<TiffHandle::State*>(handle);
+}
 
 tmsize_t memoryRead(thandle_t handle, void* buffer, tmsize_t size) {
     TiffHandle::State* s = stateOf(handle);
@@ -64,13 +68,16 @@ tmsize_t memoryRead(thandle_t handle, void* buffer, tmsize_t size) {
     if (size <= 0 || s->position >= total) {
         return 0;
     }
-    const auto n = static_cast<tmsize_t>(std::min<toff_t>(static_cast<toff_t>(size), total - s->position));
+    const auto n =
+        static_cast<tmsize_t>(std::min<toff_t>(static_cast<toff_t>(size), total - s->position));
     std::memcpy(buffer, s->data.constData() + s->position, static_cast<size_t>(n));
     s->position += static_cast<toff_t>(n);
     return n;
 }
 
-tmsize_t memoryWrite(thandle_t, void*, tmsize_t) { return 0; }
+tmsize_t memoryWrite(thandle_t, void*, tmsize_t) {
+    return 0;
+}
 
 toff_t memorySeek(thandle_t handle, toff_t offset, int whence) {
     TiffHandle::State* s = stateOf(handle);
@@ -88,9 +95,13 @@ toff_t memorySeek(thandle_t handle, toff_t offset, int whence) {
     return s->position;
 }
 
-int memoryClose(thandle_t) { return 0; }
+int memoryClose(thandle_t) {
+    return 0;
+}
 
-toff_t memorySize(thandle_t handle) { return static_cast<toff_t>(stateOf(handle)->data.size()); }
+toff_t memorySize(thandle_t handle) {
+    return static_cast<toff_t>(stateOf(handle)->data.size());
+}
 
 int memoryMap(thandle_t handle, void** base, toff_t* size) {
     TiffHandle::State* s = stateOf(handle);
@@ -117,7 +128,9 @@ TiffHandle& TiffHandle::operator=(TiffHandle&& other) noexcept {
     }
     return *this;
 }
-TiffHandle::~TiffHandle() { close(); }
+TiffHandle::~TiffHandle() {
+    close();
+}
 
 Result<TiffHandle> TiffHandle::openFile(const QString& path, const char* mode,
                                         tmsize_t maxSingleAllocation) {
@@ -146,9 +159,13 @@ Result<TiffHandle> TiffHandle::openData(QByteArray data, tmsize_t maxSingleAlloc
     return TiffHandle(std::move(state));
 }
 
-TIFF* TiffHandle::get() const { return m_state ? m_state->tif : nullptr; }
+TIFF* TiffHandle::get() const {
+    return m_state ? m_state->tif : nullptr;
+}
 
-QString TiffHandle::lastError() const { return m_state ? m_state->lastError : QString(); }
+QString TiffHandle::lastError() const {
+    return m_state ? m_state->lastError : QString();
+}
 
 void TiffHandle::clearError() {
     if (m_state) {

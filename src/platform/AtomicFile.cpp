@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -14,18 +15,21 @@ namespace {
 
 QString temporaryNameIn(const QString& folder) {
     const quint64 token = QRandomGenerator::global()->generate64();
-    const QString name =
-        QStringLiteral(".pictavo-%1.tmp").arg(token, 16, 16, QLatin1Char('0'));
+    const QString name = QStringLiteral(".pictavo-%1.tmp").arg(token, 16, 16, QLatin1Char('0'));
     return folder.isEmpty() ? name : QDir(folder).filePath(name);
 }
 
 } // namespace
 
-QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString errnoText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 AtomicFile::AtomicFile(QString finalPath) : m_finalPath(std::move(finalPath)) {}
 
-AtomicFile::~AtomicFile() { discard(); }
+AtomicFile::~AtomicFile() {
+    discard();
+}
 
 Status AtomicFile::create() {
     discard();

@@ -24,10 +24,18 @@ Edition makeEdition(Edition::Id id, const QString& number) {
 
 } // namespace
 
-Edition Edition::currentEdition() { return makeEdition(Id::Current, QStringLiteral("2")); }
+Edition Edition::currentEdition() {
+    return makeEdition(Id::Current, QStringLiteral("2"));
+}
 
-Edition Edition::firstEdition() { return makeEdition(Id::First, QStringLiteral("1")); }
+Edition Edition::firstEdition() {
+    return makeEdition(Id::First, QStringLiteral("1"));
+}
 
-const Edition& Edition::current() { return selected(); }
+const Edition& Edition::current() {
+    return selected();
+}
 
-void Edition::select(const Edition& edition) { selected() = edition; }
+void Edition::select(const Edition& edition) {
+    selected() = edition;
+}

@@ -88,23 +88,30 @@ SettingsPreferences::SettingsPreferences(const QString& organization, const QStr
                                               organization, application);
 }
 
-SettingsPreferences::SettingsPreferences(const QString& iniFilePath) : d(std::make_unique<Private>()) {
+SettingsPreferences::SettingsPreferences(const QString& iniFilePath)
+    : d(std::make_unique<Private>()) {
     d->settings = std::make_unique<QSettings>(iniFilePath, QSettings::IniFormat);
 }
 
 SettingsPreferences::~SettingsPreferences() = default;
 
-QVariant SettingsPreferences::value(const QString& key) const { return readValue(*d->settings, key); }
+QVariant SettingsPreferences::value(const QString& key) const {
+    return readValue(*d->settings, key);
+}
 
 void SettingsPreferences::setValue(const QString& key, const QVariant& value) {
     writeValue(*d->settings, key, value);
 }
 
-void SettingsPreferences::remove(const QString& key) { d->settings->remove(key); }
+void SettingsPreferences::remove(const QString& key) {
+    d->settings->remove(key);
+}
 
 bool SettingsPreferences::synchronize() {
     d->settings->sync();
     return d->settings->status() == QSettings::NoError;
 }
 
-QString SettingsPreferences::fileName() const { return d->settings->fileName(); }
+QString SettingsPreferences::fileName() const {
+    return d->settings->fileName();
+}

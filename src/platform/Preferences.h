@@ -48,7 +48,9 @@ private:
 class MemoryPreferences final : public Preferences {
 public:
     QVariant value(const QString& key) const override { return m_values.value(key); }
-    void setValue(const QString& key, const QVariant& value) override { m_values.insert(key, value); }
+    void setValue(const QString& key, const QVariant& value) override {
+        m_values.insert(key, value);
+    }
     void remove(const QString& key) override { m_values.remove(key); }
     bool synchronize() override {
         ++m_synchronizeCount;

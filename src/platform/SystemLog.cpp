@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <mutex>
+
 #include <syslog.h>
 
 namespace {

@@ -1,5 +1,6 @@
-#include "platform/Constants.h"
 #include "platform/DateFormat.h"
+
+#include "platform/Constants.h"
 #include "support/TestEnvironment.h"
 
 #include <QDateTime>
@@ -35,15 +36,18 @@ TEST_P(DatePatternTest, RendersInEnglishLocale) {
 
 INSTANTIATE_TEST_SUITE_P(
     Patterns, DatePatternTest,
-    ::testing::Values(PatternCase{"LogFileName", "ddMMyyHHmmss", 14, 5, 9, "070326140509"},
-                      PatternCase{"LogFileNameMidnight", "ddMMyyHHmmss", 0, 0, 0, "070326000000"},
-                      PatternCase{"LogTimeAfternoon", "MM/dd/yyyy hh:mm:ss a", 14, 5, 9, "03/07/2026 02:05:09 PM"},
-                      PatternCase{"LogTimeAfterMidnight", "MM/dd/yyyy hh:mm:ss a", 0, 30, 0, "03/07/2026 12:30:00 AM"},
-                      PatternCase{"TableDateMorning", "dd-MMM-yyyy h:mm a", 9, 7, 0, "07-Mar-2026 9:07 AM"},
-                      PatternCase{"TableDateEvening", "dd-MMM-yyyy h:mm a", 23, 59, 0, "07-Mar-2026 11:59 PM"},
-                      PatternCase{"ExportName", "dd-MMM-yyyy hh-mm-ss a", 13, 4, 5, "07-Mar-2026 01-04-05 PM"},
-                      PatternCase{"QuotedText", "'Time' HH 'o''clock'", 8, 0, 0, "Time 08 o'clock"},
-                      PatternCase{"WeekdayName", "EEEE", 8, 0, 0, "Saturday"}),
+    ::testing::Values(
+        PatternCase{"LogFileName", "ddMMyyHHmmss", 14, 5, 9, "070326140509"},
+        PatternCase{"LogFileNameMidnight", "ddMMyyHHmmss", 0, 0, 0, "070326000000"},
+        PatternCase{"LogTimeAfternoon", "MM/dd/yyyy hh:mm:ss a", 14, 5, 9,
+                    "03/07/2026 02:05:09 PM"},
+        PatternCase{"LogTimeAfterMidnight", "MM/dd/yyyy hh:mm:ss a", 0, 30, 0,
+                    "03/07/2026 12:30:00 AM"},
+        PatternCase{"TableDateMorning", "dd-MMM-yyyy h:mm a", 9, 7, 0, "07-Mar-2026 9:07 AM"},
+        PatternCase{"TableDateEvening", "dd-MMM-yyyy h:mm a", 23, 59, 0, "07-Mar-2026 11:59 PM"},
+        PatternCase{"ExportName", "dd-MMM-yyyy hh-mm-ss a", 13, 4, 5, "07-Mar-2026 01-04-05 PM"},
+        PatternCase{"QuotedText", "'Time' HH 'o''clock'", 8, 0, 0, "Time 08 o'clock"},
+        PatternCase{"WeekdayName", "EEEE", 8, 0, 0, "Saturday"}),
     ByName());
 
 TEST(DatePattern, LettersWithoutMeaningToQtAreQuoted) {

@@ -8,11 +8,14 @@
 #include <memory>
 #include <mutex>
 
-QString testHome() { return qEnvironmentVariable("HOME"); }
+QString testHome() {
+    return qEnvironmentVariable("HOME");
+}
 
 QString makeTestFolder(const QString& name) {
-    const QString path = QDir(testHome()).filePath(
-        name + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::WithoutBraces).left(8));
+    const QString path = QDir(testHome())
+                             .filePath(name + QLatin1Char('-') +
+                                       QUuid::createUuid().toString(QUuid::WithoutBraces).left(8));
     QDir().mkpath(path);
     return path;
 }

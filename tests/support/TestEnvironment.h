@@ -4,7 +4,6 @@
 #include <QStringList>
 
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 

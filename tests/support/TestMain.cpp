@@ -5,10 +5,9 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <ctime>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -21,6 +20,10 @@ void setPrivateEnvironment(const QString& home) {
     set("XDG_DATA_HOME", home + QStringLiteral("/.local/share"));
     set("XDG_CACHE_HOME", home + QStringLiteral("/.cache"));
     set("XDG_STATE_HOME", home + QStringLiteral("/.local/state"));
+    const QString runtime = home + QStringLiteral("/.runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    set("XDG_RUNTIME_DIR", runtime);
     qputenv("TZ", "UTC");
     qputenv("LC_ALL", "C.UTF-8");
     qputenv("LANG", "C.UTF-8");

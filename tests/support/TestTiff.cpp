@@ -62,7 +62,8 @@ std::vector<uint8_t> packRegion(const TestTiffPage& p, uint32_t x0, uint32_t y0,
         for (uint32_t x = x0; x < x0 + w; ++x) {
             const bool inside = x < p.width && y < p.height;
             if (plane >= 0) {
-                writer.put(inside ? p.sample(x, y, static_cast<uint16_t>(plane)) : 0, p.bitsPerSample);
+                writer.put(inside ? p.sample(x, y, static_cast<uint16_t>(plane)) : 0,
+                           p.bitsPerSample);
             } else {
                 for (uint16_t s = 0; s < p.samplesPerPixel; ++s) {
                     writer.put(inside ? p.sample(x, y, s) : 0, p.bitsPerSample);
@@ -141,7 +142,8 @@ bool writeStrips(TIFF* tif, const TestTiffPage& p, int planes) {
             const uint32_t rows = std::min(rps, p.height - y);
             auto data = packRegion(p, 0, y, p.width, rows, planes > 1 ? plane : -1);
             const tstrip_t strip = TIFFComputeStrip(tif, y, static_cast<uint16_t>(plane));
-            if (TIFFWriteEncodedStrip(tif, strip, data.data(), static_cast<tmsize_t>(data.size())) < 0) {
+            if (TIFFWriteEncodedStrip(tif, strip, data.data(), static_cast<tmsize_t>(data.size())) <
+                0) {
                 return false;
             }
         }
@@ -155,7 +157,8 @@ bool writeTiles(TIFF* tif, const TestTiffPage& p, int planes) {
             for (uint32_t x = 0; x < p.width; x += p.tileWidth) {
                 auto data = packRegion(p, x, y, p.tileWidth, p.tileHeight, planes > 1 ? plane : -1);
                 const ttile_t tile = TIFFComputeTile(tif, x, y, 0, static_cast<uint16_t>(plane));
-                if (TIFFWriteEncodedTile(tif, tile, data.data(), static_cast<tmsize_t>(data.size())) < 0) {
+                if (TIFFWriteEncodedTile(tif, tile, data.data(),
+                                         static_cast<tmsize_t>(data.size())) < 0) {
                     return false;
                 }
             }
@@ -182,7 +185,8 @@ bool writeTestTiff(const QString& path, const std::vector<TestTiffPage>& pages, 
             return fail(error, QStringLiteral("cannot set tags"));
         }
         const int planes = p.planar == PLANARCONFIG_SEPARATE ? p.samplesPerPixel : 1;
-        const bool written = p.tiled ? writeTiles(tif.get(), p, planes) : writeStrips(tif.get(), p, planes);
+        const bool written =
+            p.tiled ? writeTiles(tif.get(), p, planes) : writeStrips(tif.get(), p, planes);
         if (!written || !TIFFWriteDirectory(tif.get())) {
             return fail(error, QStringLiteral("cannot write page data"));
         }

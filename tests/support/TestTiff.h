@@ -19,8 +19,8 @@ struct TestTiffPage {
     uint16_t photometric = PHOTOMETRIC_MINISBLACK;
     uint16_t planar = PLANARCONFIG_CONTIG;
     uint16_t compression = COMPRESSION_NONE;
-    uint16_t orientation = 0; // 0: tag absent
-    uint16_t predictor = 0;   // 0: tag absent
+    uint16_t orientation = 0;           // 0: tag absent
+    uint16_t predictor = 0;             // 0: tag absent
     std::vector<uint16_t> extraSamples; // EXTRASAMPLE_* per extra sample
     std::vector<uint16_t> colormap;     // red, then green, then blue; 3 << bps entries
     uint16_t inkSet = 0;                // 0: tag absent

@@ -1,0 +1,144 @@
+#include "engine/Log.h"
+
+#include "platform/AtomicFile.h"
+#include "platform/Constants.h"
+#include "platform/DateFormat.h"
+#include "platform/SystemLog.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <exception>
+#include <pugixml.hpp>
+#include <sstream>
+
+namespace {
+
+const QString kTimePattern = QStringLiteral("MM/dd/yyyy hh:mm:ss a");
+const QString kNamePattern = QStringLiteral("ddMMyyHHmmss");
+constexpr int kMaxNameAttempts = 10000;
+
+// XML 1.0 cannot hold control characters (other than tab and line breaks) or
+// lone surrogates, even escaped; a file name may contain them.
+QString xmlSafe(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const char16_t u = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            out += c;
+            out += text.at(++i);
+        } else if ((u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || c.isSurrogate() ||
+                   u == 0xFFFE || u == 0xFFFF) {
+            out += QChar(QChar::ReplacementCharacter);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void setAttribute(pugi::xml_node& node, const char* name, const QString& value) {
+    node.append_attribute(name).set_value(xmlSafe(value).toUtf8().constData());
+}
+
+void setAttribute(pugi::xml_node& node, const char* name, int value) {
+    node.append_attribute(name).set_value(QByteArray::number(value).constData());
+}
+
+pugi::xml_document buildDocument(const Log& log) {
+    pugi::xml_document doc;
+    auto declaration = doc.append_child(pugi::node_declaration);
+    declaration.append_attribute("version").set_value("1.0");
+    declaration.append_attribute("encoding").set_value("UTF-8");
+
+    pugi::xml_node root = doc.append_child("Log");
+    setAttribute(root, "StartTime", formatDate(log.startTime, kTimePattern));
+    setAttribute(root, "EndTime", formatDate(log.endTime, kTimePattern));
+    for (const LogFiles& source : log.files) {
+        pugi::xml_node files = root.append_child("Files");
+        setAttribute(files, "FileName", source.filename);
+        setAttribute(files, "SourcePath", source.sourcePath);
+        setAttribute(files, "TargetPath", source.targetPath);
+        setAttribute(files, "Status", source.status);
+        setAttribute(files, "Pages", source.pages);
+        for (const LogFile& page : source.logFiles) {
+            pugi::xml_node file = files.append_child("File");
+            setAttribute(file, "NewFileName", page.targetFile);
+            setAttribute(file, "SourcePageNo", page.sourcePageNo);
+            setAttribute(file, "Status", page.status);
+        }
+    }
+    return doc;
+}
+
+} // namespace
+
+Log::Log() : startTime(QDateTime::currentDateTime()), endTime(startTime) {}
+
+QString Log::fileNameFor(const QDateTime& endTime, int attempt) {
+    const QString stem = formatDate(endTime, kNamePattern);
+    const QString suffix = attempt <= 1 ? QString() : QLatin1Char('-') + QString::number(attempt);
+    return stem + suffix + QStringLiteral(".log");
+}
+
+QByteArray Log::toXml() const {
+    const pugi::xml_document doc = buildDocument(*this);
+    std::ostringstream out;
+    doc.save(out, "  ", pugi::format_default, pugi::encoding_utf8);
+    const std::string text = out.str();
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool Log::save() {
+    return save(StringUtilities::appSubfolderPath(QStringLiteral("Logs")));
+}
+
+bool Log::save(const QString& folder) {
+    try {
+        if (!writeInto(folder)) {
+            systemLog(QStringLiteral("Could not write document out..."));
+        }
+        return true;
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("(Log=>save)"), QString::fromLocal8Bit(e.what()));
+        return false;
+    }
+}
+
+bool Log::writeInto(const QString& folder) {
+    const auto pathFor = [&](int attempt) {
+        const QString name = fileNameFor(endTime, attempt);
+        return folder.isEmpty() ? name : QDir(folder).filePath(name);
+    };
+    // Known before writing, so View Log has a path even when the write fails.
+    m_logFilePath = pathFor(1);
+
+    const QByteArray xml = toXml();
+    AtomicFile file(m_logFilePath);
+    if (!file.create()) {
+        return false;
+    }
+    {
+        QFile out(file.temporaryPath());
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(xml) != xml.size() ||
+            !out.flush()) {
+            return false;
+        }
+    }
+    // Two jobs that end in the same second must not replace each other's log.
+    for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
+        const QString candidate = pathFor(attempt);
+        switch (file.commitWithoutReplacing(candidate)) {
+        case AtomicFile::Outcome::Committed:
+            m_logFilePath = candidate;
+            return true;
+        case AtomicFile::Outcome::NameTaken:
+            continue;
+        case AtomicFile::Outcome::Failed:
+            return false;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <deque>
+
+// One output page of a conversion.
+struct LogFile {
+    QString targetFile;   // name of the file the page went to
+    int sourcePageNo = 0; // from 1
+    QString status;       // "Completed" or "Unable to save page!"
+};
+
+// One source file of a conversion and the pages written from it.
+struct LogFiles {
+    QString filename;   // the source's name
+    QString sourcePath; // its folder
+    QString targetPath; // where its outputs went
+    QString status;     // "" when converted or cancelled, else why not
+    int pages = 0;      // pages written
+    // A deque, so that a reference to an entry stays valid while more are added.
+    std::deque<LogFile> logFiles;
+
+    LogFile& addLogFile() { return logFiles.emplace_back(); }
+};
+
+// What one conversion did, saved as an XML file named after the moment it
+// ended.
+//
+// Threads: filled by the job's worker while it runs; read by others only after
+// the job has finished.
+class Log {
+public:
+    Log();
+
+    QDateTime startTime;
+    QDateTime endTime;
+    std::deque<LogFiles> files;
+
+    LogFiles& addFiles() { return files.emplace_back(); }
+
+    // Full path of the saved log; empty until save() has run.
+    const QString& logFilePath() const { return m_logFilePath; }
+
+    // Saves into the "Logs" folder of the application folder.
+    bool save();
+    // Saves into `folder`. The name is endTime as "ddMMyyHHmmss" + ".log";
+    // when a log of that name exists, "-2", "-3", ... is added before ".log".
+    // False only when building or writing raised a failure; a write that
+    // merely fails is logged and still gives true.
+    bool save(const QString& folder);
+
+    // The document as it is written.
+    QByteArray toXml() const;
+
+    static QString fileNameFor(const QDateTime& endTime, int attempt = 1);
+
+private:
+    bool writeInto(const QString& folder);
+
+    QString m_logFilePath;
+};
