@@ -128,7 +128,8 @@ TEST_F(LogTest, MultiPageTiffPagesAllNameTheSameFile) {
         page.status = QStringLiteral("Completed");
     }
     ASSERT_TRUE(log.save(folder));
-    const auto pages = children(children(parseSaved(log).document_element())[0]);
+    const pugi::xml_document doc = parseSaved(log);
+    const auto pages = children(children(doc.document_element())[0]);
     ASSERT_EQ(pages.size(), 3U);
     for (int n = 0; n < 3; ++n) {
         EXPECT_STREQ(pages[n].attribute("NewFileName").value(), "scan.tiff");
@@ -170,7 +171,8 @@ TEST_F(LogTest, EscapesNamesThatAreNotPlainText) {
 
     const QByteArray raw = readFileBytes(log.logFilePath());
     EXPECT_TRUE(raw.contains("Tom &amp; &quot;Jerry&quot; &lt;1")) << raw.constData();
-    const auto source0 = children(parseSaved(log).document_element())[0];
+    const pugi::xml_document doc = parseSaved(log);
+    const auto source0 = children(doc.document_element())[0];
     EXPECT_STREQ(source0.attribute("FileName").value(), "Tom & \"Jerry\" <1>.tif");
     EXPECT_STREQ(source0.attribute("SourcePath").value(), "/data/it's");
     // A control character cannot be stored in XML 1.0; it is replaced so the
