@@ -1,0 +1,63 @@
+#include "platform/Workspace.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace {
+
+QList<QUrl> urlsOf(const QStringList& paths) {
+    QList<QUrl> urls;
+    for (const QString& p : paths) {
+        urls.append(QUrl::fromLocalFile(QFileInfo(p).absoluteFilePath()));
+    }
+    return urls;
+}
+
+} // namespace
+
+bool DesktopWorkspace::openFile(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+}
+
+bool DesktopWorkspace::revealFiles(const QStringList& paths) {
+    // Without a file manager that can select items, opening the folders of the
+    // files is the closest thing.
+    bool ok = !paths.isEmpty();
+    QStringList opened;
+    for (const QUrl& url : urlsOf(paths)) {
+        const QString folder = QFileInfo(url.toLocalFile()).absolutePath();
+        if (!opened.contains(folder)) {
+            opened.append(folder);
+            ok = QDesktopServices::openUrl(QUrl::fromLocalFile(folder)) && ok;
+        }
+    }
+    return ok;
+}
+
+bool DesktopWorkspace::showInformation(const QStringList& paths) {
+    return revealFiles(paths);
+}
+
+bool RecordingWorkspace::openFile(const QString& path) {
+    const std::lock_guard lock(m_mutex);
+    m_requests.append({QStringLiteral("open"), {path}});
+    return true;
+}
+
+bool RecordingWorkspace::revealFiles(const QStringList& paths) {
+    const std::lock_guard lock(m_mutex);
+    m_requests.append({QStringLiteral("reveal"), paths});
+    return true;
+}
+
+bool RecordingWorkspace::showInformation(const QStringList& paths) {
+    const std::lock_guard lock(m_mutex);
+    m_requests.append({QStringLiteral("info"), paths});
+    return true;
+}
+
+QList<RecordingWorkspace::Request> RecordingWorkspace::requests() const {
+    const std::lock_guard lock(m_mutex);
+    return m_requests;
+}
