@@ -47,7 +47,8 @@ Status checkSizes(const TiffPageLayout& l) {
                                    .arg(page)
                                    .arg(l.samplesPerPixel));
     }
-    if (l.tiled && (l.tileWidth == 0 || l.tileHeight == 0)) {
+    if (l.tiled && (l.tileWidth == 0 || l.tileHeight == 0 || l.tileWidth > kMaxDimension ||
+                    l.tileHeight > kMaxDimension)) {
         return Status::failure(
             QStringLiteral("%1 has tiles of %2 x %3 pixels, which cannot be read")
                 .arg(page)

@@ -283,43 +283,64 @@ TEST(PageSourceHostileTest, TruncatedCopiesLoseOrRefusePages) {
     }
 }
 
-// Deterministic corruption of a small multi-page file: every copy must give
+// Layouts that reach the other decoders: JPEG YCbCr, a rotated sub-byte
+// gray page, CIELab through libtiff's RGBA reader, tiled PackBits, Group 3.
+std::vector<TestTiffPage> secondFuzzSeedPages() {
+    TestTiffPage jpeg = rgbPage(32, 16);
+    jpeg.photometric = PHOTOMETRIC_YCBCR;
+    jpeg.compression = COMPRESSION_JPEG;
+    TestTiffPage gray = grayPage(9, 7, 2);
+    gray.orientation = ORIENTATION_RIGHTTOP;
+    TestTiffPage lab = rgbPage(6, 4);
+    lab.photometric = PHOTOMETRIC_CIELAB;
+    TestTiffPage palette = palettePage(17, 9, 8);
+    palette.compression = COMPRESSION_PACKBITS;
+    palette.tiled = true;
+    return {jpeg, gray, lab, palette, bilevelPage(30, 9, false, COMPRESSION_CCITTFAX3)};
+}
+
+// Deterministic corruption of small multi-page files: every copy must give
 // either pages or an error text; under the sanitizers nothing may be touched
 // out of bounds.
 TEST(PageSourceHostileTest, CorruptedCopiesNeverCrash) {
-    const QString path = makeTestFolder() + QStringLiteral("/seed.tif");
-    ASSERT_TRUE(writeTestTiff(path, fuzzSeedPages()));
-    const QByteArray seed = readFileBytes(path);
-    ASSERT_TRUE(firstFailure(seed).isEmpty());
     DecodeLimits limits;
     limits.maxPixels = 1 << 16;
     limits.maxBytes = 1 << 20;
     limits.maxPages = 8;
     std::mt19937 random(20240611);
-    std::uniform_int_distribution<qsizetype> position(0, seed.size() - 1);
-    std::uniform_int_distribution<int> byte(0, 255);
-    std::uniform_int_distribution<int> changes(1, 8);
     int decodedPages = 0;
     int failures = 0;
-    for (int copy = 0; copy < 400; ++copy) {
-        QByteArray data = seed;
-        for (int n = changes(random); n > 0; --n) {
-            data[position(random)] = static_cast<char>(byte(random));
-        }
-        auto source = PageSource::openTiffData(data, limits);
-        if (!source) {
-            EXPECT_FALSE(source.error().isEmpty());
-            ++failures;
-            continue;
-        }
-        for (int i = 0; i < (*source)->pageCount(); ++i) {
-            const Result<QImage> page = (*source)->readPage(i);
-            if (page) {
-                EXPECT_FALSE(page->isNull());
-                ++decodedPages;
-            } else {
-                EXPECT_FALSE(page.error().isEmpty());
+    for (const auto& pages : {fuzzSeedPages(), secondFuzzSeedPages()}) {
+        const QString path = makeTestFolder() + QStringLiteral("/seed.tif");
+        ASSERT_TRUE(writeTestTiff(path, pages));
+        const QByteArray seed = readFileBytes(path);
+        ASSERT_TRUE(firstFailure(seed).isEmpty());
+        std::uniform_int_distribution<qsizetype> position(0, seed.size() - 1);
+        std::uniform_int_distribution<int> byte(0, 255);
+        std::uniform_int_distribution<int> changes(1, 12);
+        for (int copy = 0; copy < 400; ++copy) {
+            QByteArray data = seed;
+            for (int n = changes(random); n > 0; --n) {
+                data[position(random)] = static_cast<char>(byte(random));
+            }
+            if (copy % 8 == 0) {
+                data.truncate(position(random));
+            }
+            auto source = PageSource::openTiffData(data, limits);
+            if (!source) {
+                EXPECT_FALSE(source.error().isEmpty());
                 ++failures;
+                continue;
+            }
+            for (int i = 0; i < (*source)->pageCount(); ++i) {
+                const Result<QImage> page = (*source)->readPage(i);
+                if (page) {
+                    EXPECT_FALSE(page->isNull());
+                    ++decodedPages;
+                } else {
+                    EXPECT_FALSE(page.error().isEmpty());
+                    ++failures;
+                }
             }
         }
     }
