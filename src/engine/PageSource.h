@@ -8,6 +8,10 @@
 
 #include <memory>
 
+// Text key of a page whose file gives no usable resolution.
+inline constexpr char kNoResolutionKey[] = "PictavoNoResolution";
+bool pageHasResolution(const QImage& page);
+
 // Bounds that protect against hostile files: nothing is allocated for a page
 // before its dimensions are checked against them.
 struct DecodeLimits {
@@ -22,8 +26,10 @@ struct DecodeLimits {
 // colour table says which index is white), Format_Grayscale8/16,
 // Format_Indexed8 (palette), Format_RGB888, Format_RGBA8888 (unassociated
 // alpha), Format_RGBX64 / Format_RGBA64 (16-bit). CMYK becomes RGB888. The
-// page's resolution is in dotsPerMeterX/Y (0 when the file has none) and its
-// ICC profile, when Qt can read it, in colorSpace().
+// page's resolution is in dotsPerMeterX/Y and its ICC profile, when Qt can
+// read it, in colorSpace(). QImage cannot hold a resolution of 0, so a TIFF
+// page without one keeps QImage's default and carries the text key
+// kNoResolutionKey; pageHasResolution() tells the two apart.
 //
 // Threads: one object is used by one thread at a time.
 class PageSource {

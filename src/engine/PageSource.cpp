@@ -1,0 +1,41 @@
+#include "engine/PageSource.h"
+
+#include "engine/QtPageSource.h"
+#include "engine/TiffHandle.h"
+#include "engine/TiffPageSource.h"
+
+#include <QFileInfo>
+
+bool pageHasResolution(const QImage& page) {
+    return page.text(QLatin1String(kNoResolutionKey)).isEmpty();
+}
+
+Result<std::unique_ptr<PageSource>> PageSource::open(const QString& path,
+                                                     const DecodeLimits& limits) {
+    using R = Result<std::unique_ptr<PageSource>>;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return R::failure(QStringLiteral("The file does not exist"));
+    }
+    if (!info.isFile() || !info.isReadable()) {
+        return R::failure(QStringLiteral("The file cannot be read"));
+    }
+    if (info.size() == 0) {
+        return R::failure(QStringLiteral("The file is empty"));
+    }
+    if (fileHasTiffSignature(path)) {
+        return TiffPageSource::create(TiffHandle::openFile(path, "r", maxTiffAllocation(limits)),
+                                      limits);
+    }
+    return QtPageSource::create(path, limits);
+}
+
+Result<std::unique_ptr<PageSource>> PageSource::openTiffData(QByteArray data,
+                                                             const DecodeLimits& limits) {
+    using R = Result<std::unique_ptr<PageSource>>;
+    if (data.isEmpty()) {
+        return R::failure(QStringLiteral("The data is empty"));
+    }
+    return TiffPageSource::create(TiffHandle::openData(std::move(data), maxTiffAllocation(limits)),
+                                  limits);
+}

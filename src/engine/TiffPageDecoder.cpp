@@ -1,0 +1,185 @@
+#include "engine/TiffPageDecoder.h"
+
+#include "engine/TiffBandReader.h"
+#include "engine/TiffHandle.h"
+#include "engine/TiffSampleRows.h"
+
+#include <QtEndian>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+Result<QImage> allocate(const TiffPageLayout& l, QImage::Format format) {
+    QImage image(static_cast<int>(l.width), static_cast<int>(l.height), format);
+    if (image.isNull()) {
+        return Result<QImage>::failure(
+            QStringLiteral("Not enough memory for page %1 (%2 x %3 pixels)")
+                .arg(l.pageNumber)
+                .arg(l.width)
+                .arg(l.height));
+    }
+    return image;
+}
+
+// Some writers store 8-bit values in the 16-bit colour map; libtiff's own
+// reader takes a map whose entries are all below 256 to be one of those.
+bool colourMapIsEightBit(const uint16_t* r, const uint16_t* g, const uint16_t* b, int n) {
+    for (int i = 0; i < n; ++i) {
+        if (r[i] >= 256 || g[i] >= 256 || b[i] >= 256) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Status setPaletteColours(TiffHandle& tiff, const TiffPageLayout& l, QImage& image) {
+    uint16_t* red = nullptr;
+    uint16_t* green = nullptr;
+    uint16_t* blue = nullptr;
+    if (TIFFGetField(tiff.get(), TIFFTAG_COLORMAP, &red, &green, &blue) != 1 || red == nullptr ||
+        green == nullptr || blue == nullptr) {
+        return Status::failure(
+            QStringLiteral("Page %1 is a palette image without a colour map").arg(l.pageNumber));
+    }
+    const int n = 1 << l.bitsPerSample;
+    const int shift = colourMapIsEightBit(red, green, blue, n) ? 0 : 8;
+    QList<QRgb> table(n);
+    for (int i = 0; i < n; ++i) {
+        table[i] = qRgb(red[i] >> shift, green[i] >> shift, blue[i] >> shift);
+    }
+    image.setColorTable(table);
+    return {};
+}
+
+// Bilevel data stays as stored; the table says which bit value is white.
+void setBilevelColours(const DecodePlan& plan, QImage& image) {
+    const QRgb black = qRgb(0, 0, 0);
+    const QRgb white = qRgb(255, 255, 255);
+    image.setColorTable(plan.minIsWhite ? QList<QRgb>{white, black} : QList<QRgb>{black, white});
+}
+
+void copyBandRows(const TiffBand& band, QImage& image) {
+    const size_t bytes =
+        static_cast<size_t>(std::min<qint64>(band.planeRowBytes, image.bytesPerLine()));
+    for (uint32_t r = 0; r < band.rowCount; ++r) {
+        std::memcpy(image.scanLine(static_cast<int>(band.firstRow + r)), band.row(0, r), bytes);
+    }
+}
+
+Status convertBands(TiffHandle& tiff, const TiffPageLayout& l, const DecodePlan& plan,
+                    const DecodeLimits& limits, QImage& image) {
+    const qint64 sampleBytes = qint64(l.width) * l.samplesPerPixel * qint64(sizeof(uint16_t));
+    if (Status fits = checkBufferLimit(l, sampleBytes, limits); !fits) {
+        return fits;
+    }
+    std::vector<uint16_t> samples(size_t(l.width) * l.samplesPerPixel);
+    const bool separate = l.planar == PLANARCONFIG_SEPARATE;
+    const uint32_t perRow = separate ? l.width : l.width * l.samplesPerPixel;
+    return readBands(tiff, l, limits, [&](const TiffBand& band) {
+        for (uint32_t r = 0; r < band.rowCount; ++r) {
+            for (int plane = 0; plane < band.planes; ++plane) {
+                unpackSamples(band.row(plane, r), perRow, l.bitsPerSample, samples.data() + plane,
+                              separate ? l.samplesPerPixel : 1);
+            }
+            convertSampleRow(plan, samples.data(), l.width, l.samplesPerPixel, l.bitsPerSample,
+                             image.scanLine(static_cast<int>(band.firstRow + r)));
+        }
+    });
+}
+
+Status copyRows(TiffHandle& tiff, const TiffPageLayout& l, const DecodeLimits& limits,
+                QImage& image) {
+    // Packed rows that match the QImage's own decode straight into it.
+    if (!l.tiled && image.bytesPerLine() == planeRowBytes(l, l.width)) {
+        return readStripsInto(tiff, l, image.bits(), image.sizeInBytes());
+    }
+    return readBands(tiff, l, limits, [&](const TiffBand& band) { copyBandRows(band, image); });
+}
+
+QString rgbaFailure(const TiffHandle& tiff, const TiffPageLayout& l, const char* message) {
+    QString text = QStringLiteral("Page %1 cannot be read").arg(l.pageNumber);
+    QString reason = QString::fromUtf8(message);
+    if (reason.isEmpty()) {
+        reason = tiff.lastError();
+    }
+    return reason.isEmpty() ? text : text + QStringLiteral(": ") + reason;
+}
+
+struct RgbaImageGuard {
+    TIFFRGBAImage img{};
+    bool begun = false;
+    ~RgbaImageGuard() {
+        if (begun) {
+            TIFFRGBAImageEnd(&img);
+        }
+    }
+};
+
+} // namespace
+
+Result<QImage> decodeNativePage(TiffHandle& tiff, const TiffPageLayout& l, const DecodePlan& plan,
+                                const DecodeLimits& limits) {
+    if (Status fits = checkPageLimits(l, plan.format, limits); !fits) {
+        return Result<QImage>::failure(fits.error());
+    }
+    Result<QImage> image = allocate(l, plan.format);
+    if (!image) {
+        return image;
+    }
+    if (plan.kind == PixelKind::Palette) {
+        if (Status colours = setPaletteColours(tiff, l, *image); !colours) {
+            return Result<QImage>::failure(colours.error());
+        }
+    } else if (plan.kind == PixelKind::Bilevel) {
+        setBilevelColours(plan, *image);
+    }
+    const Status decoded = plan.copiesRows ? copyRows(tiff, l, limits, *image)
+                                           : convertBands(tiff, l, plan, limits, *image);
+    if (!decoded) {
+        return Result<QImage>::failure(decoded.error());
+    }
+    return image;
+}
+
+Result<QImage> decodeViaRgbaReader(TiffHandle& tiff, const TiffPageLayout& l,
+                                   const DecodeLimits& limits) {
+    if (Status fits = checkPageLimits(l, QImage::Format_RGBA8888, limits); !fits) {
+        return Result<QImage>::failure(fits.error());
+    }
+    std::array<char, 1024> message{};
+    if (TIFFRGBAImageOK(tiff.get(), message.data()) != 1) {
+        return Result<QImage>::failure(rgbaFailure(tiff, l, message.data()));
+    }
+    RgbaImageGuard guard;
+    guard.begun = TIFFRGBAImageBegin(&guard.img, tiff.get(), 1, message.data()) == 1;
+    if (!guard.begun) {
+        return Result<QImage>::failure(rgbaFailure(tiff, l, message.data()));
+    }
+    // Rows in stored order; the caller applies every orientation itself.
+    guard.img.orientation = ORIENTATION_TOPLEFT;
+    guard.img.req_orientation = ORIENTATION_TOPLEFT;
+    const bool alpha = guard.img.alpha != 0;
+    // libtiff's raster is premultiplied, in bytes R, G, B, A on little-endian
+    // machines (and word-swapped on others).
+    Result<QImage> image =
+        allocate(l, alpha ? QImage::Format_RGBA8888_Premultiplied : QImage::Format_RGBX8888);
+    if (!image) {
+        return image;
+    }
+    auto* raster = reinterpret_cast<uint32_t*>(image->bits());
+    if (TIFFRGBAImageGet(&guard.img, raster, l.width, l.height) != 1) {
+        return Result<QImage>::failure(rgbaFailure(tiff, l, ""));
+    }
+    if constexpr (Q_BYTE_ORDER == Q_BIG_ENDIAN) {
+        const qsizetype count = qsizetype(l.width) * l.height;
+        for (qsizetype i = 0; i < count; ++i) {
+            raster[i] = qToLittleEndian(raster[i]);
+        }
+    }
+    return alpha ? image->convertToFormat(QImage::Format_RGBA8888)
+                 : image->convertToFormat(QImage::Format_RGB888);
+}

@@ -1,0 +1,295 @@
+#include "engine/TiffPageLayout.h"
+
+#include <QPixelFormat>
+
+#include <algorithm>
+
+namespace {
+
+// QImage keeps its sizes in int; staying well below keeps every row and
+// offset computation inside that range for all output depths.
+constexpr uint32_t kMaxDimension = uint32_t(1) << 24;
+constexpr uint16_t kMaxSamplesPerPixel = 64;
+
+QString pageText(const TiffPageLayout& layout) {
+    return QStringLiteral("Page %1").arg(layout.pageNumber);
+}
+
+uint16_t fieldOr(TIFF* tif, ttag_t tag, uint16_t fallback) {
+    uint16_t value = fallback;
+    if (TIFFGetFieldDefaulted(tif, tag, &value) != 1) {
+        return fallback;
+    }
+    return value;
+}
+
+Status checkSizes(const TiffPageLayout& l) {
+    const QString page = pageText(l);
+    if (l.width == 0 || l.height == 0) {
+        return Status::failure(
+            QStringLiteral("%1 has no pixels (%2 x %3)").arg(page).arg(l.width).arg(l.height));
+    }
+    if (l.width > kMaxDimension || l.height > kMaxDimension) {
+        return Status::failure(
+            QStringLiteral("%1 is %2 x %3 pixels, too large to be held as one image")
+                .arg(page)
+                .arg(l.width)
+                .arg(l.height));
+    }
+    if (l.bitsPerSample == 0 || l.bitsPerSample > 64) {
+        return Status::failure(QStringLiteral("%1 has %2 bits per sample, which cannot be read")
+                                   .arg(page)
+                                   .arg(l.bitsPerSample));
+    }
+    if (l.samplesPerPixel == 0 || l.samplesPerPixel > kMaxSamplesPerPixel ||
+        l.extraSampleCount >= l.samplesPerPixel) {
+        return Status::failure(QStringLiteral("%1 has %2 samples per pixel, which cannot be read")
+                                   .arg(page)
+                                   .arg(l.samplesPerPixel));
+    }
+    if (l.tiled && (l.tileWidth == 0 || l.tileHeight == 0 || l.tileWidth > kMaxDimension ||
+                    l.tileHeight > kMaxDimension)) {
+        return Status::failure(
+            QStringLiteral("%1 has tiles of %2 x %3 pixels, which cannot be read")
+                .arg(page)
+                .arg(l.tileWidth)
+                .arg(l.tileHeight));
+    }
+    return {};
+}
+
+uint16_t guessPhotometric(uint16_t samplesPerPixel) {
+    return samplesPerPixel >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+}
+
+void readExtraSamples(TIFF* tif, TiffPageLayout& l) {
+    uint16_t count = 0;
+    uint16_t* kinds = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &count, &kinds) == 1 && count > 0 &&
+        kinds != nullptr) {
+        l.extraSampleCount = count;
+        l.firstExtraSample = kinds[0];
+    }
+}
+
+// Where the alpha sample is, if any. A file without ExtraSamples but with one
+// sample more than its colours need (gray + 1, RGB + 1) is taken to carry
+// unassociated alpha, as most writers of such files mean it.
+void findAlpha(const TiffPageLayout& l, int colourSamples, DecodePlan& plan) {
+    if (l.extraSampleCount > 0) {
+        const int colours = l.samplesPerPixel - l.extraSampleCount;
+        if (colours >= colourSamples && (l.firstExtraSample == EXTRASAMPLE_ASSOCALPHA ||
+                                         l.firstExtraSample == EXTRASAMPLE_UNASSALPHA)) {
+            plan.alphaSample = colours;
+            plan.associatedAlpha = l.firstExtraSample == EXTRASAMPLE_ASSOCALPHA;
+        }
+        return;
+    }
+    if (l.samplesPerPixel == colourSamples + 1) {
+        plan.alphaSample = colourSamples;
+    }
+}
+
+int colourSamplesOf(const TiffPageLayout& l) {
+    return l.samplesPerPixel - l.extraSampleCount;
+}
+
+bool planGray(const TiffPageLayout& l, DecodePlan& plan) {
+    const bool wide = l.bitsPerSample > 8;
+    plan.minIsWhite = l.photometric == PHOTOMETRIC_MINISWHITE;
+    findAlpha(l, 1, plan);
+    if (plan.alphaSample >= 0) {
+        plan.kind = PixelKind::GrayAlpha;
+        plan.format = wide ? QImage::Format_RGBA64 : QImage::Format_RGBA8888;
+        return true;
+    }
+    if (l.bitsPerSample == 1 && l.samplesPerPixel == 1) {
+        plan.kind = PixelKind::Bilevel;
+        plan.format = QImage::Format_Mono;
+        plan.copiesRows = true; // the colour table says which index is white
+        return true;
+    }
+    plan.kind = PixelKind::Gray;
+    plan.format = wide ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8;
+    plan.copiesRows = !plan.minIsWhite && l.samplesPerPixel == 1 &&
+                      (l.bitsPerSample == 8 || l.bitsPerSample == 16);
+    return true;
+}
+
+bool planPalette(const TiffPageLayout& l, DecodePlan& plan) {
+    if (l.bitsPerSample > 8 || colourSamplesOf(l) != 1) {
+        return false;
+    }
+    plan.kind = PixelKind::Palette;
+    plan.format = QImage::Format_Indexed8;
+    plan.copiesRows = l.bitsPerSample == 8 && l.samplesPerPixel == 1;
+    return true;
+}
+
+bool planRgb(const TiffPageLayout& l, DecodePlan& plan) {
+    if (l.samplesPerPixel < 3) {
+        return false;
+    }
+    const bool wide = l.bitsPerSample > 8;
+    const bool exact = l.bitsPerSample == 8 || l.bitsPerSample == 16;
+    findAlpha(l, 3, plan);
+    if (plan.alphaSample >= 0) {
+        plan.kind = PixelKind::RgbAlpha;
+        plan.format = wide ? QImage::Format_RGBA64 : QImage::Format_RGBA8888;
+        plan.copiesRows = exact && !plan.associatedAlpha && l.samplesPerPixel == 4;
+        return true;
+    }
+    plan.kind = PixelKind::Rgb;
+    plan.format = wide ? QImage::Format_RGBX64 : QImage::Format_RGB888;
+    plan.copiesRows = l.bitsPerSample == 8 && l.samplesPerPixel == 3;
+    return true;
+}
+
+bool planCmyk(const TiffPageLayout& l, DecodePlan& plan) {
+    if (l.inkSet != INKSET_CMYK || colourSamplesOf(l) < 4) {
+        return false;
+    }
+    plan.kind = PixelKind::Cmyk;
+    plan.format = QImage::Format_RGB888;
+    return true;
+}
+
+// libtiff hands out JPEG-compressed YCbCr as RGB once asked to; the codec
+// does the colour conversion and the upsampling.
+bool planJpegYCbCr(TIFF* tif, const TiffPageLayout& l, DecodePlan& plan) {
+    if (l.compression != COMPRESSION_JPEG || l.planar != PLANARCONFIG_CONTIG ||
+        l.bitsPerSample != 8 || l.samplesPerPixel != 3) {
+        return false;
+    }
+    if (TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB) != 1) {
+        return false;
+    }
+    return planRgb(l, plan);
+}
+
+// Tiles are copied into rows at byte offsets, so a tile's row must end on a
+// byte boundary.
+bool tileRowsAreWholeBytes(const TiffPageLayout& l) {
+    if (!l.tiled) {
+        return true;
+    }
+    const uint64_t samples = l.planar == PLANARCONFIG_SEPARATE ? 1 : l.samplesPerPixel;
+    return (uint64_t(l.tileWidth) * samples * l.bitsPerSample) % 8 == 0;
+}
+
+} // namespace
+
+Result<TiffPageLayout> readPageLayout(TIFF* tif, int pageNumber) {
+    TiffPageLayout l;
+    l.pageNumber = pageNumber;
+    if (TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &l.width) != 1 ||
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &l.height) != 1) {
+        return Result<TiffPageLayout>::failure(
+            QStringLiteral("Page %1 has no image width or height").arg(pageNumber));
+    }
+    l.bitsPerSample = fieldOr(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    l.samplesPerPixel = fieldOr(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    l.sampleFormat = fieldOr(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT);
+    l.planar = fieldOr(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    l.compression = fieldOr(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    l.orientation = fieldOr(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    if (l.orientation < ORIENTATION_TOPLEFT || l.orientation > ORIENTATION_LEFTBOT) {
+        l.orientation = ORIENTATION_TOPLEFT;
+    }
+    l.inkSet = fieldOr(tif, TIFFTAG_INKSET, INKSET_CMYK);
+    if (TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &l.photometric) != 1) {
+        l.photometric = guessPhotometric(l.samplesPerPixel);
+    }
+    readExtraSamples(tif, l);
+    l.tiled = TIFFIsTiled(tif) != 0;
+    if (l.tiled) {
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &l.tileWidth);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &l.tileHeight);
+    } else {
+        uint32_t rows = 0;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rows);
+        l.rowsPerStrip = rows == 0 ? l.height : std::min(rows, l.height);
+    }
+    if (Status sizes = checkSizes(l); !sizes) {
+        return Result<TiffPageLayout>::failure(sizes.error());
+    }
+    return l;
+}
+
+DecodePlan choosePlan(TIFF* tif, const TiffPageLayout& l) {
+    DecodePlan plan;
+    const bool integerSamples =
+        l.sampleFormat == SAMPLEFORMAT_UINT || l.sampleFormat == SAMPLEFORMAT_VOID;
+    if (!integerSamples || l.bitsPerSample > 16 || !tileRowsAreWholeBytes(l)) {
+        return plan;
+    }
+    bool native = false;
+    switch (l.photometric) {
+    case PHOTOMETRIC_MINISWHITE:
+    case PHOTOMETRIC_MINISBLACK:
+        native = planGray(l, plan);
+        break;
+    case PHOTOMETRIC_PALETTE:
+        native = planPalette(l, plan);
+        break;
+    case PHOTOMETRIC_RGB:
+        native = planRgb(l, plan);
+        break;
+    case PHOTOMETRIC_SEPARATED:
+        native = planCmyk(l, plan);
+        break;
+    case PHOTOMETRIC_YCBCR:
+        native = planJpegYCbCr(tif, l, plan);
+        break;
+    default:
+        break;
+    }
+    if (!native) {
+        return DecodePlan{};
+    }
+    if (l.planar == PLANARCONFIG_SEPARATE && l.samplesPerPixel > 1) {
+        plan.copiesRows = false; // samples must be interleaved first
+    }
+    return plan;
+}
+
+qint64 qImageBytesPerLine(QImage::Format format, uint32_t width) {
+    const qint64 bits = QImage::toPixelFormat(format).bitsPerPixel();
+    return ((qint64(width) * bits + 31) / 32) * 4;
+}
+
+Status checkPageLimits(const TiffPageLayout& l, QImage::Format format, const DecodeLimits& limits) {
+    const qint64 pixels = qint64(l.width) * qint64(l.height);
+    if (pixels > limits.maxPixels) {
+        return Status::failure(
+            QStringLiteral("%1 is %2 x %3 pixels, more than the limit of %4 pixels")
+                .arg(pageText(l))
+                .arg(l.width)
+                .arg(l.height)
+                .arg(limits.maxPixels));
+    }
+    const qint64 bytes = qImageBytesPerLine(format, l.width) * qint64(l.height);
+    if (bytes > limits.maxBytes) {
+        return Status::failure(
+            QStringLiteral(
+                "%1 is %2 x %3 pixels and needs %4 bytes, more than the limit of %5 bytes")
+                .arg(pageText(l))
+                .arg(l.width)
+                .arg(l.height)
+                .arg(bytes)
+                .arg(limits.maxBytes));
+    }
+    return {};
+}
+
+Status checkBufferLimit(const TiffPageLayout& l, qint64 bytes, const DecodeLimits& limits) {
+    if (bytes <= 0 || bytes > limits.maxBytes) {
+        return Status::failure(
+            QStringLiteral(
+                "%1 needs a buffer of %2 bytes to decode, more than the limit of %3 bytes")
+                .arg(pageText(l))
+                .arg(bytes)
+                .arg(limits.maxBytes));
+    }
+    return {};
+}

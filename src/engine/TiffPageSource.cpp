@@ -1,0 +1,153 @@
+#include "engine/TiffPageSource.h"
+
+#include "engine/ImageOrientation.h"
+#include "engine/TiffPageDecoder.h"
+#include "engine/TiffPageLayout.h"
+
+#include <QColorSpace>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double kMetresPerInch = 0.0254;
+constexpr double kMaxDotsPerMetre = 1e8; // far beyond any scanner or printer
+
+QString pagesText(int count) {
+    return count == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(count);
+}
+
+// 0 when the value is missing, not positive or absurd.
+int dotsPerMetre(float value, uint16_t unit) {
+    double perMetre = 0;
+    if (unit == RESUNIT_INCH) {
+        perMetre = double(value) / kMetresPerInch;
+    } else if (unit == RESUNIT_CENTIMETER) {
+        perMetre = double(value) * 100.0;
+    }
+    if (!std::isfinite(perMetre) || perMetre <= 0 || perMetre > kMaxDotsPerMetre) {
+        return 0;
+    }
+    return static_cast<int>(std::lround(perMetre));
+}
+
+// A missing ResolutionUnit means inch, as TIFF defines it; RESUNIT_NONE only
+// gives the aspect ratio, which is no resolution.
+void setResolution(TIFF* tif, QImage& image) {
+    float x = 0;
+    float y = 0;
+    uint16_t unit = RESUNIT_INCH;
+    int dpmX = 0;
+    int dpmY = 0;
+    if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) == 1) {
+        if (TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y) != 1) {
+            y = x;
+        }
+        TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+        dpmX = dotsPerMetre(x, unit);
+        dpmY = dotsPerMetre(y, unit);
+    }
+    if (dpmX > 0 && dpmY > 0) {
+        image.setDotsPerMeterX(dpmX);
+        image.setDotsPerMeterY(dpmY);
+    } else {
+        image.setText(QLatin1String(kNoResolutionKey), QStringLiteral("1"));
+    }
+}
+
+// A CMYK profile never describes the RGB pixels the page is turned into.
+void setColourSpace(TIFF* tif, const TiffPageLayout& layout, QImage& image) {
+    if (layout.photometric == PHOTOMETRIC_SEPARATED) {
+        return;
+    }
+    uint32_t size = 0;
+    const char* data = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &size, &data) != 1 || data == nullptr || size == 0 ||
+        size > uint32_t(std::numeric_limits<int>::max())) {
+        return;
+    }
+    const QColorSpace space =
+        QColorSpace::fromIccProfile(QByteArray(data, static_cast<qsizetype>(size)));
+    if (space.isValid()) {
+        image.setColorSpace(space);
+    }
+}
+
+} // namespace
+
+tmsize_t maxTiffAllocation(const DecodeLimits& limits) {
+    // Tag arrays and compressed strips may need room of their own even when
+    // the decoded page limit is small.
+    constexpr qint64 kFloor = qint64(64) << 20;
+    return static_cast<tmsize_t>(
+        std::clamp<qint64>(limits.maxBytes, kFloor, TiffHandle::kDefaultMaxSingleAllocation));
+}
+
+TiffPageSource::TiffPageSource(TiffHandle handle, int pageCount, const DecodeLimits& limits)
+    : m_tiff(std::move(handle)), m_pageCount(pageCount), m_limits(limits) {}
+
+Result<std::unique_ptr<PageSource>> TiffPageSource::create(Result<TiffHandle> handle,
+                                                           const DecodeLimits& limits) {
+    using R = Result<std::unique_ptr<PageSource>>;
+    if (!handle) {
+        return R::failure(handle.error());
+    }
+    // libtiff stops counting at a directory loop or an unreadable offset.
+    const tdir_t directories = TIFFNumberOfDirectories(handle->get());
+    const int count =
+        static_cast<int>(std::min<qint64>(qint64(directories), std::max(0, limits.maxPages)));
+    if (count == 0) {
+        QString text = QStringLiteral("The TIFF file has no pages");
+        if (!handle->lastError().isEmpty()) {
+            text += QStringLiteral(": ") + handle->lastError();
+        }
+        return R::failure(text);
+    }
+    return R(std::make_unique<TiffPageSource>(std::move(*handle), count, limits));
+}
+
+int TiffPageSource::pageCount() const {
+    return m_pageCount;
+}
+
+Result<QImage> TiffPageSource::readPage(int index) {
+    if (index < 0 || index >= m_pageCount) {
+        return Result<QImage>::failure(QStringLiteral("Page %1 does not exist; the file has %2")
+                                           .arg(index + 1)
+                                           .arg(pagesText(m_pageCount)));
+    }
+    m_tiff.clearError();
+    if (TIFFSetDirectory(m_tiff.get(), static_cast<tdir_t>(index)) != 1) {
+        QString text = QStringLiteral("Page %1 cannot be read").arg(index + 1);
+        if (!m_tiff.lastError().isEmpty()) {
+            text += QStringLiteral(": ") + m_tiff.lastError();
+        }
+        return Result<QImage>::failure(text);
+    }
+    return decodeCurrentPage(index);
+}
+
+Result<QImage> TiffPageSource::decodeCurrentPage(int index) {
+    TIFF* tif = m_tiff.get();
+    const Result<TiffPageLayout> layout = readPageLayout(tif, index + 1);
+    if (!layout) {
+        return Result<QImage>::failure(layout.error());
+    }
+    const DecodePlan plan = choosePlan(tif, *layout);
+    Result<QImage> image = plan.kind == PixelKind::ViaRgbaReader
+                               ? decodeViaRgbaReader(m_tiff, *layout, m_limits)
+                               : decodeNativePage(m_tiff, *layout, plan, m_limits);
+    if (!image) {
+        return image;
+    }
+    setResolution(tif, *image);
+    setColourSpace(tif, *layout, *image);
+    QImage upright = applyTiffOrientation(std::move(*image), layout->orientation);
+    if (upright.isNull()) {
+        return Result<QImage>::failure(
+            QStringLiteral("Not enough memory to turn page %1 upright").arg(index + 1));
+    }
+    return upright;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "engine/PageSource.h"
+#include "engine/TiffHandle.h"
+
+// The pages of a TIFF, each one directory, decoded on demand. Only the page
+// being decoded is held in memory.
+//
+// Threads: one object is used by one thread at a time.
+class TiffPageSource final : public PageSource {
+public:
+    static Result<std::unique_ptr<PageSource>> create(Result<TiffHandle> handle,
+                                                      const DecodeLimits& limits);
+
+    // Use create(): it counts the pages.
+    TiffPageSource(TiffHandle handle, int pageCount, const DecodeLimits& limits);
+
+    int pageCount() const override;
+    Result<QImage> readPage(int index) override;
+
+private:
+    Result<QImage> decodeCurrentPage(int index);
+
+    TiffHandle m_tiff;
+    int m_pageCount = 0;
+    DecodeLimits m_limits;
+};
+
+// libtiff refuses any single allocation above this while reading a source
+// with these limits.
+tmsize_t maxTiffAllocation(const DecodeLimits& limits);
