@@ -49,6 +49,9 @@ Result<QImage> bmpPixels(const QImage& page) {
 } // namespace
 
 Status BmpWriter::encode(const QImage& page, const QString& path, const WriteOptions&) const {
+    if (Status notEmpty = PagePixels::checkNotEmpty(page); !notEmpty) {
+        return notEmpty;
+    }
     const Result<QImage> pixels = bmpPixels(page);
     if (!pixels) {
         return Status::failure(pixels.error());

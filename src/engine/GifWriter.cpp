@@ -298,6 +298,9 @@ Status writeGif(IndexedPage& page, std::FILE* file) {
 } // namespace
 
 Status GifWriter::encode(const QImage& page, const QString& path, const WriteOptions&) const {
+    if (Status notEmpty = PagePixels::checkNotEmpty(page); !notEmpty) {
+        return notEmpty;
+    }
     if (page.width() > kMaxSide || page.height() > kMaxSide) {
         return Status::failure(
             QStringLiteral("GIF holds at most %1 x %1 pixels; the page has %2 x %3")

@@ -3,6 +3,7 @@
 #include "engine/BmpWriter.h"
 #include "engine/GifWriter.h"
 #include "engine/JpegWriter.h"
+#include "engine/PagePixels.h"
 #include "engine/PngWriter.h"
 #include "engine/Settings.h"
 #include "engine/TiffWriter.h"
@@ -23,11 +24,12 @@ void logFailure(const char* function, const QString& reason) {
     systemLog(QStringLiteral("Erorr in (%1:) : %2").arg(QLatin1String(function), reason));
 }
 
-// The one place a finished file appears under its name.
+// Where single-page files appear under their names (TIFF files go through
+// TiffPageEncoder, which does the same for any number of pages).
 Status writeThrough(const PageWriter& writer, const QImage& image, const QString& path,
                     const WriteOptions& options) {
-    if (image.isNull()) {
-        return Status::failure(QStringLiteral("The image is empty"));
+    if (Status notEmpty = PagePixels::checkNotEmpty(image); !notEmpty) {
+        return notEmpty; // before a temporary file exists
     }
     AtomicFile file(path);
     if (Status created = file.create(); !created) {
@@ -125,8 +127,8 @@ bool saveAsJpegWithName(const QImage& image, const QString& path, int quality) {
 
 bool saveAsTiffWithName(const QImage& image, const QString& path, int compressionIndex) {
     return reported("saveAsTiffWithName", [&]() -> Status {
-        if (image.isNull()) {
-            return Status::failure(QStringLiteral("The image is empty"));
+        if (Status notEmpty = PagePixels::checkNotEmpty(image); !notEmpty) {
+            return notEmpty;
         }
         TiffPageEncoder encoder(path);
         if (Status appended = encoder.appendPage(image, compressionIndex); !appended) {

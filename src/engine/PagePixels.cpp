@@ -55,6 +55,10 @@ Result<QImage> indexedToGray8(const QImage& page) {
 
 } // namespace
 
+Status checkNotEmpty(const QImage& page) {
+    return page.isNull() ? Status::failure(QStringLiteral("The image is empty")) : Status();
+}
+
 MonoTable monoTable(const QImage& page) {
     const QList<QRgb> table = page.colorTable();
     if (table.isEmpty()) {

@@ -9,6 +9,9 @@
 // (see PageSource.h) or any other QImage format; alpha is unassociated.
 namespace PagePixels {
 
+// Fails for a null page, before anything is allocated for it.
+Status checkNotEmpty(const QImage& page);
+
 // How a 1-bit page's colour table maps its two bit values.
 enum class MonoTable { ZeroIsBlack, ZeroIsWhite, Coloured };
 MonoTable monoTable(const QImage& page);

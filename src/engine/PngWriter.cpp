@@ -195,6 +195,9 @@ bool writeRows(png_structp png, png_infop info, const PngJob& job) {
 } // namespace
 
 Status PngWriter::encode(const QImage& page, const QString& path, const WriteOptions&) const {
+    if (Status notEmpty = PagePixels::checkNotEmpty(page); !notEmpty) {
+        return notEmpty;
+    }
     const PngLayout layout = layoutFor(page);
     if (layout.pixels.isNull()) {
         return Status::failure(QStringLiteral("Not enough memory to convert a %1 x %2 page")

@@ -250,8 +250,8 @@ private:
 };
 
 Status writeDirectory(TiffHandle& handle, const QImage& page, int compressionIndex) {
-    if (page.isNull()) {
-        return Status::failure(QStringLiteral("The page is empty"));
+    if (Status notEmpty = PagePixels::checkNotEmpty(page); !notEmpty) {
+        return notEmpty;
     }
     const TiffLayout layout =
         layoutFor(page, static_cast<uint16_t>(tiffCompressionTag(compressionIndex)));
