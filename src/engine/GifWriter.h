@@ -11,7 +11,8 @@ public:
     Status encode(const QImage& page, const QString& path,
                   const WriteOptions& options) const override;
 
-    // libimagequant's speed 1 (slowest, best) .. 10: 5 spends about half the
-    // time of the default 4 for a palette that is hard to tell apart.
+    // libimagequant's speed, 1 (slowest) .. 10. On a noisy 2400 x 1600 page
+    // 5 took 2.1 s against 2.9 s at 4 for 0.1 dB less PSNR (28.0 dB); 8 would
+    // take 0.9 s but lose another 0.9 dB.
     static constexpr int kQuantizerSpeed = 5;
 };
