@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
                            [](const QImage& i, const QString& p) {
                                return ImageUtilities::saveAsJpegWithName(i, p, 10);
                            },
-                           QSize(65501, 1), "Erorr in (saveAsJpegWithName:) : JPEG: "},
+                           QSize(65501, 1), "Erorr in (saveAsJpegWithName:) : JPEG holds"},
         EncoderFailureCase{"GifTooWide", ImageUtilities::saveAsGifWithName, QSize(65536, 1),
                            "Erorr in (saveAsGifWithName:) : GIF holds"},
         EncoderFailureCase{"PngTooWide", ImageUtilities::saveAsPngWithName, QSize(1000001, 1),

@@ -70,6 +70,17 @@ TEST(TiffWriterTest, FaxPageIsMinIsWhiteInOneStrip) {
     const std::vector<TiffPageFacts> pages = readTiff(path);
     ASSERT_EQ(pages.size(), 1U);
     EXPECT_EQ(pages[0].photometric, PHOTOMETRIC_MINISWHITE);
+    EXPECT_EQ(pages[0].strips, 1U);
+}
+
+TEST(TiffWriterTest, UncompressedStripsHoldAbout64KiB) {
+    const QString path = makeTestFolder() + QStringLiteral("/page.tiff");
+    // 3000 bytes a row: 21 rows make the largest strip within 64 KiB.
+    ASSERT_TRUE(ImageUtilities::saveAsTiffWithName(makePage(PageKind::Rgb888, 1000, 100), path, 0));
+    const std::vector<TiffPageFacts> pages = readTiff(path);
+    ASSERT_EQ(pages.size(), 1U);
+    EXPECT_EQ(pages[0].rowsPerStrip, 21U);
+    EXPECT_EQ(pages[0].strips, 5U);
 }
 
 TEST(TiffWriterTest, TwoColourGrayPageCountsAsBilevel) {

@@ -147,6 +147,8 @@ TiffPageFacts readDirectory(TIFF* tif) {
     if (TIFFGetField(tif, TIFFTAG_PREDICTOR, &f.predictor) == 0) {
         f.predictor = PREDICTOR_NONE;
     }
+    f.strips = TIFFNumberOfStrips(tif);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &f.rowsPerStrip);
     uint16_t extraCount = 0;
     uint16_t* extra = nullptr;
     if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) != 0) {

@@ -61,6 +61,8 @@ struct TiffPageFacts {
     uint16_t photometric = 0;
     uint16_t compression = 0;
     uint16_t predictor = 1;
+    uint32_t strips = 0;
+    uint32_t rowsPerStrip = 0;
     std::vector<uint16_t> extraSamples;
     bool hasResolution = false;
     float xResolution = 0;

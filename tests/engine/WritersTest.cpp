@@ -1,13 +1,19 @@
 #include "WriterReadBack.h"
 #include "WriterTestPages.h"
+#include "engine/BmpWriter.h"
+#include "engine/GifWriter.h"
 #include "engine/ImageUtilities.h"
 #include "engine/JpegWriter.h"
+#include "engine/PngWriter.h"
+#include "engine/TiffWriter.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QImageReader>
 
+#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -319,5 +325,36 @@ TEST(GifWriterTest, ExactlyTwoHundredFiftySixColoursStayExact) {
     ASSERT_TRUE(ImageUtilities::saveAsGifWithName(page, path));
     EXPECT_EQ(firstDifference(page, readGif(path).pixels()), "");
 }
+
+} // namespace
+
+namespace {
+
+struct DiskFullCase {
+    std::string name;
+    std::function<std::unique_ptr<PageWriter>()> make;
+};
+
+class DiskFullTest : public ::testing::TestWithParam<DiskFullCase> {};
+
+// /dev/full fails every write with ENOSPC: the codecs' own error paths
+// (libjpeg's and libpng's longjmp, giflib's and libtiff's error returns) must
+// report it instead of ending the process or claiming success.
+TEST_P(DiskFullTest, WriteErrorIsReported) {
+    const std::unique_ptr<PageWriter> writer = GetParam().make();
+    const Status status =
+        writer->encode(photoLikePage(256, 256), QStringLiteral("/dev/full"), WriteOptions{10, 3});
+    EXPECT_FALSE(status.ok());
+    EXPECT_FALSE(status.error().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writers, DiskFullTest,
+    ::testing::Values(DiskFullCase{"Jpeg", [] { return std::make_unique<JpegWriter>(); }},
+                      DiskFullCase{"Png", [] { return std::make_unique<PngWriter>(); }},
+                      DiskFullCase{"Gif", [] { return std::make_unique<GifWriter>(); }},
+                      DiskFullCase{"Bmp", [] { return std::make_unique<BmpWriter>(); }},
+                      DiskFullCase{"Tiff", [] { return std::make_unique<TiffWriter>(); }}),
+    ByName());
 
 } // namespace
