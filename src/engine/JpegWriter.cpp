@@ -1,0 +1,165 @@
+#include "engine/JpegWriter.h"
+
+#include "engine/PagePixels.h"
+#include "engine/WriterFile.h"
+
+#include <QColorSpace>
+
+#include <algorithm>
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <utility>
+
+#include <jpeglib.h>
+
+namespace {
+
+struct JpegError {
+    jpeg_error_mgr manager; // first, so libjpeg's pointer is also ours
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void onFatalError(j_common_ptr info) {
+    auto* error = reinterpret_cast<JpegError*>(info->err);
+    (*info->err->format_message)(info, error->message);
+    std::longjmp(error->jump, 1);
+}
+
+// Warnings and trace messages would go to stderr.
+void onMessage(j_common_ptr, int) {}
+
+struct CompressorGuard {
+    jpeg_compress_struct* info;
+    ~CompressorGuard() { jpeg_destroy_compress(info); }
+};
+
+// Everything the compressor needs, prepared before setjmp so that a longjmp
+// skips no destructor.
+struct JpegJob {
+    const QImage* pixels;
+    int components;
+    int quality;
+    bool fullChroma;
+    int dotsPerInchX;
+    int dotsPerInchY;
+    const QByteArray* icc;
+    std::FILE* file;
+};
+
+int dotsPerInch(int dotsPerMeter) {
+    return std::clamp(static_cast<int>(std::lround(dotsPerMeter * 0.0254)), 0, 65535);
+}
+
+void setSampling(jpeg_compress_struct& info, bool fullChroma) {
+    if (info.num_components != 3) {
+        return;
+    }
+    const int luma = fullChroma ? 1 : 2;
+    info.comp_info[0].h_samp_factor = luma;
+    info.comp_info[0].v_samp_factor = luma;
+    for (int c = 1; c < 3; ++c) {
+        info.comp_info[c].h_samp_factor = 1;
+        info.comp_info[c].v_samp_factor = 1;
+    }
+}
+
+// No object with a destructor lives in this frame: libjpeg may longjmp here.
+bool compress(jpeg_compress_struct& info, JpegError& error, const JpegJob& job) {
+    if (setjmp(error.jump) != 0) {
+        return false;
+    }
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, job.file);
+    info.image_width = static_cast<JDIMENSION>(job.pixels->width());
+    info.image_height = static_cast<JDIMENSION>(job.pixels->height());
+    info.input_components = job.components;
+    info.in_color_space = job.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, job.quality, TRUE);
+    setSampling(info, job.fullChroma);
+    if (job.dotsPerInchX > 0 && job.dotsPerInchY > 0) {
+        info.density_unit = 1;
+        info.X_density = static_cast<UINT16>(job.dotsPerInchX);
+        info.Y_density = static_cast<UINT16>(job.dotsPerInchY);
+    }
+    jpeg_start_compress(&info, TRUE);
+    if (!job.icc->isEmpty()) {
+        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(job.icc->constData()),
+                               static_cast<unsigned int>(job.icc->size()));
+    }
+    while (info.next_scanline < info.image_height) {
+        // libjpeg reads the row only; the API just lacks const.
+        JSAMPROW row =
+            const_cast<uchar*>(job.pixels->constScanLine(static_cast<int>(info.next_scanline)));
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    return true;
+}
+
+Status checkSize(const QImage& page) {
+    if (Status notEmpty = PagePixels::checkNotEmpty(page); !notEmpty) {
+        return notEmpty;
+    }
+    if (page.width() > JPEG_MAX_DIMENSION || page.height() > JPEG_MAX_DIMENSION) {
+        return Status::failure(
+            QStringLiteral("JPEG holds at most %1 x %1 pixels; the page has %2 x %3")
+                .arg(JPEG_MAX_DIMENSION)
+                .arg(page.width())
+                .arg(page.height()));
+    }
+    return {};
+}
+
+Result<QImage> jpegPixels(const QImage& page) {
+    return PagePixels::isGrayPage(page) ? PagePixels::toGray8OverWhite(page)
+                                        : PagePixels::toRgb888OverWhite(page);
+}
+
+} // namespace
+
+int jpegLibraryQuality(int quality) {
+    const float factor = static_cast<float>(quality) / 10.0F;
+    return std::clamp(static_cast<int>(std::lround(factor * 100.0F)), 1, 100);
+}
+
+bool jpegKeepsFullChroma(int quality) {
+    return static_cast<float>(quality) / 10.0F >= 0.9F;
+}
+
+Status JpegWriter::encode(const QImage& page, const QString& path,
+                          const WriteOptions& options) const {
+    if (Status usable = checkSize(page); !usable) {
+        return usable;
+    }
+    const Result<QImage> pixels = jpegPixels(page);
+    if (!pixels) {
+        return Status::failure(pixels.error());
+    }
+    const QByteArray icc = page.colorSpace().iccProfile();
+    Result<FilePointer> file = openForWriting(path);
+    if (!file) {
+        return Status::failure(file.error());
+    }
+    const JpegJob job{&pixels.value(),
+                      pixels->format() == QImage::Format_Grayscale8 ? 1 : 3,
+                      jpegLibraryQuality(options.jpegQuality),
+                      jpegKeepsFullChroma(options.jpegQuality),
+                      hasResolution(page) ? dotsPerInch(page.dotsPerMeterX()) : 0,
+                      hasResolution(page) ? dotsPerInch(page.dotsPerMeterY()) : 0,
+                      &icc,
+                      file->get()};
+    jpeg_compress_struct info{};
+    JpegError error{};
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = onFatalError;
+    error.manager.emit_message = onMessage;
+    const CompressorGuard guard{&info};
+    if (!compress(info, error, job)) {
+        return Status::failure(
+            QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(error.message)));
+    }
+    return closeAfterWriting(std::move(file).value(), path);
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/Result.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <memory>
+
+// The stdio stream a C encoder writes into, closed when it goes away.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
+
+Result<FilePointer> openForWriting(const QString& path);
+// Flushes and closes; a full disk shows up here, not in the encoder.
+Status closeAfterWriting(FilePointer file, const QString& path);
