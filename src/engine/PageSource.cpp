@@ -6,10 +6,6 @@
 
 #include <QFileInfo>
 
-bool pageHasResolution(const QImage& page) {
-    return page.text(QLatin1String(kNoResolutionKey)).isEmpty();
-}
-
 Result<std::unique_ptr<PageSource>> PageSource::open(const QString& path,
                                                      const DecodeLimits& limits) {
     using R = Result<std::unique_ptr<PageSource>>;

@@ -8,10 +8,6 @@
 
 #include <memory>
 
-// Text key of a page whose file gives no usable resolution.
-inline constexpr char kNoResolutionKey[] = "PictavoNoResolution";
-bool pageHasResolution(const QImage& page);
-
 // Bounds that protect against hostile files: nothing is allocated for a page
 // before its dimensions are checked against them.
 struct DecodeLimits {
@@ -28,8 +24,7 @@ struct DecodeLimits {
 // alpha), Format_RGBX64 / Format_RGBA64 (16-bit). CMYK becomes RGB888. The
 // page's resolution is in dotsPerMeterX/Y and its ICC profile, when Qt can
 // read it, in colorSpace(). QImage cannot hold a resolution of 0, so a TIFF
-// page without one keeps QImage's default and carries the text key
-// kNoResolutionKey; pageHasResolution() tells the two apart.
+// page without one is marked with markWithoutResolution() (PageResolution.h).
 //
 // Threads: one object is used by one thread at a time.
 class PageSource {

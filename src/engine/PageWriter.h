@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/PageResolution.h"
 #include "platform/Result.h"
 
 #include <QImage>
@@ -10,14 +11,6 @@ struct WriteOptions {
     int jpegQuality = 10;         // 0..10; 10 is the best
     int tiffCompressionIndex = 0; // see tiffCompressionTag()
 };
-
-// QImage ignores a resolution of 0 and gives every new image the screen's, so
-// a page whose source has no resolution says so with this text key (any
-// non-empty value). Writers then store none.
-inline constexpr char kNoResolutionTextKey[] = "pictavo-no-resolution";
-void markWithoutResolution(QImage& page);
-// True when the page's dotsPerMeterX/Y are its own.
-bool hasResolution(const QImage& page);
 
 // Encodes one page into one file of its format. The path is a temporary file
 // that the caller renames into place only when encode() succeeds, so a writer

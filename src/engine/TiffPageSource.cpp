@@ -1,6 +1,7 @@
 #include "engine/TiffPageSource.h"
 
 #include "engine/ImageOrientation.h"
+#include "engine/PageResolution.h"
 #include "engine/TiffPageDecoder.h"
 #include "engine/TiffPageLayout.h"
 
@@ -53,7 +54,7 @@ void setResolution(TIFF* tif, QImage& image) {
         image.setDotsPerMeterX(dpmX);
         image.setDotsPerMeterY(dpmY);
     } else {
-        image.setText(QLatin1String(kNoResolutionKey), QStringLiteral("1"));
+        markWithoutResolution(image);
     }
 }
 

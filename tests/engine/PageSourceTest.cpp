@@ -1,3 +1,4 @@
+#include "engine/PageResolution.h"
 #include "engine/PageSource.h"
 
 #include "PageSourceTestSupport.h"
@@ -270,7 +271,7 @@ TEST_P(ResolutionTest, DotsPerMetreFollowTheTags) {
     ASSERT_TRUE(source.ok()) << source.error().toStdString();
     const Result<QImage> image = (*source)->readPage(0);
     ASSERT_TRUE(image.ok()) << image.error().toStdString();
-    EXPECT_EQ(pageHasResolution(*image), c.hasResolution);
+    EXPECT_EQ(hasResolution(*image), c.hasResolution);
     if (c.hasResolution) {
         EXPECT_EQ(image->dotsPerMeterX(), c.dotsPerMeterX);
         EXPECT_EQ(image->dotsPerMeterY(), c.dotsPerMeterY);
