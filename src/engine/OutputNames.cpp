@@ -1,0 +1,78 @@
+#include "engine/OutputNames.h"
+
+#include "engine/Settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+QString canonicalOutputPath(const QString& folder, const QString& name) {
+    return QDir::cleanPath(QDir(folder).absoluteFilePath(name));
+}
+
+} // namespace
+
+QString extensionForOutputType(int outputType) {
+    switch (outputType) {
+    case OutputJpeg:
+        return QStringLiteral(".jpg");
+    case OutputPng:
+        return QStringLiteral(".png");
+    case OutputTiff:
+        return QStringLiteral(".tiff");
+    case OutputBmp:
+        return QStringLiteral(".bmp");
+    case OutputGif:
+        return QStringLiteral(".gif");
+    default:
+        return {};
+    }
+}
+
+QString pageFileName(const QString& baseName, const QString& separator, int leadingZeros,
+                     int outputType, int pageNumber) {
+    QString prefix = baseName + separator;
+    prefix.replace(QLatin1Char(':'), QLatin1Char('-'));
+    prefix.replace(QLatin1Char('/'), QLatin1Char('-'));
+    const QString number =
+        QStringLiteral("%1").arg(pageNumber, qMax(0, leadingZeros), 10, QLatin1Char('0'));
+    return prefix + number + extensionForOutputType(outputType);
+}
+
+QString multiPageTiffFileName(const QString& baseName) { return baseName + QStringLiteral(".tiff"); }
+
+QString baseNameOf(const QString& fileName) {
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    // A leading dot starts a hidden name, not an extension.
+    return dot > 0 ? fileName.left(dot) : fileName;
+}
+
+OutputNamer::OutputNamer(const QStringList& sourcePaths) {
+    for (const QString& source : sourcePaths) {
+        m_taken.insert(QDir::cleanPath(QFileInfo(source).absoluteFilePath()));
+    }
+}
+
+bool OutputNamer::isFree(const QString& folder, const QStringList& names) const {
+    for (const QString& name : names) {
+        if (m_taken.contains(canonicalOutputPath(folder, name))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString OutputNamer::claim(const QString& folder, const QString& baseName,
+                           const std::function<QStringList(const QString&)>& namesFor) {
+    QString chosen = baseName;
+    QStringList names = namesFor(chosen);
+    for (int n = 2; !isFree(folder, names); ++n) {
+        chosen = baseName + QStringLiteral(" (%1)").arg(n);
+        names = namesFor(chosen);
+    }
+    for (const QString& name : names) {
+        m_taken.insert(canonicalOutputPath(folder, name));
+    }
+    return chosen;
+}

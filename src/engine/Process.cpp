@@ -1,0 +1,411 @@
+#include "engine/Process.h"
+
+#include "engine/ImageUtilities.h"
+#include "engine/OutputNames.h"
+#include "engine/Settings.h"
+#include "engine/TiffWriter.h"
+#include "filelist/FileItem.h"
+#include "platform/SystemLog.h"
+#include "platform/Workspace.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <exception>
+#include <stdexcept>
+#include <optional>
+
+const QString Process::kMessageAllConverted = QStringLiteral("All files converted successfully.");
+const QString Process::kMessageSomeFailed =
+    QStringLiteral("Pictavo unable able to convert some of the files!\r\nPlease check log for more "
+                   "information.");
+const QString Process::kMessageCancelled = QStringLiteral("Process cancelled!");
+const QString Process::kStatusUnableToOpen = QStringLiteral("Unable to Open File!");
+const QString Process::kStatusCompleted = QStringLiteral("Completed");
+const QString Process::kStatusUnableToSave = QStringLiteral("Unable to save page!");
+
+namespace {
+
+// A multi-page TIFF is written as BigTIFF when its pages, uncompressed, could
+// pass the classic format's 4 GiB limit.
+constexpr qint64 kBigTiffThreshold = qint64(3) << 30;
+
+QString fileNameOf(const QString& path) { return QFileInfo(path).fileName(); }
+
+QString folderOf(const QString& path) { return QFileInfo(path).path(); }
+
+QString joinPath(const QString& folder, const QString& name) {
+    return folder.isEmpty() ? name : QDir(folder).filePath(name);
+}
+
+} // namespace
+
+// State of one run of start(), private to the worker.
+struct Process::Run {
+    bool failed = false;
+    std::optional<OutputNamer> namer;
+};
+
+QString timeTakenString(const QDateTime& start, const QDateTime& end) {
+    if (!start.isValid() || !end.isValid()) {
+        return {};
+    }
+    const qint64 seconds = qMax<qint64>(0, start.secsTo(end));
+    const qint64 hours = seconds / 3600;
+    const qint64 minutes = (seconds % 3600) / 60;
+    const qint64 rest = seconds % 60;
+    if (hours > 0) {
+        return QStringLiteral("%1:%2:%3")
+            .arg(hours, 2, 10, QLatin1Char('0'))
+            .arg(minutes, 2, 10, QLatin1Char('0'))
+            .arg(rest, 2, 10, QLatin1Char('0'));
+    }
+    return QStringLiteral("%1:%2").arg(minutes, 2, 10, QLatin1Char('0')).arg(rest, 2, 10, QLatin1Char('0'));
+}
+
+Process::Process(QObject* parent) : QObject(parent), m_timeTaken(QStringLiteral("In Process...")) {}
+
+Process::~Process() = default;
+
+void Process::setTotalFileSelected(int count) {
+    if (m_totalFileSelected.exchange(count) != count) {
+        Q_EMIT totalFileSelectedChanged(count);
+    }
+}
+
+void Process::setIsCombining(bool value) {
+    if (m_isCombining.exchange(value) != value) {
+        Q_EMIT isCombiningChanged(value);
+    }
+}
+
+QString Process::fileInProcess() const {
+    const std::lock_guard lock(m_textMutex);
+    return m_fileInProcess;
+}
+
+QString Process::outputFileInProcess() const {
+    const std::lock_guard lock(m_textMutex);
+    return m_outputFileInProcess;
+}
+
+QString Process::timeTaken() const {
+    const std::lock_guard lock(m_textMutex);
+    return m_timeTaken;
+}
+
+QString Process::message() const {
+    const std::lock_guard lock(m_textMutex);
+    return m_message;
+}
+
+void Process::setString(QString& field, const QString& value,
+                        void (Process::*signal)(const QString&)) {
+    {
+        const std::lock_guard lock(m_textMutex);
+        if (field == value) {
+            return;
+        }
+        field = value;
+    }
+    Q_EMIT(this->*signal)(value);
+}
+
+void Process::addOne(std::atomic<int>& counter, void (Process::*signal)(int)) {
+    const int now = counter.fetch_add(1) + 1;
+    Q_EMIT(this->*signal)(now);
+}
+
+void Process::setFileInProcess(const QString& value) {
+    setString(m_fileInProcess, value, &Process::fileInProcessChanged);
+}
+
+void Process::setOutputFileInProcess(const QString& value) {
+    setString(m_outputFileInProcess, value, &Process::outputFileInProcessChanged);
+}
+
+void Process::stop() {
+    try {
+        setIsCombining(false);
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("(Process=>stop)"), QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void Process::viewLog() {
+    try {
+        if (!m_log.logFilePath().isEmpty() && m_workspace != nullptr) {
+            m_workspace->openFile(m_log.logFilePath());
+        }
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("(Process=>viewLog)"), QString::fromLocal8Bit(e.what()));
+    }
+}
+
+QList<int> Process::getPageRanges(const FileItem* item) {
+    QList<int> pages;
+    if (item == nullptr) {
+        return pages;
+    }
+    try {
+        pages.reserve(qMax(0, item->pages()));
+        for (int n = 1; n <= item->pages(); ++n) {
+            pages.append(n);
+        }
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("(getPageRanges:fileItem:)"), QString::fromLocal8Bit(e.what()));
+    }
+    return pages;
+}
+
+void Process::start() {
+    Run run;
+    {
+        const bool wasCompleted = m_isCompleted.exchange(false);
+        if (wasCompleted) {
+            Q_EMIT isCompletedChanged(false);
+        }
+    }
+    m_log.startTime = QDateTime::currentDateTime();
+    setString(m_message, QString(), &Process::messageChanged);
+    try {
+        if (m_settings == nullptr) {
+            throw std::logic_error("the job has no settings");
+        }
+        QStringList sources;
+        for (const OutputFile& group : m_outputFiles) {
+            sources.append(group.filename);
+        }
+        run.namer.emplace(sources);
+        for (const OutputFile& group : m_outputFiles) {
+            if (!isCombining()) {
+                break;
+            }
+            convertGroup(run, group);
+            if (!isCombining()) {
+                break;
+            }
+        }
+    } catch (const std::exception& e) {
+        run.failed = true;
+        systemLogError(QStringLiteral("(Process=>start)"), QString::fromLocal8Bit(e.what()));
+    }
+    finish(run);
+}
+
+void Process::convertGroup(Run& run, const OutputFile& group) {
+    const QString targetFolder = m_outputFolder.isEmpty() ? folderOf(group.filename) : m_outputFolder;
+    LogFiles& entry = m_log.addFiles();
+    entry.filename = fileNameOf(group.filename);
+    entry.sourcePath = folderOf(group.filename);
+    entry.targetPath = targetFolder;
+    setFileInProcess(entry.filename);
+
+    for (const auto& item : group.fileItems) {
+        if (!isCombining()) {
+            break;
+        }
+        if (!item) {
+            continue;
+        }
+        Status converted;
+        try {
+            converted = convertItem(run, group, *item, targetFolder, entry);
+        } catch (const std::exception& e) {
+            converted = Status::failure(QString::fromLocal8Bit(e.what()));
+        }
+        if (!converted) {
+            run.failed = true;
+            entry.status = converted.error();
+        }
+    }
+    addOne(m_totalFileProcessed, &Process::totalFileProcessedChanged);
+    reportProgress();
+}
+
+void Process::reportProgress() {
+    if (m_delegate != nullptr) {
+        m_delegate->updateTimeTakenLabel(QStringLiteral("Total Time Taken : %1 %2/%3")
+                                             .arg(timeTaken())
+                                             .arg(totalFileProcessed())
+                                             .arg(m_outputFiles.size()));
+    }
+}
+
+Status Process::convertItem(Run& run, const OutputFile& group, const FileItem& item,
+                            const QString& targetFolder, LogFiles& entry) {
+    auto source = PageSource::open(item.filePath().toLocalFile(), m_limits);
+    if (!source) {
+        entry.status = kStatusUnableToOpen;
+        systemLog(QStringLiteral("Cannot open “%1”: %2").arg(item.filePath().toLocalFile(), source.error()));
+        return {};
+    }
+    const QList<int> pages = getPageRanges(&item);
+    const QString baseName = baseNameOf(fileNameOf(group.filename));
+    if (m_settings->outputType() == OutputTiff && !m_settings->isSplitTIFFIntoSinglePages()) {
+        const QString chosen = run.namer->claim(targetFolder, baseName, [&](const QString& base) {
+            return pages.isEmpty() ? QStringList() : QStringList{multiPageTiffFileName(base)};
+        });
+        const QString name = multiPageTiffFileName(chosen);
+        setOutputFileInProcess(name);
+        if (saveAsTiff(joinPath(targetFolder, name), pages, source->get(), entry)) {
+            addOne(m_totalFileCreated, &Process::totalFileCreatedChanged);
+        }
+        return {};
+    }
+    return writePages(run, **source, pages, targetFolder, baseName, entry);
+}
+
+Status Process::writePages(Run& run, PageSource& source, const QList<int>& pages,
+                           const QString& targetFolder, const QString& baseName, LogFiles& entry) {
+    const QString separator = m_settings->separator();
+    const int zeros = m_settings->leadingZeros();
+    const int type = m_settings->outputType();
+    const QString chosen = run.namer->claim(targetFolder, baseName, [&](const QString& base) {
+        QStringList names;
+        names.reserve(pages.size());
+        for (const int n : pages) {
+            names.append(pageFileName(base, separator, zeros, type, n));
+        }
+        return names;
+    });
+
+    for (const int n : pages) {
+        if (!isCombining()) {
+            break;
+        }
+        // Read live, as the settings may be edited while a job runs.
+        const QString name = pageFileName(chosen, separator, m_settings->leadingZeros(),
+                                          m_settings->outputType(), n);
+        setOutputFileInProcess(name);
+        if (n < 1 || n > source.pageCount()) {
+            return Status::failure(QStringLiteral("Page %1 does not exist; the file has %2 pages")
+                                       .arg(n)
+                                       .arg(source.pageCount()));
+        }
+        LogFile& page = entry.addLogFile();
+        page.targetFile = name;
+        page.sourcePageNo = n;
+        bool saved = false;
+        {
+            // The decoded page lives only for this iteration.
+            const Result<QImage> image = source.readPage(n - 1);
+            if (image) {
+                saved = ImageUtilities::save(*image, joinPath(targetFolder, name), *m_settings);
+            } else {
+                systemLog(QStringLiteral("Cannot read page %1 of “%2”: %3")
+                              .arg(n)
+                              .arg(entry.filename, image.error()));
+            }
+        }
+        if (saved) {
+            page.status = kStatusCompleted;
+            addOne(m_totalFileCreated, &Process::totalFileCreatedChanged);
+            ++entry.pages;
+        } else {
+            page.status = kStatusUnableToSave;
+        }
+        addOne(m_totalPagesProcessed, &Process::totalPagesProcessedChanged);
+        if (!isCombining()) {
+            break;
+        }
+    }
+    return {};
+}
+
+bool Process::saveAsTiff(const QString& path, const QList<int>& range, PageSource* image,
+                         LogFiles& logFiles) {
+    std::optional<TiffPageEncoder> encoder;
+    std::vector<LogFile*> gathered;
+    const QString name = fileNameOf(path);
+    if (image != nullptr && !range.isEmpty()) {
+        try {
+            for (const int n : range) {
+                if (!isCombining()) {
+                    break;
+                }
+                LogFile& page = logFiles.addLogFile();
+                page.targetFile = name;
+                page.sourcePageNo = n;
+                bool added = false;
+                if (n >= 1 && n <= image->pageCount()) {
+                    const Result<QImage> decoded = image->readPage(n - 1);
+                    if (!decoded) {
+                        systemLog(QStringLiteral("Cannot read page %1 of “%2”: %3")
+                                      .arg(n)
+                                      .arg(logFiles.filename, decoded.error()));
+                    } else {
+                        if (!encoder) {
+                            const bool big = decoded->sizeInBytes() * range.size() > kBigTiffThreshold;
+                            encoder.emplace(path, big ? TiffPageEncoder::Container::BigTiff
+                                                    : TiffPageEncoder::Container::Classic);
+                        }
+                        added = encoder->appendPage(*decoded, m_settings->tiffCompressionIndex()).ok();
+                    }
+                }
+                if (added) {
+                    page.status = kStatusCompleted;
+                    ++logFiles.pages;
+                    gathered.push_back(&page);
+                } else {
+                    page.status = kStatusUnableToSave;
+                }
+                addOne(m_totalPagesProcessed, &Process::totalPagesProcessedChanged);
+                if (!isCombining()) {
+                    break;
+                }
+            }
+        } catch (const std::exception& e) {
+            systemLogError(QStringLiteral("(saveAsTiff:range:image:logFiles:)"),
+                           QString::fromLocal8Bit(e.what()));
+        }
+    }
+    if (!encoder || gathered.empty()) {
+        return false;
+    }
+    const Status written = encoder->finish();
+    if (!written) {
+        // The pages never reached a file: the log must not say they did.
+        systemLog(QStringLiteral("Cannot write “%1”: %2").arg(path, written.error()));
+        for (LogFile* page : gathered) {
+            page->status = kStatusUnableToSave;
+        }
+        logFiles.pages -= static_cast<int>(gathered.size());
+        return false;
+    }
+    return true;
+}
+
+void Process::finish(Run& run) {
+    m_log.endTime = QDateTime::currentDateTime();
+    if (m_logsFolder.isEmpty()) {
+        (void)m_log.save();
+    } else {
+        (void)m_log.save(m_logsFolder);
+    }
+
+    QString finalMessage;
+    if (run.failed) {
+        finalMessage = kMessageSomeFailed;
+    } else if (isCombining()) {
+        finalMessage = static_cast<int>(m_outputFiles.size()) == totalFileCreated()
+                           ? kMessageAllConverted
+                           : QStringLiteral("Total %1 files converted successfully.").arg(totalFileCreated());
+    } else {
+        finalMessage = kMessageCancelled;
+    }
+    setString(m_message, finalMessage, &Process::messageChanged);
+    setString(m_timeTaken, timeTakenString(m_log.startTime, m_log.endTime), &Process::timeTakenChanged);
+    setFileInProcess(QString());
+    setOutputFileInProcess(QString());
+    setIsCombining(false);
+    reportProgress();
+
+    if (!m_outputFolder.isEmpty() && m_settings != nullptr && m_settings->isOpenFolderAfterConversion() &&
+        totalFileCreated() > 0 && m_workspace != nullptr) {
+        m_workspace->openFile(m_outputFolder);
+    }
+    m_isCompleted.store(true);
+    Q_EMIT isCompletedChanged(true);
+    Q_EMIT finished();
+}

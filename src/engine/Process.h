@@ -1,0 +1,169 @@
+#pragma once
+
+#include "engine/Log.h"
+#include "engine/PageSource.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class FileItem;
+class Settings;
+class Workspace;
+
+// One output group of a job: a source file and the items that feed it.
+struct OutputFile {
+    QString filename; // full path of the source
+    QList<std::shared_ptr<FileItem>> fileItems;
+};
+
+// How a job reaches whoever started it.
+class ProcessDelegate {
+public:
+    virtual ~ProcessDelegate() = default;
+    // Called on the job's worker thread after each source and at the end. The
+    // implementation shows `text` on its own thread and returns only when that
+    // is done (a waiting call), so progress is never reported out of order.
+    virtual void updateTimeTakenLabel(const QString& text) = 0;
+};
+
+// The elapsed time from `start` to `end`: "mm:ss", or "hh:mm:ss" from one
+// hour on; "" when either is missing.
+QString timeTakenString(const QDateTime& start, const QDateTime& end);
+
+// One conversion run: every page of every source written as an image file,
+// or one multi-page TIFF per source, recorded in a log.
+//
+// Threads: built and configured on the main thread; start() runs once on a
+// worker thread of the caller's; stop() may be called from any thread. The
+// published properties are safe to read from any thread while the job runs
+// (strings under a lock, numbers atomic); their change signals are emitted
+// on the worker thread, so receivers on the main thread get them queued.
+// `settings` is read by the worker without a lock and must outlive the run;
+// the delegate and workspace likewise. log() may be read once isCompleted.
+class Process : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isCombining READ isCombining NOTIFY isCombiningChanged)
+    Q_PROPERTY(bool isCompleted READ isCompleted NOTIFY isCompletedChanged)
+    Q_PROPERTY(int totalFileSelected READ totalFileSelected WRITE setTotalFileSelected NOTIFY
+                   totalFileSelectedChanged)
+    Q_PROPERTY(int totalFileProcessed READ totalFileProcessed NOTIFY totalFileProcessedChanged)
+    Q_PROPERTY(int totalFileCreated READ totalFileCreated NOTIFY totalFileCreatedChanged)
+    Q_PROPERTY(int totalPagesProcessed READ totalPagesProcessed NOTIFY totalPagesProcessedChanged)
+    Q_PROPERTY(QString fileInProcess READ fileInProcess NOTIFY fileInProcessChanged)
+    Q_PROPERTY(QString outputFileInProcess READ outputFileInProcess NOTIFY outputFileInProcessChanged)
+    Q_PROPERTY(QString timeTaken READ timeTaken NOTIFY timeTakenChanged)
+    Q_PROPERTY(QString message READ message NOTIFY messageChanged)
+    Q_PROPERTY(QString outputFolder READ outputFolder WRITE setOutputFolder)
+
+public:
+    explicit Process(QObject* parent = nullptr);
+    ~Process() override;
+
+    // Configuration, before start().
+    void setSettings(Settings* settings) { m_settings = settings; }
+    Settings* settings() const { return m_settings; }
+    void setDelegate(ProcessDelegate* delegate) { m_delegate = delegate; }
+    void setWorkspace(Workspace* workspace) { m_workspace = workspace; }
+    // Where the log is saved; the application's "Logs" folder when empty.
+    void setLogsFolder(const QString& folder) { m_logsFolder = folder; }
+    void setDecodeLimits(const DecodeLimits& limits) { m_limits = limits; }
+    void setOutputFolder(const QString& folder) { m_outputFolder = folder; }
+    QString outputFolder() const { return m_outputFolder; }
+    std::vector<OutputFile>& outputFiles() { return m_outputFiles; }
+    const std::vector<OutputFile>& outputFiles() const { return m_outputFiles; }
+    void setTotalFileSelected(int count);
+    // Set to true by whoever launches the job, before start().
+    void setIsCombining(bool value);
+
+    // Runs the whole conversion; call once, on a worker thread.
+    void start();
+    // Asks the run to end at the next page boundary.
+    void stop();
+    // Opens the saved log with its default application.
+    void viewLog();
+
+    // 1, 2, ... pages of the item; empty for no item.
+    static QList<int> getPageRanges(const FileItem* item);
+    // Gathers the pages of `image` into one TIFF at `path`; true when written.
+    bool saveAsTiff(const QString& path, const QList<int>& range, PageSource* image,
+                    LogFiles& logFiles);
+
+    bool isCombining() const { return m_isCombining.load(); }
+    bool isCompleted() const { return m_isCompleted.load(); }
+    int totalFileSelected() const { return m_totalFileSelected.load(); }
+    int totalFileProcessed() const { return m_totalFileProcessed.load(); }
+    int totalFileCreated() const { return m_totalFileCreated.load(); }
+    // Pages finished so far (written, failed or gathered), for progress bars.
+    int totalPagesProcessed() const { return m_totalPagesProcessed.load(); }
+    QString fileInProcess() const;
+    QString outputFileInProcess() const;
+    QString timeTaken() const;
+    QString message() const;
+    const Log& log() const { return m_log; }
+
+    static const QString kMessageAllConverted;
+    static const QString kMessageSomeFailed;
+    static const QString kMessageCancelled;
+    static const QString kStatusUnableToOpen;
+    static const QString kStatusCompleted;
+    static const QString kStatusUnableToSave;
+
+Q_SIGNALS:
+    void isCombiningChanged(bool value);
+    void isCompletedChanged(bool value);
+    void totalFileSelectedChanged(int value);
+    void totalFileProcessedChanged(int value);
+    void totalFileCreatedChanged(int value);
+    void totalPagesProcessedChanged(int value);
+    void fileInProcessChanged(const QString& value);
+    void outputFileInProcessChanged(const QString& value);
+    void timeTakenChanged(const QString& value);
+    void messageChanged(const QString& value);
+    // After the last step of start().
+    void finished();
+
+private:
+    struct Run;
+
+    void convertGroup(Run& run, const OutputFile& group);
+    Status convertItem(Run& run, const OutputFile& group, const FileItem& item,
+                       const QString& targetFolder, LogFiles& entry);
+    Status writePages(Run& run, PageSource& source, const QList<int>& pages,
+                      const QString& targetFolder, const QString& baseName, LogFiles& entry);
+    void finish(Run& run);
+    void reportProgress();
+
+    void setString(QString& field, const QString& value, void (Process::*signal)(const QString&));
+    void addOne(std::atomic<int>& counter, void (Process::*signal)(int));
+    void setFileInProcess(const QString& value);
+    void setOutputFileInProcess(const QString& value);
+
+    Settings* m_settings = nullptr;
+    ProcessDelegate* m_delegate = nullptr;
+    Workspace* m_workspace = nullptr;
+    QString m_logsFolder;
+    DecodeLimits m_limits;
+    QString m_outputFolder;
+    std::vector<OutputFile> m_outputFiles;
+    Log m_log;
+
+    std::atomic<bool> m_isCombining{false};
+    std::atomic<bool> m_isCompleted{false};
+    std::atomic<int> m_totalFileSelected{1};
+    std::atomic<int> m_totalFileProcessed{0};
+    std::atomic<int> m_totalFileCreated{0};
+    std::atomic<int> m_totalPagesProcessed{0};
+
+    mutable std::mutex m_textMutex;
+    QString m_fileInProcess;
+    QString m_outputFileInProcess;
+    QString m_timeTaken;
+    QString m_message;
+};

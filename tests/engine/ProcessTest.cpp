@@ -1,0 +1,331 @@
+#include "engine/OutputNames.h"
+#include "engine/Process.h"
+#include "engine/Settings.h"
+#include "filelist/FileItem.h"
+#include "platform/Workspace.h"
+#include "support/TestEnvironment.h"
+#include "support/TestTiff.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <gtest/gtest.h>
+
+#include <tiffio.h>
+
+namespace {
+
+// Records the waiting calls the job makes to whoever started it.
+class RecordingDelegate : public ProcessDelegate {
+public:
+    void updateTimeTakenLabel(const QString& text) override { texts.append(text); }
+    QStringList texts;
+};
+
+class ProcessTest : public ::testing::Test {
+protected:
+    QString in = makeTestFolder(QStringLiteral("in"));
+    QString out = makeTestFolder(QStringLiteral("out"));
+    QString logs = makeTestFolder(QStringLiteral("logs"));
+    Settings settings;
+    RecordingWorkspace workspace;
+    RecordingDelegate delegate;
+    Process process;
+
+    void SetUp() override {
+        settings.setIsOpenFolderAfterConversion(false);
+        process.setSettings(&settings);
+        process.setWorkspace(&workspace);
+        process.setDelegate(&delegate);
+        process.setLogsFolder(logs);
+        process.setOutputFolder(out);
+    }
+
+    QString makeTiff(const QString& name, int pages, const QString& folder = {}) {
+        std::vector<TestTiffPage> specs;
+        for (int i = 0; i < pages; ++i) {
+            specs.push_back(rgbPage(9 + i, 7, 8));
+        }
+        const QString path = QDir(folder.isEmpty() ? in : folder).filePath(name);
+        EXPECT_TRUE(writeTestTiff(path, specs));
+        return path;
+    }
+
+    void addSource(const QString& path) {
+        auto item = FileItem::initWithURL(QUrl::fromLocalFile(path));
+        ASSERT_TRUE(item);
+        process.outputFiles().push_back({path, {item}});
+    }
+
+    void run() {
+        process.setTotalFileSelected(static_cast<int>(process.outputFiles().size()));
+        process.setIsCombining(true);
+        process.start();
+    }
+
+    QStringList outputs() const { return QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+};
+
+struct NameCase {
+    const char* name;
+    const char* base;
+    const char* separator;
+    int leadingZeros;
+    int outputType;
+    int page;
+    const char* expected;
+};
+
+class PageNameTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(PageNameTest, BuildsOnePathComponent) {
+    const NameCase& c = GetParam();
+    EXPECT_EQ(pageFileName(QString::fromUtf8(c.base), QString::fromUtf8(c.separator), c.leadingZeros,
+                           c.outputType, c.page)
+                  .toStdString(),
+              c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, PageNameTest,
+    ::testing::Values(NameCase{"Padded", "invoice", "_", 3, OutputPng, 2, "invoice_002.png"},
+                      NameCase{"NoPadding", "scan", "", 0, OutputJpeg, 7, "scan7.jpg"},
+                      NameCase{"OneDigitMeansNone", "scan", "-", 1, OutputBmp, 7, "scan-7.bmp"},
+                      NameCase{"LongerThanPadding", "scan", "-", 3, OutputGif, 1234, "scan-1234.gif"},
+                      NameCase{"ColonSeparator", "scan", ":", 2, OutputTiff, 3, "scan-03.tiff"},
+                      NameCase{"ColonInBase", "a:b", "", 0, OutputJpeg, 1, "a-b1.jpg"},
+                      NameCase{"SlashSeparator", "scan", "/../", 0, OutputJpeg, 1, "scan-..-1.jpg"},
+                      NameCase{"DotsInBase", "report.final", ".", 2, OutputJpeg, 1, "report.final.01.jpg"}),
+    ByName());
+
+TEST(OutputNamesTest, BaseNameDropsOnlyTheLastExtension) {
+    EXPECT_EQ(baseNameOf(QStringLiteral("report.final.tif")), QStringLiteral("report.final"));
+    EXPECT_EQ(baseNameOf(QStringLiteral("scan")), QStringLiteral("scan"));
+    EXPECT_EQ(multiPageTiffFileName(QStringLiteral("a:b")), QStringLiteral("a:b.tiff"));
+}
+
+TEST(TimeTakenTest, MinutesAndSecondsUntilAnHour) {
+    const QDateTime start(QDate(2026, 3, 7), QTime(10, 0, 0));
+    EXPECT_EQ(timeTakenString(start, start.addSecs(75)), QStringLiteral("01:15"));
+    EXPECT_EQ(timeTakenString(start, start.addSecs(3725)), QStringLiteral("01:02:05"));
+    EXPECT_EQ(timeTakenString(start, start), QStringLiteral("00:00"));
+    EXPECT_EQ(timeTakenString(QDateTime(), start), QString());
+}
+
+TEST_F(ProcessTest, ThreePagesGiveThreeFilesAndTheTotalMessage) {
+    settings.setSeparator(QStringLiteral("-"));
+    settings.setLeadingZeros(2);
+    addSource(makeTiff(QStringLiteral("scan.tif"), 3));
+    run();
+    EXPECT_EQ(outputs(), (QStringList{QStringLiteral("scan-01.jpg"), QStringLiteral("scan-02.jpg"),
+                                      QStringLiteral("scan-03.jpg")}));
+    EXPECT_EQ(process.totalFileCreated(), 3);
+    EXPECT_EQ(process.totalFileProcessed(), 1);
+    EXPECT_EQ(process.message(), QStringLiteral("Total 3 files converted successfully."));
+    EXPECT_TRUE(process.isCompleted());
+    EXPECT_FALSE(process.isCombining());
+    EXPECT_TRUE(process.fileInProcess().isEmpty());
+    EXPECT_TRUE(process.outputFileInProcess().isEmpty());
+    const LogFiles& entry = process.log().files.at(0);
+    EXPECT_EQ(entry.pages, 3);
+    EXPECT_EQ(entry.status, QString());
+    EXPECT_EQ(entry.logFiles.at(2).targetFile, QStringLiteral("scan-03.jpg"));
+    EXPECT_EQ(entry.logFiles.at(2).status, QStringLiteral("Completed"));
+    QImageReader reader(QDir(out).filePath(QStringLiteral("scan-02.jpg")));
+    EXPECT_EQ(reader.size(), QSize(10, 7));
+}
+
+TEST_F(ProcessTest, SinglePageSourcesAllConverted) {
+    for (const char* name : {"a.tif", "b.tif", "c.tif"}) {
+        addSource(makeTiff(QString::fromUtf8(name), 1));
+    }
+    run();
+    EXPECT_EQ(process.message(), QStringLiteral("All files converted successfully."));
+    EXPECT_EQ(delegate.texts.size(), 4); // after each source, and at the end
+    EXPECT_EQ(delegate.texts.first(), QStringLiteral("Total Time Taken : In Process... 1/3"));
+    EXPECT_TRUE(delegate.texts.last().startsWith(QStringLiteral("Total Time Taken : 00:")));
+    EXPECT_TRUE(delegate.texts.last().endsWith(QStringLiteral(" 3/3")));
+}
+
+TEST_F(ProcessTest, UnreadableSourceIsLoggedWithoutFailingTheRun) {
+    addSource(makeTiff(QStringLiteral("good.tif"), 1));
+    const QString broken = QDir(in).filePath(QStringLiteral("broken.tif"));
+    ASSERT_TRUE(writeFileBytes(broken, "not an image at all"));
+    addSource(broken);
+    run();
+    EXPECT_EQ(process.message(), QStringLiteral("Total 1 files converted successfully."));
+    EXPECT_EQ(process.log().files.at(1).status, QStringLiteral("Unable to Open File!"));
+    EXPECT_TRUE(process.log().files.at(1).logFiles.empty());
+    EXPECT_EQ(process.totalFileProcessed(), 2);
+}
+
+TEST_F(ProcessTest, PageMissingSinceTheItemWasMadeFailsThatSource) {
+    const QString path = makeTiff(QStringLiteral("shrunk.tif"), 3);
+    addSource(path);
+    makeTiff(QStringLiteral("shrunk.tif"), 2); // the file changed after it was added
+    addSource(makeTiff(QStringLiteral("next.tif"), 1));
+    run();
+    EXPECT_EQ(process.message(),
+              QStringLiteral("Pictavo unable able to convert some of the files!\r\nPlease check log for more "
+                             "information."));
+    const LogFiles& shrunk = process.log().files.at(0);
+    EXPECT_FALSE(shrunk.status.isEmpty());
+    EXPECT_EQ(shrunk.pages, 2);
+    EXPECT_EQ(process.log().files.at(1).pages, 1); // the run went on
+}
+
+TEST_F(ProcessTest, SourceWithoutPagesWritesNothing) {
+    const QString empty = QDir(in).filePath(QStringLiteral("empty.tif"));
+    ASSERT_TRUE(writeFileBytes(empty, QByteArray()));
+    addSource(empty);
+    run();
+    EXPECT_TRUE(outputs().isEmpty());
+    EXPECT_EQ(process.totalFileCreated(), 0);
+}
+
+TEST_F(ProcessTest, MultiPageTiffHoldsEveryPage) {
+    settings.setOutputType(OutputTiff);
+    settings.setTiffCompressionIndex(3);
+    settings.setSeparator(QStringLiteral(":")); // not used for one TIFF per source
+    addSource(makeTiff(QStringLiteral("scan.tif"), 3));
+    run();
+    EXPECT_EQ(outputs(), QStringList{QStringLiteral("scan.tiff")});
+    EXPECT_EQ(process.totalFileCreated(), 1);
+    EXPECT_EQ(process.message(), QStringLiteral("All files converted successfully."));
+    const LogFiles& entry = process.log().files.at(0);
+    ASSERT_EQ(entry.logFiles.size(), 3U);
+    for (int n = 0; n < 3; ++n) {
+        EXPECT_EQ(entry.logFiles[n].targetFile, QStringLiteral("scan.tiff"));
+        EXPECT_EQ(entry.logFiles[n].sourcePageNo, n + 1);
+    }
+    TIFF* tif = TIFFOpen(QFile::encodeName(QDir(out).filePath(QStringLiteral("scan.tiff"))).constData(), "r");
+    ASSERT_NE(tif, nullptr);
+    EXPECT_EQ(TIFFNumberOfDirectories(tif), 3U);
+    uint16_t compression = 0;
+    TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+    EXPECT_EQ(compression, COMPRESSION_LZW);
+    TIFFClose(tif);
+}
+
+TEST_F(ProcessTest, CancelBetweenPagesKeepsWrittenPages) {
+    addSource(makeTiff(QStringLiteral("long.tif"), 5));
+    addSource(makeTiff(QStringLiteral("never.tif"), 1));
+    QObject::connect(
+        &process, &Process::totalPagesProcessedChanged, &process,
+        [this](int done) {
+            if (done == 2) {
+                process.stop();
+            }
+        },
+        Qt::DirectConnection);
+    run();
+    EXPECT_EQ(process.message(), QStringLiteral("Process cancelled!"));
+    EXPECT_EQ(outputs(), (QStringList{QStringLiteral("long1.jpg"), QStringLiteral("long2.jpg")}));
+    EXPECT_EQ(process.totalFileProcessed(), 1);
+    EXPECT_EQ(process.log().files.size(), 1U);
+}
+
+TEST_F(ProcessTest, CancelDuringMultiPageTiffWritesPagesGathered) {
+    settings.setOutputType(OutputTiff);
+    addSource(makeTiff(QStringLiteral("long.tif"), 5));
+    QObject::connect(
+        &process, &Process::totalPagesProcessedChanged, &process,
+        [this](int done) {
+            if (done == 2) {
+                process.stop();
+            }
+        },
+        Qt::DirectConnection);
+    run();
+    EXPECT_EQ(process.message(), QStringLiteral("Process cancelled!"));
+    EXPECT_EQ(process.totalFileCreated(), 1);
+    EXPECT_EQ(process.log().files.at(0).pages, 2);
+    TIFF* tif = TIFFOpen(QFile::encodeName(QDir(out).filePath(QStringLiteral("long.tiff"))).constData(), "r");
+    ASSERT_NE(tif, nullptr);
+    EXPECT_EQ(TIFFNumberOfDirectories(tif), 2U);
+    TIFFClose(tif);
+}
+
+TEST_F(ProcessTest, SameBaseNameFromTwoFoldersGetsANumber) {
+    const QString a = makeTestFolder(QStringLiteral("a"));
+    const QString b = makeTestFolder(QStringLiteral("b"));
+    addSource(makeTiff(QStringLiteral("scan.tif"), 1, a));
+    addSource(makeTiff(QStringLiteral("scan.tif"), 1, b));
+    settings.setSeparator(QStringLiteral("-"));
+    run();
+    EXPECT_EQ(outputs(), (QStringList{QStringLiteral("scan (2)-1.jpg"), QStringLiteral("scan-1.jpg")}));
+    EXPECT_EQ(process.log().files.at(1).logFiles.at(0).targetFile, QStringLiteral("scan (2)-1.jpg"));
+}
+
+TEST_F(ProcessTest, MultiPageTiffNeverOverwritesItsSource) {
+    settings.setOutputType(OutputTiff);
+    process.setOutputFolder(QString()); // each source's own folder
+    const QString source = makeTiff(QStringLiteral("scan.tiff"), 2);
+    const QByteArray before = readFileBytes(source);
+    addSource(source);
+    run();
+    EXPECT_EQ(readFileBytes(source), before);
+    EXPECT_TRUE(QFileInfo::exists(QDir(in).filePath(QStringLiteral("scan (2).tiff"))));
+    EXPECT_EQ(process.log().files.at(0).logFiles.at(0).targetFile, QStringLiteral("scan (2).tiff"));
+}
+
+TEST_F(ProcessTest, FileFromAnEarlierRunIsReplaced) {
+    const QString old = QDir(out).filePath(QStringLiteral("scan1.jpg"));
+    ASSERT_TRUE(writeFileBytes(old, "old"));
+    addSource(makeTiff(QStringLiteral("scan.tif"), 1));
+    run();
+    EXPECT_EQ(outputs(), QStringList{QStringLiteral("scan1.jpg")});
+    EXPECT_NE(readFileBytes(old), QByteArray("old"));
+}
+
+TEST_F(ProcessTest, OpensTheOutputFolderOnlyWhenSomethingWasCreated) {
+    settings.setIsOpenFolderAfterConversion(true);
+    const QString broken = QDir(in).filePath(QStringLiteral("broken.tif"));
+    ASSERT_TRUE(writeFileBytes(broken, "x"));
+    addSource(broken);
+    run();
+    EXPECT_TRUE(workspace.requests().isEmpty());
+
+    Process second;
+    second.setSettings(&settings);
+    second.setWorkspace(&workspace);
+    second.setLogsFolder(logs);
+    second.setOutputFolder(out);
+    const QString good = makeTiff(QStringLiteral("good.tif"), 1);
+    second.outputFiles().push_back({good, {FileItem::initWithURL(QUrl::fromLocalFile(good))}});
+    second.setIsCombining(true);
+    second.start();
+    ASSERT_EQ(workspace.requests().size(), 1);
+    EXPECT_EQ(workspace.requests().at(0), (RecordingWorkspace::Request{QStringLiteral("open"), {out}}));
+}
+
+TEST_F(ProcessTest, NoGroupsFinishesAtOnceAndSavesTheLog) {
+    run();
+    EXPECT_EQ(process.message(), QStringLiteral("All files converted successfully."));
+    EXPECT_TRUE(QFileInfo::exists(process.log().logFilePath()));
+    EXPECT_TRUE(process.log().logFilePath().startsWith(logs));
+    process.viewLog();
+    EXPECT_EQ(workspace.requests().last().paths, QStringList{process.log().logFilePath()});
+}
+
+TEST_F(ProcessTest, CancelledBeforeStartWritesNothing) {
+    addSource(makeTiff(QStringLiteral("scan.tif"), 1));
+    process.start(); // never launched: isCombining is false
+    EXPECT_EQ(process.message(), QStringLiteral("Process cancelled!"));
+    EXPECT_TRUE(outputs().isEmpty());
+}
+
+TEST_F(ProcessTest, UnwritableOutputMarksPagesUnsaved) {
+    // A plain file where the output folder should be.
+    const QString blocker = QDir(out).filePath(QStringLiteral("file"));
+    ASSERT_TRUE(writeFileBytes(blocker, "x"));
+    process.setOutputFolder(blocker);
+    addSource(makeTiff(QStringLiteral("scan.tif"), 2));
+    run();
+    EXPECT_EQ(process.totalFileCreated(), 0);
+    EXPECT_EQ(process.log().files.at(0).logFiles.at(1).status, QStringLiteral("Unable to save page!"));
+    EXPECT_EQ(process.message(), QStringLiteral("Total 0 files converted successfully."));
+}
+
+} // namespace
