@@ -1,0 +1,154 @@
+#include "cli/ConvertCommand.h"
+
+#include "cli/ConvertRequest.h"
+#include "cli/InterruptHandler.h"
+#include "cli/ProgressReporter.h"
+#include "cli/SourceCollector.h"
+#include "engine/Process.h"
+#include "engine/Settings.h"
+#include "filelist/FileItem.h"
+#include "platform/Constants.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+void printLine(std::FILE* stream, const QString& text) {
+    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+int fail(std::FILE* err, const QString& text) {
+    printLine(err, QStringLiteral("pictavo-convert: ") + text);
+    return kExitUsage;
+}
+
+Status checkOutputFolder(const QString& folder) {
+    if (folder.isEmpty()) {
+        return {};
+    }
+    const QFileInfo info(folder);
+    if (!info.exists()) {
+        return Status::failure(QStringLiteral("the output folder '%1' does not exist").arg(folder));
+    }
+    if (!info.isDir()) {
+        return Status::failure(QStringLiteral("the output folder '%1' is not a folder").arg(folder));
+    }
+    if (access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK | X_OK) != 0) {
+        return Status::failure(QStringLiteral("the output folder '%1' is not writable").arg(folder));
+    }
+    return {};
+}
+
+Result<QString> prepareLogFolder(const QString& requested) {
+    if (!requested.isEmpty()) {
+        if (!QDir().mkpath(requested)) {
+            return Result<QString>::failure(QStringLiteral("cannot create the log folder '%1'").arg(requested));
+        }
+        return QFileInfo(requested).absoluteFilePath();
+    }
+    const QString logs = QStringLiteral("Logs");
+    QString error;
+    if (!StringUtilities::createApplicationUsersFolder(QString(), &error) ||
+        !StringUtilities::createApplicationUsersFolder(logs, &error)) {
+        return Result<QString>::failure(error);
+    }
+    return StringUtilities::appSubfolderPath(logs);
+}
+
+void applyRequest(Settings& settings, const ConvertRequest& r) {
+    settings.setOutputType(r.outputType);
+    settings.setJpegQuality(r.jpegQuality);
+    settings.setTiffCompressionIndex(r.tiffCompressionIndex);
+    settings.setIsSplitTIFFIntoSinglePages(r.splitTiff);
+    settings.setSeparator(r.separator);
+    settings.setLeadingZeros(r.leadingZeros);
+    // A script has no file manager to open.
+    settings.setIsOpenFolderAfterConversion(false);
+}
+
+bool anyFailure(const Log& log) {
+    for (const LogFiles& source : log.files) {
+        if (!source.status.isEmpty()) {
+            return true;
+        }
+        for (const LogFile& page : source.logFiles) {
+            if (page.status != Process::kStatusCompleted) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int runConvert(const ConvertRequest& request, QTextStream& standardInput, std::FILE* out, std::FILE* err) {
+    if (const Status folder = checkOutputFolder(request.outputFolder); !folder) {
+        return fail(err, folder.error());
+    }
+    auto sources = collectSources(request.paths, request.listFiles, request.recursive, standardInput);
+    if (!sources) {
+        return fail(err, sources.error());
+    }
+    if (sources->empty()) {
+        return fail(err, QStringLiteral("no TIFF files found in the given paths"));
+    }
+    const Result<QString> logFolder = prepareLogFolder(request.logFolder);
+    if (!logFolder) {
+        return fail(err, logFolder.error());
+    }
+
+    Settings settings; // first-launch defaults; the GUI's preferences are never touched
+    applyRequest(settings, request);
+    Process process;
+    process.setSettings(&settings);
+    process.setLogsFolder(*logFolder);
+    process.setOutputFolder(request.outputFolder.isEmpty()
+                                ? QString()
+                                : QFileInfo(request.outputFolder).absoluteFilePath());
+    int totalPages = 0;
+    for (const auto& item : *sources) {
+        process.outputFiles().push_back({item->filePath().toLocalFile(), {item}});
+        totalPages += qMax(0, item->pages());
+    }
+    process.setTotalFileSelected(static_cast<int>(sources->size()));
+    process.setIsCombining(true);
+
+    const auto style = request.quiet             ? ProgressReporter::Style::Quiet
+                       : isatty(fileno(err)) != 0 ? ProgressReporter::Style::Bar
+                                                  : ProgressReporter::Style::Lines;
+    ProgressReporter reporter(process, totalPages, style, err);
+    bool interrupted = false;
+    InterruptHandler interrupt([&process, &interrupted, err, quiet = request.quiet] {
+        interrupted = true;
+        if (!quiet) {
+            printLine(err, QStringLiteral("\nCancelling after the current page (Ctrl+C again to quit at once)..."));
+        }
+        process.stop();
+    });
+    QObject::connect(&process, &Process::finished, QCoreApplication::instance(), &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    std::thread worker([&process] { process.start(); });
+    QCoreApplication::exec();
+    worker.join();
+    reporter.end();
+
+    const bool failed = anyFailure(process.log());
+    // Quiet runs still say what went wrong.
+    if (!request.quiet || failed) {
+        std::FILE* stream = request.quiet ? err : out;
+        printLine(stream, process.message());
+        printLine(stream, QStringLiteral("Log: ") + process.log().logFilePath());
+    }
+    if (interrupted) {
+        return kExitCancelled;
+    }
+    return failed ? kExitSomeFailed : kExitConverted;
+}

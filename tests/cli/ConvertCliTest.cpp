@@ -1,0 +1,186 @@
+#include "support/TestEnvironment.h"
+#include "support/TestTiff.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <tiffio.h>
+
+namespace {
+
+struct CliResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+CliResult runCli(const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess cli;
+    cli.start(QStringLiteral(PICTAVO_CONVERT_PATH), arguments);
+    EXPECT_TRUE(cli.waitForStarted());
+    if (!input.isEmpty()) {
+        cli.write(input);
+    }
+    cli.closeWriteChannel();
+    EXPECT_TRUE(cli.waitForFinished(120000));
+    return {cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1,
+            QString::fromLocal8Bit(cli.readAllStandardOutput()),
+            QString::fromLocal8Bit(cli.readAllStandardError())};
+}
+
+class ConvertCliTest : public ::testing::Test {
+protected:
+    QString in = makeTestFolder(QStringLiteral("in"));
+    QString out = makeTestFolder(QStringLiteral("out"));
+    QString logs = makeTestFolder(QStringLiteral("logs"));
+
+    QString makeTiff(const QString& relative, int pages, uint32_t size = 12) {
+        std::vector<TestTiffPage> specs(static_cast<size_t>(pages), rgbPage(size, size, 8));
+        const QString path = QDir(in).filePath(relative);
+        QDir().mkpath(QFileInfo(path).path());
+        EXPECT_TRUE(writeTestTiff(path, specs));
+        return path;
+    }
+
+    QStringList outputs() const { return QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+
+    QStringList common() const {
+        return {QStringLiteral("-o"), out, QStringLiteral("--log-dir"), logs};
+    }
+};
+
+TEST_F(ConvertCliTest, ConvertsAFolderAndReportsTheLog) {
+    makeTiff(QStringLiteral("a.tif"), 2);
+    makeTiff(QStringLiteral("b.TIFF"), 1);
+    makeTiff(QStringLiteral(".hidden.tif"), 1);
+    makeTiff(QStringLiteral("mixed.Tif"), 1);
+    makeTiff(QStringLiteral("sub/deep.tif"), 1);
+    const CliResult r = runCli(common() + QStringList{QStringLiteral("-t"), QStringLiteral("png"),
+                                                      QStringLiteral("-s"), QStringLiteral("_"),
+                                                      QStringLiteral("-z"), QStringLiteral("3"), in});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(outputs(), (QStringList{QStringLiteral("a_001.png"), QStringLiteral("a_002.png"),
+                                      QStringLiteral("b_001.png")}));
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << r.out.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("Total 3 files converted successfully."));
+    ASSERT_TRUE(lines[1].startsWith(QStringLiteral("Log: ") + logs));
+    EXPECT_TRUE(QFileInfo::exists(lines[1].mid(5)));
+    // Not a terminal: plain progress lines.
+    EXPECT_TRUE(r.err.contains(QStringLiteral("[2/2]"))) << r.err.toStdString();
+}
+
+TEST_F(ConvertCliTest, RecursiveWalksSubfoldersAndSkipsDuplicates) {
+    const QString a = makeTiff(QStringLiteral("a.tif"), 1);
+    makeTiff(QStringLiteral("sub/deep.tif"), 1);
+    const CliResult r = runCli(common() + QStringList{QStringLiteral("-r"), QStringLiteral("--quiet"), in, a});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(outputs(), (QStringList{QStringLiteral("a1.jpg"), QStringLiteral("deep1.jpg")}));
+    EXPECT_TRUE(r.out.isEmpty());
+}
+
+TEST_F(ConvertCliTest, MultiPageTiffWithCompression) {
+    makeTiff(QStringLiteral("doc.tif"), 3);
+    const CliResult r = runCli(common() + QStringList{QStringLiteral("-t"), QStringLiteral("tiff"),
+                                                      QStringLiteral("-c"), QStringLiteral("lzw"), in});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(outputs(), QStringList{QStringLiteral("doc.tiff")});
+    TIFF* tif = TIFFOpen(QFile::encodeName(QDir(out).filePath(QStringLiteral("doc.tiff"))).constData(), "r");
+    ASSERT_NE(tif, nullptr);
+    EXPECT_EQ(TIFFNumberOfDirectories(tif), 3U);
+    uint16_t compression = 0;
+    TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+    EXPECT_EQ(compression, COMPRESSION_LZW);
+    TIFFClose(tif);
+}
+
+TEST_F(ConvertCliTest, ReadsPathsFromStandardInput) {
+    const QString a = makeTiff(QStringLiteral("a.tif"), 1);
+    const QString b = makeTiff(QStringLiteral("b.tif"), 1);
+    const CliResult r = runCli(common() + QStringList{QStringLiteral("-l"), QStringLiteral("-")},
+                               (a + QStringLiteral("\r\n\n") + b + QStringLiteral("\n")).toLocal8Bit());
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(outputs(), (QStringList{QStringLiteral("a1.jpg"), QStringLiteral("b1.jpg")}));
+}
+
+TEST_F(ConvertCliTest, BrokenSourceGivesStatusOne) {
+    makeTiff(QStringLiteral("good.tif"), 1);
+    ASSERT_TRUE(writeFileBytes(QDir(in).filePath(QStringLiteral("bad.tif")), "II*\0garbage"));
+    const CliResult r = runCli(common() + QStringList{in});
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_EQ(outputs(), QStringList{QStringLiteral("good1.jpg")});
+}
+
+struct UsageCase {
+    const char* name;
+    QStringList arguments;
+    const char* mentions;
+};
+
+class ConvertCliUsageTest : public ConvertCliTest, public ::testing::WithParamInterface<UsageCase> {};
+
+TEST_P(ConvertCliUsageTest, BadUsageGivesStatusTwoAndNamesTheProblem) {
+    makeTiff(QStringLiteral("a.tif"), 1);
+    QStringList arguments = GetParam().arguments;
+    arguments.replaceInStrings(QStringLiteral("@IN"), in);
+    arguments.replaceInStrings(QStringLiteral("@OUT"), out);
+    const CliResult r = runCli(arguments);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains(QString::fromUtf8(GetParam().mentions))) << r.err.toStdString();
+    EXPECT_TRUE(outputs().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Usage, ConvertCliUsageTest,
+    ::testing::Values(
+        UsageCase{"NoPath", {QStringLiteral("-o"), QStringLiteral("@OUT")}, "no PATH"},
+        UsageCase{"UnknownType", {QStringLiteral("-t"), QStringLiteral("webp"), QStringLiteral("@IN")}, "webp"},
+        UsageCase{"QualityOutOfRange", {QStringLiteral("-q"), QStringLiteral("11"), QStringLiteral("@IN")}, "11"},
+        UsageCase{"UnknownCompression", {QStringLiteral("-c"), QStringLiteral("zip"), QStringLiteral("@IN")}, "zip"},
+        UsageCase{"UnknownOption", {QStringLiteral("--frobnicate"), QStringLiteral("@IN")}, "frobnicate"},
+        UsageCase{"MissingPath", {QStringLiteral("-o"), QStringLiteral("@OUT"), QStringLiteral("@IN/nope.tif")}, "nope.tif"},
+        UsageCase{"MissingOutput", {QStringLiteral("-o"), QStringLiteral("@OUT/absent"), QStringLiteral("@IN")}, "absent"},
+        UsageCase{"EmptyFolder", {QStringLiteral("-o"), QStringLiteral("@IN"), QStringLiteral("@OUT")}, "no TIFF files"}),
+    ByName());
+
+TEST_F(ConvertCliTest, HelpAndVersion) {
+    const CliResult help = runCli({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("--leading-zeros")));
+    const CliResult version = runCli({QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("pictavo-convert ")));
+}
+
+TEST_F(ConvertCliTest, InterruptCancelsAtAPageBoundary) {
+    for (int i = 0; i < 8; ++i) {
+        makeTiff(QStringLiteral("big%1.tif").arg(i), 12, 800);
+    }
+    QProcess cli;
+    cli.start(QStringLiteral(PICTAVO_CONVERT_PATH), common() + QStringList{in});
+    ASSERT_TRUE(cli.waitForStarted());
+    cli.setReadChannel(QProcess::StandardError);
+    // The first finished source shows that the job runs; then Ctrl+C.
+    QByteArray err;
+    while (!err.contains("[1/8]") && cli.waitForReadyRead(60000)) {
+        err += cli.readAllStandardError();
+    }
+    ASSERT_TRUE(err.contains("[1/8]")) << err.constData();
+    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    const QString printed = QString::fromLocal8Bit(cli.readAllStandardOutput());
+    EXPECT_EQ(cli.exitCode(), 130);
+    EXPECT_TRUE(printed.startsWith(QStringLiteral("Process cancelled!"))) << printed.toStdString();
+    EXPECT_LT(outputs().size(), 8 * 12);
+    EXPECT_GE(outputs().size(), 12);
+    // Nothing half-written is left behind.
+    for (const QString& name : outputs()) {
+        EXPECT_FALSE(name.startsWith(QLatin1Char('.'))) << name.toStdString();
+    }
+}
+
+} // namespace
