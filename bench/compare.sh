@@ -1,0 +1,210 @@
+#!/usr/bin/env bash
+# Runs pictavo-convert and its peers (ImageMagick, GraphicsMagick, libvips and
+# the minimal libtiff+codec loop) on the same work, one after the other, and
+# prints wall and CPU time, pages per second, peak memory, output bytes and
+# our ratio to each.
+#
+#   bench/compare.sh [--corpus DIR] [--work DIR] [--only TASK[,TASK...]]
+#
+# The corpus (about 1 GB) is built once into DIR (default bench/.corpus) with
+# the shared corpus kit; every package it needs is installed first.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/.." && pwd)
+kit=$(cd "$top/../shared/bench" 2>/dev/null && pwd) || { echo "shared/bench not found beside the repository" >&2; exit 1; }
+
+corpus=$here/.corpus
+work=${TMPDIR:-/tmp}/pictavo-bench
+only=""
+while (($#)); do
+  case $1 in
+    --corpus) corpus=$2; shift 2 ;;
+    --work) work=$2; shift 2 ;;
+    --only) only=$2; shift 2 ;;
+    *) echo "usage: bench/compare.sh [--corpus DIR] [--work DIR] [--only TASK,...]" >&2; exit 2 ;;
+  esac
+done
+
+"$top/scripts/setup-deps.sh" python3-pil python3-numpy fonts-dejavu-core libtiff-tools \
+  mate-backgrounds plasma-workspace-wallpapers imagemagick graphicsmagick libvips-tools time bc
+
+cmake --preset default >/dev/null
+cmake --build --preset default --target pictavo-convert >/dev/null
+pictavo=$top/build/default/src/pictavo-convert
+
+mkdir -p "$work"
+limit=$work/limit
+if [[ ! -x $limit || $kit/limit.c -nt $limit ]]; then
+  gcc -O2 -o "$limit" "$kit/limit.c" -ltiff -ljpeg -lpng -lz -lgif -limagequant
+fi
+
+if [[ ! -f $corpus/MD5SUMS ]]; then
+  echo "Building the corpus in $corpus ..." >&2
+  "$kit/make_corpus.sh" "$corpus" >&2
+fi
+# 200 A4 colour pages in one file: the memory test of a long document.
+if [[ ! -f $corpus/long-rgb.tif ]]; then
+  parts=()
+  for _ in $(seq 20); do parts+=("$corpus/photo-rgb.tif"); done
+  tiffcp -c jpeg:90 "${parts[@]}" "$corpus/long-rgb.tif"
+fi
+
+# ImageMagick's packaged policy refuses A4 multi-page work; give it room.
+policy=$work/magick-policy
+mkdir -p "$policy"
+cat > "$policy/policy.xml" <<'XML'
+<policymap>
+  <policy domain="resource" name="memory" value="8GiB"/>
+  <policy domain="resource" name="map" value="16GiB"/>
+  <policy domain="resource" name="area" value="4GP"/>
+  <policy domain="resource" name="disk" value="32GiB"/>
+  <policy domain="resource" name="width" value="64KP"/>
+  <policy domain="resource" name="height" value="64KP"/>
+</policymap>
+XML
+export MAGICK_CONFIGURE_PATH=$policy
+
+pages_of() { tiffinfo "$1" 2>/dev/null | grep -c '^TIFF Directory'; }
+
+# run NAME OUTDIR COMMAND... : prints "wall cpu peakKB bytes" for one run.
+measure() {
+  local out=$1; shift
+  rm -rf "$out"; mkdir -p "$out"
+  local stats
+  stats=$(mktemp)
+  /usr/bin/time -f '%e %U %S %M' -o "$stats" "$@" >/dev/null 2>"$out.stderr" || echo "FAILED($?)" >>"$stats"
+  read -r wall user sys peak rest <"$stats" || true
+  rm -f "$stats"
+  local bytes
+  bytes=$(du -sb "$out" | cut -f1)
+  if [[ -n ${rest:-} ]]; then wall=fail; fi
+  echo "$wall $(echo "$user + $sys" | bc) $peak $bytes"
+}
+
+# The peers, one function per task and tool. Each gets: output folder.
+declare -A inputs=(
+  [bilevel-jpg]=doc-bilevel.tif [bilevel-png]=doc-bilevel.tif
+  [photo-jpg]=photo-rgb.tif [photo-png]=photo-rgb.tif [photo-gif]=photo-rgb.tif [photo-bmp]=photo-rgb.tif
+  [multi-tiff]="doc-bilevel.tif doc-gray.tif" [small-jpg]=many-small [long-jpg]=long-rgb.tif
+)
+tasks=(bilevel-jpg bilevel-png photo-jpg photo-png photo-gif photo-bmp multi-tiff small-jpg long-jpg)
+
+ext_of() { case $1 in *-jpg) echo jpg ;; *-png) echo png ;; *-gif) echo gif ;; *-bmp) echo bmp ;; *) echo tiff ;; esac; }
+limit_fmt() { case $1 in jpg) echo jpeg ;; *) echo "$1" ;; esac; }
+
+sources() { # task -> absolute input paths
+  local t=$1 f
+  for f in ${inputs[$t]}; do
+    if [[ -d $corpus/$f ]]; then ls "$corpus/$f"/*.tif; else echo "$corpus/$f"; fi
+  done
+}
+
+run_pictavo() { # task out
+  local t=$1 out=$2 ext; ext=$(ext_of "$t")
+  local args=(-t "$ext" -o "$out" --log-dir "$work/logs" --quiet)
+  [[ $t == multi-tiff ]] && args+=(-c g4) # pictavo writes G4 on bilevel pages, none elsewhere
+  mapfile -t src < <(sources "$t")
+  measure "$out" "$pictavo" "${args[@]}" "${src[@]}"
+}
+
+run_pictavo_lzw() { # the gray half of multi-tiff with LZW, as the peers do
+  local out=$1
+  measure "$out" bash -c "'$pictavo' -t tiff -c g4 -o '$out' --log-dir '$work/logs' --quiet '$corpus/doc-bilevel.tif' && '$pictavo' -t tiff -c lzw -o '$out' --log-dir '$work/logs' --quiet '$corpus/doc-gray.tif'"
+}
+
+run_magick() { # tool(convert|gm) task out
+  local tool=$1 t=$2 out=$3 ext; ext=$(ext_of "$t")
+  local cmd=(convert); [[ $tool == gm ]] && cmd=(gm convert)
+  local script="" f
+  if [[ $t == multi-tiff ]]; then
+    script="${cmd[*]} '$corpus/doc-bilevel.tif' -compress Group4 '$out/doc-bilevel.tiff' && ${cmd[*]} '$corpus/doc-gray.tif' -compress LZW '$out/doc-gray.tiff'"
+  else
+    local q=""; [[ $ext == jpg ]] && q="-quality 100"
+    while read -r f; do
+      local b; b=$(basename "$f" .tif)
+      script+="${cmd[*]} '$f' $q +adjoin '$out/$b-%d.$ext' && "
+    done < <(sources "$t")
+    script+=true
+  fi
+  measure "$out" bash -c "$script"
+}
+
+run_vips() { # task out
+  local t=$1 out=$2 ext; ext=$(ext_of "$t")
+  local script="" f
+  if [[ $t == multi-tiff ]]; then
+    script="vips copy '$corpus/doc-bilevel.tif[n=-1]' '$out/doc-bilevel.tiff[compression=ccittfax4]' && vips copy '$corpus/doc-gray.tif[n=-1]' '$out/doc-gray.tiff[compression=lzw]'"
+  else
+    local opt=""; [[ $ext == jpg ]] && opt="[Q=100]"
+    [[ $ext == bmp ]] && { echo "n/a"; return; }
+    while read -r f; do
+      local b n p; b=$(basename "$f" .tif); n=$(pages_of "$f")
+      for ((p = 0; p < n; p++)); do
+        script+="vips copy '$f[page=$p]' '$out/$b-$p.$ext$opt' && "
+      done
+    done < <(sources "$t")
+    script+=true
+  fi
+  measure "$out" bash -c "$script"
+}
+
+run_limit() { # task out procs
+  local t=$1 out=$2 procs=$3 ext; ext=$(ext_of "$t")
+  mapfile -t src < <(sources "$t")
+  local script=""
+  if [[ $t == multi-tiff ]]; then
+    script="'$limit' -f tiff -c g4 -m '$out/doc-bilevel.tiff' '$corpus/doc-bilevel.tif' && '$limit' -f tiff -c lzw -m '$out/doc-gray.tiff' '$corpus/doc-gray.tif'"
+  else
+    local i
+    for ((i = 0; i < procs; i++)); do
+      script+="'$limit' -f $(limit_fmt "$ext") -p $i/$procs -o '$out' ${src[*]/#/} & "
+    done
+    script+=wait
+  fi
+  measure "$out" bash -c "$script"
+}
+
+total_pages() {
+  local t=$1 n=0 f
+  while read -r f; do n=$((n + $(pages_of "$f"))); done < <(sources "$t")
+  echo "$n"
+}
+
+ratio() { # ours theirs
+  if [[ $1 == fail || $2 == fail || $2 == n/a ]]; then echo "-"; else echo "scale=2; $1 / $2" | bc; fi
+}
+
+printf '# %s, %s cores, %s\n' "$(date -u +%Y-%m-%dT%H:%MZ)" "$(nproc)" "$(uname -m)"
+printf '%-12s %-14s %8s %8s %8s %9s %12s %10s\n' task tool wall_s cpu_s pages/s peak_MB out_bytes ours/this
+for t in "${tasks[@]}"; do
+  if [[ -n $only && ,$only, != *,$t,* ]]; then continue; fi
+  pages=$(total_pages "$t")
+  # Read the inputs once, so no tool pays for a cold cache.
+  while read -r f; do cat "$f" >/dev/null; done < <(sources "$t")
+  declare -A results=()
+  if [[ $t == multi-tiff ]]; then
+    results[pictavo]=$(run_pictavo_lzw "$work/out-pictavo")
+  else
+    results[pictavo]=$(run_pictavo "$t" "$work/out-pictavo")
+  fi
+  results[limit-1proc]=$(run_limit "$t" "$work/out-limit1" 1)
+  [[ $t != multi-tiff ]] && results[limit-2proc]=$(run_limit "$t" "$work/out-limit2" 2)
+  results[vips]=$(run_vips "$t" "$work/out-vips")
+  results[graphicsmagick]=$(run_magick gm "$t" "$work/out-gm")
+  if [[ $t != long-jpg ]]; then # ImageMagick decodes every page first: gigabytes here
+    results[imagemagick]=$(run_magick convert "$t" "$work/out-im")
+  fi
+  read -r ours _ <<<"${results[pictavo]}"
+  for tool in pictavo limit-1proc limit-2proc vips graphicsmagick imagemagick; do
+    [[ -n ${results[$tool]:-} ]] || continue
+    read -r wall cpu peak bytes <<<"${results[$tool]}"
+    if [[ $wall == n/a ]]; then
+      printf '%-12s %-14s %8s\n' "$t" "$tool" "n/a"
+      continue
+    fi
+    pps="-"; [[ $wall != fail ]] && pps=$(echo "scale=1; $pages / $wall" | bc)
+    printf '%-12s %-14s %8s %8s %8s %9d %12d %10s\n' "$t" "$tool" "$wall" "$cpu" "$pps" \
+      $((peak / 1024)) "$bytes" "$(ratio "$ours" "$wall")"
+  done
+  unset results
+done
