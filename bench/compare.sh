@@ -46,7 +46,8 @@ fi
 if [[ ! -f $corpus/long-rgb.tif ]]; then
   parts=()
   for _ in $(seq 20); do parts+=("$corpus/photo-rgb.tif"); done
-  tiffcp -c jpeg:90 "${parts[@]}" "$corpus/long-rgb.tif"
+  tiffcp -c jpeg:90 -r 16 "${parts[@]}" "$corpus/long-rgb.tif.part"
+  mv "$corpus/long-rgb.tif.part" "$corpus/long-rgb.tif"
 fi
 
 # ImageMagick's packaged policy refuses A4 multi-page work; give it room.

@@ -1,8 +1,8 @@
 // The main of every test executable: a private HOME and XDG folders, a fixed
-// time zone and locale, and a QGuiApplication so QImage and fonts work.
+// time zone and locale, and a QApplication so images, fonts and widgets work.
 #include <QByteArray>
 #include <QDir>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QTemporaryDir>
 
 #include <cstdlib>
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
         return EXIT_FAILURE;
     }
     setPrivateEnvironment(home.path());
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
