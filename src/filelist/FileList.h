@@ -1,0 +1,120 @@
+#pragma once
+
+#include "filelist/FileItem.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+// The controller's ordered list of source files, with an index of the items'
+// URLs so the duplicate test is a hash lookup, and running totals of pages and
+// checked items so a totals refresh never walks the list.
+//
+// The index key is exactly what FileItem equality compares (the URL's encoded
+// form), so contains/append behave like a linear search with isEqual.
+//
+// Change notifications come in pairs shaped for a QAbstractTableModel:
+//   aboutToAppend(first, last) / appended()   -> beginInsertRows / endInsertRows
+//   aboutToRemove(first, last) / removed()    -> beginRemoveRows / endRemoveRows
+//   aboutToMove(from, to) / moved()           -> beginMoveRows(from, from, to > from ? to + 1 : to)
+//   aboutToReset() / reset()                  -> beginResetModel / endResetModel (sort, clear)
+//   checkedChanged(row)                       -> dataChanged for that row's check cell
+// totalsChanged() follows every change of a total.
+//
+// Threads: main thread only. A loading worker never touches the list; it hands
+// new items to the main thread (see FileLoader.h).
+class FileList : public QObject {
+    Q_OBJECT
+
+public:
+    using Item = std::shared_ptr<FileItem>;
+    using Items = std::vector<Item>;
+    using KeySet = QSet<QByteArray>;
+    using LessThan = std::function<bool(const FileItem&, const FileItem&)>;
+
+    explicit FileList(QObject* parent = nullptr);
+    ~FileList() override;
+
+    // The index key of a URL; two items are equal exactly when their keys are.
+    static QByteArray urlKey(const QUrl& url) { return url.toEncoded(); }
+
+    int size() const { return static_cast<int>(m_items.size()); }
+    bool isEmpty() const { return m_items.empty(); }
+    // `row` must be in range.
+    const Item& at(int row) const { return m_items.at(static_cast<std::size_t>(row)); }
+    const Items& items() const { return m_items; }
+
+    bool contains(const FileItem& item) const;
+    bool containsKey(const QByteArray& key) const { return m_keys.contains(key); }
+    // A copy of the index, for a worker that wants to skip known files.
+    KeySet keys() const { return m_keys; }
+    // -1 when absent.
+    int indexOf(const FileItem& item) const;
+
+    // False, and nothing changes, for a null item or one equal to an item in
+    // the list.
+    bool append(const Item& item);
+    // Appends the new ones in order (duplicates within `items` too are
+    // skipped) with one notification pair; returns how many were appended.
+    int appendAll(const Items& items);
+
+    void removeAt(int row);
+    // Rows in any order; duplicates and rows out of range are ignored.
+    // Contiguous runs go as one notification pair each, last run first.
+    void removeRows(std::vector<int> rows);
+    void clear();
+    // Moves the item at `from` so that it ends up at `to`; false when either
+    // is out of range.
+    bool move(int from, int to);
+
+    // Sets the item's isSelected and keeps the checked totals.
+    void setChecked(int row, bool checked);
+    // Recounts every total; for callers that changed items' isSelected
+    // directly.
+    void recountTotals();
+
+    // Stable.
+    void sort(const LessThan& lessThan);
+    // The table's sort by a column key (case-insensitive, as displayField):
+    // name, type and location by locale-aware text, pages and size by number,
+    // the three dates by time (missing dates first), isSelected unchecked
+    // first. Stable; an unknown key leaves the order as it is.
+    void sortByColumn(const QString& key, Qt::SortOrder order);
+
+    // The sums are kept in 64 bits and clamped to int on the way out.
+    int totalPages() const;
+    int checkedCount() const { return m_checkedCount; }
+    int checkedPages() const;
+    qint64 totalPages64() const { return m_totalPages; }
+    qint64 checkedPages64() const { return m_checkedPages; }
+
+Q_SIGNALS:
+    void aboutToAppend(int first, int last);
+    void appended();
+    void aboutToRemove(int first, int last);
+    void removed();
+    void aboutToMove(int from, int to);
+    void moved();
+    void aboutToReset();
+    void reset();
+    void checkedChanged(int row);
+    void totalsChanged();
+
+private:
+    void addToTotals(const FileItem& item);
+    void subtractFromTotals(const FileItem& item);
+    void removeRun(int first, int last);
+    void reorder(std::vector<std::size_t> order);
+
+    Items m_items;
+    KeySet m_keys;
+    qint64 m_totalPages = 0;
+    qint64 m_checkedPages = 0;
+    int m_checkedCount = 0;
+};

@@ -1,0 +1,170 @@
+#include "filelist/FileLoader.h"
+
+#include "engine/Process.h"
+#include "filelist/FolderWalker.h"
+#include "platform/Preferences.h"
+#include "platform/SystemLog.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QMetaObject>
+#include <QObject>
+#include <QThread>
+
+#include <exception>
+
+namespace {
+
+const QString kIncludeSubfoldersKey = QStringLiteral("INCLUDESUBFOLDERS");
+
+QString reasonOf(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("unknown exception");
+    }
+}
+
+// Runs one step; an exception ends only that step and is logged under `where`.
+void guarded(const QString& where, const std::function<void()>& step) {
+    try {
+        step();
+    } catch (...) {
+        systemLogError(where, reasonOf(std::current_exception()));
+    }
+}
+
+// Turns URLs into new items on the worker and hands them to the main thread in
+// timed batches, each followed by a page-total refresh.
+class ItemFeed {
+public:
+    ItemFeed(FileLoaderHost& host, const FileLoaderOptions& options)
+        : m_host(host), m_interval(options.flushInterval) {}
+
+    // Learns which files the list already holds, so their pages are never
+    // counted again.
+    void start() {
+        m_known = m_host.presentUrlKeys();
+        m_sinceFlush.start();
+    }
+
+    void add(const QUrl& url) {
+        // The same normalisation FileItem applies, so the key is the item's.
+        if (m_known.contains(FileList::urlKey(QUrl::fromEncoded(url.toEncoded())))) {
+            return;
+        }
+        auto item = FileItem::initWithURL(url);
+        if (item == nullptr) {
+            return;
+        }
+        m_known.insert(FileList::urlKey(item->filePath()));
+        m_pending.push_back(std::move(item));
+        if (m_sinceFlush.elapsed() >= m_interval.count()) {
+            flush();
+        }
+    }
+
+    void flush() {
+        if (m_pending.empty()) {
+            return;
+        }
+        const std::vector<std::shared_ptr<FileItem>> batch = std::exchange(m_pending, {});
+        m_appended += m_host.appendFiles(batch);
+        m_host.updateTotalPagesLabel();
+        m_sinceFlush.restart();
+    }
+
+    bool listGrew() const { return m_appended > 0; }
+
+private:
+    FileLoaderHost& m_host;
+    std::chrono::milliseconds m_interval;
+    FileList::KeySet m_known;
+    std::vector<std::shared_ptr<FileItem>> m_pending;
+    QElapsedTimer m_sinceFlush;
+    int m_appended = 0;
+};
+
+// The frame both walkers share: a walk that an exception ends, after which the
+// items found so far are still handed over.
+bool feedList(FileLoaderHost& host, const FileLoaderOptions& options, const QString& where,
+              const std::function<void(ItemFeed&)>& walk) {
+    ItemFeed feed(host, options);
+    guarded(where, [&] {
+        feed.start();
+        walk(feed);
+    });
+    guarded(where, [&] { feed.flush(); });
+    return feed.listGrew();
+}
+
+} // namespace
+
+QString loadTimeLabel(const QString& text) {
+    return QStringLiteral("Total Time Taken : %1 %2/%3").arg(text).arg(0).arg(0);
+}
+
+bool addFilesToList(FileLoaderHost& host, const QList<QUrl>& urls,
+                    const FileLoaderOptions& options) {
+    return feedList(host, options, QStringLiteral("(addFilesToList:)"), [&](ItemFeed& feed) {
+        for (const QUrl& url : urls) {
+            if (!host.isProcessing()) {
+                return;
+            }
+            feed.add(url);
+        }
+    });
+}
+
+bool addFolderToList(FileLoaderHost& host, const QList<QUrl>& urls, bool includeSubdirectories,
+                     const FileLoaderOptions& options) {
+    return feedList(host, options, QStringLiteral("(addFolderToList:)"), [&](ItemFeed& feed) {
+        walkFolders(
+            urls, includeSubdirectories, [&host] { return host.isProcessing(); },
+            [&feed](const QUrl& url) { feed.add(url); });
+    });
+}
+
+void loadURLs(FileLoaderHost& host, const Arguments* request, const FileLoaderOptions& options) {
+    const QString where = QStringLiteral("(loadURLs:)");
+    const QDateTime start = QDateTime::currentDateTime();
+    guarded(where, [&] {
+        host.resetViewObject(false);
+        host.startProcess();
+        host.updateTimeTakenLabel(loadTimeLabel(QStringLiteral("In Process...")));
+        if (request == nullptr) {
+            return;
+        }
+        const bool grew =
+            request->isFolders
+                ? addFolderToList(host, request->urls, request->isIncludeSubdirectories, options)
+                : addFilesToList(host, request->urls, options);
+        if (grew) {
+            host.sortAndReload();
+        }
+    });
+    const QDateTime end = QDateTime::currentDateTime();
+    // Each end step on its own, so the window is restored whatever fails.
+    guarded(where, [&] { host.stopProcess(); });
+    guarded(where, [&] { host.resetViewObject(true); });
+    guarded(where, [&] { host.updateTimeTakenLabel(loadTimeLabel(timeTakenString(start, end))); });
+}
+
+void runOnThreadOf(QObject* context, const std::function<void()>& work) {
+    if (QThread::currentThread() == context->thread()) {
+        work();
+        return;
+    }
+    QMetaObject::invokeMethod(context, work, Qt::BlockingQueuedConnection);
+}
+
+bool includeSubfolders(const Preferences& preferences) {
+    return preferences.value(kIncludeSubfoldersKey).toBool();
+}
+
+void setIncludeSubfolders(Preferences& preferences, bool include) {
+    preferences.setValue(kIncludeSubfoldersKey, include);
+    preferences.synchronize();
+}
