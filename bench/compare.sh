@@ -73,12 +73,14 @@ measure() {
   rm -rf "$out"; mkdir -p "$out"
   local stats
   stats=$(mktemp)
-  /usr/bin/time -f '%e %U %S %M' -o "$stats" "$@" >/dev/null 2>"$out.stderr" || echo "FAILED($?)" >>"$stats"
-  read -r wall user sys peak rest <"$stats" || true
+  local failed=0
+  /usr/bin/time -f '%e %U %S %M' -o "$stats" "$@" >/dev/null 2>"$out.stderr" || failed=1
+  # GNU time puts "Command exited with non-zero status" before the figures.
+  read -r wall user sys peak < <(grep -E '^[0-9.]+ [0-9.]+ [0-9.]+ [0-9]+$' "$stats" | tail -n1) || true
   rm -f "$stats"
   local bytes
   bytes=$(du -sb "$out" | cut -f1)
-  if [[ -n ${rest:-} ]]; then wall=fail; fi
+  if ((failed)) || [[ -z ${peak:-} ]]; then wall=fail; user=0; sys=0; peak=0; fi
   echo "$wall $(echo "$user + $sys" | bc) $peak $bytes"
 }
 
@@ -134,7 +136,7 @@ run_vips() { # task out
   local t=$1 out=$2 ext; ext=$(ext_of "$t")
   local script="" f
   if [[ $t == multi-tiff ]]; then
-    script="vips copy '$corpus/doc-bilevel.tif[n=-1]' '$out/doc-bilevel.tiff[compression=ccittfax4]' && vips copy '$corpus/doc-gray.tif[n=-1]' '$out/doc-gray.tiff[compression=lzw]'"
+    script="vips copy '$corpus/doc-bilevel.tif[n=-1]' '$out/doc-bilevel.tiff[compression=ccittfax4,bitdepth=1]' && vips copy '$corpus/doc-gray.tif[n=-1]' '$out/doc-gray.tiff[compression=lzw]'"
   else
     local opt=""; [[ $ext == jpg ]] && opt="[Q=100]"
     [[ $ext == bmp ]] && { echo "n/a"; return; }
@@ -204,6 +206,7 @@ for t in "${tasks[@]}"; do
       continue
     fi
     pps="-"; [[ $wall != fail ]] && pps=$(echo "scale=1; $pages / $wall" | bc)
+    [[ $wall == fail ]] && { printf '%-12s %-14s %8s  (see %s)\n' "$t" "$tool" failed "$work/out-*.stderr"; continue; }
     printf '%-12s %-14s %8s %8s %8s %9d %12d %10s\n' "$t" "$tool" "$wall" "$cpu" "$pps" \
       $((peak / 1024)) "$bytes" "$(ratio "$ours" "$wall")"
   done
