@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QMenu>
@@ -199,9 +200,25 @@ TEST(CustomTableViewTest, HintTintFollowsWindowActivation) {
     EXPECT_EQ(renderViewport(view), inactive);
 }
 
-TEST(CustomTableViewTest, HintTextIsTheOneUsersKnow) {
-    EXPECT_EQ(CustomTableView::kDropHintText.toStdString(),
-              "Drag and Drop your files/folders directly from the finder here.");
+TEST(CustomTableViewTest, HintHiddenWhileAColumnIsDragged) {
+    CustomTableView view;
+    const auto model = modelWithRows(0);
+    view.setModel(model.get());
+    view.horizontalHeader()->setSectionsMovable(true);
+    view.resize(400, 300);
+    view.show();
+    QWidget* header = view.horizontalHeader()->viewport();
+    const QPoint start = view.horizontalHeader()->rect().center() - QPoint(100, 0);
+
+    QTest::mousePress(header, Qt::LeftButton, Qt::NoModifier, start);
+    EXPECT_TRUE(view.isShowingDropHint()) << "a press alone may be a click to sort";
+    QMouseEvent drag(QEvent::MouseMove, QPointF(start + QPoint(40, 0)),
+                     header->mapToGlobal(QPointF(start + QPoint(40, 0))), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(header, &drag);
+    EXPECT_FALSE(view.isShowingDropHint());
+    QTest::mouseRelease(header, Qt::LeftButton, Qt::NoModifier, start + QPoint(40, 0));
+    EXPECT_TRUE(view.isShowingDropHint());
 }
 
 enum class Signal { None, Space, Delete, MoveUp, MoveDown };
