@@ -20,7 +20,9 @@ Result<std::unique_ptr<PageSource>> PageSource::open(const QString& path,
         return R::failure(QStringLiteral("The file is empty"));
     }
     if (fileHasTiffSignature(path)) {
-        return TiffPageSource::create(TiffHandle::openFile(path, "r", maxTiffAllocation(limits)),
+        // Read, not mapped: a long document would otherwise stay resident as it
+        // is read, so memory would grow with the file rather than the page.
+        return TiffPageSource::create(TiffHandle::openFile(path, "rm", maxTiffAllocation(limits)),
                                       limits);
     }
     return QtPageSource::create(path, limits);
