@@ -14,11 +14,4 @@ if [[ "${1:-}" == convert ]]; then
   shift
   exec "$bin/pictavo-convert" "$@"
 fi
-if [[ -x "$bin/pictavo" ]]; then
-  exec "$bin/pictavo" "$@"
-fi
-cat <<'TXT'
-Pictavo is built. The window program is not part of this build yet; what exists:
-  the core library (settings, file items, TIFF page reading, the five page
-  writers and the conversion log) and its tests: ./test.sh
-TXT
+exec "$bin/shell/pictavo" "$@"

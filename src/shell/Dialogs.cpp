@@ -1,0 +1,129 @@
+#include "shell/Dialogs.h"
+
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+QMessageBox::Icon iconFor(AlertStyle style) {
+    switch (style) {
+    case AlertStyle::Critical:
+        return QMessageBox::Critical;
+    case AlertStyle::Warning:
+        return QMessageBox::Warning;
+    case AlertStyle::Informational:
+        break;
+    }
+    return QMessageBox::Information;
+}
+
+// A message box as the alert describes it; the caller owns it through Qt's
+// WA_DeleteOnClose or the stack.
+QMessageBox* makeAlert(QWidget* window, const AlertRequest& request) {
+    auto* box = new QMessageBox(window); // owned by the window until closed
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(window != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+    box->setIcon(iconFor(request.style));
+    box->setText(request.messageText);
+    box->setTextFormat(Qt::PlainText);
+    box->setInformativeText(request.informativeText);
+    const QStringList buttons =
+        request.buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : request.buttons;
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        QPushButton* button = box->addButton(buttons.at(i), QMessageBox::AcceptRole);
+        button->setProperty("alertCode", kAlertFirstButton + static_cast<int>(i));
+        if (i == 0) {
+            box->setDefaultButton(button);
+        }
+    }
+    return box;
+}
+
+int codeOf(const QMessageBox* box) {
+    const QAbstractButton* clicked = box->clickedButton();
+    return clicked != nullptr ? clicked->property("alertCode").toInt() : kAlertFirstButton;
+}
+
+QString nameFilterFor(const QStringList& types) {
+    QStringList globs;
+    for (const QString& t : types) {
+        globs.append(QStringLiteral("*.") + t);
+    }
+    return QStringLiteral("TIFF images (%1)").arg(globs.join(QLatin1Char(' ')));
+}
+
+} // namespace
+
+void QtDialogs::beginOpenPanel(QWidget* window, const OpenPanelRequest& request,
+                               std::function<void(bool, const QStringList&)> done) {
+    auto* dialog = new QFileDialog(window, request.title, request.directory); // owned by the window
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    // Qt's own dialog, so that folders and files can be chosen together and an
+    // accessory view can be added.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setLabelText(QFileDialog::LookIn, request.message);
+    if (request.canChooseDirectories && !request.canChooseFiles) {
+        dialog->setFileMode(QFileDialog::Directory);
+        dialog->setOption(QFileDialog::ShowDirsOnly);
+    } else {
+        dialog->setFileMode(request.allowsMultipleSelection ? QFileDialog::ExistingFiles
+                                                            : QFileDialog::ExistingFile);
+        if (!request.allowedFileTypes.isEmpty()) {
+            dialog->setNameFilter(nameFilterFor(request.allowedFileTypes));
+        }
+    }
+    dialog->setOption(QFileDialog::ReadOnly, !request.canCreateDirectories);
+    if (request.accessoryView != nullptr) {
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout())) {
+            grid->addWidget(request.accessoryView, grid->rowCount(), 0, 1, grid->columnCount());
+        }
+    }
+    QObject::connect(
+        dialog, &QFileDialog::finished, dialog,
+        [dialog, done = std::move(done), accessory = request.accessoryView](int result) {
+            const QStringList chosen = dialog->selectedFiles();
+            if (accessory != nullptr) {
+                accessory->setParent(nullptr); // the caller keeps its accessory
+            }
+            done(result == QDialog::Accepted, chosen);
+        });
+    dialog->open();
+}
+
+void QtDialogs::beginAlert(QWidget* window, const AlertRequest& request,
+                           std::function<void(int)> done) {
+    QMessageBox* box = makeAlert(window, request);
+    QObject::connect(box, &QMessageBox::finished, box,
+                     [box, done = std::move(done)](int) { done(codeOf(box)); });
+    box->open();
+}
+
+int QtDialogs::runAlert(QWidget* window, const AlertRequest& request) {
+    // Kept past closing, so that the answer can be read.
+    const std::unique_ptr<QMessageBox> box(makeAlert(window, request));
+    box->setAttribute(Qt::WA_DeleteOnClose, false);
+    box->exec();
+    return codeOf(box.get());
+}
+
+void ScriptedDialogs::beginOpenPanel(QWidget*, const OpenPanelRequest& request,
+                                     std::function<void(bool, const QStringList&)> done) {
+    m_panels.append(request);
+    const PanelAnswer answer =
+        m_panelAnswers.isEmpty() ? PanelAnswer{} : m_panelAnswers.takeFirst();
+    done(answer.accepted, answer.paths);
+}
+
+void ScriptedDialogs::beginAlert(QWidget*, const AlertRequest& request,
+                                 std::function<void(int)> done) {
+    m_alerts.append(request);
+    done(m_alertAnswers.isEmpty() ? kAlertFirstButton : m_alertAnswers.takeFirst());
+}
+
+int ScriptedDialogs::runAlert(QWidget*, const AlertRequest& request) {
+    m_alerts.append(request);
+    return m_alertAnswers.isEmpty() ? kAlertFirstButton : m_alertAnswers.takeFirst();
+}

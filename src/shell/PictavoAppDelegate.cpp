@@ -1,0 +1,273 @@
+#include "shell/PictavoAppDelegate.h"
+
+#include "engine/Settings.h"
+#include "filelist/FileList.h"
+#include "filelist/FolderWalker.h"
+#include "platform/Constants.h"
+#include "platform/Preferences.h"
+#include "platform/Workspace.h"
+#include "shell/FileTableModel.h"
+#include "shell/WindowFocusFilter.h"
+#include "ui_MainWindow.h"
+#include "ui_OutputSettingsPanel.h"
+#include "widgets/CustomTableView.h"
+#include "widgets/SegmentedControl.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QHeaderView>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QThread>
+
+namespace {
+
+const QString kRecentItemsKey = QStringLiteral("RECENTITEMS");
+
+} // namespace
+
+PictavoAppDelegate::PictavoAppDelegate(Services services, QObject* parent)
+    : QObject(parent), m_services(services) {}
+
+PictavoAppDelegate::~PictavoAppDelegate() {
+    m_isProcessing = false;
+    joinLoader();
+}
+
+void PictavoAppDelegate::onMainThread(const std::function<void()>& body) {
+    runOnThreadOf(this, body);
+}
+
+void PictavoAppDelegate::awakeFromNib() {
+    buildWindow();
+    // 1
+    m_window->setWindowTitle(StringUtilities::getAppTitle());
+    // 2: failures leave the writers of those folders to fail in their own way.
+    if (StringUtilities::createApplicationUsersFolder(QString())) {
+        (void)StringUtilities::createApplicationUsersFolder(QStringLiteral("Logs"));
+    }
+    // 3, 4
+    m_files = std::make_unique<FileList>();
+    (void)allowedFileTypes();
+    // 5
+    m_settings = std::make_unique<Settings>(m_services.preferences);
+    m_isProcessing = false;
+    m_process = std::make_unique<Process>();
+    m_model = new FileTableModel(*m_files, m_window.get()); // owned by the window
+    setupTable();
+    setupCommandBar();
+    // 6
+    setSplitOptions(m_settings->outputType());
+    // 9
+    m_panelUi->settingTabView->setCurrentIndex(0);
+    // 10
+    resetView(true);
+    // 12
+    setupVersion();
+    setupToolbarAndMenuItems();
+    // 13: drops are handled by the table's own signal.
+    connectCommands();
+    installWindowFocusTracking();
+    // 14
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+    // 16
+    m_ui->filesFoldersSegmented->setSelected(2, inculdeSubfolders());
+}
+
+void PictavoAppDelegate::buildWindow() {
+    m_window = std::make_unique<QMainWindow>();
+    m_ui = std::make_unique<Ui::MainWindow>();
+    m_ui->setupUi(m_window.get());
+    m_outputSettingPanel = new QDialog(m_window.get()); // owned by the window
+    m_panelUi = std::make_unique<Ui::OutputSettingsPanel>();
+    m_panelUi->setupUi(m_outputSettingPanel);
+    m_outputSettingPanel->setWindowModality(Qt::WindowModal);
+}
+
+bool PictavoAppDelegate::applicationShouldTerminate() {
+    // 1: commit a value being typed.
+    if (QWidget* focus = QApplication::focusWidget()) {
+        focus->clearFocus();
+    }
+    // 2: the recent folders are kept as they were loaded until they get their
+    // own list.
+    if (m_services.preferences != nullptr) {
+        const QVariant recent = m_services.preferences->value(kRecentItemsKey);
+        m_services.preferences->setValue(
+            kRecentItemsKey, recent.typeId() == QMetaType::QVariantList ? recent : QVariantList());
+    }
+    // 3
+    if (m_settings) {
+        m_settings->synchronize();
+    }
+    // Ending now must not leave a half-written page: the workers stop at their
+    // next boundary and are waited for while their calls to this thread run.
+    m_isProcessing = false;
+    if (m_process) {
+        m_process->stop();
+    }
+    joinLoader();
+    return true;
+}
+
+void PictavoAppDelegate::joinLoader() {
+    while (m_loaderRunning.load()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    if (m_loader.joinable()) {
+        m_loader.join();
+    }
+}
+
+bool PictavoAppDelegate::isLoading() const {
+    return m_loaderRunning.load();
+}
+
+bool PictavoAppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
+    if (hasVisibleWindows && m_window->isVisible()) {
+        return false;
+    }
+    m_window->showNormal();
+    m_window->raise();
+    m_window->activateWindow();
+    return true;
+}
+
+void PictavoAppDelegate::windowDidResignMain() {
+    m_ui->rightBox->setAutoFillBackground(false);
+    m_ui->mainTableView->viewport()->update();
+}
+
+void PictavoAppDelegate::windowDidBecomeMain() {
+    m_ui->rightBox->setAutoFillBackground(true);
+    m_ui->mainTableView->viewport()->update();
+}
+
+void PictavoAppDelegate::installWindowFocusTracking() {
+    auto* filter = new WindowFocusFilter(m_window.get()); // owned by the window
+    connect(filter, &WindowFocusFilter::activated, this, &PictavoAppDelegate::windowDidBecomeMain);
+    connect(filter, &WindowFocusFilter::deactivated, this,
+            &PictavoAppDelegate::windowDidResignMain);
+    m_window->installEventFilter(filter);
+}
+
+QString PictavoAppDelegate::timeLabelText(const QString& time, int done, int total) const {
+    return QStringLiteral("Total Time Taken : %1 %2/%3").arg(time).arg(done).arg(total);
+}
+
+void PictavoAppDelegate::setupCommandBar() {
+    struct Segment {
+        const char* label;
+        const char* tip;
+    };
+    const auto fill = [](SegmentedControl* control, std::initializer_list<Segment> segments) {
+        control->setSegmentCount(static_cast<int>(segments.size()));
+        int i = 0;
+        for (const Segment& s : segments) {
+            control->setLabel(i, QString::fromUtf8(s.label));
+            control->setToolTip(i, QString::fromUtf8(s.tip));
+            ++i;
+        }
+    };
+    fill(m_ui->filesFoldersSegmented, {{"Add Files", "Add TIFF files to the list"},
+                                       {"Remove", "Remove the selected files from the list"},
+                                       {"Subfolders", "Include subfolders when adding folders"},
+                                       {"Import", "Import a list of file paths"},
+                                       {"Export", "Save the list as tab-delimited text"},
+                                       {"Logs", "Open the folder of conversion logs"}});
+    fill(m_ui->navigationSegmented, {{"Up", "Move the selected files up"},
+                                     {"Down", "Move the selected files down"},
+                                     {"Remove All", "Remove every file from the list"}});
+    fill(m_ui->commandSegmented, {{"Settings", "Output format, file names and folder"},
+                                  {"Convert", "Convert the checked files"}});
+    fill(m_ui->helpSegmented, {{"Website", "Visit the product's web site"},
+                               {"Help", "Open the user guide"},
+                               {"Rate", "Write a review"}});
+    // Moving follows the table's selection; nothing is selected yet.
+    m_ui->navigationSegmented->setEnabled(0, false);
+    m_ui->navigationSegmented->setEnabled(1, false);
+}
+
+void PictavoAppDelegate::connectCommands() {
+    connect(m_ui->filesFoldersSegmented, &SegmentedControl::segmentClicked, this,
+            &PictavoAppDelegate::filesFoldersSegmentedChanged);
+    connect(m_ui->mainTableView, &CustomTableView::urlsDropped, this,
+            [this](const QList<QUrl>& urls) { (void)acceptDrop(urls); });
+    connect(m_ui->cancelBtn, &QPushButton::clicked, this, &PictavoAppDelegate::cancelAction);
+    connect(m_ui->cancelLoadMenuItem, &QAction::triggered, this, &PictavoAppDelegate::cancelAction);
+    connect(m_ui->addFilesMenuItem, &QAction::triggered, this, &PictavoAppDelegate::addFiles);
+    connect(m_ui->addFolderMenuItem, &QAction::triggered, this, &PictavoAppDelegate::addFolder);
+    connect(m_ui->openLogsFolderMenuItem, &QAction::triggered, this,
+            &PictavoAppDelegate::openLogsFolder);
+    m_ui->includeSubfoldersMenuItem->setChecked(inculdeSubfolders());
+    connect(m_ui->includeSubfoldersMenuItem, &QAction::triggered, this,
+            [this] { filesFoldersSegmentedChanged(2); });
+    connect(m_ui->quitMenuItem, &QAction::triggered, qApp, &QApplication::quit,
+            Qt::QueuedConnection);
+    connect(m_ui->minimizeMenuItem, &QAction::triggered, m_window.get(), &QWidget::showMinimized);
+    connect(m_ui->showMainWindowMenuItem, &QAction::triggered, this,
+            [this] { (void)applicationShouldHandleReopen(false); });
+}
+
+void PictavoAppDelegate::filesFoldersSegmentedChanged(int segment) {
+    SegmentedControl* bar = m_ui->filesFoldersSegmented;
+    switch (segment) {
+    case 0:
+        addFiles();
+        break;
+    case 2: {
+        const bool include = !inculdeSubfolders();
+        setInculdeSubfolders(include);
+        bar->setSelected(2, include);
+        m_ui->includeSubfoldersMenuItem->setChecked(include);
+        return; // a toggle: its state shows the setting
+    }
+    case 5:
+        openLogsFolder();
+        break;
+    default:
+        break;
+    }
+    bar->setSelected(segment, false);
+}
+
+void PictavoAppDelegate::openLogsFolder() {
+    if (m_services.workspace != nullptr) {
+        m_services.workspace->openFile(StringUtilities::appSubfolderPath(QStringLiteral("Logs")));
+    }
+}
+
+void PictavoAppDelegate::setupTable() {
+    CustomTableView* table = m_ui->mainTableView;
+    table->setModel(m_model);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
+    table->setWordWrap(false);
+    QHeaderView* header = table->horizontalHeader();
+    header->setSectionsMovable(true);
+    header->setHighlightSections(false);
+    header->setStretchLastSection(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder); // walk order until a header is clicked
+    table->setSortingEnabled(true);
+    const struct {
+        const char* key;
+        int width;
+        bool hidden;
+    } columns[] = {
+        {"isselected", 28, false},  {"name", 240, false},        {"pages", 60, false},
+        {"sizeInKB", 80, false},    {"type", 60, false},         {"dateModified", 150, false},
+        {"dateCreated", 150, true}, {"dateAccessed", 150, true}, {"location", 260, false}};
+    for (const auto& c : columns) {
+        const int section = FileTableModel::columnOf(QString::fromUtf8(c.key));
+        header->resizeSection(section, c.width);
+        header->setSectionHidden(section, c.hidden);
+    }
+    header->setSectionResizeMode(FileTableModel::columnOf(QStringLiteral("isselected")),
+                                 QHeaderView::Fixed);
+    connect(m_model, &FileTableModel::checkToggled, this, [this] { updateTotalLabel(); });
+}

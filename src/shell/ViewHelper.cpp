@@ -1,0 +1,155 @@
+// The view-state operations of the main controller: they read the list, the
+// settings and the busy flag, and set the window's controls.
+#include "engine/Settings.h"
+#include "filelist/FileList.h"
+#include "platform/SystemLog.h"
+#include "shell/PictavoAppDelegate.h"
+#include "ui_MainWindow.h"
+#include "ui_OutputSettingsPanel.h"
+
+#include <QApplication>
+#include <QMainWindow>
+
+#include <exception>
+
+namespace {
+
+QString reasonOf(const std::exception& e) {
+    return QString::fromLocal8Bit(e.what());
+}
+
+} // namespace
+
+void PictavoAppDelegate::resetView(bool enable) {
+    try {
+        const bool hasFiles = m_files->size() > 0;
+        m_ui->mainTableView->setEnabled(enable);
+        SegmentedControl* files = m_ui->filesFoldersSegmented;
+        files->setEnabled(0, enable);
+        files->setEnabled(1, enable && hasFiles);
+        files->setEnabled(2, enable);
+        files->setEnabled(3, enable);
+        files->setEnabled(4, enable && hasFiles);
+        files->setEnabled(5, enable);
+        m_ui->navigationSegmented->setEnabled(2, enable && hasFiles);
+        m_ui->commandSegmented->setEnabled(0, enable);
+        if (!m_settings->outputFolderPath().isEmpty()) {
+            m_panelUi->setCurrentAsDefaultOutputFolderPathBtn->setEnabled(true);
+        } else {
+            m_settings->setIsSetCurrentAsDefaultOutputFolderPath(false);
+            m_panelUi->setCurrentAsDefaultOutputFolderPathBtn->setEnabled(false);
+        }
+        m_panelUi->qualityText->setText(qualityPercentText(m_settings->jpegQuality()));
+        m_window->update();
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("(resetView:)"), reasonOf(e));
+        m_window->update();
+    }
+}
+
+void PictavoAppDelegate::resetViewObject(bool enable) {
+    onMainThread([this, enable] { resetView(enable); });
+}
+
+void PictavoAppDelegate::startProcess() {
+    onMainThread([this] {
+        m_isProcessing = true;
+        const QColor dimmed = m_window->palette().color(QPalette::Disabled, QPalette::WindowText);
+        for (QLabel* label :
+             {m_ui->labelTotalFiles, m_ui->labelTotalTIFFPages, m_ui->labelTimeTaken}) {
+            QPalette p = label->palette();
+            p.setColor(QPalette::WindowText, dimmed);
+            label->setPalette(p);
+        }
+        m_ui->loadingIndicator->start();
+    });
+}
+
+void PictavoAppDelegate::stopProcess() {
+    onMainThread([this] {
+        for (QLabel* label :
+             {m_ui->labelTotalFiles, m_ui->labelTotalTIFFPages, m_ui->labelTimeTaken}) {
+            label->setPalette(QPalette());
+        }
+        m_isProcessing = false;
+        m_ui->loadingIndicator->stop();
+        setSplitOptions(m_settings->outputType());
+        updateTotalLabel();
+    });
+}
+
+void PictavoAppDelegate::resetViewForProcess(bool enable) {
+    try {
+        m_ui->cancelBtn->setEnabled(enable);
+        m_ui->commandSegmented->setEnabled(1, enable);
+        m_window->repaint();
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("(resetViewForProcess:)"), reasonOf(e));
+    }
+}
+
+void PictavoAppDelegate::updateTimeTakenLabel(const QString& text) {
+    onMainThread([this, text] {
+        try {
+            m_ui->labelTimeTaken->setText(
+                text.isNull() ? timeLabelText(QStringLiteral("00:00"), 0, 0) : text);
+            m_ui->labelTimeTaken->repaint();
+        } catch (const std::exception& e) {
+            systemLogError(QStringLiteral("(updateTimeTakenLabel:)"), reasonOf(e));
+        }
+    });
+}
+
+QString PictavoAppDelegate::qualityPercentText(int jpegQuality) {
+    const int percent = jpegQuality == 10 ? 10 * jpegQuality : 10 * jpegQuality + 10;
+    return QStringLiteral("%1%").arg(percent);
+}
+
+void PictavoAppDelegate::setSplitOptions(int /*outputType: the settings are read instead*/) {
+    try {
+        Ui::OutputSettingsPanel& panel = *m_panelUi;
+        const int type = m_settings->outputType();
+        panel.jpegQualitySlider->setEnabled(type == OutputJpeg);
+        panel.splitTiffCheckbox->setEnabled(type == OutputTiff);
+        panel.tiffCompressionPopup->setEnabled(type == OutputTiff);
+        const bool pageFiles = type != OutputTiff || m_settings->isSplitTIFFIntoSinglePages();
+        // A disabled label greys itself, as the separator label must.
+        panel.fileNameSeparatorLabel->setEnabled(pageFiles);
+        panel.fileNameSeparatorText->setEnabled(pageFiles);
+        panel.fileNameLeadingZerosText->setEnabled(pageFiles);
+        panel.fileNameLeadingZerosStepper->setEnabled(pageFiles);
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("(setSplitOptions:)"), reasonOf(e));
+    }
+    updateTotalLabel();
+}
+
+void PictavoAppDelegate::updateTotalLabel() {
+    try {
+        const int checkedPages = m_files->checkedPages();
+        m_ui->labelTotalTIFFPages->setText(
+            QStringLiteral("Total Pages TIFF : %1").arg(m_files->totalPages()));
+        m_ui->commandSegmented->setEnabled(1, checkedPages > 0);
+        m_ui->labelTotalFiles->setText(
+            QStringLiteral(
+                "%1 Total file(s); %2 file selected; Total page count of selected TIFF file(s): %3")
+                .arg(m_files->size())
+                .arg(m_files->checkedCount())
+                .arg(checkedPages));
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("(updateTotalLabel:)"), reasonOf(e));
+    }
+    m_ui->labelTotalFiles->repaint();
+    updateTimeTakenLabel(QString());
+}
+
+void PictavoAppDelegate::updateTotalPagesLabel() {
+    onMainThread([this] {
+        try {
+            m_ui->labelTotalTIFFPages->setText(
+                QStringLiteral("Total Pages TIFF : %1").arg(m_files->totalPages()));
+        } catch (const std::exception& e) {
+            systemLogError(QStringLiteral("updateTotalPagesLabel"), reasonOf(e));
+        }
+    });
+}

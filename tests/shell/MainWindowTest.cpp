@@ -1,0 +1,394 @@
+#include "engine/Settings.h"
+#include "filelist/FileList.h"
+#include "platform/Constants.h"
+#include "platform/Preferences.h"
+#include "platform/Workspace.h"
+#include "shell/AlertPanels.h"
+#include "shell/Dialogs.h"
+#include "shell/PictavoAppDelegate.h"
+#include "support/TestEnvironment.h"
+#include "support/TestTiff.h"
+#include "widgets/CustomTableView.h"
+#include "widgets/SegmentedControl.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    QString prefsPath =
+        QDir(makeTestFolder(QStringLiteral("prefs"))).filePath(QStringLiteral("Pictavo2.conf"));
+    std::unique_ptr<SettingsPreferences> preferences =
+        std::make_unique<SettingsPreferences>(prefsPath);
+    RecordingWorkspace workspace;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<PictavoAppDelegate> controller;
+    QString data = makeTestFolder(QStringLiteral("data"));
+
+    void start() {
+        controller = std::make_unique<PictavoAppDelegate>(
+            PictavoAppDelegate::Services{preferences.get(), &workspace, &dialogs});
+        controller->awakeFromNib();
+    }
+
+    void TearDown() override {
+        if (controller) {
+            (void)controller->applicationShouldTerminate();
+        }
+    }
+
+    template <typename T> T* find(const char* name) const {
+        T* widget = controller->window()->findChild<T*>(QString::fromUtf8(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    QString label(const char* name) const { return find<QLabel>(name)->text(); }
+
+    QString tiff(const QString& relative, int pages = 1) {
+        const QString path = QDir(data).filePath(relative);
+        QDir().mkpath(QFileInfo(path).path());
+        EXPECT_TRUE(writeTestTiff(
+            path, std::vector<TestTiffPage>(static_cast<size_t>(pages), grayPage(8, 8))));
+        return path;
+    }
+
+    // Runs one load to its end, as the user would see it.
+    void waitForLoad(const std::function<void()>& trigger) {
+        QSignalSpy finished(controller.get(), &PictavoAppDelegate::loadFinished);
+        trigger();
+        ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
+    }
+
+    QStringList names() {
+        QStringList out;
+        for (const auto& item : controller->files().items()) {
+            out.append(QDir(data).relativeFilePath(item->filePath().toLocalFile()));
+        }
+        return out;
+    }
+
+    void addFolder(const QString& folder) {
+        dialogs.answerNextPanel({true, {folder}});
+        waitForLoad([this] { controller->addFolder(); });
+    }
+};
+
+TEST_F(MainWindowTest, StartsWithItsFoldersTitleAndIdleControls) {
+    start();
+    EXPECT_TRUE(QFileInfo(StringUtilities::appSubfolderPath(QStringLiteral("Logs"))).isDir());
+    EXPECT_EQ(controller->window()->windowTitle(), QStringLiteral("Pictavo"));
+    EXPECT_TRUE(controller->window()->isVisible());
+
+    auto* files = find<SegmentedControl>("filesFoldersSegmented");
+    const bool filesExpected[] = {true, false, true, true, false, true};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(files->isEnabled(i), filesExpected[i]) << "files segment " << i;
+    }
+    auto* navigation = find<SegmentedControl>("navigationSegmented");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(navigation->isEnabled(i)) << "navigation segment " << i;
+    }
+    auto* command = find<SegmentedControl>("commandSegmented");
+    EXPECT_TRUE(command->isEnabled(0));
+    EXPECT_FALSE(command->isEnabled(1));
+    EXPECT_EQ(
+        label("labelTotalFiles"),
+        QStringLiteral(
+            "0 Total file(s); 0 file selected; Total page count of selected TIFF file(s): 0"));
+    EXPECT_EQ(label("labelTotalTIFFPages"), QStringLiteral("Total Pages TIFF : 0"));
+    EXPECT_EQ(label("labelTimeTaken"), QStringLiteral("Total Time Taken : 00:00 0/0"));
+}
+
+TEST_F(MainWindowTest, StartsSilentlyWhenAFileBlocksTheLogsFolder) {
+    ASSERT_TRUE(StringUtilities::createApplicationUsersFolder(QString()));
+    const QString blocker = StringUtilities::appSubfolderPath(QStringLiteral("Logs"));
+    ASSERT_TRUE(writeFileBytes(blocker, "not a folder"));
+    dialogs.answerNextAlert(kAlertFirstButton);
+    start();
+    EXPECT_TRUE(controller->window()->isVisible());
+    EXPECT_TRUE(dialogs.alertsShown().isEmpty());
+    EXPECT_EQ(readFileBytes(blocker), QByteArray("not a folder"));
+}
+
+TEST_F(MainWindowTest, QuitStoresSettingsAndRecentFolders) {
+    start();
+    controller->settings().setOutputType(OutputPng);
+    ASSERT_TRUE(controller->applicationShouldTerminate());
+    controller.reset();
+    SettingsPreferences reopened(prefsPath);
+    EXPECT_EQ(reopened.value(QStringLiteral("SETTINGS"))
+                  .toMap()
+                  .value(QStringLiteral("outputType"))
+                  .toInt(),
+              OutputPng);
+    EXPECT_TRUE(reopened.value(QStringLiteral("RECENTITEMS")).isValid());
+}
+
+TEST_F(MainWindowTest, AddFilesTakesChosenFilesAsTheyAre) {
+    start();
+    const QString a = tiff(QStringLiteral("a.tif"), 3);
+    const QString other = QDir(data).filePath(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(writeFileBytes(other, "text"));
+    dialogs.answerNextPanel({true, {a, other}});
+    waitForLoad([this] { controller->addFiles(); });
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("a.tif"), QStringLiteral("notes.txt")}));
+    EXPECT_EQ(dialogs.panelsShown().last().message, QStringLiteral("Select TIFF File(s):"));
+    EXPECT_FALSE(dialogs.panelsShown().last().canChooseDirectories);
+    EXPECT_EQ(label("labelTotalTIFFPages"), QStringLiteral("Total Pages TIFF : 3"));
+    EXPECT_TRUE(find<SegmentedControl>("commandSegmented")->isEnabled(1));
+    EXPECT_TRUE(find<SegmentedControl>("filesFoldersSegmented")->isEnabled(1));
+}
+
+TEST_F(MainWindowTest, FolderWithoutSubfoldersSkipsHiddenAndMixedCase) {
+    start();
+    tiff(QStringLiteral("in/b.tif"));
+    tiff(QStringLiteral("in/a.TIFF"));
+    tiff(QStringLiteral("in/.hidden.tif"));
+    tiff(QStringLiteral("in/mixed.Tif"));
+    tiff(QStringLiteral("in/sub/deep.tif"));
+    addFolder(QDir(data).filePath(QStringLiteral("in")));
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("in/a.TIFF"), QStringLiteral("in/b.tif")}));
+    EXPECT_EQ(dialogs.panelsShown().last().message,
+              QStringLiteral("Select folder(s) contains TIFF File(s):"));
+}
+
+TEST_F(MainWindowTest, IncludeSubfoldersIsAStoredToggle) {
+    start();
+    tiff(QStringLiteral("in/a.tif"));
+    tiff(QStringLiteral("in/sub/deep.tif"));
+    tiff(QStringLiteral("in/.secret/hidden.tif"));
+    auto* files = find<SegmentedControl>("filesFoldersSegmented");
+    files->click(2);
+    EXPECT_TRUE(files->isSelected(2));
+    EXPECT_TRUE(preferences->value(QStringLiteral("INCLUDESUBFOLDERS")).toBool());
+    addFolder(QDir(data).filePath(QStringLiteral("in")));
+    EXPECT_EQ(names(),
+              (QStringList{QStringLiteral("in/a.tif"), QStringLiteral("in/sub/deep.tif")}));
+    files->click(2);
+    EXPECT_FALSE(files->isSelected(2));
+    EXPECT_FALSE(preferences->value(QStringLiteral("INCLUDESUBFOLDERS")).toBool());
+}
+
+TEST_F(MainWindowTest, DuplicatesAreSkippedWithoutResorting) {
+    start();
+    tiff(QStringLiteral("in/b.tif"));
+    tiff(QStringLiteral("in/a.tif"));
+    addFolder(QDir(data).filePath(QStringLiteral("in")));
+    // The user sorts by name, descending; then the same folder comes again.
+    auto* table = find<CustomTableView>("mainTableView");
+    table->sortByColumn(1, Qt::DescendingOrder);
+    ASSERT_EQ(names(), (QStringList{QStringLiteral("in/b.tif"), QStringLiteral("in/a.tif")}));
+    controller->files().move(0, 1); // an order a re-sort would undo
+    addFolder(QDir(data).filePath(QStringLiteral("in")));
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("in/a.tif"), QStringLiteral("in/b.tif")}));
+}
+
+TEST_F(MainWindowTest, GrowthIsSortedByTheTablesOrder) {
+    start();
+    find<CustomTableView>("mainTableView")->sortByColumn(1, Qt::AscendingOrder);
+    tiff(QStringLiteral("in/c.tif"));
+    tiff(QStringLiteral("more/a.tif"));
+    addFolder(QDir(data).filePath(QStringLiteral("in")));
+    addFolder(QDir(data).filePath(QStringLiteral("more")));
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("more/a.tif"), QStringLiteral("in/c.tif")}));
+}
+
+TEST_F(MainWindowTest, DropsGoThroughTheFolderWalker) {
+    start();
+    tiff(QStringLiteral("drop/x.tif"));
+    const QString jpeg = QDir(data).filePath(QStringLiteral("photo.jpg"));
+    ASSERT_TRUE(writeFileBytes(jpeg, "jpeg"));
+    auto* table = find<CustomTableView>("mainTableView");
+    waitForLoad([&] {
+        Q_EMIT table->urlsDropped({QUrl::fromLocalFile(QDir(data).filePath(QStringLiteral("drop"))),
+                                   QUrl::fromLocalFile(jpeg)});
+    });
+    EXPECT_EQ(names(), QStringList{QStringLiteral("drop/x.tif")});
+}
+
+TEST_F(MainWindowTest, TimeLabelShowsTheLoadAndItsDuration) {
+    start();
+    tiff(QStringLiteral("in/a.tif"));
+    QString during;
+    QObject::connect(&controller->files(), &FileList::appended, controller.get(),
+                     [&] { during = label("labelTimeTaken"); });
+    addFolder(QDir(data).filePath(QStringLiteral("in")));
+    EXPECT_EQ(during, QStringLiteral("Total Time Taken : In Process... 0/0"));
+    EXPECT_EQ(label("labelTimeTaken"), QStringLiteral("Total Time Taken : 00:00 0/0"));
+    EXPECT_TRUE(find<QWidget>("mainTableView")->isEnabled());
+}
+
+TEST_F(MainWindowTest, CancelDuringALongWalkKeepsWhatWasFound) {
+    start();
+    for (int i = 0; i < 300; ++i) {
+        tiff(QStringLiteral("many/f%1.tif").arg(i, 3, 10, QLatin1Char('0')));
+    }
+    controller->setLoaderOptions(FileLoaderOptions{std::chrono::milliseconds(0)});
+    QObject::connect(&controller->files(), &FileList::appended, controller.get(),
+                     [this] { controller->cancelAction(); });
+    addFolder(QDir(data).filePath(QStringLiteral("many")));
+    const int kept = controller->files().size();
+    EXPECT_GT(kept, 0);
+    EXPECT_LT(kept, 300);
+    EXPECT_FALSE(controller->isProcessing());
+    EXPECT_TRUE(find<QWidget>("mainTableView")->isEnabled());
+    EXPECT_TRUE(find<SegmentedControl>("filesFoldersSegmented")->isEnabled(0));
+}
+
+TEST_F(MainWindowTest, LogsSegmentOpensTheLogsFolder) {
+    start();
+    find<SegmentedControl>("filesFoldersSegmented")->click(5);
+    ASSERT_EQ(workspace.requests().size(), 1);
+    EXPECT_EQ(workspace.requests().at(0).paths,
+              QStringList{StringUtilities::appSubfolderPath(QStringLiteral("Logs"))});
+    EXPECT_FALSE(find<SegmentedControl>("filesFoldersSegmented")->isSelected(5));
+}
+
+TEST_F(MainWindowTest, WindowActivationTogglesTheRightPane) {
+    start();
+    auto* rightBox = find<QWidget>("rightBox");
+    controller->windowDidResignMain();
+    EXPECT_FALSE(rightBox->autoFillBackground());
+    controller->windowDidBecomeMain();
+    EXPECT_TRUE(rightBox->autoFillBackground());
+}
+
+TEST_F(MainWindowTest, QuitWhileLoadingStopsTheWorker) {
+    start();
+    for (int i = 0; i < 200; ++i) {
+        tiff(QStringLiteral("many/f%1.tif").arg(i, 3, 10, QLatin1Char('0')));
+    }
+    dialogs.answerNextPanel({true, {QDir(data).filePath(QStringLiteral("many"))}});
+    controller->addFolder();
+    ASSERT_TRUE(controller->applicationShouldTerminate());
+    EXPECT_FALSE(controller->isLoading());
+}
+
+struct SplitCase {
+    std::string name;
+    int outputType;
+    bool split;
+    bool quality;
+    bool tiffOptions;
+    bool naming;
+};
+
+class SplitOptionsTest : public MainWindowTest, public ::testing::WithParamInterface<SplitCase> {};
+
+TEST_P(SplitOptionsTest, EnablesTheControlsOfTheOutputType) {
+    start();
+    const SplitCase& c = GetParam();
+    controller->settings().setOutputType(c.outputType);
+    controller->settings().setIsSplitTIFFIntoSinglePages(c.split);
+    controller->setSplitOptions(c.outputType);
+    QWidget* panel =
+        controller->window()->findChild<QWidget*>(QStringLiteral("outputSettingPanel"));
+    ASSERT_NE(panel, nullptr);
+    const auto enabled = [panel](const char* name) {
+        return panel->findChild<QWidget*>(QString::fromUtf8(name))->isEnabled();
+    };
+    EXPECT_EQ(enabled("jpegQualitySlider"), c.quality);
+    EXPECT_EQ(enabled("splitTiffCheckbox"), c.tiffOptions);
+    EXPECT_EQ(enabled("tiffCompressionPopup"), c.tiffOptions);
+    EXPECT_EQ(enabled("fileNameSeparatorText"), c.naming);
+    EXPECT_EQ(enabled("fileNameLeadingZerosText"), c.naming);
+    EXPECT_EQ(enabled("fileNameLeadingZerosStepper"), c.naming);
+    EXPECT_EQ(enabled("fileNameSeparatorLabel"), c.naming);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, SplitOptionsTest,
+    ::testing::Values(SplitCase{"Jpeg", OutputJpeg, false, true, false, true},
+                      SplitCase{"Png", OutputPng, false, false, false, true},
+                      SplitCase{"TiffWhole", OutputTiff, false, false, true, false},
+                      SplitCase{"TiffSplit", OutputTiff, true, false, true, true},
+                      SplitCase{"Gif", OutputGif, true, false, false, true}),
+    ByName());
+
+TEST(QualityTextTest, TenIsAHundredPercentOthersGainTen) {
+    EXPECT_EQ(PictavoAppDelegate::qualityPercentText(0), QStringLiteral("10%"));
+    EXPECT_EQ(PictavoAppDelegate::qualityPercentText(4), QStringLiteral("50%"));
+    EXPECT_EQ(PictavoAppDelegate::qualityPercentText(9), QStringLiteral("100%"));
+    EXPECT_EQ(PictavoAppDelegate::qualityPercentText(10), QStringLiteral("100%"));
+}
+
+TEST_F(MainWindowTest, ResetViewDisabledStillSetsTheQualityLabel) {
+    start();
+    controller->settings().setJpegQuality(4);
+    controller->resetView(false);
+    EXPECT_FALSE(find<QWidget>("mainTableView")->isEnabled());
+    auto* files = find<SegmentedControl>("filesFoldersSegmented");
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_FALSE(files->isEnabled(i));
+    }
+    EXPECT_FALSE(find<SegmentedControl>("commandSegmented")->isEnabled(0));
+    auto* quality = controller->window()->findChild<QLabel*>(QStringLiteral("qualityText"));
+    ASSERT_NE(quality, nullptr);
+    EXPECT_EQ(quality->text(), QStringLiteral("50%"));
+    EXPECT_FALSE(controller->settings().isSetCurrentAsDefaultOutputFolderPath());
+}
+
+TEST_F(MainWindowTest, MenuTitlesTakeTheDisplayName) {
+    start();
+    const QList<QAction*> menus = controller->window()->menuBar()->actions();
+    ASSERT_FALSE(menus.isEmpty());
+    EXPECT_EQ(menus.first()->menu()->actions().last()->text(), QStringLiteral("Quit Pictavo"));
+}
+
+TEST_F(MainWindowTest, AlertsAreAnsweredThroughTheDialogLayer) {
+    start();
+    informationAlertPanel(dialogs, controller->window(), QStringLiteral("Pictavo"),
+                          QStringLiteral("100% done\r\n[ /tmp ]"));
+    ASSERT_EQ(dialogs.alertsShown().size(), 1);
+    EXPECT_EQ(dialogs.alertsShown().at(0).messageText, QStringLiteral("Pictavo"));
+    EXPECT_EQ(dialogs.alertsShown().at(0).informativeText, QStringLiteral("100% done\r\n[ /tmp ]"));
+    EXPECT_EQ(dialogs.alertsShown().at(0).style, AlertStyle::Critical);
+
+    AlertRequest question;
+    question.messageText = QStringLiteral("Remove all?");
+    question.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
+    dialogs.answerNextAlert(kAlertFirstButton + 1);
+    int answered = 0;
+    beginSheetModalForWindow(dialogs, question, controller->window(),
+                             [&](int code) { answered = code; });
+    EXPECT_EQ(answered, kAlertFirstButton + 1);
+}
+
+TEST_F(MainWindowTest, RealAlertIsWindowModalAndReportsTheButton) {
+    start();
+    QtDialogs real;
+    AlertRequest question;
+    question.messageText = QStringLiteral("Remove all?");
+    question.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
+    int answered = 0;
+    real.beginAlert(controller->window(), question, [&](int code) { answered = code; });
+    QMessageBox* box = controller->window()->findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    QPushButton* no = nullptr;
+    for (QAbstractButton* b : box->buttons()) {
+        if (b->text() == QStringLiteral("No")) {
+            no = qobject_cast<QPushButton*>(b);
+        }
+    }
+    ASSERT_NE(no, nullptr);
+    no->click();
+    EXPECT_EQ(answered, kAlertFirstButton + 1);
+}
+
+} // namespace
