@@ -1,5 +1,6 @@
-#include "engine/OutputNames.h"
 #include "engine/Process.h"
+
+#include "engine/OutputNames.h"
 #include "engine/Settings.h"
 #include "filelist/FileItem.h"
 #include "platform/Workspace.h"
@@ -64,7 +65,21 @@ protected:
         process.start();
     }
 
-    QStringList outputs() const { return QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+    // Cancels from the worker, as the Cancel button would, once `pages` are done.
+    void cancelAfterPages(int pages) {
+        QObject::connect(
+            &process, &Process::totalPagesProcessedChanged, &process,
+            [this, pages](int done) {
+                if (done == pages) {
+                    process.stop();
+                }
+            },
+            Qt::DirectConnection);
+    }
+
+    QStringList outputs() const {
+        return QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
 };
 
 struct NameCase {
@@ -81,22 +96,23 @@ class PageNameTest : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(PageNameTest, BuildsOnePathComponent) {
     const NameCase& c = GetParam();
-    EXPECT_EQ(pageFileName(QString::fromUtf8(c.base), QString::fromUtf8(c.separator), c.leadingZeros,
-                           c.outputType, c.page)
+    EXPECT_EQ(pageFileName(QString::fromUtf8(c.base), QString::fromUtf8(c.separator),
+                           c.leadingZeros, c.outputType, c.page)
                   .toStdString(),
               c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Names, PageNameTest,
-    ::testing::Values(NameCase{"Padded", "invoice", "_", 3, OutputPng, 2, "invoice_002.png"},
-                      NameCase{"NoPadding", "scan", "", 0, OutputJpeg, 7, "scan7.jpg"},
-                      NameCase{"OneDigitMeansNone", "scan", "-", 1, OutputBmp, 7, "scan-7.bmp"},
-                      NameCase{"LongerThanPadding", "scan", "-", 3, OutputGif, 1234, "scan-1234.gif"},
-                      NameCase{"ColonSeparator", "scan", ":", 2, OutputTiff, 3, "scan-03.tiff"},
-                      NameCase{"ColonInBase", "a:b", "", 0, OutputJpeg, 1, "a-b1.jpg"},
-                      NameCase{"SlashSeparator", "scan", "/../", 0, OutputJpeg, 1, "scan-..-1.jpg"},
-                      NameCase{"DotsInBase", "report.final", ".", 2, OutputJpeg, 1, "report.final.01.jpg"}),
+    ::testing::Values(
+        NameCase{"Padded", "invoice", "_", 3, OutputPng, 2, "invoice_002.png"},
+        NameCase{"NoPadding", "scan", "", 0, OutputJpeg, 7, "scan7.jpg"},
+        NameCase{"OneDigitMeansNone", "scan", "-", 1, OutputBmp, 7, "scan-7.bmp"},
+        NameCase{"LongerThanPadding", "scan", "-", 3, OutputGif, 1234, "scan-1234.gif"},
+        NameCase{"ColonSeparator", "scan", ":", 2, OutputTiff, 3, "scan-03.tiff"},
+        NameCase{"ColonInBase", "a:b", "", 0, OutputJpeg, 1, "a-b1.jpg"},
+        NameCase{"SlashSeparator", "scan", "/../", 0, OutputJpeg, 1, "scan-..-1.jpg"},
+        NameCase{"DotsInBase", "report.final", ".", 2, OutputJpeg, 1, "report.final.01.jpg"}),
     ByName());
 
 TEST(OutputNamesTest, BaseNameDropsOnlyTheLastExtension) {
@@ -167,8 +183,9 @@ TEST_F(ProcessTest, PageMissingSinceTheItemWasMadeFailsThatSource) {
     addSource(makeTiff(QStringLiteral("next.tif"), 1));
     run();
     EXPECT_EQ(process.message(),
-              QStringLiteral("Pictavo unable able to convert some of the files!\r\nPlease check log for more "
-                             "information."));
+              QStringLiteral(
+                  "Pictavo unable able to convert some of the files!\r\nPlease check log for more "
+                  "information."));
     const LogFiles& shrunk = process.log().files.at(0);
     EXPECT_FALSE(shrunk.status.isEmpty());
     EXPECT_EQ(shrunk.pages, 2);
@@ -199,26 +216,15 @@ TEST_F(ProcessTest, MultiPageTiffHoldsEveryPage) {
         EXPECT_EQ(entry.logFiles[n].targetFile, QStringLiteral("scan.tiff"));
         EXPECT_EQ(entry.logFiles[n].sourcePageNo, n + 1);
     }
-    TIFF* tif = TIFFOpen(QFile::encodeName(QDir(out).filePath(QStringLiteral("scan.tiff"))).constData(), "r");
-    ASSERT_NE(tif, nullptr);
-    EXPECT_EQ(TIFFNumberOfDirectories(tif), 3U);
-    uint16_t compression = 0;
-    TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
-    EXPECT_EQ(compression, COMPRESSION_LZW);
-    TIFFClose(tif);
+    const TiffSummary written = summarizeTiff(QDir(out).filePath(QStringLiteral("scan.tiff")));
+    EXPECT_EQ(written.pages, 3);
+    EXPECT_EQ(written.compression, COMPRESSION_LZW);
 }
 
 TEST_F(ProcessTest, CancelBetweenPagesKeepsWrittenPages) {
     addSource(makeTiff(QStringLiteral("long.tif"), 5));
     addSource(makeTiff(QStringLiteral("never.tif"), 1));
-    QObject::connect(
-        &process, &Process::totalPagesProcessedChanged, &process,
-        [this](int done) {
-            if (done == 2) {
-                process.stop();
-            }
-        },
-        Qt::DirectConnection);
+    cancelAfterPages(2);
     run();
     EXPECT_EQ(process.message(), QStringLiteral("Process cancelled!"));
     EXPECT_EQ(outputs(), (QStringList{QStringLiteral("long1.jpg"), QStringLiteral("long2.jpg")}));
@@ -229,22 +235,12 @@ TEST_F(ProcessTest, CancelBetweenPagesKeepsWrittenPages) {
 TEST_F(ProcessTest, CancelDuringMultiPageTiffWritesPagesGathered) {
     settings.setOutputType(OutputTiff);
     addSource(makeTiff(QStringLiteral("long.tif"), 5));
-    QObject::connect(
-        &process, &Process::totalPagesProcessedChanged, &process,
-        [this](int done) {
-            if (done == 2) {
-                process.stop();
-            }
-        },
-        Qt::DirectConnection);
+    cancelAfterPages(2);
     run();
     EXPECT_EQ(process.message(), QStringLiteral("Process cancelled!"));
     EXPECT_EQ(process.totalFileCreated(), 1);
     EXPECT_EQ(process.log().files.at(0).pages, 2);
-    TIFF* tif = TIFFOpen(QFile::encodeName(QDir(out).filePath(QStringLiteral("long.tiff"))).constData(), "r");
-    ASSERT_NE(tif, nullptr);
-    EXPECT_EQ(TIFFNumberOfDirectories(tif), 2U);
-    TIFFClose(tif);
+    EXPECT_EQ(summarizeTiff(QDir(out).filePath(QStringLiteral("long.tiff"))).pages, 2);
 }
 
 TEST_F(ProcessTest, SameBaseNameFromTwoFoldersGetsANumber) {
@@ -254,8 +250,10 @@ TEST_F(ProcessTest, SameBaseNameFromTwoFoldersGetsANumber) {
     addSource(makeTiff(QStringLiteral("scan.tif"), 1, b));
     settings.setSeparator(QStringLiteral("-"));
     run();
-    EXPECT_EQ(outputs(), (QStringList{QStringLiteral("scan (2)-1.jpg"), QStringLiteral("scan-1.jpg")}));
-    EXPECT_EQ(process.log().files.at(1).logFiles.at(0).targetFile, QStringLiteral("scan (2)-1.jpg"));
+    EXPECT_EQ(outputs(),
+              (QStringList{QStringLiteral("scan (2)-1.jpg"), QStringLiteral("scan-1.jpg")}));
+    EXPECT_EQ(process.log().files.at(1).logFiles.at(0).targetFile,
+              QStringLiteral("scan (2)-1.jpg"));
 }
 
 TEST_F(ProcessTest, MultiPageTiffNeverOverwritesItsSource) {
@@ -297,7 +295,8 @@ TEST_F(ProcessTest, OpensTheOutputFolderOnlyWhenSomethingWasCreated) {
     second.setIsCombining(true);
     second.start();
     ASSERT_EQ(workspace.requests().size(), 1);
-    EXPECT_EQ(workspace.requests().at(0), (RecordingWorkspace::Request{QStringLiteral("open"), {out}}));
+    EXPECT_EQ(workspace.requests().at(0),
+              (RecordingWorkspace::Request{QStringLiteral("open"), {out}}));
 }
 
 TEST_F(ProcessTest, NoGroupsFinishesAtOnceAndSavesTheLog) {
@@ -324,7 +323,8 @@ TEST_F(ProcessTest, UnwritableOutputMarksPagesUnsaved) {
     addSource(makeTiff(QStringLiteral("scan.tif"), 2));
     run();
     EXPECT_EQ(process.totalFileCreated(), 0);
-    EXPECT_EQ(process.log().files.at(0).logFiles.at(1).status, QStringLiteral("Unable to save page!"));
+    EXPECT_EQ(process.log().files.at(0).logFiles.at(1).status,
+              QStringLiteral("Unable to save page!"));
     EXPECT_EQ(process.message(), QStringLiteral("Total 0 files converted successfully."));
 }
 

@@ -276,6 +276,16 @@ TestTiffPage cmykPage(uint32_t width, uint32_t height) {
     return p;
 }
 
+TiffSummary summarizeTiff(const QString& path) {
+    TiffSummary summary;
+    std::unique_ptr<TIFF, TiffCloser> tif(TIFFOpen(QFile::encodeName(path).constData(), "r"));
+    if (tif) {
+        summary.pages = static_cast<int>(TIFFNumberOfDirectories(tif.get()));
+        TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &summary.compression);
+    }
+    return summary;
+}
+
 QByteArray readFileBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();

@@ -55,6 +55,14 @@ TestTiffPage cmykPage(uint32_t width, uint32_t height);
 // and position, scaled to `bits`.
 uint32_t patternSample(uint32_t x, uint32_t y, uint16_t s, uint16_t bits);
 
+// What a written TIFF holds: its page count (-1 when it cannot be opened) and
+// the Compression tag of its first page.
+struct TiffSummary {
+    int pages = -1;
+    uint16_t compression = 0;
+};
+TiffSummary summarizeTiff(const QString& path);
+
 // The bytes of a file, for corrupting copies.
 QByteArray readFileBytes(const QString& path);
 bool writeFileBytes(const QString& path, const QByteArray& bytes);
