@@ -10,6 +10,7 @@
 #include "shell/WindowFocusFilter.h"
 #include "ui_MainWindow.h"
 #include "ui_OutputSettingsPanel.h"
+#include "ui_ProgressPanel.h"
 #include "widgets/CustomTableView.h"
 #include "widgets/SegmentedControl.h"
 
@@ -31,7 +32,11 @@ PictavoAppDelegate::PictavoAppDelegate(Services services, QObject* parent)
 
 PictavoAppDelegate::~PictavoAppDelegate() {
     m_isProcessing = false;
+    if (m_process) {
+        m_process->stop();
+    }
     joinLoader();
+    joinJob();
 }
 
 void PictavoAppDelegate::onMainThread(const std::function<void()>& body) {
@@ -52,7 +57,7 @@ void PictavoAppDelegate::awakeFromNib() {
     // 5
     m_settings = std::make_unique<Settings>(m_services.preferences);
     m_isProcessing = false;
-    m_process = std::make_unique<Process>();
+    m_process = std::make_shared<Process>();
     m_model = new FileTableModel(*m_files, m_window.get()); // owned by the window
     setupTable();
     setupCommandBar();
@@ -74,6 +79,7 @@ void PictavoAppDelegate::awakeFromNib() {
     m_window->activateWindow();
     // 16
     m_ui->filesFoldersSegmented->setSelected(2, inculdeSubfolders());
+    setupConvertCommand();
 }
 
 void PictavoAppDelegate::buildWindow() {
@@ -109,6 +115,7 @@ bool PictavoAppDelegate::applicationShouldTerminate() {
         m_process->stop();
     }
     joinLoader();
+    joinJob();
     return true;
 }
 

@@ -21,10 +21,12 @@ class Preferences;
 class QMainWindow;
 class Settings;
 class Workspace;
+class QCheckBox;
 class QDialog;
 namespace Ui {
 class MainWindow;
 class OutputSettingsPanel;
+class ProgressPanel;
 } // namespace Ui
 
 // The one controller of the application and its main window: start-up and
@@ -108,7 +110,25 @@ public:
     void filesFoldersSegmentedChanged(int segment);
     void openLogsFolder();
 
+    // ConvertCommand.cpp
+    void setupConvertCommand();
+    void convertAction();
+    void outputFolderChosen(bool accepted, const QStringList& paths);
+    void split();
+    void cancelProcessAction();
+    void viewLogAction();
+    void closeProcessAction();
+    // The current job, from split() until the progress sheet is closed.
+    Process* process() const { return m_process.get(); }
+    QDialog* processViewPanel() const { return m_progressPanel; }
+    // Files processed by closed jobs, handed to the usage count.
+    int processedFilesForUsage() const { return m_processedFilesRecorded; }
+
 Q_SIGNALS:
+    // A job was built and is about to start on its worker.
+    void processCreated(Process* job);
+    // A job ended (completed, cancelled or failed); its sheet shows the result.
+    void conversionFinished();
     // A load finished and the window is ready again.
     void loadFinished();
 
@@ -130,10 +150,23 @@ private:
     QDialog* m_outputSettingPanel = nullptr; // owned by the window
     std::unique_ptr<FileList> m_files;
     std::unique_ptr<Settings> m_settings;
-    std::unique_ptr<Process> m_process;
+    std::shared_ptr<Process> m_process;
     FileTableModel* m_model = nullptr; // owned by the window
     std::atomic<bool> m_isProcessing{false};
     std::thread m_loader;
     FileLoaderOptions m_loaderOptions;
     std::atomic<bool> m_loaderRunning{false};
+    // ConvertCommand.cpp
+    void watchProgress(Process& job, int totalPages);
+    void recordProcessedFiles(int count);
+    void joinJob();
+    std::unique_ptr<Ui::ProgressPanel> m_progressUi;
+    QDialog* m_progressPanel = nullptr;       // owned by the window
+    QWidget* m_openPanelCustomView = nullptr; // owned by the window
+    QCheckBox* m_isSetCurrentAsDefaultOutputFolder = nullptr;
+    QCheckBox* m_isOpenFolderAfterConversion = nullptr;
+    QString m_outputFolder;
+    std::thread m_jobThread;
+    std::atomic<bool> m_jobRunning{false};
+    int m_processedFilesRecorded = 0;
 };

@@ -1,0 +1,255 @@
+// The convert command, the job's worker and its progress sheet.
+#include "engine/Settings.h"
+#include "filelist/FileList.h"
+#include "platform/Constants.h"
+#include "platform/SystemLog.h"
+#include "shell/AlertPanels.h"
+#include "shell/Dialogs.h"
+#include "shell/PictavoAppDelegate.h"
+#include "ui_MainWindow.h"
+#include "ui_OutputSettingsPanel.h"
+#include "ui_ProgressPanel.h"
+#include "widgets/SegmentedControl.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QFile>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QVBoxLayout>
+
+#include <exception>
+
+#include <unistd.h>
+
+namespace {
+
+bool mayWriteTo(const QString& folder) {
+    const QFileInfo info(folder);
+    return info.exists() &&
+           ::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK) == 0;
+}
+
+} // namespace
+
+void PictavoAppDelegate::setupConvertCommand() {
+    m_progressPanel = new QDialog(m_window.get()); // owned by the window
+    m_progressUi = std::make_unique<Ui::ProgressPanel>();
+    m_progressUi->setupUi(m_progressPanel);
+    m_progressPanel->setWindowModality(Qt::WindowModal);
+    // Escape would reject the sheet behind the user's back; Close decides.
+    m_progressPanel->setWindowFlag(Qt::WindowCloseButtonHint, false);
+    connect(m_progressUi->cancelProcessBtn, &QPushButton::clicked, this,
+            &PictavoAppDelegate::cancelProcessAction);
+    connect(m_progressUi->viewLogBtn, &QPushButton::clicked, this,
+            &PictavoAppDelegate::viewLogAction);
+    connect(m_progressUi->closeProcessBtn, &QPushButton::clicked, this,
+            &PictavoAppDelegate::closeProcessAction);
+
+    m_openPanelCustomView = new QWidget(m_window.get()); // owned by the window; lent to the chooser
+    m_openPanelCustomView->setObjectName(QStringLiteral("openPanelCustomView"));
+    auto* layout = new QVBoxLayout(m_openPanelCustomView);
+    m_isSetCurrentAsDefaultOutputFolder =
+        new QCheckBox(QStringLiteral("Set as &default output folder"));
+    m_isSetCurrentAsDefaultOutputFolder->setObjectName(
+        QStringLiteral("isSetCurrentAsDefaultOutputFolder"));
+    m_isOpenFolderAfterConversion =
+        new QCheckBox(QStringLiteral("O&pen output folder after conversion"));
+    m_isOpenFolderAfterConversion->setObjectName(QStringLiteral("isOpenFolderAfterConversion"));
+    layout->addWidget(m_isSetCurrentAsDefaultOutputFolder);
+    layout->addWidget(m_isOpenFolderAfterConversion);
+    m_openPanelCustomView->hide();
+
+    connect(m_ui->commandSegmented, &SegmentedControl::segmentClicked, this, [this](int segment) {
+        if (segment == 1) {
+            convertAction();
+            m_ui->commandSegmented->setSelected(1, false);
+        }
+    });
+}
+
+void PictavoAppDelegate::convertAction() {
+    try {
+        searchAction();
+        m_panelUi->settingTabView->setCurrentIndex(0);
+        OpenPanelRequest panel;
+        panel.title = QStringLiteral("Choose Output Folder : ");
+        panel.canChooseFiles = false;
+        panel.canChooseDirectories = true;
+        panel.canCreateDirectories = true;
+        panel.directory = m_settings->outputFolderPath();
+        panel.accessoryView = m_openPanelCustomView;
+        m_outputFolder = m_settings->outputFolderPath();
+        if (!m_outputFolder.isEmpty()) {
+            if (mayWriteTo(m_outputFolder)) {
+                split();
+                return;
+            }
+            panel.message =
+                QFileInfo::exists(m_outputFolder)
+                    ? QStringLiteral(
+                          "Application does not have write permission for selected output "
+                          "folder!\r\n[ %1 ]\r\nPlease select valid output folder.")
+                          .arg(m_outputFolder)
+                    : QStringLiteral(
+                          "Output folder [ %1 ] is missing!\r\nPlease select valid output folder.")
+                          .arg(m_outputFolder);
+        } else {
+            panel.message = QStringLiteral("Please select output folder!");
+        }
+        m_isSetCurrentAsDefaultOutputFolder->setChecked(false);
+        m_isOpenFolderAfterConversion->setChecked(m_settings->isOpenFolderAfterConversion());
+        m_services.dialogs->beginOpenPanel(m_window.get(), panel,
+                                           [this](bool accepted, const QStringList& paths) {
+                                               outputFolderChosen(accepted, paths);
+                                           });
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("convertAction"), QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void PictavoAppDelegate::outputFolderChosen(bool accepted, const QStringList& paths) {
+    if (!accepted || paths.isEmpty()) {
+        return;
+    }
+    const QString chosen = paths.first();
+    if (!mayWriteTo(chosen)) {
+        informationAlertPanel(
+            *m_services.dialogs, m_window.get(), StringUtilities::getAppTitle(),
+            QStringLiteral("Application does not have write permission for selected output "
+                           "folder!\r\n[ %1 ]\r\nPlease try again or later.")
+                .arg(chosen));
+        return;
+    }
+    m_outputFolder = chosen;
+    if (m_isSetCurrentAsDefaultOutputFolder->isChecked()) {
+        m_settings->setOutputFolderPath(chosen);
+        m_settings->setIsSetCurrentAsDefaultOutputFolderPath(true);
+    }
+    if (m_isOpenFolderAfterConversion->isChecked()) {
+        m_settings->setIsOpenFolderAfterConversion(true);
+    }
+    split();
+}
+
+void PictavoAppDelegate::split() {
+    try {
+        joinJob();
+        auto job = std::make_shared<Process>();
+        job->setIsCombining(true);
+        job->setSettings(m_settings.get());
+        job->setOutputFolder(m_outputFolder);
+        job->setWorkspace(m_services.workspace);
+        job->setDelegate(this);
+        int selected = 0;
+        int pages = 0;
+        for (const auto& item : m_files->items()) {
+            if (item->isSelected()) {
+                job->outputFiles().push_back({item->filePath().toLocalFile(), {item}});
+                ++selected;
+                pages += qMax(0, item->pages());
+            }
+        }
+        job->setTotalFileSelected(selected);
+        m_process = job;
+        watchProgress(*job, pages);
+
+        resetView(false);
+        startProcess();
+        m_ui->loadingIndicator->stop();
+        resetViewForProcess(false);
+        m_jobRunning = true;
+        Q_EMIT processCreated(job.get());
+        // The worker holds the job too, so closing the sheet never frees a
+        // job that still runs.
+        m_jobThread = std::thread([this, job] {
+            job->start();
+            QMetaObject::invokeMethod(
+                this, [this] { m_jobRunning = false; }, Qt::QueuedConnection);
+        });
+        m_progressPanel->open();
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("(Split)"), QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void PictavoAppDelegate::watchProgress(Process& job, int totalPages) {
+    Ui::ProgressPanel& ui = *m_progressUi;
+    ui.progressBar->setRange(0, qMax(1, totalPages));
+    ui.progressBar->setValue(0);
+    ui.sourceFileLabel->clear();
+    ui.outputFileLabel->clear();
+    ui.messageLabel->clear();
+    ui.elapsedLabel->setText(job.timeTaken());
+    const int total = job.totalFileSelected();
+    ui.filesCountLabel->setText(QStringLiteral("0 of %1").arg(total));
+    ui.cancelProcessBtn->setEnabled(true);
+    ui.closeProcessBtn->setEnabled(false);
+    ui.viewLogBtn->setEnabled(false);
+    // The job's signals come from its worker; these connections queue them.
+    connect(&job, &Process::fileInProcessChanged, ui.sourceFileLabel, &QLabel::setText);
+    connect(&job, &Process::outputFileInProcessChanged, ui.outputFileLabel, &QLabel::setText);
+    connect(&job, &Process::totalPagesProcessedChanged, ui.progressBar, &QProgressBar::setValue);
+    connect(&job, &Process::totalFileProcessedChanged, ui.filesCountLabel, [&ui, total](int done) {
+        ui.filesCountLabel->setText(QStringLiteral("%1 of %2").arg(done).arg(total));
+    });
+    connect(&job, &Process::finished, m_progressPanel, [this, &ui, &job] {
+        ui.elapsedLabel->setText(job.timeTaken());
+        ui.messageLabel->setText(job.message());
+        ui.progressBar->setValue(ui.progressBar->maximum());
+        ui.cancelProcessBtn->setEnabled(false);
+        ui.closeProcessBtn->setEnabled(true);
+        ui.viewLogBtn->setEnabled(!job.log().logFilePath().isEmpty());
+        ui.closeProcessBtn->setFocus();
+        Q_EMIT conversionFinished();
+    });
+}
+
+void PictavoAppDelegate::cancelProcessAction() {
+    if (m_process) {
+        m_process->stop();
+    }
+}
+
+void PictavoAppDelegate::viewLogAction() {
+    if (m_process) {
+        m_process->viewLog();
+    }
+}
+
+void PictavoAppDelegate::closeProcessAction() {
+    m_progressPanel->hide();
+    if (m_settings->isClearProcessedFiles()) {
+        std::vector<int> checked;
+        for (int row = 0; row < m_files->size(); ++row) {
+            if (m_files->at(row)->isSelected()) {
+                checked.push_back(row);
+            }
+        }
+        m_files->removeRows(checked);
+        m_ui->mainTableView->clearSelection();
+    }
+    resetViewForProcess(true);
+    stopProcess();
+    resetView(true);
+    recordProcessedFiles(m_process ? m_process->totalFileProcessed() : 0);
+    if (m_process && m_process->isCompleted()) {
+        joinJob();
+    }
+    m_process.reset();
+}
+
+void PictavoAppDelegate::recordProcessedFiles(int count) {
+    // Converted files are counted per feature once the usage store exists.
+    m_processedFilesRecorded += count;
+}
+
+void PictavoAppDelegate::joinJob() {
+    while (m_jobRunning.load()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    if (m_jobThread.joinable()) {
+        m_jobThread.join();
+    }
+}
