@@ -74,6 +74,7 @@ void PictavoAppDelegate::awakeFromNib() {
     m_window->activateWindow();
     // 16
     m_ui->filesFoldersSegmented->setSelected(2, inculdeSubfolders());
+    setupTableCommands();
 }
 
 void PictavoAppDelegate::buildWindow() {
@@ -216,6 +217,9 @@ void PictavoAppDelegate::filesFoldersSegmentedChanged(int segment) {
     switch (segment) {
     case 0:
         addFiles();
+        break;
+    case 1:
+        selectDeselectRemoveAll(RemoveSelectedRows);
         break;
     case 2: {
         const bool include = !inculdeSubfolders();
