@@ -32,6 +32,8 @@ PictavoAppDelegate::PictavoAppDelegate(Services services, QObject* parent)
 PictavoAppDelegate::~PictavoAppDelegate() {
     m_isProcessing = false;
     joinLoader();
+    // The window's table model reads the list, so the window goes first.
+    m_window.reset();
 }
 
 void PictavoAppDelegate::onMainThread(const std::function<void()>& body) {

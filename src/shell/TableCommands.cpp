@@ -394,7 +394,9 @@ void PictavoAppDelegate::moveUp() {
     CustomTableView* table = m_ui->mainTableView;
     table->setFocus();
     selectRows(newRows);
-    table->scrollTo(m_model->index(newRows.front(), 1));
+    if (!newRows.empty()) {
+        table->scrollTo(m_model->index(newRows.front(), 1));
+    }
 }
 
 void PictavoAppDelegate::moveDown() {
