@@ -37,6 +37,8 @@ PictavoAppDelegate::~PictavoAppDelegate() {
     }
     joinLoader();
     joinJob();
+    // The window's table model reads the list, so the window goes first.
+    m_window.reset();
 }
 
 void PictavoAppDelegate::onMainThread(const std::function<void()>& body) {
@@ -80,6 +82,7 @@ void PictavoAppDelegate::awakeFromNib() {
     // 16
     m_ui->filesFoldersSegmented->setSelected(2, inculdeSubfolders());
     setupConvertCommand();
+    setupTableCommands();
 }
 
 void PictavoAppDelegate::buildWindow() {
@@ -223,6 +226,9 @@ void PictavoAppDelegate::filesFoldersSegmentedChanged(int segment) {
     switch (segment) {
     case 0:
         addFiles();
+        break;
+    case 1:
+        selectDeselectRemoveAll(RemoveSelectedRows);
         break;
     case 2: {
         const bool include = !inculdeSubfolders();

@@ -23,6 +23,8 @@ class Settings;
 class Workspace;
 class QCheckBox;
 class QDialog;
+class QAction;
+class QMenu;
 namespace Ui {
 class MainWindow;
 class OutputSettingsPanel;
@@ -123,6 +125,41 @@ public:
     QDialog* processViewPanel() const { return m_progressPanel; }
     // Files processed by closed jobs, handed to the usage count.
     int processedFilesForUsage() const { return m_processedFilesRecorded; }
+    // TableCommands.cpp
+    // Tags of the list workers, as carried by the context menu's actions.
+    enum SelectRemoveTag {
+        SelectAllRows = 1,
+        SelectFirstRow = 2,
+        RemoveAllFiles = 3,
+        RemoveSelectedRows = 4
+    };
+    enum CheckTag { CheckRows = 1, UncheckRows = 2, InvertRows = 3 };
+    void selectDeselectRemoveAll(int tag);
+    void checkUncheckInvertSelection(int tag);
+    void checkUncheckInvertAll(int tag);
+    void removeAction();
+    void removeFiles();
+    void openFiles();
+    void openEnclodingFolder();
+    void getInfo();
+    void moveUp();
+    void moveDown();
+    // Ctrl+Up / Ctrl+Down from the table; each moves only while its segment is enabled.
+    void keyDownTableView(int key);
+    void invertCheckOfSelectedRows();
+    void fileDoubleClicked(int row);
+    void tableViewSelectionDidChange();
+    // The row style and move segments follow the row count.
+    void refreshTableForRowCount();
+    // Rebuilds the column chooser for the header's current order and visibility.
+    void menuNeedsUpdate(QMenu* menu);
+    void colMenuItemClick(QAction* item);
+    void navigationSegmentedChanged(int segment);
+    // Rows highlighted in the table, ascending.
+    std::vector<int> selectedRows() const;
+    void selectRows(const std::vector<int>& rows);
+    QMenu* filesContextMenu() const { return m_filesContextMenu; }
+    QMenu* headerContextMenu() const { return m_headerContextMenu; }
 
 Q_SIGNALS:
     // A job was built and is about to start on its worker.
@@ -155,6 +192,16 @@ private:
     std::atomic<bool> m_isProcessing{false};
     std::thread m_loader;
     FileLoaderOptions m_loaderOptions;
+    // TableCommands.cpp
+    void setupTableCommands();
+    void buildFilesContextMenu();
+    void buildHeaderContextMenu();
+    void connectTableSignals();
+    void applyCheckTag(int row, int tag);
+    void afterCheckChange();
+    QStringList selectedPaths() const;
+    QMenu* m_filesContextMenu = nullptr;  // owned by the window
+    QMenu* m_headerContextMenu = nullptr; // owned by the window
     std::atomic<bool> m_loaderRunning{false};
     // ConvertCommand.cpp
     void watchProgress(Process& job, int totalPages);

@@ -3,6 +3,7 @@
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
 #include "shell/Dialogs.h"
+#include "shell/FileManagerWorkspace.h"
 #include "shell/PictavoAppDelegate.h"
 
 #include <QApplication>
@@ -20,7 +21,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(edition.version);
 
     SettingsPreferences preferences(edition.organization, edition.applicationName);
-    DesktopWorkspace workspace;
+    FileManagerWorkspace workspace;
     QtDialogs dialogs;
     PictavoAppDelegate controller({&preferences, &workspace, &dialogs});
     controller.awakeFromNib();

@@ -1,0 +1,575 @@
+#include "filelist/FileItem.h"
+#include "filelist/FileList.h"
+#include "platform/Preferences.h"
+#include "platform/Workspace.h"
+#include "shell/Dialogs.h"
+#include "shell/FileTableModel.h"
+#include "shell/PictavoAppDelegate.h"
+#include "support/TestEnvironment.h"
+#include "support/TestTiff.h"
+#include "widgets/CustomTableView.h"
+#include "widgets/SegmentedControl.h"
+
+#include <QAction>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QTest>
+
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+// Refuses to open anything, as a desktop without a default application does.
+class RefusingWorkspace final : public Workspace {
+public:
+    bool openFile(const QString& path) override {
+        (void)recorder.openFile(path);
+        return false;
+    }
+    bool revealFiles(const QStringList& paths) override { return recorder.revealFiles(paths); }
+    bool showInformation(const QStringList& paths) override {
+        return recorder.showInformation(paths);
+    }
+    RecordingWorkspace recorder;
+};
+
+class TableCommandsTest : public ::testing::Test {
+protected:
+    SettingsPreferences preferences{
+        QDir(makeTestFolder(QStringLiteral("prefs"))).filePath(QStringLiteral("Pictavo2.conf"))};
+    RecordingWorkspace workspace;
+    Workspace* workspaceInUse = &workspace;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<PictavoAppDelegate> controller;
+    QString data = makeTestFolder(QStringLiteral("data"));
+
+    void start() {
+        controller = std::make_unique<PictavoAppDelegate>(
+            PictavoAppDelegate::Services{&preferences, workspaceInUse, &dialogs});
+        controller->awakeFromNib();
+    }
+
+    void TearDown() override {
+        if (controller) {
+            (void)controller->applicationShouldTerminate();
+        }
+    }
+
+    // Files "f0.tif" ... with row r holding r + 1 pages, all checked.
+    void startWithFiles(int count) {
+        start();
+        for (int row = 0; row < count; ++row) {
+            const QString path = QDir(data).filePath(QStringLiteral("f%1.tif").arg(row));
+            ASSERT_TRUE(writeTestTiff(
+                path, std::vector<TestTiffPage>(static_cast<size_t>(row + 1), grayPage(4, 4))));
+            ASSERT_TRUE(
+                controller->files().append(FileItem::initWithURL(QUrl::fromLocalFile(path))));
+        }
+        // As a finished load leaves the window.
+        controller->resetView(true);
+        controller->updateTotalLabel();
+    }
+
+    void setChecks(const std::vector<bool>& checks) {
+        for (size_t row = 0; row < checks.size(); ++row) {
+            controller->files().setChecked(static_cast<int>(row), checks[row]);
+        }
+    }
+
+    std::vector<bool> checks() const {
+        std::vector<bool> out;
+        for (const auto& item : controller->files().items()) {
+            out.push_back(item->isSelected());
+        }
+        return out;
+    }
+
+    // The list as the rows' original numbers: "f3.tif" reads 3.
+    std::vector<int> order() const {
+        std::vector<int> out;
+        for (const auto& item : controller->files().items()) {
+            out.push_back(item->name().mid(1).chopped(4).toInt());
+        }
+        return out;
+    }
+
+    QString path(int original) const {
+        return QDir(data).filePath(QStringLiteral("f%1.tif").arg(original));
+    }
+
+    CustomTableView* table() const {
+        return controller->window()->findChild<CustomTableView*>(QStringLiteral("mainTableView"));
+    }
+
+    SegmentedControl* segments(const char* name) const {
+        return controller->window()->findChild<SegmentedControl*>(QString::fromUtf8(name));
+    }
+
+    QAction* menuItem(const char* name) const {
+        auto* item = controller->filesContextMenu()->findChild<QAction*>(QString::fromUtf8(name));
+        EXPECT_NE(item, nullptr) << name;
+        return item;
+    }
+
+    QString totals() const {
+        return controller->window()->findChild<QLabel*>(QStringLiteral("labelTotalFiles"))->text();
+    }
+
+    static QString totalsText(int files, int checked, int pages) {
+        return QStringLiteral(
+                   "%1 Total file(s); %2 file selected; Total page count of selected TIFF "
+                   "file(s): %3")
+            .arg(files)
+            .arg(checked)
+            .arg(pages);
+    }
+};
+
+enum class MoveBy { UpSegment, DownSegment, CtrlUp, CtrlDown };
+
+struct MoveCase {
+    const char* name;
+    std::vector<int> selected;
+    MoveBy by;
+    std::vector<int> order;
+    std::vector<int> selectedAfter;
+};
+
+class TableMoveTest : public TableCommandsTest, public ::testing::WithParamInterface<MoveCase> {};
+
+TEST_P(TableMoveTest, MovesSelectedRowsAndKeepsThemSelected) {
+    const MoveCase& c = GetParam();
+    startWithFiles(6);
+    controller->selectRows(c.selected);
+    switch (c.by) {
+    case MoveBy::UpSegment:
+        segments("navigationSegmented")->click(0);
+        break;
+    case MoveBy::DownSegment:
+        segments("navigationSegmented")->click(1);
+        break;
+    case MoveBy::CtrlUp:
+        QTest::keyClick(table(), Qt::Key_Up, Qt::ControlModifier);
+        break;
+    case MoveBy::CtrlDown:
+        QTest::keyClick(table(), Qt::Key_Down, Qt::ControlModifier);
+        break;
+    }
+    EXPECT_EQ(order(), c.order);
+    EXPECT_EQ(controller->selectedRows(), c.selectedAfter);
+    EXPECT_FALSE(segments("navigationSegmented")->isSelected(0));
+    EXPECT_FALSE(segments("navigationSegmented")->isSelected(1));
+}
+
+const MoveCase kMoveCases[] = {
+    {"UpAdjacentPair", {3, 4}, MoveBy::UpSegment, {0, 1, 3, 4, 2, 5}, {2, 3}},
+    {"UpApartRows", {2, 5}, MoveBy::UpSegment, {0, 2, 1, 3, 5, 4}, {1, 4}},
+    {"DownAdjacentPair", {1, 2}, MoveBy::DownSegment, {0, 3, 1, 2, 4, 5}, {2, 3}},
+    {"DownApartRows", {0, 3}, MoveBy::DownSegment, {1, 0, 2, 4, 3, 5}, {1, 4}},
+    {"CtrlUpMovesUp", {1}, MoveBy::CtrlUp, {1, 0, 2, 3, 4, 5}, {0}},
+    {"CtrlDownMovesDown", {4}, MoveBy::CtrlDown, {0, 1, 2, 3, 5, 4}, {5}},
+    {"CtrlUpAtTopDoesNothing", {0, 2}, MoveBy::CtrlUp, {0, 1, 2, 3, 4, 5}, {0, 2}},
+    {"CtrlDownAtBottomDoesNothing", {3, 5}, MoveBy::CtrlDown, {0, 1, 2, 3, 4, 5}, {3, 5}},
+};
+INSTANTIATE_TEST_SUITE_P(Moves, TableMoveTest, ::testing::ValuesIn(kMoveCases), ByName());
+
+TEST_F(TableCommandsTest, DirectMoveUpAtTheTopLeavesTheListAlone) {
+    startWithFiles(3);
+    controller->selectRows({0, 1});
+    controller->moveUp();
+    controller->selectRows({1, 2});
+    controller->moveDown();
+    EXPECT_EQ(order(), (std::vector<int>{0, 1, 2}));
+}
+
+struct EnablingCase {
+    const char* name;
+    std::vector<int> selected;
+    bool up;
+    bool down;
+};
+
+class MoveEnablingTest : public TableCommandsTest,
+                         public ::testing::WithParamInterface<EnablingCase> {};
+
+TEST_P(MoveEnablingTest, MoveSegmentsFollowTheSelection) {
+    const EnablingCase& c = GetParam();
+    startWithFiles(5);
+    controller->selectRows(c.selected);
+    EXPECT_EQ(segments("navigationSegmented")->isEnabled(0), c.up);
+    EXPECT_EQ(segments("navigationSegmented")->isEnabled(1), c.down);
+}
+
+const EnablingCase kEnablingCases[] = {
+    {"NothingSelected", {}, false, false},
+    {"FirstRow", {0}, false, true},
+    {"LastRow", {4}, true, false},
+    {"MiddleRow", {2}, true, true},
+    {"FirstWithOthers", {0, 2}, false, true},
+    {"LastWithOthers", {1, 4}, true, false},
+};
+INSTANTIATE_TEST_SUITE_P(Selections, MoveEnablingTest, ::testing::ValuesIn(kEnablingCases),
+                         ByName());
+
+TEST_F(TableCommandsTest, RemovingTheSelectedRowsDisablesTheMoveSegments) {
+    startWithFiles(3);
+    controller->selectRows({1});
+    controller->removeFiles();
+    EXPECT_FALSE(segments("navigationSegmented")->isEnabled(0));
+    EXPECT_FALSE(segments("navigationSegmented")->isEnabled(1));
+}
+
+struct CheckCase {
+    const char* name;
+    const char* menuItem; // null: the worker with `tag`
+    bool allRows;
+    int tag;
+    std::vector<bool> after;
+};
+
+class CheckCommandTest : public TableCommandsTest,
+                         public ::testing::WithParamInterface<CheckCase> {};
+
+// Four rows of 1..4 pages, rows 0 and 2 checked, rows 1 and 2 selected.
+TEST_P(CheckCommandTest, ChangesTheChecksAndTheTotals) {
+    const CheckCase& c = GetParam();
+    startWithFiles(4);
+    setChecks({true, false, true, false});
+    controller->selectRows({1, 2});
+    if (c.menuItem != nullptr) {
+        menuItem(c.menuItem)->trigger();
+    } else if (c.allRows) {
+        controller->checkUncheckInvertAll(c.tag);
+    } else {
+        controller->checkUncheckInvertSelection(c.tag);
+    }
+    EXPECT_EQ(checks(), c.after);
+    int checked = 0;
+    int pages = 0;
+    for (size_t row = 0; row < c.after.size(); ++row) {
+        checked += c.after[row] ? 1 : 0;
+        pages += c.after[row] ? static_cast<int>(row) + 1 : 0;
+    }
+    EXPECT_EQ(totals(), totalsText(4, checked, pages));
+    EXPECT_EQ(segments("commandSegmented")->isEnabled(1), pages > 0);
+    EXPECT_EQ(controller->selectedRows(), (std::vector<int>{1, 2}));
+}
+
+const CheckCase kCheckCases[] = {
+    {"CheckSelected", "checkSelectedMenuItem", false, 0, {true, true, true, false}},
+    {"UncheckSelected", "uncheckSelectedMenuItem", false, 0, {true, false, false, false}},
+    {"InvertSelected", "invertSelectedMenuItem", false, 0, {true, true, false, false}},
+    {"CheckAll", "checkAllMenuItem", true, 0, {true, true, true, true}},
+    {"UncheckAll", "uncheckAllMenuItem", true, 0, {false, false, false, false}},
+    {"InvertAll", "invertAllMenuItem", true, 0, {false, true, false, true}},
+    {"SelectionTagTwoUnchecks", nullptr, false, 2, {true, false, false, false}},
+    {"UnknownSelectionTagKeepsChecks", nullptr, false, 7, {true, false, true, false}},
+    {"UnknownAllTagKeepsChecks", nullptr, true, 0, {true, false, true, false}},
+};
+INSTANTIATE_TEST_SUITE_P(Tags, CheckCommandTest, ::testing::ValuesIn(kCheckCases), ByName());
+
+TEST_F(TableCommandsTest, SpaceInvertsTheChecksOfExactlyTheSelectedRows) {
+    startWithFiles(6);
+    controller->selectRows({2, 5});
+    QTest::keyClick(table(), Qt::Key_Space);
+    EXPECT_EQ(checks(), (std::vector<bool>{true, true, false, true, true, false}));
+    EXPECT_EQ(totals(), totalsText(6, 4, 1 + 2 + 4 + 5));
+    QTest::keyClick(table(), Qt::Key_Space);
+    EXPECT_EQ(totals(), totalsText(6, 6, 21));
+}
+
+TEST_F(TableCommandsTest, UncheckingEveryPageDisablesConvert) {
+    startWithFiles(2);
+    EXPECT_TRUE(segments("commandSegmented")->isEnabled(1));
+    controller->checkUncheckInvertAll(PictavoAppDelegate::UncheckRows);
+    EXPECT_FALSE(segments("commandSegmented")->isEnabled(1));
+}
+
+enum class RemoveBy { DeleteKey, BackspaceKey, RemoveSegment, MenuItem, Tag };
+
+struct RemoveCase {
+    const char* name;
+    RemoveBy by;
+};
+
+class RemoveSelectedTest : public TableCommandsTest,
+                           public ::testing::WithParamInterface<RemoveCase> {};
+
+TEST_P(RemoveSelectedTest, RemovesOnlyTheSelectedRows) {
+    startWithFiles(5);
+    controller->selectRows({1, 3});
+    switch (GetParam().by) {
+    case RemoveBy::DeleteKey:
+        QTest::keyClick(table(), Qt::Key_Delete);
+        break;
+    case RemoveBy::BackspaceKey:
+        QTest::keyClick(table(), Qt::Key_Backspace);
+        break;
+    case RemoveBy::RemoveSegment:
+        segments("filesFoldersSegmented")->click(1);
+        EXPECT_FALSE(segments("filesFoldersSegmented")->isSelected(1));
+        break;
+    case RemoveBy::MenuItem:
+        menuItem("removeFileMenuItem")->trigger();
+        break;
+    case RemoveBy::Tag:
+        controller->selectDeselectRemoveAll(PictavoAppDelegate::RemoveSelectedRows);
+        break;
+    }
+    EXPECT_EQ(order(), (std::vector<int>{0, 2, 4}));
+    EXPECT_EQ(totals(), totalsText(3, 3, 1 + 3 + 5));
+    EXPECT_TRUE(controller->selectedRows().empty());
+}
+
+const RemoveCase kRemoveCases[] = {
+    {"DeleteKey", RemoveBy::DeleteKey},
+    {"BackspaceKey", RemoveBy::BackspaceKey},
+    {"RemoveSegment", RemoveBy::RemoveSegment},
+    {"ContextMenu", RemoveBy::MenuItem},
+    {"TagFour", RemoveBy::Tag},
+};
+INSTANTIATE_TEST_SUITE_P(Ways, RemoveSelectedTest, ::testing::ValuesIn(kRemoveCases), ByName());
+
+TEST_F(TableCommandsTest, RemovingTheLastRowsDisablesTheListSegments) {
+    startWithFiles(2);
+    controller->selectDeselectRemoveAll(PictavoAppDelegate::SelectAllRows);
+    controller->removeAction();
+    EXPECT_EQ(controller->files().size(), 0);
+    EXPECT_FALSE(segments("filesFoldersSegmented")->isEnabled(1));
+    EXPECT_FALSE(segments("navigationSegmented")->isEnabled(2));
+    EXPECT_EQ(totals(), totalsText(0, 0, 0));
+}
+
+TEST_F(TableCommandsTest, RemoveWithoutSelectionKeepsTheList) {
+    startWithFiles(3);
+    QTest::keyClick(table(), Qt::Key_Delete);
+    EXPECT_EQ(order(), (std::vector<int>{0, 1, 2}));
+}
+
+struct RemoveAllCase {
+    const char* name;
+    int answer;
+    int filesAfter;
+};
+
+class RemoveAllTest : public TableCommandsTest,
+                      public ::testing::WithParamInterface<RemoveAllCase> {};
+
+TEST_P(RemoveAllTest, AsksFirstAndRemovesOnlyOnYes) {
+    const RemoveAllCase& c = GetParam();
+    startWithFiles(3);
+    dialogs.answerNextAlert(c.answer);
+    segments("navigationSegmented")->click(2);
+    ASSERT_EQ(dialogs.alertsShown().size(), 1);
+    const AlertRequest& alert = dialogs.alertsShown().front();
+    EXPECT_EQ(alert.messageText, QStringLiteral("Pictavo"));
+    EXPECT_EQ(alert.informativeText, QStringLiteral("Are you sure to remove all file(s)?"));
+    EXPECT_EQ(alert.style, AlertStyle::Critical);
+    EXPECT_EQ(alert.buttons, (QStringList{QStringLiteral("Yes"), QStringLiteral("No")}));
+    EXPECT_EQ(controller->files().size(), c.filesAfter);
+    const int pages = c.filesAfter == 0 ? 0 : 6;
+    EXPECT_EQ(totals(), totalsText(c.filesAfter, c.filesAfter, pages));
+    EXPECT_EQ(segments("navigationSegmented")->isEnabled(2), c.filesAfter > 0);
+    EXPECT_FALSE(segments("navigationSegmented")->isSelected(2));
+}
+
+const RemoveAllCase kRemoveAllCases[] = {
+    {"YesClears", kAlertFirstButton, 0},
+    {"NoKeeps", kAlertFirstButton + 1, 3},
+};
+INSTANTIATE_TEST_SUITE_P(Answers, RemoveAllTest, ::testing::ValuesIn(kRemoveAllCases), ByName());
+
+struct SelectCase {
+    const char* name;
+    const char* menuItem;
+    std::vector<int> selectedAfter;
+};
+
+class SelectCommandTest : public TableCommandsTest,
+                          public ::testing::WithParamInterface<SelectCase> {};
+
+TEST_P(SelectCommandTest, ReplacesTheSelection) {
+    startWithFiles(4);
+    controller->selectRows({2, 3});
+    menuItem(GetParam().menuItem)->trigger();
+    EXPECT_EQ(controller->selectedRows(), GetParam().selectedAfter);
+    EXPECT_EQ(order(), (std::vector<int>{0, 1, 2, 3}));
+}
+
+const SelectCase kSelectCases[] = {
+    {"SelectAll", "selectAllMenuItem", {0, 1, 2, 3}},
+    {"SelectFirst", "selectFirstMenuItem", {0}},
+};
+INSTANTIATE_TEST_SUITE_P(Tags, SelectCommandTest, ::testing::ValuesIn(kSelectCases), ByName());
+
+TEST_F(TableCommandsTest, ContextMenuItemsCarryTheirTags) {
+    start();
+    EXPECT_EQ(table()->rowContextMenu(), controller->filesContextMenu());
+    const struct {
+        const char* item;
+        int tag;
+    } tags[] = {
+        {"checkSelectedMenuItem", 1}, {"uncheckSelectedMenuItem", 2}, {"invertSelectedMenuItem", 3},
+        {"checkAllMenuItem", 1},      {"uncheckAllMenuItem", 2},      {"invertAllMenuItem", 3},
+        {"selectAllMenuItem", 1},     {"selectFirstMenuItem", 2},     {"removeAllMenuItem", 3}};
+    for (const auto& t : tags) {
+        EXPECT_EQ(menuItem(t.item)->data().toInt(), t.tag) << t.item;
+    }
+}
+
+struct WorkspaceCase {
+    const char* name;
+    const char* menuItem;
+    QList<RecordingWorkspace::Request> expected;
+};
+
+class WorkspaceCommandTest : public TableCommandsTest,
+                             public ::testing::WithParamInterface<WorkspaceCase> {};
+
+TEST_P(WorkspaceCommandTest, AsksTheWorkspaceForTheSelectedFilesInRowOrder) {
+    startWithFiles(4);
+    // Selected out of order: requests still follow the rows.
+    controller->selectRows({3, 1});
+    menuItem(GetParam().menuItem)->trigger();
+    QList<RecordingWorkspace::Request> expected;
+    for (RecordingWorkspace::Request request : GetParam().expected) {
+        for (QString& p : request.paths) {
+            p = path(p.toInt());
+        }
+        expected.append(request);
+    }
+    EXPECT_EQ(workspace.requests(), expected);
+}
+
+const WorkspaceCase kWorkspaceCases[] = {
+    {"OpenEachFile",
+     "openFileMenuItem",
+     {{QStringLiteral("open"), {QStringLiteral("1")}},
+      {QStringLiteral("open"), {QStringLiteral("3")}}}},
+    {"RevealAllInOneRequest",
+     "revealFileMenuItem",
+     {{QStringLiteral("reveal"), {QStringLiteral("1"), QStringLiteral("3")}}}},
+    {"InformationInOneRequest",
+     "getInfoMenuItem",
+     {{QStringLiteral("info"), {QStringLiteral("1"), QStringLiteral("3")}}}},
+};
+INSTANTIATE_TEST_SUITE_P(Commands, WorkspaceCommandTest, ::testing::ValuesIn(kWorkspaceCases),
+                         ByName());
+
+TEST_F(TableCommandsTest, WorkspaceCommandsWithoutSelectionAskNothing) {
+    startWithFiles(2);
+    for (const char* item : {"openFileMenuItem", "revealFileMenuItem", "getInfoMenuItem"}) {
+        menuItem(item)->trigger();
+    }
+    EXPECT_TRUE(workspace.requests().isEmpty());
+}
+
+TEST_F(TableCommandsTest, DoubleClickOpensTheRowsFile) {
+    startWithFiles(3);
+    // What the view reports for a double click on a row's cell.
+    Q_EMIT table()->doubleClicked(table()->model()->index(2, 1));
+    EXPECT_EQ(workspace.requests(),
+              (QList<RecordingWorkspace::Request>{{QStringLiteral("open"), {path(2)}}}));
+}
+
+TEST_F(TableCommandsTest, DoubleClickOutsideTheRowsDoesNothing) {
+    startWithFiles(1);
+    controller->fileDoubleClicked(-1);
+    EXPECT_TRUE(workspace.requests().isEmpty());
+}
+
+TEST_F(TableCommandsTest, DoubleClickRevealsTheFileWhenItCannotBeOpened) {
+    RefusingWorkspace refusing;
+    workspaceInUse = &refusing;
+    startWithFiles(2);
+    controller->fileDoubleClicked(1);
+    EXPECT_EQ(refusing.recorder.requests(),
+              (QList<RecordingWorkspace::Request>{{QStringLiteral("open"), {path(1)}},
+                                                  {QStringLiteral("reveal"), {path(1)}}}));
+}
+
+TEST_F(TableCommandsTest, OpenFailuresAreSilent) {
+    RefusingWorkspace refusing;
+    workspaceInUse = &refusing;
+    startWithFiles(2);
+    controller->selectRows({0, 1});
+    controller->openFiles();
+    EXPECT_EQ(refusing.recorder.requests().size(), 2);
+    EXPECT_TRUE(dialogs.alertsShown().isEmpty());
+}
+
+QStringList titlesOf(const QMenu* menu) {
+    QStringList titles;
+    for (const QAction* item : menu->actions()) {
+        titles.append(item->text() + (item->isChecked() ? QStringLiteral("+") : QString()));
+    }
+    return titles;
+}
+
+TEST_F(TableCommandsTest, ColumnChooserOffersOnlyTheOptionalColumns) {
+    start();
+    QMenu* chooser = controller->headerContextMenu();
+    controller->menuNeedsUpdate(chooser);
+    // "+" marks a visible column; the created and accessed dates start hidden.
+    EXPECT_EQ(titlesOf(chooser), (QStringList{"Size+", "Type+", "Date Modified+", "Date Created",
+                                              "Date Accessed", "Location+"}));
+}
+
+TEST_F(TableCommandsTest, ColumnChooserTogglesAColumnAndFollowsTheHeaderOrder) {
+    start();
+    QHeaderView* header = table()->horizontalHeader();
+    const int location = FileTableModel::columnOf(QStringLiteral("location"));
+    const int size = FileTableModel::columnOf(QStringLiteral("sizeInKB"));
+    header->moveSection(header->visualIndex(location), header->visualIndex(size));
+    QMenu* chooser = controller->headerContextMenu();
+    controller->menuNeedsUpdate(chooser);
+    ASSERT_EQ(chooser->actions().front()->text(), QStringLiteral("Location"));
+
+    chooser->actions().front()->trigger();
+    EXPECT_TRUE(header->isSectionHidden(location));
+    controller->menuNeedsUpdate(chooser);
+    EXPECT_FALSE(chooser->actions().front()->isChecked());
+
+    chooser->actions().front()->trigger();
+    EXPECT_FALSE(header->isSectionHidden(location));
+    // Rebuilding never piles up items.
+    controller->menuNeedsUpdate(chooser);
+    EXPECT_EQ(chooser->actions().size(), 6);
+}
+
+TEST_F(TableCommandsTest, OtherMenusAreNotRebuilt) {
+    start();
+    QMenu* rows = controller->filesContextMenu();
+    const qsizetype before = rows->actions().size();
+    controller->menuNeedsUpdate(rows);
+    EXPECT_EQ(rows->actions().size(), before);
+}
+
+TEST_F(TableCommandsTest, GridAndAlternatingRowsOnlyWithRows) {
+    start();
+    EXPECT_FALSE(table()->showGrid());
+    EXPECT_FALSE(table()->alternatingRowColors());
+    const QString file = QDir(data).filePath(QStringLiteral("one.tif"));
+    ASSERT_TRUE(writeTestTiff(file, {grayPage(4, 4)}));
+    ASSERT_TRUE(controller->files().append(FileItem::initWithURL(QUrl::fromLocalFile(file))));
+    EXPECT_TRUE(table()->showGrid());
+    EXPECT_EQ(table()->gridStyle(), Qt::SolidLine);
+    EXPECT_TRUE(table()->alternatingRowColors());
+    controller->files().clear();
+    EXPECT_FALSE(table()->showGrid());
+    EXPECT_FALSE(table()->alternatingRowColors());
+}
+
+TEST_F(TableCommandsTest, HeaderSortReordersTheListInPlace) {
+    startWithFiles(4);
+    table()->sortByColumn(FileTableModel::columnOf(QStringLiteral("pages")), Qt::DescendingOrder);
+    EXPECT_EQ(order(), (std::vector<int>{3, 2, 1, 0}));
+    table()->sortByColumn(FileTableModel::columnOf(QStringLiteral("name")), Qt::AscendingOrder);
+    EXPECT_EQ(order(), (std::vector<int>{0, 1, 2, 3}));
+}
+
+} // namespace
