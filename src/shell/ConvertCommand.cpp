@@ -61,6 +61,12 @@ void PictavoAppDelegate::setupConvertCommand() {
     layout->addWidget(m_isOpenFolderAfterConversion);
     m_openPanelCustomView->hide();
 
+    connect(m_ui->convertMenuItem, &QAction::triggered, this, [this] {
+        // The menu follows the Convert segment: nothing to convert, no job.
+        if (m_ui->commandSegmented->isEnabled(1)) {
+            convertAction();
+        }
+    });
     connect(m_ui->commandSegmented, &SegmentedControl::segmentClicked, this, [this](int segment) {
         if (segment == 1) {
             convertAction();
