@@ -74,6 +74,7 @@ void PictavoAppDelegate::awakeFromNib() {
     m_window->activateWindow();
     // 16
     m_ui->filesFoldersSegmented->setSelected(2, inculdeSubfolders());
+    setupOutputSettings();
 }
 
 void PictavoAppDelegate::buildWindow() {
