@@ -80,33 +80,35 @@ int leadingNumber(const QString& text, int ceiling) {
     return value;
 }
 
-void bindFormatTab(Settings& settings, Ui::OutputSettingsPanel& panel, QObject* context) {
+// Each connection's context is the object it writes to, so that whichever of
+// the record and the window goes first takes its links along.
+void bindFormatTab(Settings& settings, Ui::OutputSettingsPanel& panel) {
     QComboBox* type = panel.outputTypePopup;
-    QObject::connect(type, &QComboBox::currentIndexChanged, context,
+    QObject::connect(type, &QComboBox::currentIndexChanged, &settings,
                      [&settings](int index) { settings.setOutputType(index); });
-    QObject::connect(&settings, &Settings::outputTypeChanged, context, [type](int value) {
+    QObject::connect(&settings, &Settings::outputTypeChanged, type, [type](int value) {
         showValue(type, [value](QComboBox* c) { c->setCurrentIndex(value); });
     });
 
     QSlider* quality = panel.jpegQualitySlider;
-    QObject::connect(quality, &QSlider::valueChanged, context,
+    QObject::connect(quality, &QSlider::valueChanged, &settings,
                      [&settings](int value) { settings.setJpegQuality(value); });
-    QObject::connect(&settings, &Settings::jpegQualityChanged, context, [quality](int value) {
+    QObject::connect(&settings, &Settings::jpegQualityChanged, quality, [quality](int value) {
         showValue(quality, [value](QSlider* c) { c->setValue(value); });
     });
 
     QCheckBox* split = panel.splitTiffCheckbox;
-    QObject::connect(split, &QCheckBox::toggled, context,
+    QObject::connect(split, &QCheckBox::toggled, &settings,
                      [&settings](bool on) { settings.setIsSplitTIFFIntoSinglePages(on); });
     QObject::connect(
-        &settings, &Settings::isSplitTIFFIntoSinglePagesChanged, context,
+        &settings, &Settings::isSplitTIFFIntoSinglePagesChanged, split,
         [split](bool on) { showValue(split, [on](QCheckBox* c) { c->setChecked(on); }); });
 
     QComboBox* compression = panel.tiffCompressionPopup;
-    QObject::connect(compression, &QComboBox::currentIndexChanged, context,
+    QObject::connect(compression, &QComboBox::currentIndexChanged, &settings,
                      [&settings](int index) { settings.setTiffCompressionIndex(index); });
     QObject::connect(
-        &settings, &Settings::tiffCompressionIndexChanged, context, [compression](int value) {
+        &settings, &Settings::tiffCompressionIndexChanged, compression, [compression](int value) {
             showValue(compression, [value](QComboBox* c) { c->setCurrentIndex(value); });
         });
 }
@@ -127,52 +129,51 @@ void commitLeadingZeros(Settings& settings, QLineEdit* field, const QSpinBox* st
     }
 }
 
-void bindNamesTab(Settings& settings, Ui::OutputSettingsPanel& panel, QObject* context) {
+void bindNamesTab(Settings& settings, Ui::OutputSettingsPanel& panel) {
     // Text fields commit when editing ends, as typing must not rename the
     // pages of a running job letter by letter.
     QLineEdit* separator = panel.fileNameSeparatorText;
-    QObject::connect(separator, &QLineEdit::editingFinished, context,
+    QObject::connect(separator, &QLineEdit::editingFinished, &settings,
                      [&settings, separator] { commitSeparator(settings, separator); });
-    QObject::connect(&settings, &Settings::separatorChanged, context,
+    QObject::connect(&settings, &Settings::separatorChanged, separator,
                      [separator](const QString& value) {
                          showValue(separator, [&value](QLineEdit* c) { c->setText(value); });
                      });
 
     QLineEdit* zeros = panel.fileNameLeadingZerosText;
     QSpinBox* stepper = panel.fileNameLeadingZerosStepper;
-    QObject::connect(zeros, &QLineEdit::editingFinished, context,
+    QObject::connect(zeros, &QLineEdit::editingFinished, &settings,
                      [&settings, zeros, stepper] { commitLeadingZeros(settings, zeros, stepper); });
-    QObject::connect(stepper, &QSpinBox::valueChanged, context,
+    QObject::connect(stepper, &QSpinBox::valueChanged, &settings,
                      [&settings](int value) { settings.setLeadingZeros(value); });
-    QObject::connect(
-        &settings, &Settings::leadingZerosChanged, context, [zeros, stepper](int value) {
-            showValue(zeros, [value](QLineEdit* c) { c->setText(QString::number(value)); });
-            showValue(stepper, [value](QSpinBox* c) { c->setValue(value); });
-        });
+    QObject::connect(&settings, &Settings::leadingZerosChanged, zeros, [zeros, stepper](int value) {
+        showValue(zeros, [value](QLineEdit* c) { c->setText(QString::number(value)); });
+        showValue(stepper, [value](QSpinBox* c) { c->setValue(value); });
+    });
 }
 
 void bindCheckBox(QCheckBox* box, Settings& settings, void (Settings::*set)(bool),
-                  void (Settings::*changed)(bool), QObject* context) {
-    QObject::connect(box, &QCheckBox::toggled, context,
+                  void (Settings::*changed)(bool)) {
+    QObject::connect(box, &QCheckBox::toggled, &settings,
                      [&settings, set](bool on) { (settings.*set)(on); });
-    QObject::connect(&settings, changed, context,
+    QObject::connect(&settings, changed, box,
                      [box](bool on) { showValue(box, [on](QCheckBox* c) { c->setChecked(on); }); });
 }
 
-void bindFolderTab(Settings& settings, Ui::OutputSettingsPanel& panel, QObject* context) {
+void bindFolderTab(Settings& settings, Ui::OutputSettingsPanel& panel) {
     QLineEdit* folder = panel.outputFolderPath;
-    QObject::connect(&settings, &Settings::outputFolderPathChanged, context,
+    QObject::connect(&settings, &Settings::outputFolderPathChanged, folder,
                      [folder](const QString& value) {
                          showValue(folder, [&value](QLineEdit* c) { c->setText(value); });
                      });
     bindCheckBox(panel.setCurrentAsDefaultOutputFolderPathBtn, settings,
                  &Settings::setIsSetCurrentAsDefaultOutputFolderPath,
-                 &Settings::isSetCurrentAsDefaultOutputFolderPathChanged, context);
+                 &Settings::isSetCurrentAsDefaultOutputFolderPathChanged);
     bindCheckBox(panel.openFolderAfterConversionBtn, settings,
                  &Settings::setIsOpenFolderAfterConversion,
-                 &Settings::isOpenFolderAfterConversionChanged, context);
+                 &Settings::isOpenFolderAfterConversionChanged);
     bindCheckBox(panel.clearProcessedFilesBtn, settings, &Settings::setIsClearProcessedFiles,
-                 &Settings::isClearProcessedFilesChanged, context);
+                 &Settings::isClearProcessedFilesChanged);
 }
 
 // The controls as the record stands, for the start.
@@ -211,9 +212,9 @@ void PictavoAppDelegate::setupOutputSettings() {
             &PictavoAppDelegate::optionTabSegmentedChanged);
 
     showSettings(*m_settings, panel);
-    bindFormatTab(*m_settings, panel, this);
-    bindNamesTab(*m_settings, panel, this);
-    bindFolderTab(*m_settings, panel, this);
+    bindFormatTab(*m_settings, panel);
+    bindNamesTab(*m_settings, panel);
+    bindFolderTab(*m_settings, panel);
 
     const auto observe = [this](const char* key) {
         return [this, key] { observeValueForKeyPath(QString::fromLatin1(key)); };
@@ -234,7 +235,7 @@ void PictavoAppDelegate::setupOutputSettings() {
     connect(panel.closeOutputSettingBtn, &QPushButton::clicked, this,
             &PictavoAppDelegate::closeOutputSetting);
     // Escape ends the sheet too; what was typed is kept all the same.
-    connect(m_outputSettingPanel, &QDialog::rejected, this, [this] {
+    connect(m_outputSettingPanel, &QDialog::rejected, m_settings.get(), [this] {
         commitSeparator(*m_settings, m_panelUi->fileNameSeparatorText);
         commitLeadingZeros(*m_settings, m_panelUi->fileNameLeadingZerosText,
                            m_panelUi->fileNameLeadingZerosStepper);
