@@ -159,13 +159,6 @@ INSTANTIATE_TEST_SUITE_P(Positions, QualitySliderTest,
                                            QualityCase{"Highest", 10, "100%"}),
                          ByName());
 
-TEST_F(OutputSettingsTest, SliderCoversTheWholeQualityRange) {
-    auto* slider = find<QSlider>("jpegQualitySlider");
-    EXPECT_EQ(slider->minimum(), 0);
-    EXPECT_EQ(slider->maximum(), 10);
-    EXPECT_EQ(slider->value(), settings().jpegQuality());
-}
-
 // Every control edits its field, and every field change shows in its control.
 
 struct BindingCase {
