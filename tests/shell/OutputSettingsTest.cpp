@@ -267,7 +267,7 @@ TEST_F(OutputSettingsTest, StartsShowingTheStoredSettings) {
     EXPECT_EQ(find<QLineEdit>("outputFolderPath")->text(), QStringLiteral("/srv/out"));
 }
 
-// Format-specific options follow the user's choices.
+// The options that fit the format follow the user's choices.
 
 struct SplitControlsCase {
     std::string name;
