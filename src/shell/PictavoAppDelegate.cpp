@@ -83,6 +83,7 @@ void PictavoAppDelegate::awakeFromNib() {
     m_ui->filesFoldersSegmented->setSelected(2, inculdeSubfolders());
     setupConvertCommand();
     setupTableCommands();
+    setupOutputSettings();
 }
 
 void PictavoAppDelegate::buildWindow() {

@@ -18,6 +18,7 @@
 class Dialogs;
 class FileTableModel;
 class Preferences;
+class QLineEdit;
 class QMainWindow;
 class Settings;
 class Workspace;
@@ -160,6 +161,22 @@ public:
     void selectRows(const std::vector<int>& rows);
     QMenu* filesContextMenu() const { return m_filesContextMenu; }
     QMenu* headerContextMenu() const { return m_headerContextMenu; }
+    // OutputSettings.cpp
+    void setupOutputSettings();
+    // Command bar segment 0: the panel as a sheet on the main window.
+    void showOutputSettings();
+    void optionTabSegmentedChanged(int segment);
+    void closeOutputSetting();
+    void chooseOutputFolder();
+    // returnCode 1: the user chose `paths`; anything else changes nothing.
+    void openPanelOutputFolderDidEnd(int returnCode, const QStringList& paths);
+    // Keeps a field tagged 30001 or 30002 a number while it is edited.
+    void controlTextDidChange(QLineEdit* field);
+    void observeValueForKeyPath(const QString& keyPath);
+    // The text a numeric field of `tag` shows after an edit to `text`; other
+    // tags keep `text`.
+    static QString numericFieldText(int tag, const QString& text);
+    QDialog* outputSettingPanel() const { return m_outputSettingPanel; }
 
 Q_SIGNALS:
     // A job was built and is about to start on its worker.

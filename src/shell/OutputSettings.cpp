@@ -1,0 +1,348 @@
+// The output settings sheet: its controls edit the controller's one Settings
+// record in place, and the record's changes flow back into the controls.
+#include "engine/Settings.h"
+#include "shell/Dialogs.h"
+#include "shell/PictavoAppDelegate.h"
+#include "ui_MainWindow.h"
+#include "ui_OutputSettingsPanel.h"
+#include "widgets/SegmentedControl.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
+
+namespace {
+
+constexpr int kFieldTagTwo = 30001;
+constexpr int kFieldTagOne = 30002;
+constexpr int kChoseReturnCode = 1;
+
+const char* const kTagProperty = "tag";
+
+// Sets a control from the record without reporting it back as a user edit.
+template <typename Control, typename Setter> void showValue(Control* control, Setter set) {
+    const QSignalBlocker quiet(control);
+    set(control);
+}
+
+int fieldTag(const QObject* field) {
+    return field->property(kTagProperty).toInt();
+}
+
+qsizetype leadingNonDigits(const QString& text) {
+    qsizetype n = 0;
+    while (n < text.size() && !text.at(n).isDigit()) {
+        ++n;
+    }
+    return n;
+}
+
+qsizetype trailingNonDigits(const QString& text) {
+    qsizetype n = 0;
+    while (n < text.size() && !text.at(text.size() - 1 - n).isDigit()) {
+        ++n;
+    }
+    return n;
+}
+
+// Whether the digits a trimmed text starts with read as zero; checked digit by
+// digit so that long runs cannot overflow.
+bool leadingRunIsZero(const QString& digitsFirst) {
+    for (const QChar c : digitsFirst) {
+        if (!c.isDigit()) {
+            break;
+        }
+        if (c.digitValue() != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The number a leading-zeros field stands for: its leading digits, capped at
+// `ceiling` when they do not fit.
+int leadingNumber(const QString& text, int ceiling) {
+    const QString trimmed = text.mid(leadingNonDigits(text));
+    qsizetype end = 0;
+    while (end < trimmed.size() && trimmed.at(end).isDigit()) {
+        ++end;
+    }
+    bool ok = false;
+    const int value = trimmed.left(end).toInt(&ok);
+    if (!ok) {
+        return end == 0 ? 0 : ceiling;
+    }
+    return value;
+}
+
+// Each connection's context is the object it writes to, so that whichever of
+// the record and the window goes first takes its links along.
+void bindFormatTab(Settings& settings, Ui::OutputSettingsPanel& panel) {
+    QComboBox* type = panel.outputTypePopup;
+    QObject::connect(type, &QComboBox::currentIndexChanged, &settings,
+                     [&settings](int index) { settings.setOutputType(index); });
+    QObject::connect(&settings, &Settings::outputTypeChanged, type, [type](int value) {
+        showValue(type, [value](QComboBox* c) { c->setCurrentIndex(value); });
+    });
+
+    QSlider* quality = panel.jpegQualitySlider;
+    QObject::connect(quality, &QSlider::valueChanged, &settings,
+                     [&settings](int value) { settings.setJpegQuality(value); });
+    QObject::connect(&settings, &Settings::jpegQualityChanged, quality, [quality](int value) {
+        showValue(quality, [value](QSlider* c) { c->setValue(value); });
+    });
+
+    QCheckBox* split = panel.splitTiffCheckbox;
+    QObject::connect(split, &QCheckBox::toggled, &settings,
+                     [&settings](bool on) { settings.setIsSplitTIFFIntoSinglePages(on); });
+    QObject::connect(
+        &settings, &Settings::isSplitTIFFIntoSinglePagesChanged, split,
+        [split](bool on) { showValue(split, [on](QCheckBox* c) { c->setChecked(on); }); });
+
+    QComboBox* compression = panel.tiffCompressionPopup;
+    QObject::connect(compression, &QComboBox::currentIndexChanged, &settings,
+                     [&settings](int index) { settings.setTiffCompressionIndex(index); });
+    QObject::connect(
+        &settings, &Settings::tiffCompressionIndexChanged, compression, [compression](int value) {
+            showValue(compression, [value](QComboBox* c) { c->setCurrentIndex(value); });
+        });
+}
+
+// Only a field the user typed in commits, so that a stored value the field
+// cannot show exactly (a negative digit count) survives opening the panel.
+void commitSeparator(Settings& settings, QLineEdit* field) {
+    if (field->isModified()) {
+        field->setModified(false);
+        settings.setSeparator(field->text());
+    }
+}
+
+void commitLeadingZeros(Settings& settings, QLineEdit* field, const QSpinBox* stepper) {
+    if (field->isModified()) {
+        field->setModified(false);
+        settings.setLeadingZeros(leadingNumber(field->text(), stepper->maximum()));
+    }
+}
+
+void bindNamesTab(Settings& settings, Ui::OutputSettingsPanel& panel) {
+    // Text fields commit when editing ends, as typing must not rename the
+    // pages of a running job letter by letter.
+    QLineEdit* separator = panel.fileNameSeparatorText;
+    QObject::connect(separator, &QLineEdit::editingFinished, &settings,
+                     [&settings, separator] { commitSeparator(settings, separator); });
+    QObject::connect(&settings, &Settings::separatorChanged, separator,
+                     [separator](const QString& value) {
+                         showValue(separator, [&value](QLineEdit* c) { c->setText(value); });
+                     });
+
+    QLineEdit* zeros = panel.fileNameLeadingZerosText;
+    QSpinBox* stepper = panel.fileNameLeadingZerosStepper;
+    QObject::connect(zeros, &QLineEdit::editingFinished, &settings,
+                     [&settings, zeros, stepper] { commitLeadingZeros(settings, zeros, stepper); });
+    QObject::connect(stepper, &QSpinBox::valueChanged, &settings,
+                     [&settings](int value) { settings.setLeadingZeros(value); });
+    QObject::connect(&settings, &Settings::leadingZerosChanged, zeros, [zeros, stepper](int value) {
+        showValue(zeros, [value](QLineEdit* c) { c->setText(QString::number(value)); });
+        showValue(stepper, [value](QSpinBox* c) { c->setValue(value); });
+    });
+}
+
+void bindCheckBox(QCheckBox* box, Settings& settings, void (Settings::*set)(bool),
+                  void (Settings::*changed)(bool)) {
+    QObject::connect(box, &QCheckBox::toggled, &settings,
+                     [&settings, set](bool on) { (settings.*set)(on); });
+    QObject::connect(&settings, changed, box,
+                     [box](bool on) { showValue(box, [on](QCheckBox* c) { c->setChecked(on); }); });
+}
+
+void bindFolderTab(Settings& settings, Ui::OutputSettingsPanel& panel) {
+    QLineEdit* folder = panel.outputFolderPath;
+    QObject::connect(&settings, &Settings::outputFolderPathChanged, folder,
+                     [folder](const QString& value) {
+                         showValue(folder, [&value](QLineEdit* c) { c->setText(value); });
+                     });
+    bindCheckBox(panel.setCurrentAsDefaultOutputFolderPathBtn, settings,
+                 &Settings::setIsSetCurrentAsDefaultOutputFolderPath,
+                 &Settings::isSetCurrentAsDefaultOutputFolderPathChanged);
+    bindCheckBox(panel.openFolderAfterConversionBtn, settings,
+                 &Settings::setIsOpenFolderAfterConversion,
+                 &Settings::isOpenFolderAfterConversionChanged);
+    bindCheckBox(panel.clearProcessedFilesBtn, settings, &Settings::setIsClearProcessedFiles,
+                 &Settings::isClearProcessedFilesChanged);
+}
+
+// The controls as the record stands, for the start.
+void showSettings(const Settings& s, Ui::OutputSettingsPanel& panel) {
+    showValue(panel.outputTypePopup, [&s](QComboBox* c) { c->setCurrentIndex(s.outputType()); });
+    showValue(panel.jpegQualitySlider, [&s](QSlider* c) { c->setValue(s.jpegQuality()); });
+    showValue(panel.splitTiffCheckbox,
+              [&s](QCheckBox* c) { c->setChecked(s.isSplitTIFFIntoSinglePages()); });
+    showValue(panel.tiffCompressionPopup,
+              [&s](QComboBox* c) { c->setCurrentIndex(s.tiffCompressionIndex()); });
+    showValue(panel.fileNameSeparatorText, [&s](QLineEdit* c) { c->setText(s.separator()); });
+    showValue(panel.fileNameLeadingZerosText,
+              [&s](QLineEdit* c) { c->setText(QString::number(s.leadingZeros())); });
+    showValue(panel.fileNameLeadingZerosStepper,
+              [&s](QSpinBox* c) { c->setValue(s.leadingZeros()); });
+    showValue(panel.outputFolderPath, [&s](QLineEdit* c) { c->setText(s.outputFolderPath()); });
+    showValue(panel.setCurrentAsDefaultOutputFolderPathBtn,
+              [&s](QCheckBox* c) { c->setChecked(s.isSetCurrentAsDefaultOutputFolderPath()); });
+    showValue(panel.openFolderAfterConversionBtn,
+              [&s](QCheckBox* c) { c->setChecked(s.isOpenFolderAfterConversion()); });
+    showValue(panel.clearProcessedFilesBtn,
+              [&s](QCheckBox* c) { c->setChecked(s.isClearProcessedFiles()); });
+}
+
+} // namespace
+
+void PictavoAppDelegate::setupOutputSettings() {
+    Ui::OutputSettingsPanel& panel = *m_panelUi;
+    SegmentedControl* tabs = panel.optionTabSegmented;
+    tabs->setSegmentCount(3);
+    tabs->setLabel(0, QStringLiteral("Format"));
+    tabs->setLabel(1, QStringLiteral("File Names"));
+    tabs->setLabel(2, QStringLiteral("Folder"));
+    tabs->setSelected(panel.settingTabView->currentIndex(), true);
+    connect(tabs, &SegmentedControl::segmentClicked, this,
+            &PictavoAppDelegate::optionTabSegmentedChanged);
+    connect(m_ui->outputSettingsMenuItem, &QAction::triggered, this, [this] {
+        if (m_ui->commandSegmented->isEnabled(0)) {
+            showOutputSettings();
+        }
+    });
+
+    showSettings(*m_settings, panel);
+    bindFormatTab(*m_settings, panel);
+    bindNamesTab(*m_settings, panel);
+    bindFolderTab(*m_settings, panel);
+
+    const auto observe = [this](const char* key) {
+        return [this, key] { observeValueForKeyPath(QString::fromLatin1(key)); };
+    };
+    connect(m_settings.get(), &Settings::outputTypeChanged, this, observe("outputType"));
+    connect(m_settings.get(), &Settings::isSplitTIFFIntoSinglePagesChanged, this,
+            observe("isSplitTIFFIntoSinglePages"));
+    connect(m_settings.get(), &Settings::outputFolderPathChanged, this,
+            observe("outputFolderPath"));
+    connect(m_settings.get(), &Settings::jpegQualityChanged, this, observe("jpegQuality"));
+
+    for (QLineEdit* field : m_outputSettingPanel->findChildren<QLineEdit*>()) {
+        connect(field, &QLineEdit::textEdited, this,
+                [this, field] { controlTextDidChange(field); });
+    }
+    connect(panel.chooseOutputFolderBtn, &QPushButton::clicked, this,
+            &PictavoAppDelegate::chooseOutputFolder);
+    connect(panel.closeOutputSettingBtn, &QPushButton::clicked, this,
+            &PictavoAppDelegate::closeOutputSetting);
+    // Escape ends the sheet too; what was typed is kept all the same.
+    connect(m_outputSettingPanel, &QDialog::rejected, m_settings.get(), [this] {
+        commitSeparator(*m_settings, m_panelUi->fileNameSeparatorText);
+        commitLeadingZeros(*m_settings, m_panelUi->fileNameLeadingZerosText,
+                           m_panelUi->fileNameLeadingZerosStepper);
+        m_ui->mainTableView->viewport()->update();
+    });
+
+    connect(m_ui->commandSegmented, &SegmentedControl::segmentClicked, this, [this](int segment) {
+        if (segment == 0) {
+            showOutputSettings();
+        }
+    });
+}
+
+void PictavoAppDelegate::showOutputSettings() {
+    m_ui->commandSegmented->setSelected(0, false);
+    m_outputSettingPanel->open();
+}
+
+void PictavoAppDelegate::optionTabSegmentedChanged(int segment) {
+    SegmentedControl* tabs = m_panelUi->optionTabSegmented;
+    for (int i = 0; i < tabs->segmentCount(); ++i) {
+        tabs->setSelected(i, i == segment);
+    }
+    m_panelUi->settingTabView->setCurrentIndex(segment);
+}
+
+void PictavoAppDelegate::closeOutputSetting() {
+    // The field being edited commits only when it is told that editing ends.
+    commitSeparator(*m_settings, m_panelUi->fileNameSeparatorText);
+    commitLeadingZeros(*m_settings, m_panelUi->fileNameLeadingZerosText,
+                       m_panelUi->fileNameLeadingZerosStepper);
+    m_outputSettingPanel->accept();
+    m_ui->mainTableView->viewport()->update();
+}
+
+void PictavoAppDelegate::chooseOutputFolder() {
+    OpenPanelRequest request;
+    request.message = QStringLiteral("Choose Output Folder : ");
+    request.canChooseFiles = false;
+    request.canChooseDirectories = true;
+    request.allowsMultipleSelection = false;
+    request.canCreateDirectories = true;
+    if (m_services.dialogs != nullptr) {
+        m_services.dialogs->beginOpenPanel(
+            m_outputSettingPanel, request, [this](bool accepted, const QStringList& paths) {
+                openPanelOutputFolderDidEnd(accepted ? kChoseReturnCode : 0, paths);
+            });
+    }
+    m_ui->mainTableView->viewport()->update();
+}
+
+void PictavoAppDelegate::openPanelOutputFolderDidEnd(int returnCode, const QStringList& paths) {
+    m_ui->mainTableView->viewport()->update();
+    if (returnCode != kChoseReturnCode || paths.isEmpty()) {
+        return;
+    }
+    m_settings->setOutputFolderPath(paths.last());
+    m_settings->synchronize();
+}
+
+QString PictavoAppDelegate::numericFieldText(int tag, const QString& text) {
+    QString fallback;
+    if (tag == kFieldTagTwo) {
+        fallback = QStringLiteral("2");
+    } else if (tag == kFieldTagOne) {
+        fallback = QStringLiteral("1");
+    } else {
+        return text;
+    }
+    const qsizetype head = leadingNonDigits(text);
+    if (head == text.size()) {
+        return fallback;
+    }
+    const QString trimmed = text.mid(head, text.size() - head - trailingNonDigits(text));
+    return leadingRunIsZero(trimmed) ? fallback : trimmed;
+}
+
+void PictavoAppDelegate::controlTextDidChange(QLineEdit* field) {
+    const QString text = field->text();
+    const QString normalized = numericFieldText(fieldTag(field), text);
+    if (normalized == text) {
+        return;
+    }
+    field->setText(normalized);
+    field->setModified(true); // still the user's edit, to be committed
+    field->setCursorPosition(static_cast<int>(normalized.size()));
+    field->setFocus();
+}
+
+void PictavoAppDelegate::observeValueForKeyPath(const QString& keyPath) {
+    if (keyPath == QLatin1String("outputType") ||
+        keyPath == QLatin1String("isSplitTIFFIntoSinglePages")) {
+        setSplitOptions(m_settings->outputType());
+    } else if (keyPath == QLatin1String("outputFolderPath")) {
+        QCheckBox* asDefault = m_panelUi->setCurrentAsDefaultOutputFolderPathBtn;
+        if (!m_settings->outputFolderPath().isEmpty()) {
+            asDefault->setEnabled(true);
+        } else {
+            m_settings->setIsSetCurrentAsDefaultOutputFolderPath(false);
+            asDefault->setEnabled(false);
+        }
+    } else if (keyPath == QLatin1String("jpegQuality")) {
+        m_panelUi->qualityText->setText(qualityPercentText(m_settings->jpegQuality()));
+    }
+}
