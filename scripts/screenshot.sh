@@ -1,21 +1,38 @@
 #!/usr/bin/env bash
 # Starts Pictavo under Xvfb with a temporary HOME, adds the given files or
 # folders, waits until the window has settled, saves a screenshot and quits.
-#   scripts/screenshot.sh OUT.png [PATH...]
+#   scripts/screenshot.sh [--sheet settings|progress] OUT.png [PATH...]
+# --sheet settings opens the output settings sheet before the shot;
+# --sheet progress converts the paths to PNG and takes the shot mid-run.
 set -euo pipefail
-out=${1:?usage: scripts/screenshot.sh OUT.png [PATH...]}
+sheet=""
+if [[ ${1:-} == --sheet ]]; then
+  sheet=${2:?--sheet takes settings or progress}
+  shift 2
+fi
+out=${1:?usage: scripts/screenshot.sh [--sheet settings|progress] OUT.png [PATH...]}
 shift
 top=$(cd "$(dirname "$0")/.." && pwd)
 case $out in /*) ;; *) out=$PWD/$out ;; esac
 paths=()
 for p in "$@"; do paths+=("$(cd "$(dirname "$p")" && pwd)/$(basename "$p")"); done
 
-"$top/scripts/setup-deps.sh" imagemagick x11-utils
+"$top/scripts/setup-deps.sh" imagemagick x11-utils xdotool
 cmake --preset default -S "$top" >/dev/null
 cmake --build "$top/build/default" --target pictavo >/dev/null
 
 home=$(mktemp -d)
 trap 'kill "${app:-}" "${xvfb:-}" 2>/dev/null || true; rm -rf "$home"' EXIT
+if [[ $sheet == progress ]]; then
+  # A default output folder, so Convert starts at once; PNG keeps it busy.
+  mkdir -p "$home/out" "$home/.config/Quorlen"
+  cat >"$home/.config/Quorlen/Pictavo2.conf" <<CONF
+[SETTINGS]
+outputType=1
+outputFolderPath=$home/out
+isSetCurrentAsDefaultOutputFolderPath=true
+CONF
+fi
 display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
@@ -26,16 +43,42 @@ HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share QT_QPA
   "$top/build/default/src/shell/pictavo" "${paths[@]}" >/dev/null 2>&1 &
 app=$!
 
-# Settled: two grabs half a second apart are the same, and at least 1.5 s passed.
-previous=""
+grab() { import -window root "$1" 2>/dev/null || true; }
+# Sends a shortcut to the main window (no window manager runs here, so focus
+# is given by hand).
+press() {
+  local window
+  window=$(xdotool search --sync --onlyvisible --name '^Pictavo$' | head -n1)
+  xdotool windowfocus "$window" 2>/dev/null || true
+  sleep 0.2
+  xdotool key --clearmodifiers "$1"
+}
+# Settled: two grabs half a second apart are the same.
+settle() {
+  local previous="" sum
+  for _ in $(seq 40); do
+    grab "$out.tmp.png"
+    sum=$(md5sum <"$out.tmp.png" 2>/dev/null | cut -d' ' -f1)
+    [[ -n $sum && $sum == "$previous" ]] && return 0
+    previous=$sum
+    sleep 0.5
+  done
+}
+
 sleep 1.5
-for _ in $(seq 40); do
-  import -window root "$out.tmp.png" 2>/dev/null || true
-  sum=$(md5sum <"$out.tmp.png" 2>/dev/null | cut -d' ' -f1)
-  [[ -n $sum && $sum == "$previous" ]] && break
-  previous=$sum
-  sleep 0.5
-done
+settle
+case $sheet in
+  settings)
+    press ctrl+comma
+    sleep 0.5
+    settle
+    ;;
+  progress)
+    press ctrl+r
+    sleep 2
+    grab "$out.tmp.png"
+    ;;
+esac
 mv "$out.tmp.png" "$out"
 kill "$app" 2>/dev/null || true
 wait "$app" 2>/dev/null || true
