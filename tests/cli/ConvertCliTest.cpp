@@ -39,10 +39,10 @@ protected:
     QString logs = makeTestFolder(QStringLiteral("logs"));
 
     QString makeTiff(const QString& relative, int pages, uint32_t size = 12) {
-        std::vector<TestTiffPage> specs(static_cast<size_t>(pages), rgbPage(size, size, 8));
+        std::vector<TestTiffPage> layout(static_cast<size_t>(pages), rgbPage(size, size, 8));
         const QString path = QDir(in).filePath(relative);
         QDir().mkpath(QFileInfo(path).path());
-        EXPECT_TRUE(writeTestTiff(path, specs));
+        EXPECT_TRUE(writeTestTiff(path, layout));
         return path;
     }
 

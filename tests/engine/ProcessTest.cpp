@@ -44,12 +44,12 @@ protected:
     }
 
     QString makeTiff(const QString& name, int pages, const QString& folder = {}) {
-        std::vector<TestTiffPage> specs;
+        std::vector<TestTiffPage> layout;
         for (int i = 0; i < pages; ++i) {
-            specs.push_back(rgbPage(9 + i, 7, 8));
+            layout.push_back(rgbPage(9 + i, 7, 8));
         }
         const QString path = QDir(folder.isEmpty() ? in : folder).filePath(name);
-        EXPECT_TRUE(writeTestTiff(path, specs));
+        EXPECT_TRUE(writeTestTiff(path, layout));
         return path;
     }
 

@@ -1,3 +1,4 @@
+#include "ControllerFixture.h"
 #include "engine/Settings.h"
 #include "filelist/FileList.h"
 #include "platform/Constants.h"
@@ -28,34 +29,9 @@
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ControllerFixture {
 protected:
-    QString prefsPath =
-        QDir(makeTestFolder(QStringLiteral("prefs"))).filePath(QStringLiteral("Pictavo2.conf"));
-    std::unique_ptr<SettingsPreferences> preferences =
-        std::make_unique<SettingsPreferences>(prefsPath);
-    RecordingWorkspace workspace;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<PictavoAppDelegate> controller;
     QString data = makeTestFolder(QStringLiteral("data"));
-
-    void start() {
-        controller = std::make_unique<PictavoAppDelegate>(
-            PictavoAppDelegate::Services{preferences.get(), &workspace, &dialogs});
-        controller->awakeFromNib();
-    }
-
-    void TearDown() override {
-        if (controller) {
-            (void)controller->applicationShouldTerminate();
-        }
-    }
-
-    template <typename T> T* find(const char* name) const {
-        T* widget = controller->window()->findChild<T*>(QString::fromUtf8(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
 
     QString label(const char* name) const { return find<QLabel>(name)->text(); }
 

@@ -1,3 +1,4 @@
+#include "ControllerFixture.h"
 #include "engine/Settings.h"
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
@@ -25,32 +26,12 @@
 
 namespace {
 
-class OutputSettingsTest : public ::testing::Test {
+class OutputSettingsTest : public ControllerFixture {
 protected:
-    QString prefsPath =
-        QDir(makeTestFolder(QStringLiteral("prefs"))).filePath(QStringLiteral("Pictavo2.conf"));
-    std::unique_ptr<SettingsPreferences> preferences =
-        std::make_unique<SettingsPreferences>(prefsPath);
-    RecordingWorkspace workspace;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<PictavoAppDelegate> controller;
-
-    void SetUp() override {
-        controller = std::make_unique<PictavoAppDelegate>(
-            PictavoAppDelegate::Services{preferences.get(), &workspace, &dialogs});
-        controller->awakeFromNib();
-    }
-
-    void TearDown() override { (void)controller->applicationShouldTerminate(); }
+    void SetUp() override { start(); }
 
     Settings& settings() { return controller->settings(); }
     QDialog* panel() { return controller->outputSettingPanel(); }
-
-    template <typename T> T* find(const char* name) {
-        T* widget = controller->window()->findChild<T*>(QString::fromUtf8(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
 
     // Replaces the field's text as a user would: select all, then type over
     // it key by key (or delete it).

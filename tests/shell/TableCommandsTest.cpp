@@ -1,3 +1,4 @@
+#include "ControllerFixture.h"
 #include "filelist/FileItem.h"
 #include "filelist/FileList.h"
 #include "platform/Preferences.h"
@@ -37,27 +38,9 @@ public:
     RecordingWorkspace recorder;
 };
 
-class TableCommandsTest : public ::testing::Test {
+class TableCommandsTest : public ControllerFixture {
 protected:
-    SettingsPreferences preferences{
-        QDir(makeTestFolder(QStringLiteral("prefs"))).filePath(QStringLiteral("Pictavo2.conf"))};
-    RecordingWorkspace workspace;
-    Workspace* workspaceInUse = &workspace;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<PictavoAppDelegate> controller;
     QString data = makeTestFolder(QStringLiteral("data"));
-
-    void start() {
-        controller = std::make_unique<PictavoAppDelegate>(
-            PictavoAppDelegate::Services{&preferences, workspaceInUse, &dialogs});
-        controller->awakeFromNib();
-    }
-
-    void TearDown() override {
-        if (controller) {
-            (void)controller->applicationShouldTerminate();
-        }
-    }
 
     // Files "f0.tif" ... with row r holding r + 1 pages, all checked.
     void startWithFiles(int count) {

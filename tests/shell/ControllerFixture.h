@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/Preferences.h"
+#include "platform/Workspace.h"
+#include "shell/Dialogs.h"
+#include "shell/PictavoAppDelegate.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QMainWindow>
+
+#include <gtest/gtest.h>
+#include <memory>
+
+// The main controller with a preferences file of its own, a recording
+// workspace and scripted dialogs, as GUI tests drive it.
+class ControllerFixture : public ::testing::Test {
+protected:
+    QString prefsPath =
+        QDir(makeTestFolder(QStringLiteral("prefs"))).filePath(QStringLiteral("Pictavo2.conf"));
+    std::unique_ptr<SettingsPreferences> preferences =
+        std::make_unique<SettingsPreferences>(prefsPath);
+    RecordingWorkspace workspace;
+    Workspace* workspaceInUse = &workspace;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<PictavoAppDelegate> controller;
+
+    // Builds the window, as the application does at start-up.
+    void start() {
+        controller = std::make_unique<PictavoAppDelegate>(
+            PictavoAppDelegate::Services{preferences.get(), workspaceInUse, &dialogs});
+        controller->awakeFromNib();
+    }
+
+    void TearDown() override {
+        if (controller) {
+            (void)controller->applicationShouldTerminate();
+        }
+    }
+
+    template <typename T> T* find(const char* name) const {
+        T* widget = controller->window()->findChild<T*>(QString::fromUtf8(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+};
