@@ -37,3 +37,7 @@ Result<std::unique_ptr<PageSource>> PageSource::openTiffData(QByteArray data,
     return TiffPageSource::create(TiffHandle::openData(std::move(data), maxTiffAllocation(limits)),
                                   limits);
 }
+
+qint64 PageSource::pageByteSize(int /*index*/) {
+    return -1;
+}

@@ -42,4 +42,7 @@ public:
     virtual int pageCount() const = 0;
     // Page `index`, from 0.
     virtual Result<QImage> readPage(int index) = 0;
+    // An upper bound of page `index`'s decoded bytes, read from its header
+    // without decoding it; -1 when the header cannot tell.
+    virtual qint64 pageByteSize(int index);
 };

@@ -12,8 +12,8 @@
 #include <QFileInfo>
 
 #include <exception>
-#include <stdexcept>
 #include <optional>
+#include <stdexcept>
 
 const QString Process::kMessageAllConverted = QStringLiteral("All files converted successfully.");
 const QString Process::kMessageSomeFailed =
@@ -26,13 +26,38 @@ const QString Process::kStatusUnableToSave = QStringLiteral("Unable to save page
 
 namespace {
 
-// A multi-page TIFF is written as BigTIFF when its pages, uncompressed, could
-// pass the classic format's 4 GiB limit.
-constexpr qint64 kBigTiffThreshold = qint64(3) << 30;
+// A classic TIFF ends at 4 GiB; leave room for directories and tags.
+constexpr qint64 kClassicTiffRoom = (qint64(4) << 30) - (qint64(64) << 20);
+// Compression can grow a page: LZW by half on noise, CCITT codes past a
+// bilevel page's own bits on dither.
+constexpr qint64 kWorstGrowth = 2;
+constexpr qint64 kPageOverhead = 4096;
 
-QString fileNameOf(const QString& path) { return QFileInfo(path).fileName(); }
+} // namespace
 
-QString folderOf(const QString& path) { return QFileInfo(path).path(); }
+// Decided from every page's header before the first is written, since the
+// container cannot change once a file is under way.
+bool Process::needsBigTiff(PageSource& source, const QList<int>& range) {
+    qint64 total = 0;
+    for (const int n : range) {
+        const qint64 bytes = source.pageByteSize(n - 1);
+        total += qMax<qint64>(0, bytes) * kWorstGrowth + kPageOverhead;
+        if (total > kClassicTiffRoom) {
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+QString fileNameOf(const QString& path) {
+    return QFileInfo(path).fileName();
+}
+
+QString folderOf(const QString& path) {
+    return QFileInfo(path).path();
+}
 
 QString joinPath(const QString& folder, const QString& name) {
     return folder.isEmpty() ? name : QDir(folder).filePath(name);
@@ -43,6 +68,9 @@ QString joinPath(const QString& folder, const QString& name) {
 // State of one run of start(), private to the worker.
 struct Process::Run {
     bool failed = false;
+    // Cleared by any page that did not reach a file, and by a source that
+    // could not be opened.
+    bool everyPageWritten = true;
     std::optional<OutputNamer> namer;
 };
 
@@ -60,7 +88,9 @@ QString timeTakenString(const QDateTime& start, const QDateTime& end) {
             .arg(minutes, 2, 10, QLatin1Char('0'))
             .arg(rest, 2, 10, QLatin1Char('0'));
     }
-    return QStringLiteral("%1:%2").arg(minutes, 2, 10, QLatin1Char('0')).arg(rest, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2")
+        .arg(minutes, 2, 10, QLatin1Char('0'))
+        .arg(rest, 2, 10, QLatin1Char('0'));
 }
 
 Process::Process(QObject* parent) : QObject(parent), m_timeTaken(QStringLiteral("In Process...")) {}
@@ -71,6 +101,11 @@ void Process::setTotalFileSelected(int count) {
     if (m_totalFileSelected.exchange(count) != count) {
         Q_EMIT totalFileSelectedChanged(count);
     }
+}
+
+void Process::setSettings(const Settings* settings) {
+    m_hasSettings = settings != nullptr;
+    m_options = settings != nullptr ? settings->snapshot() : ConversionOptions{};
 }
 
 void Process::setIsCombining(bool value) {
@@ -99,6 +134,16 @@ QString Process::message() const {
     return m_message;
 }
 
+QString Process::sourcePathInProcess() const {
+    const std::lock_guard lock(m_textMutex);
+    return m_sourcePathInProcess;
+}
+
+QString Process::outputPathInProcess() const {
+    const std::lock_guard lock(m_textMutex);
+    return m_outputPathInProcess;
+}
+
 void Process::setString(QString& field, const QString& value,
                         void (Process::*signal)(const QString&)) {
     {
@@ -116,12 +161,16 @@ void Process::addOne(std::atomic<int>& counter, void (Process::*signal)(int)) {
     Q_EMIT(this->*signal)(now);
 }
 
-void Process::setFileInProcess(const QString& value) {
-    setString(m_fileInProcess, value, &Process::fileInProcessChanged);
+void Process::setSourceInProcess(const QString& path) {
+    setString(m_sourcePathInProcess, path, &Process::sourcePathInProcessChanged);
+    setString(m_fileInProcess, path.isEmpty() ? QString() : fileNameOf(path),
+              &Process::fileInProcessChanged);
 }
 
-void Process::setOutputFileInProcess(const QString& value) {
-    setString(m_outputFileInProcess, value, &Process::outputFileInProcessChanged);
+void Process::setOutputInProcess(const QString& folder, const QString& name) {
+    setString(m_outputPathInProcess, name.isEmpty() ? QString() : joinPath(folder, name),
+              &Process::outputPathInProcessChanged);
+    setString(m_outputFileInProcess, name, &Process::outputFileInProcessChanged);
 }
 
 void Process::stop() {
@@ -153,7 +202,8 @@ QList<int> Process::getPageRanges(const FileItem* item) {
             pages.append(n);
         }
     } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(getPageRanges:fileItem:)"), QString::fromLocal8Bit(e.what()));
+        systemLogError(QStringLiteral("(getPageRanges:fileItem:)"),
+                       QString::fromLocal8Bit(e.what()));
     }
     return pages;
 }
@@ -169,7 +219,7 @@ void Process::start() {
     m_log.startTime = QDateTime::currentDateTime();
     setString(m_message, QString(), &Process::messageChanged);
     try {
-        if (m_settings == nullptr) {
+        if (!m_hasSettings) {
             throw std::logic_error("the job has no settings");
         }
         QStringList sources;
@@ -194,12 +244,13 @@ void Process::start() {
 }
 
 void Process::convertGroup(Run& run, const OutputFile& group) {
-    const QString targetFolder = m_outputFolder.isEmpty() ? folderOf(group.filename) : m_outputFolder;
+    const QString targetFolder =
+        m_outputFolder.isEmpty() ? folderOf(group.filename) : m_outputFolder;
     LogFiles& entry = m_log.addFiles();
     entry.filename = fileNameOf(group.filename);
     entry.sourcePath = folderOf(group.filename);
     entry.targetPath = targetFolder;
-    setFileInProcess(entry.filename);
+    setSourceInProcess(group.filename);
 
     for (const auto& item : group.fileItems) {
         if (!isCombining()) {
@@ -237,19 +288,25 @@ Status Process::convertItem(Run& run, const OutputFile& group, const FileItem& i
     auto source = PageSource::open(item.filePath().toLocalFile(), m_limits);
     if (!source) {
         entry.status = kStatusUnableToOpen;
-        systemLog(QStringLiteral("Cannot open “%1”: %2").arg(item.filePath().toLocalFile(), source.error()));
+        run.everyPageWritten = false;
+        systemLog(QStringLiteral("Cannot open “%1”: %2")
+                      .arg(item.filePath().toLocalFile(), source.error()));
         return {};
     }
     const QList<int> pages = getPageRanges(&item);
     const QString baseName = baseNameOf(fileNameOf(group.filename));
-    if (m_settings->outputType() == OutputTiff && !m_settings->isSplitTIFFIntoSinglePages()) {
+    if (m_options.outputType == OutputTiff && !m_options.isSplitTIFFIntoSinglePages) {
         const QString chosen = run.namer->claim(targetFolder, baseName, [&](const QString& base) {
             return pages.isEmpty() ? QStringList() : QStringList{multiPageTiffFileName(base)};
         });
         const QString name = multiPageTiffFileName(chosen);
-        setOutputFileInProcess(name);
-        if (saveAsTiff(joinPath(targetFolder, name), pages, source->get(), entry)) {
+        setOutputInProcess(targetFolder, name);
+        const bool written = saveAsTiff(joinPath(targetFolder, name), pages, source->get(), entry);
+        if (written) {
             addOne(m_totalFileCreated, &Process::totalFileCreatedChanged);
+        }
+        if (!written || entry.pages < pages.size()) {
+            run.everyPageWritten = false;
         }
         return {};
     }
@@ -258,9 +315,9 @@ Status Process::convertItem(Run& run, const OutputFile& group, const FileItem& i
 
 Status Process::writePages(Run& run, PageSource& source, const QList<int>& pages,
                            const QString& targetFolder, const QString& baseName, LogFiles& entry) {
-    const QString separator = m_settings->separator();
-    const int zeros = m_settings->leadingZeros();
-    const int type = m_settings->outputType();
+    const QString& separator = m_options.separator;
+    const int zeros = m_options.leadingZeros;
+    const int type = m_options.outputType;
     const QString chosen = run.namer->claim(targetFolder, baseName, [&](const QString& base) {
         QStringList names;
         names.reserve(pages.size());
@@ -274,10 +331,8 @@ Status Process::writePages(Run& run, PageSource& source, const QList<int>& pages
         if (!isCombining()) {
             break;
         }
-        // Read live, as the settings may be edited while a job runs.
-        const QString name = pageFileName(chosen, separator, m_settings->leadingZeros(),
-                                          m_settings->outputType(), n);
-        setOutputFileInProcess(name);
+        const QString name = pageFileName(chosen, separator, zeros, type, n);
+        setOutputInProcess(targetFolder, name);
         if (n < 1 || n > source.pageCount()) {
             return Status::failure(QStringLiteral("Page %1 does not exist; the file has %2 pages")
                                        .arg(n)
@@ -291,7 +346,9 @@ Status Process::writePages(Run& run, PageSource& source, const QList<int>& pages
             // The decoded page lives only for this iteration.
             const Result<QImage> image = source.readPage(n - 1);
             if (image) {
-                saved = ImageUtilities::save(*image, joinPath(targetFolder, name), *m_settings);
+                saved = ImageUtilities::save(
+                    *image, joinPath(targetFolder, name),
+                    WriteOptions{m_options.jpegQuality, m_options.tiffCompressionIndex});
             } else {
                 systemLog(QStringLiteral("Cannot read page %1 of “%2”: %3")
                               .arg(n)
@@ -304,6 +361,7 @@ Status Process::writePages(Run& run, PageSource& source, const QList<int>& pages
             ++entry.pages;
         } else {
             page.status = kStatusUnableToSave;
+            run.everyPageWritten = false;
         }
         addOne(m_totalPagesProcessed, &Process::totalPagesProcessedChanged);
         if (!isCombining()) {
@@ -320,6 +378,9 @@ bool Process::saveAsTiff(const QString& path, const QList<int>& range, PageSourc
     const QString name = fileNameOf(path);
     if (image != nullptr && !range.isEmpty()) {
         try {
+            const auto container = needsBigTiff(*image, range)
+                                       ? TiffPageEncoder::Container::BigTiff
+                                       : TiffPageEncoder::Container::Classic;
             for (const int n : range) {
                 if (!isCombining()) {
                     break;
@@ -336,11 +397,9 @@ bool Process::saveAsTiff(const QString& path, const QList<int>& range, PageSourc
                                       .arg(logFiles.filename, decoded.error()));
                     } else {
                         if (!encoder) {
-                            const bool big = decoded->sizeInBytes() * range.size() > kBigTiffThreshold;
-                            encoder.emplace(path, big ? TiffPageEncoder::Container::BigTiff
-                                                    : TiffPageEncoder::Container::Classic);
+                            encoder.emplace(path, container);
                         }
-                        added = encoder->appendPage(*decoded, m_settings->tiffCompressionIndex()).ok();
+                        added = encoder->appendPage(*decoded, m_options.tiffCompressionIndex).ok();
                     }
                 }
                 if (added) {
@@ -376,6 +435,24 @@ bool Process::saveAsTiff(const QString& path, const QList<int>& range, PageSourc
     return true;
 }
 
+QString Process::chooseMessage(const Run& run) const {
+    if (run.failed) {
+        return kMessageSomeFailed;
+    }
+    if (!isCombining()) {
+        return kMessageCancelled;
+    }
+    const int groups = static_cast<int>(m_outputFiles.size());
+    // Sources that yielded no file at all are no success, whatever the reason.
+    if (groups > 0 && totalFileCreated() == 0) {
+        return kMessageSomeFailed;
+    }
+    if (run.everyPageWritten && groups == totalFileCreated()) {
+        return kMessageAllConverted;
+    }
+    return QStringLiteral("Total %1 files converted successfully.").arg(totalFileCreated());
+}
+
 void Process::finish(Run& run) {
     m_log.endTime = QDateTime::currentDateTime();
     if (m_logsFolder.isEmpty()) {
@@ -384,24 +461,16 @@ void Process::finish(Run& run) {
         (void)m_log.save(m_logsFolder);
     }
 
-    QString finalMessage;
-    if (run.failed) {
-        finalMessage = kMessageSomeFailed;
-    } else if (isCombining()) {
-        finalMessage = static_cast<int>(m_outputFiles.size()) == totalFileCreated()
-                           ? kMessageAllConverted
-                           : QStringLiteral("Total %1 files converted successfully.").arg(totalFileCreated());
-    } else {
-        finalMessage = kMessageCancelled;
-    }
-    setString(m_message, finalMessage, &Process::messageChanged);
-    setString(m_timeTaken, timeTakenString(m_log.startTime, m_log.endTime), &Process::timeTakenChanged);
-    setFileInProcess(QString());
-    setOutputFileInProcess(QString());
+    m_wasCancelled = !isCombining();
+    setString(m_message, chooseMessage(run), &Process::messageChanged);
+    setString(m_timeTaken, timeTakenString(m_log.startTime, m_log.endTime),
+              &Process::timeTakenChanged);
+    setSourceInProcess(QString());
+    setOutputInProcess(QString(), QString());
     setIsCombining(false);
     reportProgress();
 
-    if (!m_outputFolder.isEmpty() && m_settings != nullptr && m_settings->isOpenFolderAfterConversion() &&
+    if (!m_outputFolder.isEmpty() && m_options.isOpenFolderAfterConversion &&
         totalFileCreated() > 0 && m_workspace != nullptr) {
         m_workspace->openFile(m_outputFolder);
     }

@@ -2,6 +2,7 @@
 
 #include "engine/Log.h"
 #include "engine/PageSource.h"
+#include "engine/Settings.h"
 
 #include <QDateTime>
 #include <QList>
@@ -14,7 +15,6 @@
 #include <vector>
 
 class FileItem;
-class Settings;
 class Workspace;
 
 // One output group of a job: a source file and the items that feed it.
@@ -45,8 +45,9 @@ QString timeTakenString(const QDateTime& start, const QDateTime& end);
 // published properties are safe to read from any thread while the job runs
 // (strings under a lock, numbers atomic); their change signals are emitted
 // on the worker thread, so receivers on the main thread get them queued.
-// `settings` is read by the worker without a lock and must outlive the run;
-// the delegate and workspace likewise. log() may be read once isCompleted.
+// The worker reads the options copied by setSettings(), never the record
+// itself. The delegate and workspace must outlive the run. log() may be read
+// once isCompleted.
 class Process : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isCombining READ isCombining NOTIFY isCombiningChanged)
@@ -57,7 +58,8 @@ class Process : public QObject {
     Q_PROPERTY(int totalFileCreated READ totalFileCreated NOTIFY totalFileCreatedChanged)
     Q_PROPERTY(int totalPagesProcessed READ totalPagesProcessed NOTIFY totalPagesProcessedChanged)
     Q_PROPERTY(QString fileInProcess READ fileInProcess NOTIFY fileInProcessChanged)
-    Q_PROPERTY(QString outputFileInProcess READ outputFileInProcess NOTIFY outputFileInProcessChanged)
+    Q_PROPERTY(
+        QString outputFileInProcess READ outputFileInProcess NOTIFY outputFileInProcessChanged)
     Q_PROPERTY(QString timeTaken READ timeTaken NOTIFY timeTakenChanged)
     Q_PROPERTY(QString message READ message NOTIFY messageChanged)
     Q_PROPERTY(QString outputFolder READ outputFolder WRITE setOutputFolder)
@@ -66,9 +68,10 @@ public:
     explicit Process(QObject* parent = nullptr);
     ~Process() override;
 
-    // Configuration, before start().
-    void setSettings(Settings* settings) { m_settings = settings; }
-    Settings* settings() const { return m_settings; }
+    // Configuration, before start(), on the thread that owns `settings`: the
+    // job keeps a copy of the options as they are now.
+    void setSettings(const Settings* settings);
+    const ConversionOptions& options() const { return m_options; }
     void setDelegate(ProcessDelegate* delegate) { m_delegate = delegate; }
     void setWorkspace(Workspace* workspace) { m_workspace = workspace; }
     // Where the log is saved; the application's "Logs" folder when empty.
@@ -91,6 +94,9 @@ public:
 
     // 1, 2, ... pages of the item; empty for no item.
     static QList<int> getPageRanges(const FileItem* item);
+    // Whether the pages of `range` may pass a classic TIFF's 4 GiB once
+    // written, judged from their headers before any is decoded.
+    static bool needsBigTiff(PageSource& source, const QList<int>& range);
     // Gathers the pages of `image` into one TIFF at `path`; true when written.
     bool saveAsTiff(const QString& path, const QList<int>& range, PageSource* image,
                     LogFiles& logFiles);
@@ -106,6 +112,11 @@ public:
     QString outputFileInProcess() const;
     QString timeTaken() const;
     QString message() const;
+    // Full paths behind fileInProcess and outputFileInProcess.
+    QString sourcePathInProcess() const;
+    QString outputPathInProcess() const;
+    // Whether the run ended because it was told to stop; valid once finished.
+    bool wasCancelled() const { return m_wasCancelled.load(); }
     const Log& log() const { return m_log; }
 
     static const QString kMessageAllConverted;
@@ -124,6 +135,8 @@ Q_SIGNALS:
     void totalPagesProcessedChanged(int value);
     void fileInProcessChanged(const QString& value);
     void outputFileInProcessChanged(const QString& value);
+    void sourcePathInProcessChanged(const QString& value);
+    void outputPathInProcessChanged(const QString& value);
     void timeTakenChanged(const QString& value);
     void messageChanged(const QString& value);
     // After the last step of start().
@@ -142,10 +155,12 @@ private:
 
     void setString(QString& field, const QString& value, void (Process::*signal)(const QString&));
     void addOne(std::atomic<int>& counter, void (Process::*signal)(int));
-    void setFileInProcess(const QString& value);
-    void setOutputFileInProcess(const QString& value);
+    void setSourceInProcess(const QString& path);
+    void setOutputInProcess(const QString& folder, const QString& name);
+    QString chooseMessage(const Run& run) const;
 
-    Settings* m_settings = nullptr;
+    bool m_hasSettings = false;
+    ConversionOptions m_options;
     ProcessDelegate* m_delegate = nullptr;
     Workspace* m_workspace = nullptr;
     QString m_logsFolder;
@@ -156,6 +171,7 @@ private:
 
     std::atomic<bool> m_isCombining{false};
     std::atomic<bool> m_isCompleted{false};
+    std::atomic<bool> m_wasCancelled{false};
     std::atomic<int> m_totalFileSelected{1};
     std::atomic<int> m_totalFileProcessed{0};
     std::atomic<int> m_totalFileCreated{0};
@@ -164,6 +180,8 @@ private:
     mutable std::mutex m_textMutex;
     QString m_fileInProcess;
     QString m_outputFileInProcess;
+    QString m_sourcePathInProcess;
+    QString m_outputPathInProcess;
     QString m_timeTaken;
     QString m_message;
 };

@@ -5,6 +5,7 @@
 
 #include <QVariantMap>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -82,7 +83,7 @@ void fieldsFromMap(Settings& s, const QVariantMap& map) {
     s.setTiffCompressionIndex(intEntry(map, kTiffCompressionIndex));
     s.setIsSplitTIFFIntoSinglePages(boolEntry(map, kIsSplitTiff));
     s.setIsClearProcessedFiles(boolEntry(map, kIsClearProcessed));
-    s.setLeadingZeros(intEntry(map, kLeadingZeros));
+    s.setLeadingZeros(std::clamp(intEntry(map, kLeadingZeros), 0, Settings::kMaxLeadingZeros));
 }
 
 template <typename T, typename Signal>
@@ -110,6 +111,18 @@ Settings::Settings(Preferences* store, QObject* parent) : QObject(parent), m_sto
 }
 
 Settings::~Settings() = default;
+
+ConversionOptions Settings::snapshot() const {
+    ConversionOptions o;
+    o.outputType = m_outputType;
+    o.jpegQuality = m_jpegQuality;
+    o.tiffCompressionIndex = m_tiffCompressionIndex;
+    o.isSplitTIFFIntoSinglePages = m_isSplitTIFFIntoSinglePages;
+    o.separator = m_separator;
+    o.leadingZeros = m_leadingZeros;
+    o.isOpenFolderAfterConversion = m_isOpenFolderAfterConversion;
+    return o;
+}
 
 void Settings::setOutputType(int value) {
     assignAndNotify(this, m_outputType, value, &Settings::outputTypeChanged);

@@ -16,13 +16,25 @@ enum OutputType : int {
     OutputGif = 4
 };
 
+// What one run reads of the options, copied once on the main thread so that
+// a job never races with the settings sheet and names the pages it claimed
+// with the values it writes them with.
+struct ConversionOptions {
+    int outputType = OutputJpeg;
+    int jpegQuality = 10;
+    int tiffCompressionIndex = 0;
+    bool isSplitTIFFIntoSinglePages = false;
+    QString separator;
+    int leadingZeros = 0;
+    bool isOpenFolderAfterConversion = false;
+};
+
 // The conversion options: output format and its options, how page files are
 // named, the default output folder and three behaviour flags. Stored in the
 // preferences under "SETTINGS" as a dictionary of ten keys.
 //
-// Threads: created and changed on the main thread; a running job reads it
-// from its worker without a lock (plain reads of ints, bools and implicitly
-// shared strings).
+// Threads: created, changed and read on the main thread only; a job works
+// from a snapshot().
 class Settings : public QObject {
     Q_OBJECT
     Q_PROPERTY(int outputType READ outputType WRITE setOutputType NOTIFY outputTypeChanged)
@@ -52,6 +64,11 @@ public:
     ~Settings() override;
 
     static const QString kPreferencesKey; // "SETTINGS"
+    // Page numbers of more digits than this are no use to anyone; a stored
+    // value past it is brought back on load.
+    static constexpr int kMaxLeadingZeros = 9;
+
+    ConversionOptions snapshot() const;
 
     int outputType() const { return m_outputType; }
     bool isSetCurrentAsDefaultOutputFolderPath() const {

@@ -152,3 +152,29 @@ Result<QImage> TiffPageSource::decodeCurrentPage(int index) {
     }
     return upright;
 }
+
+qint64 TiffPageSource::pageByteSize(int index) {
+    if (index < 0 || index >= m_pageCount ||
+        TIFFSetDirectory(m_tiff.get(), static_cast<tdir_t>(index)) != 1) {
+        return -1;
+    }
+    TIFF* tif = m_tiff.get();
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint16_t samples = 1;
+    uint16_t bits = 1;
+    if (TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) != 1 ||
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) != 1) {
+        return -1;
+    }
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    const qint64 pixels = qint64(width) * qint64(height);
+    if (samples <= 1 && bits <= 1) {
+        return (pixels + 7) / 8;
+    }
+    // Pages are held as gray, or as three or four samples, of at most 16 bits.
+    const qint64 bytesPerSample = bits > 8 ? 2 : 1;
+    const qint64 heldSamples = samples <= 1 ? 1 : std::min<qint64>(4, std::max<qint64>(3, samples));
+    return pixels * heldSamples * bytesPerSample;
+}

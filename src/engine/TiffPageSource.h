@@ -17,6 +17,7 @@ public:
 
     int pageCount() const override;
     Result<QImage> readPage(int index) override;
+    qint64 pageByteSize(int index) override;
 
 private:
     Result<QImage> decodeCurrentPage(int index);

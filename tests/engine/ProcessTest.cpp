@@ -59,7 +59,9 @@ protected:
         process.outputFiles().push_back({path, {item}});
     }
 
+    // The job takes its options as they stand when it is handed the record.
     void run() {
+        process.setSettings(&settings);
         process.setTotalFileSelected(static_cast<int>(process.outputFiles().size()));
         process.setIsCombining(true);
         process.start();
@@ -325,7 +327,128 @@ TEST_F(ProcessTest, UnwritableOutputMarksPagesUnsaved) {
     EXPECT_EQ(process.totalFileCreated(), 0);
     EXPECT_EQ(process.log().files.at(0).logFiles.at(1).status,
               QStringLiteral("Unable to save page!"));
-    EXPECT_EQ(process.message(), QStringLiteral("Total 0 files converted successfully."));
+    // Nothing written is no success.
+    EXPECT_EQ(process.message(),
+              QStringLiteral(
+                  "Pictavo unable able to convert some of the files!\r\nPlease check log for more "
+                  "information."));
+}
+
+// Sources by page count; -1 is a file that cannot be opened. Blocked outputs
+// are folders standing where a page file must go, so that page fails.
+struct MessageCase {
+    std::string name;
+    std::vector<int> sources;
+    QStringList blocked;
+    const char* message;
+};
+
+class FinalMessageTest : public ProcessTest, public ::testing::WithParamInterface<MessageCase> {};
+
+TEST_P(FinalMessageTest, SaysSuccessOnlyWhenEveryPageWasWritten) {
+    int index = 0;
+    for (const int pages : GetParam().sources) {
+        const QString name = QStringLiteral("s%1.tif").arg(index++);
+        if (pages < 0) {
+            const QString broken = QDir(in).filePath(name);
+            ASSERT_TRUE(writeFileBytes(broken, "not an image"));
+            addSource(broken);
+        } else {
+            addSource(makeTiff(name, pages));
+        }
+    }
+    for (const QString& name : GetParam().blocked) {
+        ASSERT_TRUE(QDir(out).mkdir(name));
+    }
+    run();
+    EXPECT_EQ(process.message(), QString::fromUtf8(GetParam().message));
+}
+
+const char* const kSomeFailed =
+    "Pictavo unable able to convert some of the files!\r\nPlease check log for more information.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, FinalMessageTest,
+    ::testing::Values(
+        MessageCase{"EveryPageOfSingles", {1, 1}, {}, "All files converted successfully."},
+        MessageCase{"SecondPageFailed",
+                    {2},
+                    {QStringLiteral("s02.jpg")},
+                    "Total 1 files converted successfully."},
+        MessageCase{"UnopenedSourceHidesBehindEqualCounts",
+                    {2, -1},
+                    {},
+                    "Total 2 files converted successfully."},
+        MessageCase{"EveryPageFailed",
+                    {1, 1},
+                    {QStringLiteral("s01.jpg"), QStringLiteral("s11.jpg")},
+                    kSomeFailed},
+        MessageCase{"NothingCouldBeOpened", {-1}, {}, kSomeFailed},
+        MessageCase{"NoSources", {}, {}, "All files converted successfully."}),
+    ByName());
+
+TEST_F(ProcessTest, OptionsAreTakenWhenTheJobIsHandedTheRecord) {
+    addSource(makeTiff(QStringLiteral("scan.tif"), 2));
+    settings.setSeparator(QStringLiteral("_"));
+    process.setSettings(&settings);
+    // Edits after that moment, as the settings sheet might make, reach no page.
+    settings.setOutputType(OutputPng);
+    settings.setSeparator(QStringLiteral("-"));
+    settings.setLeadingZeros(3);
+    process.setTotalFileSelected(1);
+    process.setIsCombining(true);
+    process.start();
+    EXPECT_EQ(outputs(), (QStringList{QStringLiteral("scan_1.jpg"), QStringLiteral("scan_2.jpg")}));
+    EXPECT_EQ(process.log().files.at(0).logFiles.at(1).targetFile, QStringLiteral("scan_2.jpg"));
+}
+
+TEST_F(ProcessTest, UnwritableLogLeavesNoPathToView) {
+    const QString blocker = QDir(logs).filePath(QStringLiteral("file"));
+    ASSERT_TRUE(writeFileBytes(blocker, "x"));
+    process.setLogsFolder(blocker); // a file, not a folder
+    addSource(makeTiff(QStringLiteral("scan.tif"), 1));
+    run();
+    EXPECT_TRUE(process.log().logFilePath().isEmpty());
+    EXPECT_FALSE(process.log().saveError().isEmpty());
+    process.viewLog();
+    EXPECT_TRUE(workspace.requests().isEmpty());
+}
+
+// Page sizes as their headers tell them, without decoding.
+class SizedPages final : public PageSource {
+public:
+    explicit SizedPages(std::vector<qint64> sizes) : m_sizes(std::move(sizes)) {}
+    int pageCount() const override { return static_cast<int>(m_sizes.size()); }
+    Result<QImage> readPage(int) override {
+        return Result<QImage>::failure(QStringLiteral("unused"));
+    }
+    qint64 pageByteSize(int index) override { return m_sizes.at(static_cast<size_t>(index)); }
+
+private:
+    std::vector<qint64> m_sizes;
+};
+
+TEST(BigTiffTest, DecidedFromEveryPageNotTheFirst) {
+    constexpr qint64 kGiB = qint64(1) << 30;
+    struct Case {
+        std::vector<qint64> sizes;
+        bool big;
+    };
+    const std::vector<Case> cases = {
+        {{1000, 1000, 1000}, false},
+        {{1000, 3 * kGiB}, true},                           // a small first page before a large one
+        {{kGiB * 3 / 4, kGiB * 3 / 4, kGiB * 3 / 4}, true}, // compression may grow pages
+        {{kGiB / 4, kGiB / 4}, false},
+        {{-1, -1}, false}, // unknown pages fail on their own
+    };
+    for (const Case& c : cases) {
+        SizedPages source(c.sizes);
+        QList<int> range;
+        for (int n = 1; n <= source.pageCount(); ++n) {
+            range.append(n);
+        }
+        EXPECT_EQ(Process::needsBigTiff(source, range), c.big) << c.sizes.size() << " pages";
+    }
 }
 
 } // namespace

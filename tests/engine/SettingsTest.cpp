@@ -363,3 +363,37 @@ INSTANTIATE_TEST_SUITE_P(
         BadStreamCase{"Half", [](const QByteArray& b) { return b.left(b.size() / 2); }},
         BadStreamCase{"LastByteMissing", [](const QByteArray& b) { return b.chopped(1); }}),
     ByName());
+
+namespace {
+
+TEST(SettingsLoadTest, StoredDigitCountIsBroughtIntoRange) {
+    const std::vector<std::pair<QVariant, int>> cases = {
+        {112, Settings::kMaxLeadingZeros},
+        {QStringLiteral("10"), Settings::kMaxLeadingZeros},
+        {9, 9},
+        {3, 3},
+        {0, 0},
+        {-4, 0}};
+    for (const auto& [stored, loaded] : cases) {
+        Settings s;
+        s.setData(QVariantMap{{QStringLiteral("leadingZeros"), stored}});
+        EXPECT_EQ(s.leadingZeros(), loaded) << stored.toString().toStdString();
+    }
+}
+
+TEST(SettingsLoadTest, SnapshotCopiesWhatAJobReads) {
+    Settings s;
+    s.setData(unusualDictionary());
+    const ConversionOptions o = s.snapshot();
+    EXPECT_EQ(o.outputType, 4);
+    EXPECT_EQ(o.jpegQuality, 3);
+    EXPECT_EQ(o.tiffCompressionIndex, 7);
+    EXPECT_TRUE(o.isSplitTIFFIntoSinglePages);
+    EXPECT_EQ(o.separator, QStringLiteral("_p"));
+    EXPECT_EQ(o.leadingZeros, 5);
+    EXPECT_FALSE(o.isOpenFolderAfterConversion);
+    s.setSeparator(QStringLiteral("changed"));
+    EXPECT_EQ(o.separator, QStringLiteral("_p"));
+}
+
+} // namespace
