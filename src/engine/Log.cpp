@@ -96,49 +96,54 @@ bool Log::save() {
 }
 
 bool Log::save(const QString& folder) {
+    m_logFilePath.clear();
+    m_saveError.clear();
     try {
-        if (!writeInto(folder)) {
-            systemLog(QStringLiteral("Could not write document out..."));
+        const Status written = writeInto(folder);
+        if (written) {
+            return true;
         }
-        return true;
+        m_saveError = written.error();
+        systemLog(QStringLiteral("Could not write document out..."));
     } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(Log=>save)"), QString::fromLocal8Bit(e.what()));
-        return false;
+        m_saveError = QString::fromLocal8Bit(e.what());
+        systemLogError(QStringLiteral("(Log=>save)"), m_saveError);
     }
+    return false;
 }
 
-bool Log::writeInto(const QString& folder) {
+Status Log::writeInto(const QString& folder) {
     const auto pathFor = [&](int attempt) {
         const QString name = fileNameFor(endTime, attempt);
         return folder.isEmpty() ? name : QDir(folder).filePath(name);
     };
-    // Known before writing, so View Log has a path even when the write fails.
-    m_logFilePath = pathFor(1);
-
     const QByteArray xml = toXml();
-    AtomicFile file(m_logFilePath);
-    if (!file.create()) {
-        return false;
+    AtomicFile file(pathFor(1));
+    if (const Status created = file.create(); !created) {
+        return created;
     }
     {
         QFile out(file.temporaryPath());
         if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(xml) != xml.size() ||
             !out.flush()) {
-            return false;
+            return Status::failure(QStringLiteral("Cannot write “%1”: %2")
+                                       .arg(file.temporaryPath(), out.errorString()));
         }
     }
     // Two jobs that end in the same second must not replace each other's log.
     for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
         const QString candidate = pathFor(attempt);
-        switch (file.commitWithoutReplacing(candidate)) {
+        QString error;
+        switch (file.commitWithoutReplacing(candidate, &error)) {
         case AtomicFile::Outcome::Committed:
             m_logFilePath = candidate;
-            return true;
+            return {};
         case AtomicFile::Outcome::NameTaken:
             continue;
         case AtomicFile::Outcome::Failed:
-            return false;
+            return Status::failure(error);
         }
     }
-    return false;
+    return Status::failure(
+        QStringLiteral("Every log name for this second is taken in “%1”").arg(folder));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -41,15 +43,17 @@ public:
 
     LogFiles& addFiles() { return files.emplace_back(); }
 
-    // Full path of the saved log; empty until save() has run.
+    // Full path of the saved log; empty until a save() has put it on disk.
     const QString& logFilePath() const { return m_logFilePath; }
+    // Why the last save() failed; empty after a successful one.
+    const QString& saveError() const { return m_saveError; }
 
     // Saves into the "Logs" folder of the application folder.
     bool save();
     // Saves into `folder`. The name is endTime as "ddMMyyHHmmss" + ".log";
     // when a log of that name exists, "-2", "-3", ... is added before ".log".
-    // False only when building or writing raised a failure; a write that
-    // merely fails is logged and still gives true.
+    // False when the file could not be built or written (the reason in
+    // saveError()); nothing then stands under a log name.
     bool save(const QString& folder);
 
     // The document as it is written.
@@ -58,7 +62,8 @@ public:
     static QString fileNameFor(const QDateTime& endTime, int attempt = 1);
 
 private:
-    bool writeInto(const QString& folder);
+    Status writeInto(const QString& folder);
 
     QString m_logFilePath;
+    QString m_saveError;
 };

@@ -71,6 +71,9 @@ Status AtomicFile::commit() {
 
 AtomicFile::Outcome AtomicFile::commitWithoutReplacing(const QString& path, QString* error) {
     if (!m_pending) {
+        if (error != nullptr) {
+            *error = QStringLiteral("Nothing to commit for “%1”").arg(path);
+        }
         return Outcome::Failed;
     }
     const QByteArray from = QFile::encodeName(m_temporaryPath);

@@ -180,14 +180,20 @@ TEST_F(LogTest, EscapesNamesThatAreNotPlainText) {
     EXPECT_STREQ(source0.attribute("Status").value(), "bad\xEF\xBF\xBDname");
 }
 
-TEST_F(LogTest, FailedWriteIsReportedButStillNamesThePath) {
+TEST_F(LogTest, FailedWriteIsReportedAndNamesNoFile) {
     SystemLogCapture capture;
     Log log = logEndingAt(kEnd);
     const QString missing = QDir(folder).filePath(QStringLiteral("missing"));
-    EXPECT_TRUE(log.save(missing));
-    EXPECT_EQ(log.logFilePath(), QDir(missing).filePath(QStringLiteral("070326140509.log")));
-    EXPECT_FALSE(QFileInfo::exists(log.logFilePath()));
+    EXPECT_FALSE(log.save(missing));
+    EXPECT_TRUE(log.logFilePath().isEmpty());
+    EXPECT_TRUE(log.saveError().contains(missing)) << log.saveError().toStdString();
     EXPECT_EQ(capture.lines(), QStringList{QStringLiteral("Could not write document out...")});
+
+    // A later save that works names its file and forgets the old failure.
+    ASSERT_TRUE(QDir(folder).mkdir(QStringLiteral("missing")));
+    EXPECT_TRUE(log.save(missing));
+    EXPECT_TRUE(QFileInfo::exists(log.logFilePath()));
+    EXPECT_TRUE(log.saveError().isEmpty());
 }
 
 TEST_F(LogTest, DefaultFolderIsTheApplicationLogsFolder) {
