@@ -15,6 +15,7 @@
 #include <QTextStream>
 
 #include <thread>
+
 #include <unistd.h>
 
 namespace {
@@ -38,10 +39,12 @@ Status checkOutputFolder(const QString& folder) {
         return Status::failure(QStringLiteral("the output folder '%1' does not exist").arg(folder));
     }
     if (!info.isDir()) {
-        return Status::failure(QStringLiteral("the output folder '%1' is not a folder").arg(folder));
+        return Status::failure(
+            QStringLiteral("the output folder '%1' is not a folder").arg(folder));
     }
     if (access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK | X_OK) != 0) {
-        return Status::failure(QStringLiteral("the output folder '%1' is not writable").arg(folder));
+        return Status::failure(
+            QStringLiteral("the output folder '%1' is not writable").arg(folder));
     }
     return {};
 }
@@ -49,7 +52,8 @@ Status checkOutputFolder(const QString& folder) {
 Result<QString> prepareLogFolder(const QString& requested) {
     if (!requested.isEmpty()) {
         if (!QDir().mkpath(requested)) {
-            return Result<QString>::failure(QStringLiteral("cannot create the log folder '%1'").arg(requested));
+            return Result<QString>::failure(
+                QStringLiteral("cannot create the log folder '%1'").arg(requested));
         }
         return QFileInfo(requested).absoluteFilePath();
     }
@@ -89,11 +93,13 @@ bool anyFailure(const Log& log) {
 
 } // namespace
 
-int runConvert(const ConvertRequest& request, QTextStream& standardInput, std::FILE* out, std::FILE* err) {
+int runConvert(const ConvertRequest& request, QTextStream& standardInput, std::FILE* out,
+               std::FILE* err) {
     if (const Status folder = checkOutputFolder(request.outputFolder); !folder) {
         return fail(err, folder.error());
     }
-    auto sources = collectSources(request.paths, request.listFiles, request.recursive, standardInput);
+    auto sources =
+        collectSources(request.paths, request.listFiles, request.recursive, standardInput);
     if (!sources) {
         return fail(err, sources.error());
     }
@@ -121,7 +127,7 @@ int runConvert(const ConvertRequest& request, QTextStream& standardInput, std::F
     process.setTotalFileSelected(static_cast<int>(sources->size()));
     process.setIsCombining(true);
 
-    const auto style = request.quiet             ? ProgressReporter::Style::Quiet
+    const auto style = request.quiet              ? ProgressReporter::Style::Quiet
                        : isatty(fileno(err)) != 0 ? ProgressReporter::Style::Bar
                                                   : ProgressReporter::Style::Lines;
     ProgressReporter reporter(process, totalPages, style, err);
@@ -129,23 +135,34 @@ int runConvert(const ConvertRequest& request, QTextStream& standardInput, std::F
     InterruptHandler interrupt([&process, &interrupted, err, quiet = request.quiet] {
         interrupted = true;
         if (!quiet) {
-            printLine(err, QStringLiteral("\nCancelling after the current page (Ctrl+C again to quit at once)..."));
+            printLine(err,
+                      QStringLiteral(
+                          "\nCancelling after the current page (Ctrl+C again to quit at once)..."));
         }
         process.stop();
     });
-    QObject::connect(&process, &Process::finished, QCoreApplication::instance(), &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    QObject::connect(&process, &Process::finished, QCoreApplication::instance(),
+                     &QCoreApplication::quit, Qt::QueuedConnection);
     std::thread worker([&process] { process.start(); });
     QCoreApplication::exec();
     worker.join();
     reporter.end();
 
-    const bool failed = anyFailure(process.log());
+    const Log& log = process.log();
+    const bool logWritten = !log.logFilePath().isEmpty();
+    const bool failed =
+        anyFailure(log) || process.message() == Process::kMessageSomeFailed || !logWritten;
     // Quiet runs still say what went wrong.
     if (!request.quiet || failed) {
         std::FILE* stream = request.quiet ? err : out;
         printLine(stream, process.message());
-        printLine(stream, QStringLiteral("Log: ") + process.log().logFilePath());
+        if (logWritten) {
+            printLine(stream, QStringLiteral("Log: ") + log.logFilePath());
+        }
+    }
+    if (!logWritten) {
+        printLine(err, QStringLiteral("pictavo-convert: the log could not be written: ") +
+                           log.saveError());
     }
     if (interrupted) {
         return kExitCancelled;

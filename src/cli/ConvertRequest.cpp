@@ -1,5 +1,6 @@
 #include "cli/ConvertRequest.h"
 
+#include "engine/Settings.h"
 #include "platform/Edition.h"
 
 #include <QCommandLineParser>
@@ -10,7 +11,7 @@
 namespace {
 
 constexpr int kUsageError = 2;
-constexpr int kMaxLeadingZeros = 12;
+constexpr int kMaxLeadingZeros = Settings::kMaxLeadingZeros;
 
 ParsedCommandLine usageError(const QString& text) {
     ParsedCommandLine parsed;
@@ -22,41 +23,52 @@ ParsedCommandLine usageError(const QString& text) {
 }
 
 struct Options {
-    QCommandLineOption type{{QStringLiteral("t"), QStringLiteral("type")},
-                            QStringLiteral("Output type: jpg, png, tiff, bmp or gif (default jpg)."),
-                            QStringLiteral("type"), QStringLiteral("jpg")};
+    QCommandLineOption type{
+        {QStringLiteral("t"), QStringLiteral("type")},
+        QStringLiteral("Output type: jpg, png, tiff, bmp or gif (default jpg)."),
+        QStringLiteral("type"),
+        QStringLiteral("jpg")};
     QCommandLineOption quality{{QStringLiteral("q"), QStringLiteral("quality")},
                                QStringLiteral("JPEG quality in tenths, 0-10 (default 10)."),
-                               QStringLiteral("0-10"), QStringLiteral("10")};
+                               QStringLiteral("0-10"),
+                               QStringLiteral("10")};
     QCommandLineOption compression{
         {QStringLiteral("c"), QStringLiteral("compression")},
         QStringLiteral("TIFF compression: none, g3, g4, lzw or packbits (default none)."),
-        QStringLiteral("scheme"), QStringLiteral("none")};
-    QCommandLineOption split{QStringLiteral("split"), QStringLiteral("TIFF output: one file per page.")};
-    QCommandLineOption separator{{QStringLiteral("s"), QStringLiteral("separator")},
-                                 QStringLiteral("Text between base name and page number (default empty)."),
-                                 QStringLiteral("text")};
-    QCommandLineOption leadingZeros{{QStringLiteral("z"), QStringLiteral("leading-zeros")},
-                                    QStringLiteral("Minimum digits of the page number (default 0)."),
-                                    QStringLiteral("N"), QStringLiteral("0")};
+        QStringLiteral("scheme"),
+        QStringLiteral("none")};
+    QCommandLineOption split{QStringLiteral("split"),
+                             QStringLiteral("TIFF output: one file per page.")};
+    QCommandLineOption separator{
+        {QStringLiteral("s"), QStringLiteral("separator")},
+        QStringLiteral("Text between base name and page number (default empty)."),
+        QStringLiteral("text")};
+    QCommandLineOption leadingZeros{
+        {QStringLiteral("z"), QStringLiteral("leading-zeros")},
+        QStringLiteral("Minimum digits of the page number (default 0)."),
+        QStringLiteral("N"),
+        QStringLiteral("0")};
     QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
                               QStringLiteral("Output folder (default: each source's own folder)."),
                               QStringLiteral("dir")};
     QCommandLineOption recursive{{QStringLiteral("r"), QStringLiteral("recursive")},
                                  QStringLiteral("Walk folders into their subfolders.")};
-    QCommandLineOption list{{QStringLiteral("l"), QStringLiteral("list")},
-                            QStringLiteral("Also read paths from FILE, one per line (\"-\" for standard input)."),
-                            QStringLiteral("file")};
-    QCommandLineOption logDir{QStringLiteral("log-dir"),
-                              QStringLiteral("Where the XML log goes (default: the application folder's Logs)."),
-                              QStringLiteral("dir")};
+    QCommandLineOption list{
+        {QStringLiteral("l"), QStringLiteral("list")},
+        QStringLiteral("Also read paths from FILE, one per line (\"-\" for standard input)."),
+        QStringLiteral("file")};
+    QCommandLineOption logDir{
+        QStringLiteral("log-dir"),
+        QStringLiteral("Where the XML log goes (default: the application folder's Logs)."),
+        QStringLiteral("dir")};
     QCommandLineOption quiet{QStringLiteral("quiet"), QStringLiteral("Only errors.")};
-    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Show this help.")};
     QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version.")};
 
     QList<QCommandLineOption> all() const {
-        return {type, quality, compression, split, separator, leadingZeros, output,
-                recursive, list, logDir, quiet, help, version};
+        return {type,      quality, compression, split, separator, leadingZeros, output,
+                recursive, list,    logDir,      quiet, help,      version};
     }
 };
 
@@ -107,21 +119,27 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(options.version)) {
         parsed.finished = true;
-        parsed.output = QStringLiteral("pictavo-convert ") + Edition::current().version + QLatin1Char('\n');
+        parsed.output =
+            QStringLiteral("pictavo-convert ") + Edition::current().version + QLatin1Char('\n');
         return parsed;
     }
 
     ConvertRequest& r = parsed.request;
-    static const QHash<QString, int> types{{QStringLiteral("jpg"), 0}, {QStringLiteral("png"), 1},
-                                           {QStringLiteral("tiff"), 2}, {QStringLiteral("bmp"), 3},
+    static const QHash<QString, int> types{{QStringLiteral("jpg"), 0},
+                                           {QStringLiteral("png"), 1},
+                                           {QStringLiteral("tiff"), 2},
+                                           {QStringLiteral("bmp"), 3},
                                            {QStringLiteral("gif"), 4}};
-    static const QHash<QString, int> schemes{{QStringLiteral("none"), 0}, {QStringLiteral("g3"), 1},
-                                             {QStringLiteral("g4"), 2}, {QStringLiteral("lzw"), 3},
+    static const QHash<QString, int> schemes{{QStringLiteral("none"), 0},
+                                             {QStringLiteral("g3"), 1},
+                                             {QStringLiteral("g4"), 2},
+                                             {QStringLiteral("lzw"), 3},
                                              {QStringLiteral("packbits"), 4}};
     const QString type = parser.value(options.type).toLower();
     if (!types.contains(type)) {
-        return usageError(QStringLiteral("unknown output type '%1' for --type (jpg, png, tiff, bmp or gif)")
-                              .arg(parser.value(options.type)));
+        return usageError(
+            QStringLiteral("unknown output type '%1' for --type (jpg, png, tiff, bmp or gif)")
+                .arg(parser.value(options.type)));
     }
     r.outputType = types.value(type);
     const auto quality = boundedNumber(parser.value(options.quality), 0, 10);
@@ -133,15 +151,17 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     const QString scheme = parser.value(options.compression).toLower();
     if (!schemes.contains(scheme)) {
         return usageError(
-            QStringLiteral("unknown compression '%1' for --compression (none, g3, g4, lzw or packbits)")
+            QStringLiteral(
+                "unknown compression '%1' for --compression (none, g3, g4, lzw or packbits)")
                 .arg(parser.value(options.compression)));
     }
     r.tiffCompressionIndex = schemes.value(scheme);
     const auto zeros = boundedNumber(parser.value(options.leadingZeros), 0, kMaxLeadingZeros);
     if (!zeros) {
-        return usageError(QStringLiteral("--leading-zeros takes a whole number from 0 to %1, not '%2'")
-                              .arg(kMaxLeadingZeros)
-                              .arg(parser.value(options.leadingZeros)));
+        return usageError(
+            QStringLiteral("--leading-zeros takes a whole number from 0 to %1, not '%2'")
+                .arg(kMaxLeadingZeros)
+                .arg(parser.value(options.leadingZeros)));
     }
     r.leadingZeros = *zeros;
     r.splitTiff = parser.isSet(options.split);

@@ -1,6 +1,7 @@
 #include "cli/ProgressReporter.h"
 
 #include "engine/Process.h"
+#include "engine/ProgressEstimate.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -34,34 +35,26 @@ ProgressReporter::ProgressReporter(Process& process, int totalPages, Style style
         connect(&m_process, &Process::totalPagesProcessedChanged, this, &ProgressReporter::drawBar);
         m_tick.start(kRefreshMs);
     } else if (m_style == Style::Lines) {
-        connect(&m_process, &Process::totalFileProcessedChanged, this, &ProgressReporter::sourceFinished);
+        connect(&m_process, &Process::totalFileProcessedChanged, this,
+                &ProgressReporter::sourceFinished);
     }
 }
 
-QString ProgressReporter::clockText(qint64 seconds) {
-    const qint64 h = seconds / 3600;
-    const qint64 m = (seconds % 3600) / 60;
-    const qint64 s = seconds % 60;
-    const auto two = [](qint64 v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
-    const QString minutesAndSeconds = two(m) + QLatin1Char(':') + two(s);
-    return h > 0 ? QString::number(h) + QLatin1Char(':') + minutesAndSeconds : minutesAndSeconds;
-}
-
-QString ProgressReporter::barLine(int pagesDone, int totalPages, const QString& file, qint64 elapsedMs,
-                                  int width) {
+QString ProgressReporter::barLine(int pagesDone, int totalPages, const QString& file,
+                                  qint64 elapsedMs, int width) {
     const int total = qMax(totalPages, 1);
     const int done = qBound(0, pagesDone, total);
     const int filled = done * kBarCells / total;
-    const QString bar = QString(filled, QLatin1Char('#')) + QString(kBarCells - filled, QLatin1Char('-'));
+    const QString bar =
+        QString(filled, QLatin1Char('#')) + QString(kBarCells - filled, QLatin1Char('-'));
     QString line = QStringLiteral("%1% [%2] %3/%4 pages  %5 elapsed")
                        .arg(done * 100 / total, 3)
                        .arg(bar)
                        .arg(done)
                        .arg(totalPages)
                        .arg(clockText(elapsedMs / 1000));
-    if (done > 0 && done < total) {
-        const qint64 leftMs = elapsedMs * (total - done) / done;
-        line += QStringLiteral("  ~%1 left").arg(clockText((leftMs + 999) / 1000));
+    if (const auto leftMs = estimatedMsLeft(done, total, elapsedMs)) {
+        line += QStringLiteral("  ~%1 left").arg(clockText((*leftMs + 999) / 1000));
     }
     if (!file.isEmpty()) {
         line += QStringLiteral("  ") + file;
@@ -73,8 +66,9 @@ QString ProgressReporter::barLine(int pagesDone, int totalPages, const QString& 
 }
 
 void ProgressReporter::drawBar() {
-    const QString line = barLine(m_process.totalPagesProcessed(), m_totalPages, m_process.fileInProcess(),
-                                 m_clock.elapsed(), terminalWidth(m_out));
+    const QString line =
+        barLine(m_process.totalPagesProcessed(), m_totalPages, m_process.fileInProcess(),
+                m_clock.elapsed(), terminalWidth(m_out));
     print(m_out, QStringLiteral("\r\x1b[K") + line);
     m_drawn = true;
 }

@@ -26,7 +26,6 @@ public:
 
     static QString barLine(int pagesDone, int totalPages, const QString& file, qint64 elapsedMs,
                            int width);
-    static QString clockText(qint64 seconds);
 
 private:
     void drawBar();

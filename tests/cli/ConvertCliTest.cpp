@@ -146,6 +146,9 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"QualityOutOfRange",
                   {QStringLiteral("-q"), QStringLiteral("11"), QStringLiteral("@IN")},
                   "11"},
+        UsageCase{"LeadingZerosPastTheSettingsRange",
+                  {QStringLiteral("-z"), QStringLiteral("10"), QStringLiteral("@IN")},
+                  "from 0 to 9"},
         UsageCase{"UnknownCompression",
                   {QStringLiteral("-c"), QStringLiteral("zip"), QStringLiteral("@IN")},
                   "zip"},
@@ -161,6 +164,20 @@ INSTANTIATE_TEST_SUITE_P(
                   {QStringLiteral("-o"), QStringLiteral("@IN"), QStringLiteral("@OUT")},
                   "no TIFF files"}),
     ByName());
+
+TEST_F(ConvertCliTest, UnwritableLogIsAFailureNamedOnStderr) {
+    makeTiff(QStringLiteral("a.tif"), 1);
+    // Exists, yet nobody may create a file in it, root included.
+    const QStringList arguments = {QStringLiteral("-o"), out, QStringLiteral("--log-dir"),
+                                   QStringLiteral("/proc/1"), in};
+    const CliResult r = runCli(arguments);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("the log could not be written: ")))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("/proc/1"))) << r.err.toStdString();
+    EXPECT_FALSE(r.out.contains(QStringLiteral("Log: "))) << r.out.toStdString();
+    EXPECT_EQ(outputs(), QStringList{QStringLiteral("a1.jpg")}); // the pages are kept
+}
 
 TEST_F(ConvertCliTest, HelpAndVersion) {
     const CliResult help = runCli({QStringLiteral("--help")});
