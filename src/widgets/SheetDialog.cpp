@@ -1,0 +1,9 @@
+#include "widgets/SheetDialog.h"
+
+void SheetDialog::reject() {
+    if (m_dismiss) {
+        m_dismiss();
+        return;
+    }
+    QDialog::reject();
+}
