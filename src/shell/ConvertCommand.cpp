@@ -1,4 +1,5 @@
 // The convert command, the job's worker and its progress sheet.
+#include "engine/ProgressEstimate.h"
 #include "engine/Settings.h"
 #include "filelist/FileList.h"
 #include "platform/Constants.h"
@@ -9,7 +10,9 @@
 #include "ui_MainWindow.h"
 #include "ui_OutputSettingsPanel.h"
 #include "ui_ProgressPanel.h"
+#include "widgets/ElidedLabel.h"
 #include "widgets/SegmentedControl.h"
+#include "widgets/SheetDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -31,15 +35,26 @@ bool mayWriteTo(const QString& folder) {
            ::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK) == 0;
 }
 
+constexpr int kClockTickMs = 1000;
+
 } // namespace
 
 void PictavoAppDelegate::setupConvertCommand() {
-    m_progressPanel = new QDialog(m_window.get()); // owned by the window
+    auto* panel = new SheetDialog(m_window.get()); // owned by the window
+    m_progressPanel = panel;
     m_progressUi = std::make_unique<Ui::ProgressPanel>();
     m_progressUi->setupUi(m_progressPanel);
     m_progressPanel->setWindowModality(Qt::WindowModal);
-    // Escape would reject the sheet behind the user's back; Close decides.
-    m_progressPanel->setWindowFlag(Qt::WindowCloseButtonHint, false);
+    // While a job runs only Cancel stops it; once it has ended, Esc and the
+    // window's close request are the Close button.
+    panel->setDismissHandler([this] {
+        if (m_progressUi->closeProcessBtn->isEnabled()) {
+            closeProcessAction();
+        }
+    });
+    m_progressClock = new QTimer(m_progressPanel); // owned by the panel
+    m_progressClock->setInterval(kClockTickMs);
+    connect(m_progressClock, &QTimer::timeout, this, &PictavoAppDelegate::refreshProgressTime);
     connect(m_progressUi->cancelProcessBtn, &QPushButton::clicked, this,
             &PictavoAppDelegate::cancelProcessAction);
     connect(m_progressUi->viewLogBtn, &QPushButton::clicked, this,
@@ -51,14 +66,15 @@ void PictavoAppDelegate::setupConvertCommand() {
     m_openPanelCustomView->setObjectName(QStringLiteral("openPanelCustomView"));
     auto* layout = new QVBoxLayout(m_openPanelCustomView);
     m_isSetCurrentAsDefaultOutputFolder =
-        new QCheckBox(QStringLiteral("Set as &default output folder"));
+        new QCheckBox(QStringLiteral("Set as default output folder"));
     m_isSetCurrentAsDefaultOutputFolder->setObjectName(
         QStringLiteral("isSetCurrentAsDefaultOutputFolder"));
     m_isOpenFolderAfterConversion =
-        new QCheckBox(QStringLiteral("O&pen output folder after conversion"));
+        new QCheckBox(QStringLiteral("Open output folder after conversion"));
     m_isOpenFolderAfterConversion->setObjectName(QStringLiteral("isOpenFolderAfterConversion"));
     layout->addWidget(m_isSetCurrentAsDefaultOutputFolder);
     layout->addWidget(m_isOpenFolderAfterConversion);
+    // Parked out of sight until a chooser takes it in.
     m_openPanelCustomView->hide();
 
     connect(m_ui->convertMenuItem, &QAction::triggered, this, [this] {
@@ -180,6 +196,30 @@ void PictavoAppDelegate::split() {
     }
 }
 
+QString PictavoAppDelegate::progressTimeText(qint64 elapsedMs, int pagesDone, int totalPages) {
+    QString text = clockText(elapsedMs / 1000);
+    if (const auto leftMs = estimatedMsLeft(pagesDone, totalPages, elapsedMs)) {
+        text += QStringLiteral("  (about %1 left)").arg(clockText((*leftMs + 999) / 1000));
+    }
+    return text;
+}
+
+void PictavoAppDelegate::refreshProgressTime() {
+    if (m_process) {
+        m_progressUi->elapsedLabel->setText(progressTimeText(m_runClock.elapsed(),
+                                                             m_process->totalPagesProcessed(),
+                                                             m_progressUi->progressBar->maximum()));
+    }
+}
+
+namespace {
+
+void showPath(ElidedLabel* label, const QString& path) {
+    label->setTextAndDetail(QFileInfo(path).fileName(), path);
+}
+
+} // namespace
+
 void PictavoAppDelegate::watchProgress(Process& job, int totalPages) {
     Ui::ProgressPanel& ui = *m_progressUi;
     ui.progressBar->setRange(0, qMax(1, totalPages));
@@ -187,23 +227,34 @@ void PictavoAppDelegate::watchProgress(Process& job, int totalPages) {
     ui.sourceFileLabel->clear();
     ui.outputFileLabel->clear();
     ui.messageLabel->clear();
-    ui.elapsedLabel->setText(job.timeTaken());
+    m_runClock.start();
+    ui.elapsedLabel->setText(progressTimeText(0, 0, totalPages));
+    m_progressClock->start();
     const int total = job.totalFileSelected();
     ui.filesCountLabel->setText(QStringLiteral("0 of %1").arg(total));
     ui.cancelProcessBtn->setEnabled(true);
     ui.closeProcessBtn->setEnabled(false);
     ui.viewLogBtn->setEnabled(false);
     // The job's signals come from its worker; these connections queue them.
-    connect(&job, &Process::fileInProcessChanged, ui.sourceFileLabel, &QLabel::setText);
-    connect(&job, &Process::outputFileInProcessChanged, ui.outputFileLabel, &QLabel::setText);
+    connect(&job, &Process::sourcePathInProcessChanged, ui.sourceFileLabel,
+            [&ui](const QString& path) { showPath(ui.sourceFileLabel, path); });
+    connect(&job, &Process::outputPathInProcessChanged, ui.outputFileLabel,
+            [&ui](const QString& path) { showPath(ui.outputFileLabel, path); });
     connect(&job, &Process::totalPagesProcessedChanged, ui.progressBar, &QProgressBar::setValue);
     connect(&job, &Process::totalFileProcessedChanged, ui.filesCountLabel, [&ui, total](int done) {
         ui.filesCountLabel->setText(QStringLiteral("%1 of %2").arg(done).arg(total));
     });
     connect(&job, &Process::finished, m_progressPanel, [this, &ui, &job] {
+        m_progressClock->stop();
         ui.elapsedLabel->setText(job.timeTaken());
-        ui.messageLabel->setText(job.message());
-        ui.progressBar->setValue(ui.progressBar->maximum());
+        QString message = job.message();
+        if (job.log().logFilePath().isEmpty()) {
+            message += QStringLiteral("\nThe log could not be written: ") + job.log().saveError();
+        }
+        ui.messageLabel->setText(message);
+        // A cancelled run shows how far it got.
+        ui.progressBar->setValue(job.wasCancelled() ? job.totalPagesProcessed()
+                                                    : ui.progressBar->maximum());
         ui.cancelProcessBtn->setEnabled(false);
         ui.closeProcessBtn->setEnabled(true);
         ui.viewLogBtn->setEnabled(!job.log().logFilePath().isEmpty());
@@ -225,6 +276,7 @@ void PictavoAppDelegate::viewLogAction() {
 }
 
 void PictavoAppDelegate::closeProcessAction() {
+    m_progressClock->stop();
     m_progressPanel->hide();
     if (m_settings->isClearProcessedFiles()) {
         std::vector<int> checked;

@@ -2,8 +2,13 @@
 
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -54,6 +59,39 @@ QString nameFilterFor(const QStringList& types) {
     return QStringLiteral("TIFF images (%1)").arg(globs.join(QLatin1Char(' ')));
 }
 
+// QFileDialog lays its own widgets out in one grid; a row on top keeps a long
+// message clear of the location box.
+void prependRow(QGridLayout* grid, QWidget* widget) {
+    struct Placed {
+        QLayoutItem* item;
+        int row, column, rowSpan, columnSpan;
+    };
+    std::vector<Placed> placed;
+    while (grid->count() > 0) {
+        const int last = grid->count() - 1;
+        Placed p{nullptr, 0, 0, 1, 1};
+        grid->getItemPosition(last, &p.row, &p.column, &p.rowSpan, &p.columnSpan);
+        p.item = grid->takeAt(last);
+        placed.push_back(p);
+    }
+    const int columns = std::max(1, grid->columnCount());
+    for (const Placed& p : placed) {
+        grid->addItem(p.item, p.row + 1, p.column, p.rowSpan, p.columnSpan, p.item->alignment());
+    }
+    grid->addWidget(widget, 0, 0, 1, columns);
+}
+
+QLabel* messageLabel(const QString& message, QWidget* parent) {
+    QString text = message;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    auto* label = new QLabel(text, parent); // owned by the dialog
+    label->setObjectName(QStringLiteral("openPanelMessage"));
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
 } // namespace
 
 void QtDialogs::beginOpenPanel(QWidget* window, const OpenPanelRequest& request,
@@ -64,7 +102,6 @@ void QtDialogs::beginOpenPanel(QWidget* window, const OpenPanelRequest& request,
     // Qt's own dialog, so that folders and files can be chosen together and an
     // accessory view can be added.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setLabelText(QFileDialog::LookIn, request.message);
     if (request.canChooseDirectories && !request.canChooseFiles) {
         dialog->setFileMode(QFileDialog::Directory);
         dialog->setOption(QFileDialog::ShowDirsOnly);
@@ -76,20 +113,28 @@ void QtDialogs::beginOpenPanel(QWidget* window, const OpenPanelRequest& request,
         }
     }
     dialog->setOption(QFileDialog::ReadOnly, !request.canCreateDirectories);
-    if (request.accessoryView != nullptr) {
-        if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout())) {
-            grid->addWidget(request.accessoryView, grid->rowCount(), 0, 1, grid->columnCount());
-        }
+    auto* grid = qobject_cast<QGridLayout*>(dialog->layout());
+    if (grid != nullptr && !request.message.isEmpty()) {
+        prependRow(grid, messageLabel(request.message, dialog));
     }
-    QObject::connect(
-        dialog, &QFileDialog::finished, dialog,
-        [dialog, done = std::move(done), accessory = request.accessoryView](int result) {
-            const QStringList chosen = dialog->selectedFiles();
-            if (accessory != nullptr) {
-                accessory->setParent(nullptr); // the caller keeps its accessory
-            }
-            done(result == QDialog::Accepted, chosen);
-        });
+    // The accessory is lent: it goes back to its owner, hidden, when the
+    // dialog ends.
+    QWidget* const lent = request.accessoryView;
+    QPointer<QWidget> accessory(lent);
+    QPointer<QWidget> owner(lent != nullptr ? lent->parentWidget() : nullptr);
+    if (grid != nullptr && lent != nullptr) {
+        grid->addWidget(lent, grid->rowCount(), 0, 1, grid->columnCount());
+        lent->show();
+    }
+    QObject::connect(dialog, &QFileDialog::finished, dialog,
+                     [dialog, done = std::move(done), accessory, owner](int result) {
+                         const QStringList chosen = dialog->selectedFiles();
+                         if (accessory) {
+                             accessory->hide();
+                             accessory->setParent(owner);
+                         }
+                         done(result == QDialog::Accepted, chosen);
+                     });
     dialog->open();
 }
 

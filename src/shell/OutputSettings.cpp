@@ -15,6 +15,9 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStackedWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -122,10 +125,16 @@ void commitSeparator(Settings& settings, QLineEdit* field) {
     }
 }
 
+// A typed number past the stepper's range is brought back into it, and the
+// field shows what was kept.
 void commitLeadingZeros(Settings& settings, QLineEdit* field, const QSpinBox* stepper) {
     if (field->isModified()) {
         field->setModified(false);
-        settings.setLeadingZeros(leadingNumber(field->text(), stepper->maximum()));
+        settings.setLeadingZeros(std::clamp(leadingNumber(field->text(), stepper->maximum()),
+                                            stepper->minimum(), stepper->maximum()));
+        showValue(field, [&settings](QLineEdit* c) {
+            c->setText(QString::number(settings.leadingZeros()));
+        });
     }
 }
 
@@ -207,9 +216,18 @@ void PictavoAppDelegate::setupOutputSettings() {
     tabs->setLabel(0, QStringLiteral("Format"));
     tabs->setLabel(1, QStringLiteral("File Names"));
     tabs->setLabel(2, QStringLiteral("Folder"));
-    tabs->setSelected(panel.settingTabView->currentIndex(), true);
+    // The tab view is the one record of the current tab; the segments follow it
+    // however it changes.
+    const auto showTab = [tabs](int current) {
+        for (int i = 0; i < tabs->segmentCount(); ++i) {
+            tabs->setSelected(i, i == current);
+        }
+    };
+    showTab(panel.settingTabView->currentIndex());
+    connect(panel.settingTabView, &QStackedWidget::currentChanged, tabs, showTab);
     connect(tabs, &SegmentedControl::segmentClicked, this,
             &PictavoAppDelegate::optionTabSegmentedChanged);
+    panel.fileNameLeadingZerosStepper->setRange(0, Settings::kMaxLeadingZeros);
     connect(m_ui->outputSettingsMenuItem, &QAction::triggered, this, [this] {
         if (m_ui->commandSegmented->isEnabled(0)) {
             showOutputSettings();
@@ -237,6 +255,9 @@ void PictavoAppDelegate::setupOutputSettings() {
     }
     connect(panel.chooseOutputFolderBtn, &QPushButton::clicked, this,
             &PictavoAppDelegate::chooseOutputFolder);
+    connect(panel.clearOutputFolderBtn, &QPushButton::clicked, this,
+            &PictavoAppDelegate::clearOutputFolder);
+    panel.clearOutputFolderBtn->setEnabled(!m_settings->outputFolderPath().isEmpty());
     connect(panel.closeOutputSettingBtn, &QPushButton::clicked, this,
             &PictavoAppDelegate::closeOutputSetting);
     // Escape ends the sheet too; what was typed is kept all the same.
@@ -260,10 +281,6 @@ void PictavoAppDelegate::showOutputSettings() {
 }
 
 void PictavoAppDelegate::optionTabSegmentedChanged(int segment) {
-    SegmentedControl* tabs = m_panelUi->optionTabSegmented;
-    for (int i = 0; i < tabs->segmentCount(); ++i) {
-        tabs->setSelected(i, i == segment);
-    }
     m_panelUi->settingTabView->setCurrentIndex(segment);
 }
 
@@ -301,6 +318,12 @@ void PictavoAppDelegate::openPanelOutputFolderDidEnd(int returnCode, const QStri
     m_settings->synchronize();
 }
 
+void PictavoAppDelegate::clearOutputFolder() {
+    m_settings->setOutputFolderPath(QLatin1String(""));
+    m_settings->synchronize();
+    m_ui->mainTableView->viewport()->update();
+}
+
 QString PictavoAppDelegate::numericFieldText(int tag, const QString& text) {
     QString fallback;
     if (tag == kFieldTagTwo) {
@@ -336,6 +359,7 @@ void PictavoAppDelegate::observeValueForKeyPath(const QString& keyPath) {
         setSplitOptions(m_settings->outputType());
     } else if (keyPath == QLatin1String("outputFolderPath")) {
         QCheckBox* asDefault = m_panelUi->setCurrentAsDefaultOutputFolderPathBtn;
+        m_panelUi->clearOutputFolderBtn->setEnabled(!m_settings->outputFolderPath().isEmpty());
         if (!m_settings->outputFolderPath().isEmpty()) {
             asDefault->setEnabled(true);
         } else {

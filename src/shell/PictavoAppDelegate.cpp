@@ -82,6 +82,8 @@ void PictavoAppDelegate::awakeFromNib() {
     // 16
     m_ui->filesFoldersSegmented->setSelected(2, inculdeSubfolders());
     setupConvertCommand();
+    // 8
+    markAccessLetters();
     setupTableCommands();
     setupOutputSettings();
 }

@@ -4,6 +4,7 @@
 #include "filelist/FileList.h"
 #include "filelist/FileLoader.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -24,7 +25,9 @@ class Settings;
 class Workspace;
 class QCheckBox;
 class QDialog;
+class QAbstractButton;
 class QAction;
+class QTimer;
 class QMenu;
 namespace Ui {
 class MainWindow;
@@ -69,6 +72,9 @@ public:
 
     // Helper.cpp
     void setupVersion();
+    // Marks `keyChar` in the button's title as its access letter (the first
+    // match, ignoring case).
+    static void setButtonKeyCharacter(QAbstractButton* button, const QString& keyChar);
     void setupToolbarAndMenuItems();
     void aboutAction();
 
@@ -121,6 +127,8 @@ public:
     void cancelProcessAction();
     void viewLogAction();
     void closeProcessAction();
+    // The progress sheet's time: elapsed, and the time left once it can be told.
+    static QString progressTimeText(qint64 elapsedMs, int pagesDone, int totalPages);
     // The current job, from split() until the progress sheet is closed.
     Process* process() const { return m_process.get(); }
     QDialog* processViewPanel() const { return m_progressPanel; }
@@ -168,6 +176,8 @@ public:
     void optionTabSegmentedChanged(int segment);
     void closeOutputSetting();
     void chooseOutputFolder();
+    // No default output folder any more: Convert asks for one again.
+    void clearOutputFolder();
     // returnCode 1: the user chose `paths`; anything else changes nothing.
     void openPanelOutputFolderDidEnd(int returnCode, const QStringList& paths);
     // Keeps a field tagged 30001 or 30002 a number while it is edited.
@@ -194,6 +204,7 @@ private:
     void setupCommandBar();
     void setupTable();
     void installWindowFocusTracking();
+    void markAccessLetters();
     void joinLoader();
     QString timeLabelText(const QString& time, int done, int total) const;
 
@@ -222,10 +233,13 @@ private:
     std::atomic<bool> m_loaderRunning{false};
     // ConvertCommand.cpp
     void watchProgress(Process& job, int totalPages);
+    void refreshProgressTime();
     void recordProcessedFiles(int count);
     void joinJob();
     std::unique_ptr<Ui::ProgressPanel> m_progressUi;
-    QDialog* m_progressPanel = nullptr;       // owned by the window
+    QDialog* m_progressPanel = nullptr; // owned by the window
+    QTimer* m_progressClock = nullptr;  // owned by the panel
+    QElapsedTimer m_runClock;
     QWidget* m_openPanelCustomView = nullptr; // owned by the window
     QCheckBox* m_isSetCurrentAsDefaultOutputFolder = nullptr;
     QCheckBox* m_isOpenFolderAfterConversion = nullptr;

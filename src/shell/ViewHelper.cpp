@@ -6,7 +6,10 @@
 #include "shell/PictavoAppDelegate.h"
 #include "ui_MainWindow.h"
 #include "ui_OutputSettingsPanel.h"
+#include "ui_ProgressPanel.h"
+#include "widgets/AccessLetter.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMainWindow>
 
@@ -152,4 +155,22 @@ void PictavoAppDelegate::updateTotalPagesLabel() {
             systemLogError(QStringLiteral("updateTotalPagesLabel"), reasonOf(e));
         }
     });
+}
+
+void PictavoAppDelegate::setButtonKeyCharacter(QAbstractButton* button, const QString& keyChar) {
+    if (button == nullptr || keyChar.isEmpty()) {
+        return;
+    }
+    try {
+        button->setText(withAccessLetter(button->text(), keyChar));
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("(setButtonKeyCharacter:keyChar:color:)"), reasonOf(e));
+    }
+}
+
+void PictavoAppDelegate::markAccessLetters() {
+    setButtonKeyCharacter(m_panelUi->setCurrentAsDefaultOutputFolderPathBtn, QStringLiteral("d"));
+    setButtonKeyCharacter(m_panelUi->openFolderAfterConversionBtn, QStringLiteral("p"));
+    setButtonKeyCharacter(m_progressUi->viewLogBtn, QStringLiteral("l"));
+    setButtonKeyCharacter(m_progressUi->cancelProcessBtn, QStringLiteral("c"));
 }

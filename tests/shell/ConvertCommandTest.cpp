@@ -7,16 +7,23 @@
 #include "shell/PictavoAppDelegate.h"
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
+#include "widgets/ElidedLabel.h"
+#include "widgets/SegmentedControl.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -81,6 +88,16 @@ protected:
 
     QPushButton* panelButton(const char* name) const {
         return controller->processViewPanel()->findChild<QPushButton*>(QString::fromUtf8(name));
+    }
+
+    template <typename T> T* inPanel(const char* name) const {
+        T* widget = controller->processViewPanel()->findChild<T*>(QString::fromUtf8(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    QPushButton* mainCancelButton() const {
+        return controller->window()->findChild<QPushButton*>(QStringLiteral("cancelBtn"));
     }
 };
 
@@ -250,10 +267,211 @@ TEST_F(ConvertCommandTest, CancelMidRunAndClearProcessedFiles) {
     EXPECT_FALSE(closableWhileRunning); // a running job is never closed
     EXPECT_EQ(controller->process()->message(), QStringLiteral("Process cancelled!"));
     EXPECT_EQ(outputs().size(), 3);
+    // The bar tells how far the run got, not that it is complete.
+    auto* bar = inPanel<QProgressBar>("progressBar");
+    EXPECT_EQ(bar->value(), controller->process()->totalPagesProcessed());
+    EXPECT_LT(bar->value(), bar->maximum());
     panelButton("closeProcessBtn")->click();
     ASSERT_EQ(controller->files().size(), 1); // both checked items go, also the one never reached
     EXPECT_TRUE(
         controller->files().at(0)->filePath().toLocalFile().endsWith(QStringLiteral("kept.tif")));
+}
+
+// Ways a user dismisses the progress sheet other than its buttons.
+enum class Dismiss { Escape, CloseRequest };
+
+void dismiss(QDialog* sheet, Dismiss how) {
+    if (how == Dismiss::Escape) {
+        QTest::keyClick(sheet, Qt::Key_Escape);
+    } else {
+        sheet->close();
+    }
+}
+
+class DismissSheetTest : public ConvertCommandTest,
+                         public ::testing::WithParamInterface<Dismiss> {};
+
+TEST_P(DismissSheetTest, IgnoredWhileRunningAndCloseAfterwards) {
+    addSources({{QStringLiteral("a.tif"), 2}, {QStringLiteral("b.tif"), 2}});
+    useDefaultFolder(out);
+    QSignalSpy finished(controller.get(), &PictavoAppDelegate::conversionFinished);
+    controller->convertAction();
+    // The worker waits for this thread after its first source, so the job
+    // cannot end before events are served again.
+    QDialog* sheet = controller->processViewPanel();
+    ASSERT_TRUE(sheet->isVisible());
+    ASSERT_TRUE(finished.isEmpty());
+    dismiss(sheet, GetParam());
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), sheet);
+    EXPECT_TRUE(panelButton("cancelProcessBtn")->isEnabled());
+    EXPECT_NE(controller->process(), nullptr);
+
+    panelButton("cancelProcessBtn")->click();
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(60000));
+    ASSERT_TRUE(sheet->isVisible());
+    dismiss(sheet, GetParam());
+    // Exactly what Close does: the sheet is gone and the window works again.
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(controller->process(), nullptr);
+    EXPECT_FALSE(controller->isProcessing());
+    EXPECT_TRUE(mainCancelButton()->isEnabled());
+    EXPECT_TRUE(controller->window()
+                    ->findChild<SegmentedControl*>(QStringLiteral("commandSegmented"))
+                    ->isEnabled(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, DismissSheetTest,
+                         ::testing::Values(Dismiss::Escape, Dismiss::CloseRequest),
+                         [](const ::testing::TestParamInfo<Dismiss>& way) {
+                             return way.param == Dismiss::Escape ? std::string("Escape")
+                                                                 : std::string("CloseRequest");
+                         });
+
+TEST_F(ConvertCommandTest, UnwritableLogDisablesViewLogAndSaysWhy) {
+    const QString logs = StringUtilities::appSubfolderPath(QStringLiteral("Logs"));
+    ASSERT_TRUE(QDir(logs).removeRecursively());
+    ASSERT_TRUE(writeFileBytes(logs, "a file where the folder was"));
+    addSources({{QStringLiteral("scan.tif"), 1}});
+    useDefaultFolder(out);
+    convertAndWait();
+    EXPECT_FALSE(panelButton("viewLogBtn")->isEnabled());
+    EXPECT_TRUE(inPanel<QLabel>("messageLabel")
+                    ->text()
+                    .contains(QStringLiteral("The log could not be written")));
+    EXPECT_EQ(outputs(), QStringList{QStringLiteral("scan1.jpg")}); // the pages are kept
+}
+
+TEST_F(ConvertCommandTest, LongNamesAreElidedAndCaptionsKeepTheirWidth) {
+    const QString name = QString(200, QLatin1Char('n')) + QStringLiteral(".tif");
+    const QString path = QDir(in).filePath(name);
+    auto* source = inPanel<ElidedLabel>("sourceFileLabel");
+    source->setTextAndDetail(name, path);
+    QDialog* sheet = controller->processViewPanel();
+    sheet->adjustSize();
+    sheet->show();
+    EXPECT_LT(sheet->width(), 900);
+    for (const char* caption : {"sourceFileCaption", "outputFileCaption"}) {
+        const QLabel* label = inPanel<QLabel>(caption);
+        EXPECT_GE(label->width(), label->sizeHint().width()) << caption;
+    }
+    const QString shown = source->displayedText();
+    EXPECT_NE(shown, name);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("nnn")));
+    EXPECT_TRUE(shown.endsWith(QStringLiteral(".tif")));
+    EXPECT_TRUE(shown.contains(QChar(0x2026)));
+    EXPECT_EQ(source->toolTip(), path);
+    sheet->hide();
+}
+
+struct TimeTextCase {
+    std::string name;
+    qint64 elapsedMs;
+    int done;
+    int total;
+    const char* text;
+};
+
+class ProgressTimeTextTest : public ::testing::TestWithParam<TimeTextCase> {};
+
+TEST_P(ProgressTimeTextTest, ElapsedThenTimeLeftOnceThePaceIsKnown) {
+    const TimeTextCase& c = GetParam();
+    EXPECT_EQ(PictavoAppDelegate::progressTimeText(c.elapsedMs, c.done, c.total),
+              QString::fromUtf8(c.text));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProgressTimeTextTest,
+    ::testing::Values(TimeTextCase{"Start", 0, 0, 10, "00:00"},
+                      TimeTextCase{"TooFewPagesAndSeconds", 2000, 2, 10, "00:02"},
+                      TimeTextCase{"ThreePages", 3000, 3, 12, "00:03  (about 00:09 left)"},
+                      TimeTextCase{"SlowFirstPage", 6000, 1, 3, "00:06  (about 00:12 left)"},
+                      TimeTextCase{"RoundsUp", 10000, 3, 4, "00:10  (about 00:04 left)"},
+                      TimeTextCase{"Hours", 3600000, 10, 30, "1:00:00  (about 2:00:00 left)"},
+                      TimeTextCase{"AllDone", 5000, 10, 10, "00:05"}),
+    ByName());
+
+// The real folder chooser, as a user meets it.
+class ChooserTest : public ConvertCommandTest {
+protected:
+    QtDialogs realDialogs;
+
+    void SetUp() override {
+        controller = std::make_unique<PictavoAppDelegate>(
+            PictavoAppDelegate::Services{&preferences, &workspace, &realDialogs});
+        controller->awakeFromNib();
+        controller->settings().setIsOpenFolderAfterConversion(false);
+    }
+
+    QFileDialog* openChooser() {
+        controller->convertAction();
+        for (QFileDialog* chooser : controller->window()->findChildren<QFileDialog*>()) {
+            if (chooser->isVisible()) {
+                return chooser;
+            }
+        }
+        ADD_FAILURE() << "no chooser is shown";
+        return nullptr;
+    }
+
+    QCheckBox* box(const char* name) const {
+        return controller->window()->findChild<QCheckBox*>(QString::fromUtf8(name));
+    }
+};
+
+TEST_F(ChooserTest, ShowsItsMessageAboveAndCheckBoxesThatWork) {
+    addSources({{QStringLiteral("scan.tif"), 1}});
+    QFileDialog* chooser = openChooser();
+    ASSERT_NE(chooser, nullptr);
+    ASSERT_TRUE(chooser->isVisible());
+    auto* message = chooser->findChild<QLabel*>(QStringLiteral("openPanelMessage"));
+    ASSERT_NE(message, nullptr);
+    EXPECT_TRUE(message->isVisible());
+    EXPECT_EQ(message->text(), QStringLiteral("Please select output folder!"));
+    EXPECT_TRUE(message->wordWrap());
+    // Above the dialog's own location box, which keeps its room.
+    auto* lookIn = chooser->findChild<QComboBox*>(QStringLiteral("lookInCombo"));
+    ASSERT_NE(lookIn, nullptr);
+    EXPECT_LT(message->mapTo(chooser, QPoint()).y(), lookIn->mapTo(chooser, QPoint()).y());
+
+    QCheckBox* makeDefault = box("isSetCurrentAsDefaultOutputFolder");
+    QCheckBox* openAfter = box("isOpenFolderAfterConversion");
+    ASSERT_NE(makeDefault, nullptr);
+    ASSERT_NE(openAfter, nullptr);
+    EXPECT_TRUE(makeDefault->isVisible());
+    EXPECT_TRUE(openAfter->isVisible());
+    EXPECT_TRUE(chooser->isAncestorOf(makeDefault));
+    makeDefault->click();
+    openAfter->click();
+
+    QSignalSpy finished(controller.get(), &PictavoAppDelegate::conversionFinished);
+    chooser->selectFile(out);
+    QTest::keyClick(chooser, Qt::Key_Return);
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(60000));
+    EXPECT_EQ(controller->settings().outputFolderPath(), QFileInfo(out).absoluteFilePath());
+    EXPECT_TRUE(controller->settings().isSetCurrentAsDefaultOutputFolderPath());
+    EXPECT_TRUE(controller->settings().isOpenFolderAfterConversion());
+    EXPECT_EQ(outputs(), QStringList{QStringLiteral("scan1.jpg")});
+    // The check boxes went back to the window, out of sight.
+    EXPECT_FALSE(chooser->isAncestorOf(makeDefault));
+    EXPECT_FALSE(makeDefault->isVisible());
+    panelButton("closeProcessBtn")->click();
+}
+
+TEST_F(ChooserTest, EscapeCancelsAndTheNextChooserShowsTheBoxesAgain) {
+    addSources({{QStringLiteral("scan.tif"), 1}});
+    QFileDialog* first = openChooser();
+    ASSERT_NE(first, nullptr);
+    QTest::keyClick(first, Qt::Key_Escape);
+    EXPECT_FALSE(first->isVisible());
+    EXPECT_FALSE(controller->isProcessing());
+    EXPECT_TRUE(outputs().isEmpty());
+
+    QFileDialog* second = openChooser();
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(box("isSetCurrentAsDefaultOutputFolder")->isVisible());
+    EXPECT_TRUE(box("isOpenFolderAfterConversion")->isVisible());
+    second->reject();
 }
 
 } // namespace

@@ -93,7 +93,21 @@ TEST_F(OutputSettingsTest, LeadingZerosFieldFallsBackToOneWhileTyped) {
     QTest::keyClicks(zeros, QStringLiteral("5x"));
     EXPECT_EQ(zeros->text(), QStringLiteral("15"));
     Q_EMIT zeros->editingFinished();
-    EXPECT_EQ(settings().leadingZeros(), 15);
+    // Past the stepper's range: brought back into it, and shown so.
+    EXPECT_EQ(settings().leadingZeros(), 9);
+    EXPECT_EQ(zeros->text(), QStringLiteral("9"));
+    EXPECT_EQ(find<QSpinBox>("fileNameLeadingZerosStepper")->value(), 9);
+}
+
+TEST_F(OutputSettingsTest, FieldAndStepperShareOneRange) {
+    auto* stepper = find<QSpinBox>("fileNameLeadingZerosStepper");
+    EXPECT_EQ(stepper->minimum(), 0);
+    EXPECT_EQ(stepper->maximum(), Settings::kMaxLeadingZeros);
+    controller->showOutputSettings();
+    auto* zeros = find<QLineEdit>("fileNameLeadingZerosText");
+    typeInto(zeros, QStringLiteral("112"));
+    find<QPushButton>("closeOutputSettingBtn")->click();
+    EXPECT_EQ(settings().leadingZeros(), Settings::kMaxLeadingZeros);
 }
 
 TEST_F(OutputSettingsTest, AnyFieldTaggedTwoGetsTheRule) {
@@ -344,6 +358,56 @@ TEST_F(OutputSettingsTest, EmptyFolderTurnsTheDefaultOffAndAFolderOnlyReenablesI
     controller->chooseOutputFolder();
     EXPECT_TRUE(asDefault->isEnabled());
     EXPECT_FALSE(settings().isSetCurrentAsDefaultOutputFolderPath());
+}
+
+TEST_F(OutputSettingsTest, ClearButtonRemovesTheDefaultFolder) {
+    auto* clear = find<QPushButton>("clearOutputFolderBtn");
+    auto* asDefault = find<QCheckBox>("setCurrentAsDefaultOutputFolderPathBtn");
+    EXPECT_FALSE(clear->isEnabled()); // nothing to clear on a first launch
+    dialogs.answerNextPanel({true, {makeTestFolder(QStringLiteral("chosen"))}});
+    controller->showOutputSettings();
+    controller->optionTabSegmentedChanged(2);
+    controller->chooseOutputFolder();
+    settings().setIsSetCurrentAsDefaultOutputFolderPath(true);
+    ASSERT_TRUE(clear->isEnabled());
+    EXPECT_TRUE(clear->isVisible());
+
+    clear->click();
+    EXPECT_TRUE(settings().outputFolderPath().isEmpty());
+    EXPECT_TRUE(find<QLineEdit>("outputFolderPath")->text().isEmpty());
+    EXPECT_FALSE(settings().isSetCurrentAsDefaultOutputFolderPath());
+    EXPECT_FALSE(asDefault->isEnabled());
+    EXPECT_FALSE(clear->isEnabled());
+    // Stored at once, as a chosen folder is.
+    SettingsPreferences reopened(prefsPath);
+    EXPECT_EQ(reopened.value(QStringLiteral("SETTINGS"))
+                  .toMap()
+                  .value(QStringLiteral("outputFolderPath")),
+              QString());
+}
+
+TEST_F(OutputSettingsTest, CheckBoxesCarryTheirAccessLetters) {
+    EXPECT_EQ(find<QCheckBox>("setCurrentAsDefaultOutputFolderPathBtn")->text(),
+              QStringLiteral("Set as &default output folder"));
+    EXPECT_EQ(find<QCheckBox>("openFolderAfterConversionBtn")->text(),
+              QStringLiteral("O&pen output folder after conversion"));
+    // The chooser's boxes of the same meaning must not take Alt+D and Alt+P.
+    EXPECT_FALSE(
+        find<QCheckBox>("isSetCurrentAsDefaultOutputFolder")->text().contains(QLatin1Char('&')));
+    EXPECT_FALSE(find<QCheckBox>("isOpenFolderAfterConversion")->text().contains(QLatin1Char('&')));
+}
+
+TEST_F(OutputSettingsTest, ConvertShowsTheFirstTabOnSegmentAndPage) {
+    controller->showOutputSettings();
+    find<SegmentedControl>("optionTabSegmented")->click(1);
+    find<QPushButton>("closeOutputSettingBtn")->click();
+    dialogs.answerNextPanel({false, {}});
+    controller->convertAction();
+    controller->showOutputSettings();
+    auto* tabs = find<SegmentedControl>("optionTabSegmented");
+    EXPECT_EQ(find<QStackedWidget>("settingTabView")->currentIndex(), 0);
+    EXPECT_TRUE(tabs->isSelected(0));
+    EXPECT_FALSE(tabs->isSelected(1));
 }
 
 // Opening and closing the sheet.
