@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Starts Pictavo under Xvfb with a temporary HOME, adds the given files or
 # folders, waits until the window has settled, saves a screenshot and quits.
-#   scripts/screenshot.sh [--sheet settings|progress] OUT.png [PATH...]
+#   scripts/screenshot.sh [--sheet settings|progress|chooser] OUT.png [PATH...]
 # --sheet settings opens the output settings sheet before the shot;
-# --sheet progress converts the paths to PNG and takes the shot mid-run.
+# --sheet progress converts the paths to PNG and takes the shot mid-run;
+# --sheet chooser presses Convert with no default folder, so the output
+# folder chooser asks for one.
 set -euo pipefail
 sheet=""
 if [[ ${1:-} == --sheet ]]; then
-  sheet=${2:?--sheet takes settings or progress}
+  sheet=${2:?--sheet takes settings, progress or chooser}
   shift 2
 fi
-out=${1:?usage: scripts/screenshot.sh [--sheet settings|progress] OUT.png [PATH...]}
+out=${1:?usage: scripts/screenshot.sh [--sheet settings|progress|chooser] OUT.png [PATH...]}
 shift
 top=$(cd "$(dirname "$0")/.." && pwd)
 case $out in /*) ;; *) out=$PWD/$out ;; esac
@@ -77,6 +79,11 @@ case $sheet in
     press ctrl+r
     sleep 2
     grab "$out.tmp.png"
+    ;;
+  chooser)
+    press ctrl+r
+    sleep 1
+    settle
     ;;
 esac
 mv "$out.tmp.png" "$out"
