@@ -98,10 +98,17 @@ int runConvert(const ConvertRequest& request, QTextStream& standardInput, std::F
     if (const Status folder = checkOutputFolder(request.outputFolder); !folder) {
         return fail(err, folder.error());
     }
-    auto sources =
-        collectSources(request.paths, request.listFiles, request.recursive, standardInput);
+    QStringList missing;
+    auto sources = collectSources(request.paths, request.listFiles, request.recursive,
+                                  standardInput, &missing);
     if (!sources) {
         return fail(err, sources.error());
+    }
+    for (const QString& path : missing) {
+        printLine(err,
+                  QStringLiteral("pictavo-convert: no such file: '%1' (listed; it is logged as "
+                                 "not opened)")
+                      .arg(path));
     }
     if (sources->empty()) {
         return fail(err, QStringLiteral("no TIFF files found in the given paths"));

@@ -2,6 +2,7 @@
 
 #include "filelist/FileItem.h"
 #include "filelist/FolderWalker.h"
+#include "filelist/PathList.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -24,12 +25,15 @@ public:
         }
         const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
         if (info.isDir()) {
-            walkFolders({url}, m_recursive, [] { return true; }, [this](const QUrl& u) { append(u); });
+            walkFolders(
+                {url}, m_recursive, [] { return true; }, [this](const QUrl& u) { append(u); });
         } else {
             append(url);
         }
         return {};
     }
+
+    void addMissing(const QUrl& url) { append(url); }
 
     Items take() { return std::move(m_items); }
 
@@ -50,37 +54,22 @@ private:
     Items m_items;
 };
 
-Result<QStringList> readList(const QString& listFile, QTextStream& standardInput) {
-    QStringList lines;
-    const auto collect = [&lines](QTextStream& in) {
-        QString line;
-        while (in.readLineInto(&line)) {
-            if (line.endsWith(QLatin1Char('\r'))) {
-                line.chop(1);
-            }
-            if (!line.trimmed().isEmpty()) {
-                lines.append(line);
-            }
-        }
-    };
+Result<QString> readList(const QString& listFile, QTextStream& standardInput) {
     if (listFile == QStringLiteral("-")) {
-        collect(standardInput);
-        return lines;
+        return standardInput.readAll();
     }
     QFile file(listFile);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return Result<QStringList>::failure(
+    if (!file.open(QIODevice::ReadOnly)) {
+        return Result<QString>::failure(
             QStringLiteral("cannot read the list '%1': %2").arg(listFile, file.errorString()));
     }
-    QTextStream in(&file);
-    collect(in);
-    return lines;
+    return QString::fromUtf8(file.readAll());
 }
 
 } // namespace
 
 Result<Items> collectSources(const QStringList& paths, const QStringList& listFiles, bool recursive,
-                             QTextStream& standardInput) {
+                             QTextStream& standardInput, QStringList* missingListed) {
     Collector collector(recursive);
     for (const QString& path : paths) {
         if (const Status added = collector.add(path); !added) {
@@ -88,13 +77,18 @@ Result<Items> collectSources(const QStringList& paths, const QStringList& listFi
         }
     }
     for (const QString& listFile : listFiles) {
-        const Result<QStringList> lines = readList(listFile, standardInput);
-        if (!lines) {
-            return Result<Items>::failure(lines.error());
+        const Result<QString> text = readList(listFile, standardInput);
+        if (!text) {
+            return Result<Items>::failure(text.error());
         }
-        for (const QString& path : *lines) {
-            if (const Status added = collector.add(path); !added) {
-                return Result<Items>::failure(added.error() + QStringLiteral(" (listed in '%1')").arg(listFile));
+        for (const QUrl& url : parsePathList(*text, allowedFileTypes())) {
+            // One stale line must not cost the whole list: the path goes on
+            // as a source that cannot be opened, and the log says so.
+            if (!collector.add(url.toLocalFile())) {
+                collector.addMissing(url);
+                if (missingListed != nullptr) {
+                    missingListed->append(url.toLocalFile());
+                }
             }
         }
     }

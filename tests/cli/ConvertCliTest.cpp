@@ -2,6 +2,7 @@
 #include "support/TestTiff.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -177,6 +178,30 @@ TEST_F(ConvertCliTest, UnwritableLogIsAFailureNamedOnStderr) {
     EXPECT_TRUE(r.err.contains(QStringLiteral("/proc/1"))) << r.err.toStdString();
     EXPECT_FALSE(r.out.contains(QStringLiteral("Log: "))) << r.out.toStdString();
     EXPECT_EQ(outputs(), QStringList{QStringLiteral("a1.jpg")}); // the pages are kept
+}
+
+TEST_F(ConvertCliTest, ListReadsLikeTheImportAndSurvivesAStaleLine) {
+    const QString a = makeTiff(QStringLiteral("a.tif"), 2);
+    const QString b = makeTiff(QStringLiteral("b.TIF"), 1);
+    const QString gone = QDir(in).filePath(QStringLiteral("gone.tif"));
+    const QString list = QDir(in).filePath(QStringLiteral("list.txt"));
+    const QStringList lines = {a, QDir(in).filePath(QStringLiteral("picture.png")), gone, b, a};
+    ASSERT_TRUE(writeFileBytes(
+        list, (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8()));
+    const CliResult r = runCli(common() + QStringList{QStringLiteral("-l"), list});
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_EQ(outputs(), (QStringList{QStringLiteral("a1.jpg"), QStringLiteral("a2.jpg"),
+                                      QStringLiteral("b1.jpg")}));
+    EXPECT_TRUE(r.err.contains(gone)) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QStringLiteral("picture.png"))) << r.err.toStdString();
+    const qsizetype at = r.out.indexOf(QStringLiteral("Log: "));
+    ASSERT_GE(at, 0) << r.out.toStdString();
+    QFile log(r.out.mid(at + 5).trimmed());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString xml = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(xml.contains(QStringLiteral("FileName=\"gone.tif\"")));
+    EXPECT_TRUE(xml.contains(QStringLiteral("Status=\"Unable to Open File!\"")));
+    EXPECT_EQ(xml.count(QStringLiteral("<Files ")), 3);
 }
 
 TEST_F(ConvertCliTest, HelpAndVersion) {
