@@ -1,6 +1,7 @@
 #include "shell/Dialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -138,6 +139,37 @@ void QtDialogs::beginOpenPanel(QWidget* window, const OpenPanelRequest& request,
     dialog->open();
 }
 
+void QtDialogs::beginSavePanel(QWidget* window, const SavePanelRequest& request,
+                               std::function<void(bool, const QString&)> done) {
+    auto* dialog = new QFileDialog(window, QString(), request.directory); // owned by the window
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    if (!request.allowedFileType.isEmpty()) {
+        dialog->setNameFilter(QStringLiteral("*.%1").arg(request.allowedFileType));
+        dialog->setDefaultSuffix(request.allowedFileType);
+    }
+    dialog->selectFile(request.nameFieldStringValue);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout());
+        grid != nullptr && !request.message.isEmpty()) {
+        prependRow(grid, messageLabel(request.message, dialog));
+    }
+    QObject::connect(dialog, &QFileDialog::finished, dialog,
+                     [dialog, done = std::move(done), type = request.allowedFileType](int result) {
+                         QString path = dialog->selectedFiles().value(0);
+                         // Only the allowed type is written: "list.csv" becomes
+                         // "list.csv.txt".
+                         if (!type.isEmpty() && !path.isEmpty() &&
+                             QFileInfo(path).suffix() != type) {
+                             path += QLatin1Char('.') + type;
+                         }
+                         done(result == QDialog::Accepted && !path.isEmpty(), path);
+                     });
+    dialog->open();
+}
+
 void QtDialogs::beginAlert(QWidget* window, const AlertRequest& request,
                            std::function<void(int)> done) {
     QMessageBox* box = makeAlert(window, request);
@@ -160,6 +192,14 @@ void ScriptedDialogs::beginOpenPanel(QWidget*, const OpenPanelRequest& request,
     const PanelAnswer answer =
         m_panelAnswers.isEmpty() ? PanelAnswer{} : m_panelAnswers.takeFirst();
     done(answer.accepted, answer.paths);
+}
+
+void ScriptedDialogs::beginSavePanel(QWidget*, const SavePanelRequest& request,
+                                     std::function<void(bool, const QString&)> done) {
+    m_savePanels.append(request);
+    const PanelAnswer answer =
+        m_panelAnswers.isEmpty() ? PanelAnswer{} : m_panelAnswers.takeFirst();
+    done(answer.accepted, answer.paths.value(0));
 }
 
 void ScriptedDialogs::beginAlert(QWidget*, const AlertRequest& request,

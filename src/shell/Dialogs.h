@@ -22,6 +22,14 @@ struct OpenPanelRequest {
     QWidget* accessoryView = nullptr; // shown below the file list; not owned
 };
 
+// What a save panel asks for.
+struct SavePanelRequest {
+    QString message;              // shown above the file list
+    QString allowedFileType;      // extension without dot; the chosen name gets it
+    QString nameFieldStringValue; // the proposed file name
+    QString directory;            // where the panel starts; "" for its default
+};
+
 enum class AlertStyle { Informational, Warning, Critical };
 
 // What an alert shows. Buttons are listed left to right as the user reads
@@ -48,6 +56,10 @@ public:
     virtual void
     beginOpenPanel(QWidget* window, const OpenPanelRequest& request,
                    std::function<void(bool accepted, const QStringList& paths)> done) = 0;
+    // Shows the panel on `window` and returns at once; `done` runs when the
+    // user answers, with whether they chose (true) and the path to write.
+    virtual void beginSavePanel(QWidget* window, const SavePanelRequest& request,
+                                std::function<void(bool accepted, const QString& path)> done) = 0;
     // Shows the alert on `window`, returns at once; `done` gets the code of
     // the button pressed.
     virtual void beginAlert(QWidget* window, const AlertRequest& request,
@@ -61,6 +73,8 @@ class QtDialogs final : public Dialogs {
 public:
     void beginOpenPanel(QWidget* window, const OpenPanelRequest& request,
                         std::function<void(bool, const QStringList&)> done) override;
+    void beginSavePanel(QWidget* window, const SavePanelRequest& request,
+                        std::function<void(bool, const QString&)> done) override;
     void beginAlert(QWidget* window, const AlertRequest& request,
                     std::function<void(int)> done) override;
     int runAlert(QWidget* window, const AlertRequest& request) override;
@@ -75,20 +89,25 @@ public:
     };
 
     void answerNextPanel(PanelAnswer answer) { m_panelAnswers.append(std::move(answer)); }
+    // An accepted save panel answers with the first path.
     void answerNextAlert(int code) { m_alertAnswers.append(code); }
 
     void beginOpenPanel(QWidget* window, const OpenPanelRequest& request,
                         std::function<void(bool, const QStringList&)> done) override;
+    void beginSavePanel(QWidget* window, const SavePanelRequest& request,
+                        std::function<void(bool, const QString&)> done) override;
     void beginAlert(QWidget* window, const AlertRequest& request,
                     std::function<void(int)> done) override;
     int runAlert(QWidget* window, const AlertRequest& request) override;
 
     const QList<OpenPanelRequest>& panelsShown() const { return m_panels; }
+    const QList<SavePanelRequest>& savePanelsShown() const { return m_savePanels; }
     const QList<AlertRequest>& alertsShown() const { return m_alerts; }
 
 private:
     QList<PanelAnswer> m_panelAnswers;
     QList<int> m_alertAnswers;
     QList<OpenPanelRequest> m_panels;
+    QList<SavePanelRequest> m_savePanels;
     QList<AlertRequest> m_alerts;
 };

@@ -72,9 +72,14 @@ void PictavoAppDelegate::openPanelDidEnd(bool accepted, const QStringList& paths
         return;
     }
     Arguments request;
+    QStringList folders;
     for (const QString& path : paths) {
         request.urls.append(QUrl::fromLocalFile(path));
+        if (QFileInfo(path).isDir()) {
+            folders.append(path);
+        }
     }
+    addRecentItem(folders);
     request.isFolders = panelAllowedFolders;
     request.isIncludeSubdirectories = inculdeSubfolders();
     loadURLs(request);
@@ -83,14 +88,19 @@ void PictavoAppDelegate::openPanelDidEnd(bool accepted, const QStringList& paths
 bool PictavoAppDelegate::acceptDrop(const QList<QUrl>& urls) {
     searchAction();
     Arguments request;
+    QStringList folders;
     for (const QUrl& url : urls) {
         if (url.isLocalFile()) {
             request.urls.append(url);
+            if (QFileInfo(url.toLocalFile()).isDir()) {
+                folders.append(url.toLocalFile());
+            }
         }
     }
     if (request.urls.isEmpty()) {
         return false;
     }
+    addRecentItem(folders);
     request.isFolders = true;
     request.isIncludeSubdirectories = inculdeSubfolders();
     loadURLs(request);

@@ -15,6 +15,7 @@
 #include "widgets/SegmentedControl.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QHeaderView>
 #include <QMainWindow>
@@ -86,6 +87,10 @@ void PictavoAppDelegate::awakeFromNib() {
     markAccessLetters();
     setupTableCommands();
     setupOutputSettings();
+    // 18, 19
+    loadStoredRecentItems();
+    connect(m_ui->recentFoldersPopup, &QComboBox::activated, this,
+            &PictavoAppDelegate::recentFolderChanged);
 }
 
 void PictavoAppDelegate::buildWindow() {
@@ -103,12 +108,9 @@ bool PictavoAppDelegate::applicationShouldTerminate() {
     if (QWidget* focus = QApplication::focusWidget()) {
         focus->clearFocus();
     }
-    // 2: the recent folders are kept as they were loaded until they get their
-    // own list.
+    // 2
     if (m_services.preferences != nullptr) {
-        const QVariant recent = m_services.preferences->value(kRecentItemsKey);
-        m_services.preferences->setValue(
-            kRecentItemsKey, recent.typeId() == QMetaType::QVariantList ? recent : QVariantList());
+        m_services.preferences->setValue(kRecentItemsKey, recentItemsData());
     }
     // 3
     if (m_settings) {
@@ -214,6 +216,17 @@ void PictavoAppDelegate::connectCommands() {
     connect(m_ui->addFolderMenuItem, &QAction::triggered, this, &PictavoAppDelegate::addFolder);
     connect(m_ui->openLogsFolderMenuItem, &QAction::triggered, this,
             &PictavoAppDelegate::openLogsFolder);
+    // The menu follows the segments: a disabled segment's command is not run.
+    connect(m_ui->importMenuItem, &QAction::triggered, this, [this] {
+        if (m_ui->filesFoldersSegmented->isEnabled(3)) {
+            importAction();
+        }
+    });
+    connect(m_ui->exportMenuItem, &QAction::triggered, this, [this] {
+        if (m_ui->filesFoldersSegmented->isEnabled(4)) {
+            exportAction();
+        }
+    });
     m_ui->includeSubfoldersMenuItem->setChecked(inculdeSubfolders());
     connect(m_ui->includeSubfoldersMenuItem, &QAction::triggered, this,
             [this] { filesFoldersSegmentedChanged(2); });
@@ -240,6 +253,12 @@ void PictavoAppDelegate::filesFoldersSegmentedChanged(int segment) {
         m_ui->includeSubfoldersMenuItem->setChecked(include);
         return; // a toggle: its state shows the setting
     }
+    case 3:
+        importAction();
+        break;
+    case 4:
+        exportAction();
+        break;
     case 5:
         openLogsFolder();
         break;

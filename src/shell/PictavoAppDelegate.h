@@ -3,6 +3,8 @@
 #include "engine/Process.h"
 #include "filelist/FileList.h"
 #include "filelist/FileLoader.h"
+#include "filelist/RecentItem.h"
+#include "shell/ImportFilesWindowController.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -43,7 +45,10 @@ class ProgressPanel;
 // FileLoaderHost and ProcessDelegate entries, which workers call; each of
 // those runs its body on the main thread and returns when it is done.
 // `isProcessing` is atomic: the main thread sets it, workers read it.
-class PictavoAppDelegate : public QObject, public FileLoaderHost, public ProcessDelegate {
+class PictavoAppDelegate : public QObject,
+                           public FileLoaderHost,
+                           public ProcessDelegate,
+                           public ImportFilesWindowControllerDelegate {
     Q_OBJECT
 public:
     // The platform layers the controller uses; not owned, outlive it.
@@ -114,6 +119,25 @@ public:
     void sortAndReload() override;
     bool isProcessing() const override { return m_isProcessing.load(); }
     FileList::KeySet presentUrlKeys() override;
+
+    // ImportExport.cpp
+    void importAction();
+    void openImportFilesPanel();
+    void ImportFilesWindowControllerDidFinish(ImportFilesWindowController* controller) override;
+    // The import window's controller, once the import was first opened.
+    ImportFilesWindowController* importFilesController() const { return m_importController; }
+    void exportAction();
+    // returnCode 1: write the list to `path`; anything else does nothing.
+    void savePanelDidEnd(int returnCode, const QString& path);
+    // Writes the list to `path`; a failure is told to the user.
+    void exportList(const QString& path);
+
+    // RecentFolders.cpp
+    void addRecentItem(const QStringList& folders);
+    void loadRecentFolders();
+    // The pop-up's choice: index 0 is its title.
+    void recentFolderChanged(int index);
+    const std::vector<RecentItem>& recentItems() const { return m_recentItems; }
 
     // Command bar
     void filesFoldersSegmentedChanged(int segment);
@@ -204,6 +228,9 @@ private:
     void setupCommandBar();
     void setupTable();
     void installWindowFocusTracking();
+    void loadStoredRecentItems();
+    QVariantList recentItemsData() const;
+    void replaceListWithFolders(const QStringList& folders);
     void markAccessLetters();
     void joinLoader();
     QString timeLabelText(const QString& time, int done, int total) const;
@@ -247,4 +274,6 @@ private:
     std::thread m_jobThread;
     std::atomic<bool> m_jobRunning{false};
     int m_processedFilesRecorded = 0;
+    ImportFilesWindowController* m_importController = nullptr; // a child of this
+    std::vector<RecentItem> m_recentItems;
 };

@@ -1,0 +1,81 @@
+// Import of a path list and export of the list as tab-delimited text.
+#include "filelist/FileList.h"
+#include "filelist/FolderWalker.h"
+#include "filelist/ListExport.h"
+#include "platform/Constants.h"
+#include "platform/SystemLog.h"
+#include "shell/AlertPanels.h"
+#include "shell/Dialogs.h"
+#include "shell/PictavoAppDelegate.h"
+#include "ui_MainWindow.h"
+
+#include <QMainWindow>
+
+#include <exception>
+
+void PictavoAppDelegate::importAction() {
+    searchAction();
+    openImportFilesPanel();
+    m_ui->mainTableView->viewport()->update();
+}
+
+void PictavoAppDelegate::openImportFilesPanel() {
+    try {
+        if (m_importController == nullptr) {
+            m_importController =
+                new ImportFilesWindowController(m_window.get(), *m_services.dialogs,
+                                                this); // a child of this
+            m_importController->setDelegate(this);
+            m_importController->setAllowedTypes(allowedFileTypes().join(QLatin1Char(',')));
+        }
+        m_importController->resetView();
+        m_importController->showSheet();
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("(openImportFilesPanel)"), QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void PictavoAppDelegate::ImportFilesWindowControllerDidFinish(
+    ImportFilesWindowController* controller) {
+    m_ui->mainTableView->viewport()->update();
+    if (controller == nullptr || controller->files().isEmpty()) {
+        return;
+    }
+    Arguments request;
+    request.urls = controller->files();
+    request.isFolders = false;
+    request.isIncludeSubdirectories = inculdeSubfolders();
+    loadURLs(request);
+}
+
+void PictavoAppDelegate::exportAction() {
+    searchAction();
+    SavePanelRequest panel;
+    panel.message = QStringLiteral("Export List To Tab Delimited Text File :");
+    panel.allowedFileType = QStringLiteral("txt");
+    panel.nameFieldStringValue = proposedExportName(QDateTime::currentDateTime());
+    m_services.dialogs->beginSavePanel(
+        m_window.get(), panel,
+        [this](bool accepted, const QString& path) { savePanelDidEnd(accepted ? 1 : 0, path); });
+}
+
+void PictavoAppDelegate::savePanelDidEnd(int returnCode, const QString& path) {
+    if (returnCode == 1 && !path.isEmpty()) {
+        exportList(path);
+    }
+}
+
+void PictavoAppDelegate::exportList(const QString& path) {
+    try {
+        const Status written = ::exportList(path, m_files->items());
+        if (!written) {
+            // A list the user believes saved must not be silently missing.
+            informationAlertPanel(*m_services.dialogs, m_window.get(),
+                                  StringUtilities::getAppTitle(),
+                                  QStringLiteral("The list could not be exported to “%1”.\n%2")
+                                      .arg(path, written.error()));
+        }
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("(export)"), QString::fromLocal8Bit(e.what()));
+    }
+}

@@ -1,0 +1,143 @@
+// The recent-folders pop-up: folders the user added, newest first, each able
+// to replace the list with its TIFF files.
+#include "filelist/FileList.h"
+#include "platform/Preferences.h"
+#include "platform/SystemLog.h"
+#include "shell/Dialogs.h"
+#include "shell/PictavoAppDelegate.h"
+#include "ui_MainWindow.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+const QString kRecentItemsKey = QStringLiteral("RECENTITEMS");
+const QString kPopupTitle = QStringLiteral("Recent Folders...");
+
+bool isReadableFolder(const QString& path) {
+    const QFileInfo info(path);
+    return info.isDir() && info.isReadable() && info.isExecutable();
+}
+
+} // namespace
+
+void PictavoAppDelegate::loadStoredRecentItems() {
+    m_recentItems.clear();
+    if (m_services.preferences != nullptr) {
+        const QVariant stored = m_services.preferences->value(kRecentItemsKey);
+        if (stored.typeId() == QMetaType::QVariantList) {
+            for (const QVariant& entry : stored.toList()) {
+                RecentItem item;
+                item.setData(entry);
+                m_recentItems.push_back(item);
+            }
+        }
+    }
+    loadRecentFolders();
+}
+
+QVariantList PictavoAppDelegate::recentItemsData() const {
+    QVariantList data;
+    for (const RecentItem& item : m_recentItems) {
+        data.append(item.getData());
+    }
+    return data;
+}
+
+void PictavoAppDelegate::addRecentItem(const QStringList& folders) {
+    for (const QString& path : folders) {
+        const bool known =
+            std::any_of(m_recentItems.cbegin(), m_recentItems.cend(),
+                        [&path](const RecentItem& item) { return item.isEqual(path); });
+        if (!known) {
+            m_recentItems.emplace_back(path);
+        }
+    }
+    loadRecentFolders();
+}
+
+void PictavoAppDelegate::loadRecentFolders() {
+    std::stable_sort(m_recentItems.begin(), m_recentItems.end(),
+                     [](const RecentItem& a, const RecentItem& b) {
+                         return a.lastUsedDate() > b.lastUsedDate();
+                     });
+    QComboBox* popup = m_ui->recentFoldersPopup;
+    const QSignalBlocker quiet(popup);
+    popup->clear();
+    popup->addItem(kPopupTitle);
+    for (const RecentItem& item : m_recentItems) {
+        popup->addItem(item.itemPath());
+        popup->setItemData(popup->count() - 1, item.itemPath(), Qt::ToolTipRole);
+    }
+    popup->setCurrentIndex(0);
+}
+
+void PictavoAppDelegate::recentFolderChanged(int index) {
+    try {
+        QComboBox* popup = m_ui->recentFoldersPopup;
+        if (index < 1 || index >= popup->count()) {
+            return;
+        }
+        const QString title = popup->itemText(index);
+        const auto found =
+            std::find_if(m_recentItems.rbegin(), m_recentItems.rend(),
+                         [&title](const RecentItem& item) { return item.isEqual(title); });
+        if (found == m_recentItems.rend()) {
+            return;
+        }
+        if (isReadableFolder(title)) {
+            found->setLastUsedDate(QDateTime::currentDateTime());
+            loadRecentFolders();
+            popup->setCurrentIndex(popup->findText(title));
+            replaceListWithFolders({title});
+            return;
+        }
+        // Moved, deleted or out of reach: ask where it went, starting there.
+        searchAction();
+        OpenPanelRequest panel;
+        panel.title = QStringLiteral("Choose folder(s):");
+        panel.message = QStringLiteral("Choose folder(s):");
+        panel.canChooseFiles = false;
+        panel.canChooseDirectories = true;
+        panel.canCreateDirectories = false;
+        panel.allowsMultipleSelection = true;
+        panel.directory = title;
+        m_services.dialogs->beginOpenPanel(
+            m_window.get(), panel, [this, title](bool accepted, const QStringList& paths) {
+                if (!accepted || paths.isEmpty()) {
+                    return;
+                }
+                for (RecentItem& item : m_recentItems) {
+                    if (item.isEqual(title)) {
+                        item.setLastUsedDate(QDateTime::currentDateTime());
+                    }
+                }
+                addRecentItem(paths);
+                m_ui->recentFoldersPopup->setCurrentIndex(
+                    m_ui->recentFoldersPopup->findText(paths.first()));
+                replaceListWithFolders(paths);
+            });
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("recentFolderChanged"), QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void PictavoAppDelegate::replaceListWithFolders(const QStringList& folders) {
+    m_files->clear();
+    m_ui->mainTableView->viewport()->update();
+    resetView(true);
+    updateTotalLabel();
+    Arguments request;
+    for (const QString& folder : folders) {
+        request.urls.append(QUrl::fromLocalFile(folder));
+    }
+    request.isFolders = true;
+    request.isIncludeSubdirectories = inculdeSubfolders();
+    loadURLs(request);
+}

@@ -1,0 +1,156 @@
+#include "ControllerFixture.h"
+#include "filelist/FileList.h"
+#include "support/TestTiff.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecentFoldersTest : public ControllerFixture {
+protected:
+    QString data = makeTestFolder(QStringLiteral("data"));
+
+    void SetUp() override { start(); }
+
+    QString folderWith(const QString& name, const QStringList& files) {
+        const QString folder = QDir(data).filePath(name);
+        QDir().mkpath(folder);
+        for (const QString& file : files) {
+            EXPECT_TRUE(writeTestTiff(QDir(folder).filePath(file), {grayPage(8, 8)}));
+        }
+        return folder;
+    }
+
+    void waitForLoad(const std::function<void()>& trigger) {
+        QSignalSpy finished(controller.get(), &PictavoAppDelegate::loadFinished);
+        trigger();
+        ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
+    }
+
+    void addFolder(const QString& folder) {
+        dialogs.answerNextPanel({true, {folder}});
+        waitForLoad([this] { controller->addFolder(); });
+    }
+
+    QComboBox* popup() const { return find<QComboBox>("recentFoldersPopup"); }
+
+    QStringList popupItems() const {
+        QStringList items;
+        for (int i = 0; i < popup()->count(); ++i) {
+            items.append(popup()->itemText(i));
+        }
+        return items;
+    }
+
+    QStringList listed() const {
+        QStringList out;
+        for (const auto& item : controller->files().items()) {
+            out.append(QFileInfo(item->filePath().toLocalFile()).fileName());
+        }
+        return out;
+    }
+
+    // The pop-up's entry for `folder`, chosen as a user would.
+    void choose(const QString& folder) {
+        const int index = popup()->findText(folder);
+        ASSERT_GT(index, 0) << folder.toStdString();
+        popup()->setCurrentIndex(index);
+        Q_EMIT popup()->activated(index);
+    }
+};
+
+const QString kTitle = QStringLiteral("Recent Folders...");
+
+TEST_F(RecentFoldersTest, NewestFirstAndEachFolderOnce) {
+    EXPECT_EQ(popupItems(), QStringList{kTitle});
+    const QString a = folderWith(QStringLiteral("a"), {QStringLiteral("a1.tif")});
+    const QString b = folderWith(QStringLiteral("b"), {QStringLiteral("b1.tif")});
+    addFolder(a);
+    const QDateTime first = controller->recentItems().front().lastUsedDate();
+    addFolder(b);
+    addFolder(a); // already known: keeps its date and place
+    EXPECT_EQ(popupItems(), (QStringList{kTitle, b, a}));
+    EXPECT_EQ(controller->recentItems().back().lastUsedDate(), first);
+}
+
+TEST_F(RecentFoldersTest, ChoosingAFolderReplacesTheListAndMovesItUp) {
+    const QString a =
+        folderWith(QStringLiteral("a"), {QStringLiteral("a1.tif"), QStringLiteral("a2.tif")});
+    const QString b = folderWith(QStringLiteral("b"), {QStringLiteral("b1.tif")});
+    addFolder(a);
+    addFolder(b);
+    EXPECT_EQ(controller->files().size(), 3);
+    waitForLoad([&] { choose(a); });
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("a1.tif"), QStringLiteral("a2.tif")}));
+    EXPECT_EQ(popupItems(), (QStringList{kTitle, a, b}));
+    EXPECT_EQ(popup()->currentText(), a);
+}
+
+TEST_F(RecentFoldersTest, TheTitleItselfDoesNothing) {
+    addFolder(folderWith(QStringLiteral("a"), {QStringLiteral("a1.tif")}));
+    controller->recentFolderChanged(0);
+    EXPECT_EQ(controller->files().size(), 1);
+    EXPECT_FALSE(controller->isLoading());
+}
+
+TEST_F(RecentFoldersTest, DeletedFolderAsksWhereItWentAndCancelKeepsTheList) {
+    const QString a = folderWith(QStringLiteral("a"), {QStringLiteral("a1.tif")});
+    const QString gone = folderWith(QStringLiteral("gone"), {QStringLiteral("g1.tif")});
+    addFolder(gone);
+    addFolder(a);
+    ASSERT_TRUE(QDir(gone).removeRecursively());
+    dialogs.answerNextPanel({false, {}});
+    choose(gone);
+    const OpenPanelRequest& panel = dialogs.panelsShown().last();
+    EXPECT_EQ(panel.title, QStringLiteral("Choose folder(s):"));
+    EXPECT_EQ(panel.directory, gone);
+    EXPECT_FALSE(panel.canChooseFiles);
+    EXPECT_FALSE(panel.canCreateDirectories);
+    EXPECT_TRUE(panel.allowsMultipleSelection);
+    EXPECT_EQ(controller->files().size(), 2);
+    EXPECT_EQ(popupItems(), (QStringList{kTitle, a, gone}));
+}
+
+TEST_F(RecentFoldersTest, DeletedFolderReplacedByTheChosenOnes) {
+    const QString gone = folderWith(QStringLiteral("gone"), {QStringLiteral("g1.tif")});
+    const QString moved = folderWith(QStringLiteral("moved"), {QStringLiteral("m1.tif")});
+    addFolder(gone);
+    ASSERT_TRUE(QDir(gone).removeRecursively());
+    dialogs.answerNextPanel({true, {moved}});
+    waitForLoad([&] { choose(gone); });
+    EXPECT_EQ(listed(), QStringList{QStringLiteral("m1.tif")});
+    EXPECT_EQ(popup()->currentText(), moved);
+    EXPECT_EQ(popupItems().size(), 3);
+}
+
+TEST_F(RecentFoldersTest, DroppedFilesAloneAddNoFolder) {
+    const QString a = folderWith(QStringLiteral("a"), {QStringLiteral("a1.tif")});
+    waitForLoad([&] {
+        (void)controller->acceptDrop(
+            {QUrl::fromLocalFile(QDir(a).filePath(QStringLiteral("a1.tif")))});
+    });
+    EXPECT_EQ(popupItems(), QStringList{kTitle});
+    waitForLoad([&] { (void)controller->acceptDrop({QUrl::fromLocalFile(a)}); });
+    EXPECT_EQ(popupItems(), (QStringList{kTitle, a}));
+}
+
+TEST_F(RecentFoldersTest, KeptAcrossARestartNewestFirst) {
+    const QString a = folderWith(QStringLiteral("a"), {QStringLiteral("a1.tif")});
+    const QString b = folderWith(QStringLiteral("b"), {QStringLiteral("b1.tif")});
+    addFolder(a);
+    addFolder(b);
+    ASSERT_TRUE(controller->applicationShouldTerminate());
+    controller.reset();
+    preferences = std::make_unique<SettingsPreferences>(prefsPath);
+    start();
+    EXPECT_EQ(popupItems(), (QStringList{kTitle, b, a}));
+    ASSERT_EQ(controller->recentItems().size(), 2U);
+    EXPECT_TRUE(controller->recentItems().front().lastUsedDate().isValid());
+}
+
+} // namespace
