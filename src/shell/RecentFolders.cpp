@@ -7,6 +7,7 @@
 #include "shell/PictavoAppDelegate.h"
 #include "ui_MainWindow.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QMainWindow>
@@ -19,6 +20,7 @@ namespace {
 
 const QString kRecentItemsKey = QStringLiteral("RECENTITEMS");
 const QString kPopupTitle = QStringLiteral("Recent Folders...");
+constexpr int kListWidth = 480;
 
 bool isReadableFolder(const QString& path) {
     const QFileInfo info(path);
@@ -76,6 +78,9 @@ void PictavoAppDelegate::loadRecentFolders() {
         popup->setItemData(popup->count() - 1, item.itemPath(), Qt::ToolTipRole);
     }
     popup->setCurrentIndex(0);
+    // The button stays narrow; its list is wide enough for real paths.
+    popup->view()->setTextElideMode(Qt::ElideMiddle);
+    popup->view()->setMinimumWidth(kListWidth);
 }
 
 void PictavoAppDelegate::recentFolderChanged(int index) {
