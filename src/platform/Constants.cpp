@@ -52,3 +52,14 @@ bool StringUtilities::createApplicationUsersFolder(const QString& subfolder, QSt
 QString StringUtilities::getStringFromDateFormat(const QString& pattern) {
     return formatDate(QDateTime::currentDateTime(), pattern);
 }
+
+QString StringUtilities::siteAddress() {
+    QString site = qEnvironmentVariable("PICTAVO_SITE_URL");
+    if (site.isEmpty()) {
+        site = QStringLiteral("http://www.quorlen.example");
+    }
+    while (site.endsWith(QLatin1Char('/'))) {
+        site.chop(1);
+    }
+    return site;
+}

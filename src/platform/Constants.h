@@ -19,6 +19,11 @@ struct StringUtilities {
     // the way is left alone and the call fails; `error` then says why.
     static bool createApplicationUsersFolder(const QString& subfolder, QString* error = nullptr);
 
+    // The maker's web site, without a trailing "/": the reserved
+    // "http://www.quorlen.example", or PICTAVO_SITE_URL when set (tests point
+    // it at a local server).
+    static QString siteAddress();
+
     // The current date and time in the ICU date pattern `pattern`.
     static QString getStringFromDateFormat(const QString& pattern);
 };
