@@ -1,9 +1,9 @@
 #include "usage/ReportSubmitter.h"
 
-#include "TestHttpServer.h"
 #include "UsageTestSupport.h"
 #include "platform/Constants.h"
 #include "support/TestEnvironment.h"
+#include "support/TestHttpServer.h"
 #include "usage/UsageStore.h"
 
 #include <QCoreApplication>

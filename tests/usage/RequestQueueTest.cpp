@@ -1,8 +1,8 @@
 #include "http/RequestQueue.h"
 
-#include "TestHttpServer.h"
 #include "UsageTestSupport.h"
 #include "support/TestEnvironment.h"
+#include "support/TestHttpServer.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>
