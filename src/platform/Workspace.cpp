@@ -39,6 +39,16 @@ bool DesktopWorkspace::showInformation(const QStringList& paths) {
     return revealFiles(paths);
 }
 
+bool DesktopWorkspace::openURL(const QString& url) {
+    return QDesktopServices::openUrl(QUrl(url));
+}
+
+bool RecordingWorkspace::openURL(const QString& url) {
+    const std::lock_guard lock(m_mutex);
+    m_requests.append({QStringLiteral("url"), {url}});
+    return true;
+}
+
 bool RecordingWorkspace::openFile(const QString& path) {
     const std::lock_guard lock(m_mutex);
     m_requests.append({QStringLiteral("open"), {path}});

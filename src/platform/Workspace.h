@@ -23,6 +23,8 @@ public:
     virtual bool revealFiles(const QStringList& paths) = 0;
     // Opens the file manager's information window of each file.
     virtual bool showInformation(const QStringList& paths) = 0;
+    // Opens a web address in the user's browser.
+    virtual bool openURL(const QString& url) = 0;
 };
 
 // The desktop through QDesktopServices and the file manager's D-Bus interface.
@@ -31,13 +33,14 @@ public:
     bool openFile(const QString& path) override;
     bool revealFiles(const QStringList& paths) override;
     bool showInformation(const QStringList& paths) override;
+    bool openURL(const QString& url) override;
 };
 
 // Remembers every request; for tests and for programs without a desktop.
 class RecordingWorkspace final : public Workspace {
 public:
     struct Request {
-        QString action; // "open", "reveal" or "info"
+        QString action; // "open", "reveal", "info" or "url"
         QStringList paths;
         bool operator==(const Request&) const = default;
     };
@@ -45,6 +48,7 @@ public:
     bool openFile(const QString& path) override;
     bool revealFiles(const QStringList& paths) override;
     bool showInformation(const QStringList& paths) override;
+    bool openURL(const QString& url) override;
 
     QList<Request> requests() const;
 

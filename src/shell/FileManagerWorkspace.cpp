@@ -51,6 +51,10 @@ bool FileManagerWorkspace::openFile(const QString& path) {
     return m_fallback->openFile(path);
 }
 
+bool FileManagerWorkspace::openURL(const QString& url) {
+    return m_fallback->openURL(url);
+}
+
 bool FileManagerWorkspace::revealFiles(const QStringList& paths) {
     return callFileManager(QStringLiteral("ShowItems"), paths) || m_fallback->revealFiles(paths);
 }

@@ -24,6 +24,7 @@ public:
     bool openFile(const QString& path) override;
     bool revealFiles(const QStringList& paths) override;
     bool showInformation(const QStringList& paths) override;
+    bool openURL(const QString& url) override;
 
     // The absolute file URLs the file manager is given, encoded.
     static QStringList fileUrls(const QStringList& paths);

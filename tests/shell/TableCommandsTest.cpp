@@ -35,6 +35,7 @@ public:
     bool showInformation(const QStringList& paths) override {
         return recorder.showInformation(paths);
     }
+    bool openURL(const QString& url) override { return recorder.openURL(url); }
     RecordingWorkspace recorder;
 };
 
