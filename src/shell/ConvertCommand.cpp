@@ -299,8 +299,9 @@ void PictavoAppDelegate::closeProcessAction() {
 }
 
 void PictavoAppDelegate::recordProcessedFiles(int count) {
-    // Converted files are counted per feature once the usage store exists.
-    m_processedFilesRecorded += count;
+    if (m_usagesReport != nullptr) {
+        m_usagesReport->updateUsages(QStringLiteral("Output Files"), count);
+    }
 }
 
 void PictavoAppDelegate::joinJob() {

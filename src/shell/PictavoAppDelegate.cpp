@@ -25,6 +25,7 @@
 namespace {
 
 const QString kRecentItemsKey = QStringLiteral("RECENTITEMS");
+constexpr qint64 kReviewFileCountLimit = 500;
 
 } // namespace
 
@@ -87,10 +88,36 @@ void PictavoAppDelegate::awakeFromNib() {
     markAccessLetters();
     setupTableCommands();
     setupOutputSettings();
+    // 15
+    setupUsagesReport();
     // 18, 19
     loadStoredRecentItems();
     connect(m_ui->recentFoldersPopup, &QComboBox::activated, this,
             &PictavoAppDelegate::recentFolderChanged);
+}
+
+void PictavoAppDelegate::setupUsagesReport() {
+    if (m_services.dialogs == nullptr || m_services.workspace == nullptr) {
+        return;
+    }
+    m_usagesReport = new UsagesReportingWindowController( // a child of this
+        m_window.get(), *m_services.dialogs, *m_services.workspace, StringUtilities::getAppPath(),
+        this);
+    UsageStore& store = m_usagesReport->store();
+    store.setReviewFileCountLimit(kReviewFileCountLimit);
+    store.setIsReviewEnabled(true);
+    store.setReviewURL(StringUtilities::siteAddress() + QStringLiteral("/review.php?pid=2015"));
+    if (store.features().empty()) {
+        store.features().push_back(
+            FeatureUsages::initWithName(QStringLiteral("Output Files"), 1, 0));
+        (void)store.save();
+    }
+}
+
+void PictavoAppDelegate::applicationDidFinishLaunching() {
+    if (m_usagesReport != nullptr) {
+        m_usagesReport->validate(false);
+    }
 }
 
 void PictavoAppDelegate::buildWindow() {

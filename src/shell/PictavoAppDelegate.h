@@ -5,6 +5,7 @@
 #include "filelist/FileLoader.h"
 #include "filelist/RecentItem.h"
 #include "shell/ImportFilesWindowController.h"
+#include "shell/UsagesReportingWindowController.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -68,6 +69,8 @@ public:
     // then end at once. Always true.
     bool applicationShouldTerminate();
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
+    // Once the event loop runs: the review prompt, when one is due.
+    void applicationDidFinishLaunching();
     void windowDidResignMain();
     void windowDidBecomeMain();
 
@@ -156,8 +159,8 @@ public:
     // The current job, from split() until the progress sheet is closed.
     Process* process() const { return m_process.get(); }
     QDialog* processViewPanel() const { return m_progressPanel; }
-    // Files processed by closed jobs, handed to the usage count.
-    int processedFilesForUsage() const { return m_processedFilesRecorded; }
+    // The usage record and the review prompt.
+    UsagesReportingWindowController* usagesReport() const { return m_usagesReport; }
     // TableCommands.cpp
     // Tags of the list workers, as carried by the context menu's actions.
     enum SelectRemoveTag {
@@ -228,6 +231,7 @@ private:
     void setupCommandBar();
     void setupTable();
     void installWindowFocusTracking();
+    void setupUsagesReport();
     void loadStoredRecentItems();
     QVariantList recentItemsData() const;
     void replaceListWithFolders(const QStringList& folders);
@@ -273,7 +277,7 @@ private:
     QString m_outputFolder;
     std::thread m_jobThread;
     std::atomic<bool> m_jobRunning{false};
-    int m_processedFilesRecorded = 0;
+    UsagesReportingWindowController* m_usagesReport = nullptr; // a child of this
     ImportFilesWindowController* m_importController = nullptr; // a child of this
     std::vector<RecentItem> m_recentItems;
 };

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QTimer>
 #include <QUrl>
 
 int main(int argc, char** argv) {
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
     QtDialogs dialogs;
     PictavoAppDelegate controller({&preferences, &workspace, &dialogs});
     controller.awakeFromNib();
+    QTimer::singleShot(0, &controller,
+                       [&controller] { controller.applicationDidFinishLaunching(); });
     // Paths on the command line are added as if dropped on the window.
     QList<QUrl> urls;
     for (const QString& argument : QApplication::arguments().mid(1)) {

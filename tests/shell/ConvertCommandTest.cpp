@@ -128,7 +128,12 @@ TEST_F(ConvertCommandTest, GoodDefaultFolderStartsAtOnce) {
     EXPECT_FALSE(controller->processViewPanel()->isVisible());
     EXPECT_EQ(controller->process(), nullptr);
     EXPECT_EQ(time->text(), QStringLiteral("Total Time Taken : 00:00 0/0"));
-    EXPECT_EQ(controller->processedFilesForUsage(), 2);
+    // The set-up entry of a fresh start, then this job's two files.
+    const auto& features = controller->usagesReport()->store().features();
+    ASSERT_EQ(features.size(), 1U);
+    EXPECT_EQ(features.front().name, QStringLiteral("Output Files"));
+    EXPECT_EQ(features.front().usagesCount, 2);
+    EXPECT_EQ(features.front().filesCount, 2);
     EXPECT_EQ(controller->files().size(), 2); // clear-processed-files is off
 }
 
