@@ -115,7 +115,7 @@ Status checkSize(const QImage& page) {
 
 Result<QImage> jpegPixels(const QImage& page) {
     return PagePixels::isGrayPage(page) ? PagePixels::toGray8OverWhite(page)
-                                        : PagePixels::toRgb888OverWhite(page);
+                                        : PagePixels::toRgb888Flattened(page);
 }
 
 } // namespace

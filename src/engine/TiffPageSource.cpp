@@ -2,6 +2,7 @@
 
 #include "engine/ImageOrientation.h"
 #include "engine/PageResolution.h"
+#include "engine/TiffDeepDecoder.h"
 #include "engine/TiffPageDecoder.h"
 #include "engine/TiffPageLayout.h"
 
@@ -130,6 +131,19 @@ Result<QImage> TiffPageSource::readPage(int index) {
     return decodeCurrentPage(index);
 }
 
+Result<QImage> TiffPageSource::decodeWithPlan(const TiffPageLayout& layout,
+                                              const DecodePlan& plan) {
+    switch (plan.kind) {
+    case PixelKind::ViaRgbaReader:
+        return decodeViaRgbaReader(m_tiff, layout, m_limits);
+    case PixelKind::Float:
+    case PixelKind::WideInteger:
+        return decodeDeepPage(m_tiff, layout, plan, m_limits);
+    default:
+        return decodeNativePage(m_tiff, layout, plan, m_limits);
+    }
+}
+
 Result<QImage> TiffPageSource::decodeCurrentPage(int index) {
     TIFF* tif = m_tiff.get();
     const Result<TiffPageLayout> layout = readPageLayout(tif, index + 1);
@@ -137,9 +151,7 @@ Result<QImage> TiffPageSource::decodeCurrentPage(int index) {
         return Result<QImage>::failure(layout.error());
     }
     const DecodePlan plan = choosePlan(tif, *layout);
-    Result<QImage> image = plan.kind == PixelKind::ViaRgbaReader
-                               ? decodeViaRgbaReader(m_tiff, *layout, m_limits)
-                               : decodeNativePage(m_tiff, *layout, plan, m_limits);
+    Result<QImage> image = decodeWithPlan(*layout, plan);
     if (!image) {
         return image;
     }

@@ -2,6 +2,7 @@
 
 #include "engine/PageSource.h"
 #include "engine/TiffHandle.h"
+#include "engine/TiffPageLayout.h"
 
 // The pages of a TIFF, each one directory, decoded on demand. Only the page
 // being decoded is held in memory.
@@ -20,6 +21,7 @@ public:
 
 private:
     Result<QImage> decodeCurrentPage(int index);
+    Result<QImage> decodeWithPlan(const TiffPageLayout& layout, const DecodePlan& plan);
 
     TiffHandle m_tiff;
     int m_pageCount = 0;

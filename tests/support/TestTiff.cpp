@@ -14,7 +14,16 @@ struct TiffCloser {
 class BitWriter {
 public:
     explicit BitWriter(std::vector<uint8_t>& out) : m_out(out) {}
-    void put(uint32_t value, uint16_t bits) {
+    void put(uint64_t value, uint16_t bits) {
+        if (bits > 16) {
+            flush();
+            // Native order: the low `bits` of the value, as libtiff expects.
+            for (uint16_t b = 0; b < bits / 8; ++b) {
+                const uint16_t byte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? b : bits / 8 - 1 - b;
+                m_out.push_back(static_cast<uint8_t>(value >> (8 * byte)));
+            }
+            return;
+        }
         if (bits == 16) {
             flush();
             const auto v = static_cast<uint16_t>(value);
@@ -52,6 +61,10 @@ private:
     uint16_t m_used = 0;
 };
 
+uint64_t sampleBits(const TestTiffPage& p, uint32_t x, uint32_t y, uint16_t s) {
+    return p.bitsOf ? p.bitsOf(x, y, s) : p.sample(x, y, s);
+}
+
 // Rows y0..y1-1 and columns x0..x1-1 of one plane (or all samples when
 // `plane` < 0), padded to `rowWidth` pixels.
 std::vector<uint8_t> packRegion(const TestTiffPage& p, uint32_t x0, uint32_t y0, uint32_t w,
@@ -62,11 +75,11 @@ std::vector<uint8_t> packRegion(const TestTiffPage& p, uint32_t x0, uint32_t y0,
         for (uint32_t x = x0; x < x0 + w; ++x) {
             const bool inside = x < p.width && y < p.height;
             if (plane >= 0) {
-                writer.put(inside ? p.sample(x, y, static_cast<uint16_t>(plane)) : 0,
+                writer.put(inside ? sampleBits(p, x, y, static_cast<uint16_t>(plane)) : 0,
                            p.bitsPerSample);
             } else {
                 for (uint16_t s = 0; s < p.samplesPerPixel; ++s) {
-                    writer.put(inside ? p.sample(x, y, s) : 0, p.bitsPerSample);
+                    writer.put(inside ? sampleBits(p, x, y, s) : 0, p.bitsPerSample);
                 }
             }
         }
@@ -98,6 +111,9 @@ bool setTags(TIFF* tif, const TestTiffPage& p) {
     }
     if (p.orientation != 0) {
         TIFFSetField(tif, TIFFTAG_ORIENTATION, p.orientation);
+    }
+    if (p.sampleFormat != 0) {
+        TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, p.sampleFormat);
     }
     if (p.predictor != 0) {
         TIFFSetField(tif, TIFFTAG_PREDICTOR, p.predictor);
