@@ -14,46 +14,38 @@
 
 namespace {
 
-constexpr double kMetresPerInch = 0.0254;
 constexpr double kMaxDotsPerMetre = 1e8; // far beyond any scanner or printer
 
 QString pagesText(int count) {
     return count == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(count);
 }
 
-// 0 when the value is missing, not positive or absurd.
-int dotsPerMetre(float value, uint16_t unit) {
-    double perMetre = 0;
-    if (unit == RESUNIT_INCH) {
-        perMetre = double(value) / kMetresPerInch;
-    } else if (unit == RESUNIT_CENTIMETER) {
-        perMetre = double(value) * 100.0;
-    }
-    if (!std::isfinite(perMetre) || perMetre <= 0 || perMetre > kMaxDotsPerMetre) {
-        return 0;
-    }
-    return static_cast<int>(std::lround(perMetre));
+// False when the value is missing, not positive or absurd.
+bool usable(float value, bool perCentimetre) {
+    const double perMetre = perCentimetre ? double(value) * 100.0 : double(value) / 0.0254;
+    return std::isfinite(perMetre) && perMetre > 0 && perMetre <= kMaxDotsPerMetre &&
+           dotsPerMetre(value, perCentimetre) > 0;
 }
 
 // A missing ResolutionUnit means inch, as TIFF defines it; RESUNIT_NONE only
-// gives the aspect ratio, which is no resolution.
-void setResolution(TIFF* tif, QImage& image) {
+// gives the aspect ratio, which is no resolution. A page turned a quarter
+// (`transposed`) swaps the horizontal and vertical resolution.
+void setResolution(TIFF* tif, bool transposed, QImage& image) {
     float x = 0;
     float y = 0;
     uint16_t unit = RESUNIT_INCH;
-    int dpmX = 0;
-    int dpmY = 0;
     if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) == 1) {
         if (TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y) != 1) {
             y = x;
         }
         TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
-        dpmX = dotsPerMetre(x, unit);
-        dpmY = dotsPerMetre(y, unit);
     }
-    if (dpmX > 0 && dpmY > 0) {
-        image.setDotsPerMeterX(dpmX);
-        image.setDotsPerMeterY(dpmY);
+    const bool perCm = unit == RESUNIT_CENTIMETER;
+    if ((unit == RESUNIT_INCH || perCm) && usable(x, perCm) && usable(y, perCm)) {
+        if (transposed) {
+            std::swap(x, y);
+        }
+        setStatedResolution(image, {double(x), double(y), perCm});
     } else {
         markWithoutResolution(image);
     }
@@ -155,12 +147,12 @@ Result<QImage> TiffPageSource::decodeCurrentPage(int index) {
     if (!image) {
         return image;
     }
-    setResolution(tif, *image);
     setColourSpace(tif, *layout, *image);
     QImage upright = applyTiffOrientation(std::move(*image), layout->orientation);
     if (upright.isNull()) {
         return Result<QImage>::failure(
             QStringLiteral("Not enough memory to turn page %1 upright").arg(index + 1));
     }
+    setResolution(tif, layout->orientation >= ORIENTATION_LEFTTOP, upright);
     return upright;
 }
