@@ -79,6 +79,20 @@ tmsize_t maxTiffAllocation(const DecodeLimits& limits) {
         std::clamp<qint64>(limits.maxBytes, kFloor, TiffHandle::kDefaultMaxSingleAllocation));
 }
 
+int countReadablePages(TiffHandle& tiff, int maxPages) {
+    TIFF* tif = tiff.get();
+    if (maxPages <= 0 || TIFFSetDirectory(tif, 0) != 1) {
+        return 0;
+    }
+    // Reading each directory in full, not only following the chain of
+    // offsets, finds the ones whose tags cannot be read.
+    int count = 1;
+    while (count < maxPages && TIFFReadDirectory(tif) == 1) {
+        ++count;
+    }
+    return count;
+}
+
 TiffPageSource::TiffPageSource(TiffHandle handle, int pageCount, const DecodeLimits& limits)
     : m_tiff(std::move(handle)), m_pageCount(pageCount), m_limits(limits) {}
 
@@ -88,10 +102,7 @@ Result<std::unique_ptr<PageSource>> TiffPageSource::create(Result<TiffHandle> ha
     if (!handle) {
         return R::failure(handle.error());
     }
-    // libtiff stops counting at a directory loop or an unreadable offset.
-    const tdir_t directories = TIFFNumberOfDirectories(handle->get());
-    const int count =
-        static_cast<int>(std::min<qint64>(qint64(directories), std::max(0, limits.maxPages)));
+    const int count = countReadablePages(*handle, limits.maxPages);
     if (count == 0) {
         QString text = QStringLiteral("The TIFF file has no pages");
         if (!handle->lastError().isEmpty()) {

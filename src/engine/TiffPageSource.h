@@ -31,3 +31,10 @@ private:
 // libtiff refuses any single allocation above this while reading a source
 // with these limits.
 tmsize_t maxTiffAllocation(const DecodeLimits& limits);
+
+// The pages of a TIFF that can be read: its directories from the first up to
+// (not including) the first one libtiff cannot read, the end of the chain, a
+// loop, or `maxPages`. The file list counts pages with this too, so that its
+// count is what a conversion goes through. Leaves the handle on an
+// unspecified directory.
+int countReadablePages(TiffHandle& tiff, int maxPages);
