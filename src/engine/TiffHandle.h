@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -35,6 +36,9 @@ public:
     // The last error libtiff reported on this handle ("" when none), with the
     // module libtiff named, e.g. "TIFFReadDirectory: Incorrect count ...".
     QString lastError() const;
+    // The first warnings libtiff gave since clearError(), formatted as errors.
+    QStringList warnings() const;
+    // Forgets the last error and the warnings.
     void clearError();
 
     // Flushes and closes; false (with lastError()) when libtiff could not

@@ -147,6 +147,47 @@ Result<QImage> TiffPageSource::decodeWithPlan(const TiffPageLayout& layout,
     }
 }
 
+Result<QImage> TiffPageSource::decodeChecked(const TiffPageLayout& layout, const DecodePlan& plan) {
+    m_tiff.clearError();
+    Result<QImage> image = decodeWithPlan(layout, plan);
+    if (!image) {
+        return image;
+    }
+    // libtiff only warns when fax or JPEG data stops before the page is
+    // complete and fills the rest; such a page is not what the file holds.
+    for (const QString& warning : m_tiff.warnings()) {
+        if (warning.contains(QLatin1String("Premature EOF")) ||
+            warning.contains(QLatin1String("Premature end"))) {
+            return Result<QImage>::failure(
+                QStringLiteral("Page %1 cannot be decoded: the data ends early (%2)")
+                    .arg(layout.pageNumber)
+                    .arg(warning));
+        }
+    }
+    return image;
+}
+
+// A page tagged Group 3 may really be modified Huffman (rows byte-aligned) or
+// one-dimensional Group 3 without end-of-line codes. libtiff's Group 3
+// decoder needs those codes, so such a page fails or decodes with warnings;
+// the variant that decodes cleanly is the page.
+Result<QImage> TiffPageSource::decodeFaxVariant(int index, const TiffPageLayout& layout,
+                                                const DecodePlan& plan) {
+    TIFF* tif = m_tiff.get();
+    for (const int alignment : {FAXMODE_BYTEALIGN, 0}) {
+        if (TIFFSetDirectory(tif, static_cast<tdir_t>(index)) != 1 ||
+            TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTRLE) != 1 ||
+            TIFFSetField(tif, TIFFTAG_FAXMODE, FAXMODE_NORTC | FAXMODE_NOEOL | alignment) != 1) {
+            break;
+        }
+        Result<QImage> image = decodeChecked(layout, plan);
+        if (image && m_tiff.warnings().isEmpty()) {
+            return image;
+        }
+    }
+    return Result<QImage>::failure(QStringLiteral("no variant of Group 3 fits"));
+}
+
 Result<QImage> TiffPageSource::decodeCurrentPage(int index) {
     TIFF* tif = m_tiff.get();
     const Result<TiffPageLayout> layout = readPageLayout(tif, index + 1);
@@ -154,7 +195,15 @@ Result<QImage> TiffPageSource::decodeCurrentPage(int index) {
         return Result<QImage>::failure(layout.error());
     }
     const DecodePlan plan = choosePlan(tif, *layout);
-    Result<QImage> image = decodeWithPlan(*layout, plan);
+    Result<QImage> image = decodeChecked(*layout, plan);
+    if (layout->compression == COMPRESSION_CCITTFAX3 && plan.kind == PixelKind::Bilevel &&
+        (!image || !m_tiff.warnings().isEmpty())) {
+        // Otherwise the first outcome stands: its error, or the page libtiff
+        // read with warnings only.
+        if (Result<QImage> variant = decodeFaxVariant(index, *layout, plan); variant) {
+            image = std::move(variant);
+        }
+    }
     if (!image) {
         return image;
     }

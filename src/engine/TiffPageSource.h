@@ -22,6 +22,9 @@ public:
 private:
     Result<QImage> decodeCurrentPage(int index);
     Result<QImage> decodeWithPlan(const TiffPageLayout& layout, const DecodePlan& plan);
+    Result<QImage> decodeChecked(const TiffPageLayout& layout, const DecodePlan& plan);
+    Result<QImage> decodeFaxVariant(int index, const TiffPageLayout& layout,
+                                    const DecodePlan& plan);
 
     TiffHandle m_tiff;
     int m_pageCount = 0;

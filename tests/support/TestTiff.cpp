@@ -112,6 +112,9 @@ bool setTags(TIFF* tif, const TestTiffPage& p) {
     if (p.orientation != 0) {
         TIFFSetField(tif, TIFFTAG_ORIENTATION, p.orientation);
     }
+    if (p.faxMode >= 0) {
+        TIFFSetField(tif, TIFFTAG_FAXMODE, p.faxMode);
+    }
     if (p.sampleFormat != 0) {
         TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, p.sampleFormat);
     }
@@ -300,6 +303,31 @@ TiffSummary summarizeTiff(const QString& path) {
         TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &summary.compression);
     }
     return summary;
+}
+
+bool patchFirstDirectoryValue(QByteArray& bytes, uint16_t tag,
+                              const std::function<uint32_t(uint32_t)>& change) {
+    const auto byteAt = [&](qsizetype at) { return uint32_t(uint8_t(bytes[at])); };
+    const auto read16 = [&](qsizetype at) { return byteAt(at) | byteAt(at + 1) << 8; };
+    const auto read32 = [&](qsizetype at) { return read16(at) | read16(at + 2) << 16; };
+    if (!bytes.startsWith("II*") || bytes.size() < 8) {
+        return false;
+    }
+    const qsizetype ifd = read32(4);
+    const uint32_t entries = read16(ifd);
+    for (uint32_t e = 0; e < entries; ++e) {
+        const qsizetype at = ifd + 2 + 12 * qsizetype(e);
+        const uint32_t type = read16(at + 2);
+        if (read16(at) != tag || read32(at + 4) != 1 || (type != TIFF_SHORT && type != TIFF_LONG)) {
+            continue;
+        }
+        const uint32_t value = change(type == TIFF_SHORT ? read16(at + 8) : read32(at + 8));
+        for (int b = 0; b < (type == TIFF_SHORT ? 2 : 4); ++b) {
+            bytes[at + 8 + b] = static_cast<char>(value >> (8 * b));
+        }
+        return true;
+    }
+    return false;
 }
 
 QByteArray readFileBytes(const QString& path) {

@@ -37,6 +37,7 @@ struct TestTiffPage {
     // own range (0..2^bps-1).
     std::function<uint32_t(uint32_t x, uint32_t y, uint16_t s)> sample;
     uint16_t sampleFormat = 0; // 0: tag absent
+    int faxMode = -1;          // TIFFTAG_FAXMODE for the encoder; -1: libtiff's default
     // When set, the bits of sample s instead of `sample` (for samples of 24,
     // 32 or 64 bits, floats and signed integers), stored in native order.
     std::function<uint64_t(uint32_t x, uint32_t y, uint16_t s)> bitsOf;
@@ -66,6 +67,11 @@ struct TiffSummary {
     uint16_t compression = 0;
 };
 TiffSummary summarizeTiff(const QString& path);
+
+// Sets the value of `tag` in the first directory of a little-endian classic
+// TIFF, where the tag holds one SHORT or LONG; false when it has no such tag.
+bool patchFirstDirectoryValue(QByteArray& bytes, uint16_t tag,
+                              const std::function<uint32_t(uint32_t)>& change);
 
 // The bytes of a file, for corrupting copies.
 QByteArray readFileBytes(const QString& path);
