@@ -15,5 +15,9 @@ void setPageMapping(QImage& page, const QString& mapping);
 // "" when the page is an exact copy.
 QString pageMapping(const QImage& page);
 
+// Writes one system-log line naming the mapping of page `pageNumber` of
+// `file`; nothing for a page that is an exact copy.
+void logPageMapping(const QImage& page, int pageNumber, const QString& file);
+
 void markHoles(QImage& page);
 bool hasHoles(const QImage& page);

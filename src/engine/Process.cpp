@@ -2,6 +2,7 @@
 
 #include "engine/ImageUtilities.h"
 #include "engine/OutputNames.h"
+#include "engine/PageMapping.h"
 #include "engine/Settings.h"
 #include "engine/TiffWriter.h"
 #include "filelist/FileItem.h"
@@ -291,6 +292,7 @@ Status Process::writePages(Run& run, PageSource& source, const QList<int>& pages
             // The decoded page lives only for this iteration.
             const Result<QImage> image = source.readPage(n - 1);
             if (image) {
+                logPageMapping(*image, n, entry.filename);
                 saved = ImageUtilities::save(*image, joinPath(targetFolder, name), *m_settings);
             } else {
                 systemLog(QStringLiteral("Cannot read page %1 of “%2”: %3")
@@ -335,6 +337,7 @@ bool Process::saveAsTiff(const QString& path, const QList<int>& range, PageSourc
                                       .arg(n)
                                       .arg(logFiles.filename, decoded.error()));
                     } else {
+                        logPageMapping(*decoded, n, logFiles.filename);
                         if (!encoder) {
                             const bool big = decoded->sizeInBytes() * range.size() > kBigTiffThreshold;
                             encoder.emplace(path, big ? TiffPageEncoder::Container::BigTiff
