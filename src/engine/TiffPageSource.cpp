@@ -81,7 +81,8 @@ tmsize_t maxTiffAllocation(const DecodeLimits& limits) {
 
 int countReadablePages(TiffHandle& tiff, int maxPages) {
     TIFF* tif = tiff.get();
-    if (maxPages <= 0 || TIFFSetDirectory(tif, 0) != 1) {
+    // A handle fresh from TIFFOpen is on the first directory already.
+    if (maxPages <= 0 || (TIFFCurrentDirectory(tif) != 0 && TIFFSetDirectory(tif, 0) != 1)) {
         return 0;
     }
     // Reading each directory in full, not only following the chain of

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
 #include <memory>
@@ -108,6 +109,31 @@ uint64_t packedSample(const uint8_t* row, size_t index, uint16_t bits) {
     return v;
 }
 
+// Row y of one plane; tiled pages (whole-byte samples only) through the
+// tiles that hold it.
+bool readRow(TIFF* tif, uint32_t y, uint16_t plane, std::vector<uint8_t>& row) {
+    if (!TIFFIsTiled(tif)) {
+        return TIFFReadScanline(tif, row.data(), y, plane) == 1;
+    }
+    uint32_t width = 0;
+    uint32_t tileWidth = 0;
+    uint32_t tileHeight = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileHeight);
+    const size_t pixelBytes = row.size() / width;
+    std::vector<uint8_t> tile(static_cast<size_t>(TIFFTileSize(tif)));
+    for (uint32_t x = 0; x < width; x += tileWidth) {
+        if (TIFFReadTile(tif, tile.data(), x, y, 0, plane) < 0) {
+            return false;
+        }
+        const size_t columns = std::min(tileWidth, width - x);
+        std::memcpy(row.data() + x * pixelBytes,
+                    tile.data() + (y % tileHeight) * tileWidth * pixelBytes, columns * pixelBytes);
+    }
+    return true;
+}
+
 // Every sample of page 0 as libtiff decodes it, in (y, x, s) order, as the
 // raw bits of its width.
 std::vector<uint64_t> samplesReadByLibtiff(const QString& path) {
@@ -129,7 +155,7 @@ std::vector<uint64_t> samplesReadByLibtiff(const QString& path) {
     std::vector<uint8_t> row(static_cast<size_t>(TIFFScanlineSize(tif.get())));
     for (int plane = 0; plane < planes; ++plane) {
         for (uint32_t y = 0; y < height; ++y) {
-            if (TIFFReadScanline(tif.get(), row.data(), y, static_cast<uint16_t>(plane)) != 1) {
+            if (!readRow(tif.get(), y, static_cast<uint16_t>(plane), row)) {
                 return {};
             }
             for (uint32_t x = 0; x < width; ++x) {
@@ -256,6 +282,7 @@ struct FloatCase {
     bool planar;
     Values values;
     bool alpha = false;
+    bool tiled = false;
 };
 
 TestTiffPage floatPage(const FloatCase& c) {
@@ -272,6 +299,7 @@ TestTiffPage floatPage(const FloatCase& c) {
     if (c.planar) {
         p.planar = PLANARCONFIG_SEPARATE;
     }
+    p.tiled = c.tiled;
     const uint16_t alphaSample = static_cast<uint16_t>(c.colours);
     p.bitsOf = [c, alphaSample](uint32_t x, uint32_t y, uint16_t s) {
         const double v = s == alphaSample ? ((x + y) % 5U) / 4.0 : storedValue(c.values, x, y, s);
@@ -342,6 +370,8 @@ const FloatCase kFloatCases[] = {
     {"Rgb32Alpha", 32, 3, false, false, Values::InUnitRange, true},
     {"Rgb64Predictor", 64, 3, true, false, Values::WithHoles},
     {"Rgb64Planar", 64, 3, false, true, Values::InUnitRange},
+    {"Rgb32PlanarTiledPredictor", 32, 3, true, true, Values::WithHoles, false, true},
+    {"Gray16TiledAlpha", 16, 1, false, false, Values::Stretched, true, true},
 };
 
 class FloatPageTest : public ::testing::TestWithParam<FloatCase> {};
