@@ -23,7 +23,9 @@ namespace {
 
 constexpr qsizetype kWarningsKept = 8;
 
-QString formatMessage(const char* module, const char* format, va_list args) {
+// The attribute tells the compiler that `format` is libtiff's printf format.
+__attribute__((format(printf, 2, 0))) QString formatMessage(const char* module, const char* format,
+                                                            va_list args) {
     std::array<char, 1024> buffer{};
     std::vsnprintf(buffer.data(), buffer.size(), format, args);
     QString text = QString::fromUtf8(buffer.data());
@@ -33,13 +35,15 @@ QString formatMessage(const char* module, const char* format, va_list args) {
     return text;
 }
 
-int reportError(TIFF*, void* userData, const char* module, const char* format, va_list args) {
+__attribute__((format(printf, 4, 0))) int reportError(TIFF*, void* userData, const char* module,
+                                                      const char* format, va_list args) {
     auto* state = static_cast<TiffHandle::State*>(userData);
     state->lastError = formatMessage(module, format, args);
     return 1; // handled: nothing reaches libtiff's global handler
 }
 
-int keepWarning(TIFF*, void* userData, const char* module, const char* format, va_list args) {
+__attribute__((format(printf, 4, 0))) int keepWarning(TIFF*, void* userData, const char* module,
+                                                      const char* format, va_list args) {
     auto* state = static_cast<TiffHandle::State*>(userData);
     if (state->warnings.size() < kWarningsKept) {
         state->warnings.append(formatMessage(module, format, args));

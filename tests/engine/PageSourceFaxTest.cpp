@@ -47,6 +47,7 @@ TEST_P(FaxPageTest, DecodesExactlyOrIsRefusedWithTheReason) {
                                              [](uint32_t n) { return n / 2; }));
     }
     ASSERT_TRUE(writeFileBytes(path, bytes));
+    keepAsFuzzSeed(bytes);
 
     auto source = PageSource::open(path);
     ASSERT_TRUE(source.ok()) << source.error().toStdString();

@@ -57,6 +57,7 @@ TEST_P(PageCountTest, ListCountsThePagesAConversionReads) {
         QByteArray bytes = readFileBytes(path);
         ASSERT_TRUE(breakDirectory(bytes, c.broken));
         ASSERT_TRUE(writeFileBytes(path, bytes));
+        keepAsFuzzSeed(bytes);
     }
     EXPECT_EQ(getTiffPageCount(QUrl::fromLocalFile(path)), c.expected);
     auto source = PageSource::open(path);

@@ -1,5 +1,7 @@
 #include "support/TestTiff.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 
 #include <memory>
@@ -210,7 +212,18 @@ bool writeTestTiff(const QString& path, const std::vector<TestTiffPage>& pages, 
             return fail(error, QStringLiteral("cannot write page data"));
         }
     }
+    tif.reset();
+    keepAsFuzzSeed(readFileBytes(path));
     return true;
+}
+
+void keepAsFuzzSeed(const QByteArray& data) {
+    const QString folder = qEnvironmentVariable("PICTAVO_FUZZ_SEEDS");
+    if (folder.isEmpty() || data.isEmpty() || !QDir().mkpath(folder)) {
+        return;
+    }
+    const QByteArray hash = QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex();
+    writeFileBytes(folder + QLatin1Char('/') + QString::fromLatin1(hash), data);
 }
 
 uint32_t patternSample(uint32_t x, uint32_t y, uint16_t s, uint16_t bits) {

@@ -73,6 +73,11 @@ TiffSummary summarizeTiff(const QString& path);
 bool patchFirstDirectoryValue(QByteArray& bytes, uint16_t tag,
                               const std::function<uint32_t(uint32_t)>& change);
 
+// When the environment variable PICTAVO_FUZZ_SEEDS names a folder, keeps
+// `data` there (named by its hash) as a seed of the page-source fuzzer.
+// writeTestTiff keeps every file it writes.
+void keepAsFuzzSeed(const QByteArray& data);
+
 // The bytes of a file, for corrupting copies.
 QByteArray readFileBytes(const QString& path);
 bool writeFileBytes(const QString& path, const QByteArray& bytes);
