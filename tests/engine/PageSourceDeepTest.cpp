@@ -442,7 +442,7 @@ TestTiffPage integerPage(const IntegerCase& c) {
 }
 
 // Linear from the full range of the width (from -2^(n-1) for signed
-// samples) onto 8 bits for 8-bit samples, onto 16 bits otherwise.
+// samples) onto 8 bits for samples of up to 8 bits, onto 16 bits otherwise.
 uint16_t expectedInteger(uint64_t raw, const IntegerCase& c) {
     const long double max = std::ldexp(1.0L, c.bits) - 1;
     long double v = static_cast<long double>(raw);
@@ -450,8 +450,8 @@ uint16_t expectedInteger(uint64_t raw, const IntegerCase& c) {
         const long double half = std::ldexp(1.0L, c.bits - 1);
         v = v >= half ? v - half : v + half; // two's complement, offset by 2^(n-1)
     }
-    if (c.bits == 8) {
-        return static_cast<uint16_t>(v * 257);
+    if (c.bits <= 8) {
+        return static_cast<uint16_t>(std::floor(v * 255 / max) * 257);
     }
     return static_cast<uint16_t>(std::floor(v * 65535 / max));
 }
@@ -471,13 +471,14 @@ Expected expectedIntegers(const std::vector<uint64_t>& raw, const IntegerCase& c
 }
 
 QImage::Format expectedIntegerFormat(const IntegerCase& c) {
+    const bool narrow = c.bits <= 8;
     if (c.alpha) {
-        return c.bits == 8 ? QImage::Format_RGBA8888 : QImage::Format_RGBA64;
+        return narrow ? QImage::Format_RGBA8888 : QImage::Format_RGBA64;
     }
     if (c.colours == 1) {
-        return c.bits == 8 ? QImage::Format_Grayscale8 : QImage::Format_Grayscale16;
+        return narrow ? QImage::Format_Grayscale8 : QImage::Format_Grayscale16;
     }
-    return c.bits == 8 ? QImage::Format_RGB888 : QImage::Format_RGBX64;
+    return narrow ? QImage::Format_RGB888 : QImage::Format_RGBX64;
 }
 
 const IntegerCase kIntegerCases[] = {
@@ -486,8 +487,10 @@ const IntegerCase kIntegerCases[] = {
     {"Unsigned32GrayAlpha", 32, false, 1, false, true},
     {"Unsigned64Gray", 64, false, 1},
     {"Unsigned64RgbPlanar", 64, false, 3, true},
+    {"Signed4Gray", 4, true, 1},
     {"Signed8Gray", 8, true, 1},
     {"Signed8Rgb", 8, true, 3},
+    {"Signed12Rgb", 12, true, 3},
     {"Signed16Gray", 16, true, 1},
     {"Signed16RgbPlanar", 16, true, 3, true},
     {"Signed16RgbAlpha", 16, true, 3, false, true},

@@ -40,13 +40,14 @@ public:
             m_out.push_back(static_cast<uint8_t>(value));
             return;
         }
+        // Any width below 16: whole bytes leave as soon as they are complete.
         m_acc = static_cast<uint32_t>((m_acc << bits) | (value & ((1U << bits) - 1U)));
-        m_used += bits;
-        if (m_used == 8) {
-            m_out.push_back(static_cast<uint8_t>(m_acc));
-            m_acc = 0;
-            m_used = 0;
+        m_used = static_cast<uint16_t>(m_used + bits);
+        while (m_used >= 8) {
+            m_used = static_cast<uint16_t>(m_used - 8);
+            m_out.push_back(static_cast<uint8_t>(m_acc >> m_used));
         }
+        m_acc &= (1U << m_used) - 1U;
     }
     // Pads the last byte of a row with zero bits.
     void flush() {
