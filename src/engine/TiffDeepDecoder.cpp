@@ -184,9 +184,10 @@ public:
                                  "range")
                       .arg(bits);
         if (m_holes > 0) {
-            text += QStringLiteral("; %1 pixels with NaN or infinite samples made transparent "
-                                   "(black where the output has no alpha)")
-                        .arg(m_holes);
+            text += QStringLiteral("; %1 with NaN or infinite samples made transparent (black "
+                                   "where the output has no alpha)")
+                        .arg(m_holes == 1 ? QStringLiteral("1 pixel")
+                                          : QStringLiteral("%1 pixels").arg(m_holes));
         }
         return text;
     }
