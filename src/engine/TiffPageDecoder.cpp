@@ -103,6 +103,23 @@ QString rgbaFailure(const TiffHandle& tiff, const TiffPageLayout& l, const char*
     return reason.isEmpty() ? text : text + QStringLiteral(": ") + reason;
 }
 
+QString photometricName(uint16_t photometric) {
+    switch (photometric) {
+    case PHOTOMETRIC_SEPARATED:
+        return QStringLiteral("Separated (CMYK)");
+    case PHOTOMETRIC_YCBCR:
+        return QStringLiteral("YCbCr");
+    case PHOTOMETRIC_CIELAB:
+        return QStringLiteral("CIE L*a*b*");
+    case PHOTOMETRIC_LOGL:
+        return QStringLiteral("LogL");
+    case PHOTOMETRIC_LOGLUV:
+        return QStringLiteral("LogLuv");
+    default:
+        return QStringLiteral("Photometric %1").arg(photometric);
+    }
+}
+
 struct RgbaImageGuard {
     TIFFRGBAImage img{};
     bool begun = false;
@@ -184,6 +201,9 @@ Result<QImage> decodeViaRgbaReader(TiffHandle& tiff, const TiffPageLayout& l,
             raster[i] = qToLittleEndian(raster[i]);
         }
     }
-    return alpha ? image->convertToFormat(QImage::Format_RGBA8888)
-                 : image->convertToFormat(QImage::Format_RGB888);
+    QImage page = alpha ? image->convertToFormat(QImage::Format_RGBA8888)
+                        : image->convertToFormat(QImage::Format_RGB888);
+    setPageMapping(page, QStringLiteral("%1 samples converted to 8-bit RGB by libtiff")
+                             .arg(photometricName(l.photometric)));
+    return page;
 }
