@@ -45,8 +45,15 @@ __attribute__((format(printf, 4, 0))) int reportError(TIFF*, void* userData, con
 __attribute__((format(printf, 4, 0))) int keepWarning(TIFF*, void* userData, const char* module,
                                                       const char* format, va_list args) {
     auto* state = static_cast<TiffHandle::State*>(userData);
-    if (state->warnings.size() < kWarningsKept) {
-        state->warnings.append(formatMessage(module, format, args));
+    QString text = formatMessage(module, format, args);
+    // Past the first few, one warning of an early end is still kept: it
+    // decides whether the page is complete.
+    const bool keep =
+        state->warnings.size() < kWarningsKept ||
+        (saysDataEndsEarly(text) &&
+         std::none_of(state->warnings.cbegin(), state->warnings.cend(), saysDataEndsEarly));
+    if (keep) {
+        state->warnings.append(std::move(text));
     }
     return 1;
 }
@@ -177,6 +184,11 @@ Result<TiffHandle> TiffHandle::openData(QByteArray data, tmsize_t maxSingleAlloc
 
 TIFF* TiffHandle::get() const {
     return m_state ? m_state->tif : nullptr;
+}
+
+bool saysDataEndsEarly(const QString& warning) {
+    return warning.contains(QLatin1String("Premature EOF")) ||
+           warning.contains(QLatin1String("Premature end"));
 }
 
 QStringList TiffHandle::warnings() const {

@@ -154,11 +154,8 @@ Result<QImage> TiffPageSource::decodeChecked(const TiffPageLayout& layout, const
     if (!image) {
         return image;
     }
-    // libtiff only warns when fax or JPEG data stops before the page is
-    // complete and fills the rest; such a page is not what the file holds.
     for (const QString& warning : m_tiff.warnings()) {
-        if (warning.contains(QLatin1String("Premature EOF")) ||
-            warning.contains(QLatin1String("Premature end"))) {
+        if (saysDataEndsEarly(warning)) {
             return Result<QImage>::failure(
                 QStringLiteral("Page %1 cannot be decoded: the data ends early (%2)")
                     .arg(layout.pageNumber)
