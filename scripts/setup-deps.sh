@@ -10,6 +10,7 @@ packages=(
   libtiff-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
   libgif-dev libimagequant-dev libpugixml-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-dev
   xvfb xauth
 )
 # Extra packages a caller may ask for (for example the benchmark's peers).

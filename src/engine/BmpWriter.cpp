@@ -42,7 +42,7 @@ Result<QImage> bmpPixels(const QImage& page) {
     case QImage::Format_Grayscale16:
         return PagePixels::converted(page, QImage::Format_Grayscale8);
     default:
-        return PagePixels::toRgb888OverWhite(page);
+        return PagePixels::toRgb888Flattened(page);
     }
 }
 

@@ -42,14 +42,27 @@ struct JpegJob {
     int components;
     int quality;
     bool fullChroma;
-    int dotsPerInchX;
-    int dotsPerInchY;
+    int densityUnit; // 0: no resolution, 1: per inch, 2: per centimetre
+    int densityX;
+    int densityY;
     const QByteArray* icc;
     std::FILE* file;
 };
 
-int dotsPerInch(int dotsPerMeter) {
-    return std::clamp(static_cast<int>(std::lround(dotsPerMeter * 0.0254)), 0, 65535);
+int density(double value) {
+    return std::clamp(static_cast<int>(std::lround(value)), 1, 65535);
+}
+
+// JFIF holds whole dots per inch or per centimetre: the unit the page states.
+void setDensity(const QImage& page, JpegJob& job) {
+    if (!hasResolution(page)) {
+        job.densityUnit = 0;
+        return;
+    }
+    const StatedResolution r = statedResolution(page);
+    job.densityUnit = r.perCentimetre ? 2 : 1;
+    job.densityX = density(r.x);
+    job.densityY = density(r.y);
 }
 
 void setSampling(jpeg_compress_struct& info, bool fullChroma) {
@@ -79,10 +92,10 @@ bool compress(jpeg_compress_struct& info, JpegError& error, const JpegJob& job) 
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, job.quality, TRUE);
     setSampling(info, job.fullChroma);
-    if (job.dotsPerInchX > 0 && job.dotsPerInchY > 0) {
-        info.density_unit = 1;
-        info.X_density = static_cast<UINT16>(job.dotsPerInchX);
-        info.Y_density = static_cast<UINT16>(job.dotsPerInchY);
+    if (job.densityUnit != 0) {
+        info.density_unit = static_cast<UINT8>(job.densityUnit);
+        info.X_density = static_cast<UINT16>(job.densityX);
+        info.Y_density = static_cast<UINT16>(job.densityY);
     }
     jpeg_start_compress(&info, TRUE);
     if (!job.icc->isEmpty()) {
@@ -115,7 +128,7 @@ Status checkSize(const QImage& page) {
 
 Result<QImage> jpegPixels(const QImage& page) {
     return PagePixels::isGrayPage(page) ? PagePixels::toGray8OverWhite(page)
-                                        : PagePixels::toRgb888OverWhite(page);
+                                        : PagePixels::toRgb888Flattened(page);
 }
 
 } // namespace
@@ -143,14 +156,16 @@ Status JpegWriter::encode(const QImage& page, const QString& path,
     if (!file) {
         return Status::failure(file.error());
     }
-    const JpegJob job{&pixels.value(),
-                      pixels->format() == QImage::Format_Grayscale8 ? 1 : 3,
-                      jpegLibraryQuality(options.jpegQuality),
-                      jpegKeepsFullChroma(options.jpegQuality),
-                      hasResolution(page) ? dotsPerInch(page.dotsPerMeterX()) : 0,
-                      hasResolution(page) ? dotsPerInch(page.dotsPerMeterY()) : 0,
-                      &icc,
-                      file->get()};
+    JpegJob job{&pixels.value(),
+                pixels->format() == QImage::Format_Grayscale8 ? 1 : 3,
+                jpegLibraryQuality(options.jpegQuality),
+                jpegKeepsFullChroma(options.jpegQuality),
+                0,
+                0,
+                0,
+                &icc,
+                file->get()};
+    setDensity(page, job);
     jpeg_compress_struct info{};
     JpegError error{};
     info.err = jpeg_std_error(&error.manager);

@@ -1,5 +1,7 @@
 #include "engine/PagePixels.h"
 
+#include "engine/PageMapping.h"
+
 #include <QColorSpace>
 
 #include <algorithm>
@@ -16,8 +18,12 @@ bool isOneBit(const QImage& page) {
     return page.format() == QImage::Format_Mono || page.format() == QImage::Format_MonoLSB;
 }
 
+int blendOver(int channel, int alpha, int background) {
+    return (channel * alpha + background * (255 - alpha) + 127) / 255;
+}
+
 int blendOverWhite(int channel, int alpha) {
-    return (channel * alpha + 255 * (255 - alpha) + 127) / 255;
+    return blendOver(channel, alpha, 255);
 }
 
 Status outOfMemory(const QImage& page) {
@@ -141,7 +147,7 @@ Result<QImage> toGray8OverWhite(const QImage& page) {
     }
 }
 
-Result<QImage> toRgb888OverWhite(const QImage& page) {
+Result<QImage> toRgb888Flattened(const QImage& page) {
     if (!page.hasAlphaChannel()) {
         return converted(page, QImage::Format_RGB888);
     }
@@ -153,14 +159,15 @@ Result<QImage> toRgb888OverWhite(const QImage& page) {
     if (rgb.isNull()) {
         return Result<QImage>::failure(outOfMemory(page).error());
     }
+    const int background = hasHoles(page) ? 0 : 255;
     for (int y = 0; y < page.height(); ++y) {
         const uchar* in = rgba->constScanLine(y);
         uchar* out = rgb.scanLine(y);
         for (int x = 0; x < page.width(); ++x, in += 4, out += 3) {
             const int alpha = in[3];
-            out[0] = static_cast<uchar>(blendOverWhite(in[0], alpha));
-            out[1] = static_cast<uchar>(blendOverWhite(in[1], alpha));
-            out[2] = static_cast<uchar>(blendOverWhite(in[2], alpha));
+            out[0] = static_cast<uchar>(blendOver(in[0], alpha, background));
+            out[1] = static_cast<uchar>(blendOver(in[1], alpha, background));
+            out[2] = static_cast<uchar>(blendOver(in[2], alpha, background));
         }
     }
     rgb.setDotsPerMeterX(page.dotsPerMeterX());

@@ -39,8 +39,9 @@ Result<QImage> converted(const QImage& page, QImage::Format format);
 
 // A gray page (isGrayPage) as Grayscale8, alpha shown over white.
 Result<QImage> toGray8OverWhite(const QImage& page);
-// Any page as RGB888, alpha shown over white.
-Result<QImage> toRgb888OverWhite(const QImage& page);
+// Any page as RGB888, alpha shown over white, or over black on a page whose
+// transparent pixels are samples without a value (hasHoles()).
+Result<QImage> toRgb888Flattened(const QImage& page);
 
 // A page whose pixels are all opaque black or white as Format_Mono with bit 1
 // = black (the fax convention); a null image when any pixel is another colour.

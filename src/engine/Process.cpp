@@ -2,6 +2,7 @@
 
 #include "engine/ImageUtilities.h"
 #include "engine/OutputNames.h"
+#include "engine/PageMapping.h"
 #include "engine/Settings.h"
 #include "engine/TiffWriter.h"
 #include "filelist/FileItem.h"
@@ -346,6 +347,7 @@ Status Process::writePages(Run& run, PageSource& source, const QList<int>& pages
             // The decoded page lives only for this iteration.
             const Result<QImage> image = source.readPage(n - 1);
             if (image) {
+                logPageMapping(*image, n, entry.filename);
                 saved = ImageUtilities::save(
                     *image, joinPath(targetFolder, name),
                     WriteOptions{m_options.jpegQuality, m_options.tiffCompressionIndex});
@@ -396,6 +398,7 @@ bool Process::saveAsTiff(const QString& path, const QList<int>& range, PageSourc
                                       .arg(n)
                                       .arg(logFiles.filename, decoded.error()));
                     } else {
+                        logPageMapping(*decoded, n, logFiles.filename);
                         if (!encoder) {
                             encoder.emplace(path, container);
                         }

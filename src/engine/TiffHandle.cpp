@@ -1,6 +1,7 @@
 #include "engine/TiffHandle.h"
 
 #include <QFile>
+#include <QStringList>
 
 #include <algorithm>
 #include <array>
@@ -12,6 +13,7 @@
 struct TiffHandle::State {
     TIFF* tif = nullptr;
     QString lastError;
+    QStringList warnings; // since the last clearError(), the first few
     // For handles over memory.
     QByteArray data;
     toff_t position = 0;
@@ -19,19 +21,40 @@ struct TiffHandle::State {
 
 namespace {
 
-int reportError(TIFF*, void* userData, const char* module, const char* format, va_list args) {
-    auto* state = static_cast<TiffHandle::State*>(userData);
+constexpr qsizetype kWarningsKept = 8;
+
+// The attribute tells the compiler that `format` is libtiff's printf format.
+__attribute__((format(printf, 2, 0))) QString formatMessage(const char* module, const char* format,
+                                                            va_list args) {
     std::array<char, 1024> buffer{};
     std::vsnprintf(buffer.data(), buffer.size(), format, args);
     QString text = QString::fromUtf8(buffer.data());
     if (module != nullptr && *module != '\0') {
         text = QString::fromUtf8(module) + QStringLiteral(": ") + text;
     }
-    state->lastError = text;
+    return text;
+}
+
+__attribute__((format(printf, 4, 0))) int reportError(TIFF*, void* userData, const char* module,
+                                                      const char* format, va_list args) {
+    auto* state = static_cast<TiffHandle::State*>(userData);
+    state->lastError = formatMessage(module, format, args);
     return 1; // handled: nothing reaches libtiff's global handler
 }
 
-int ignoreWarning(TIFF*, void*, const char*, const char*, va_list) {
+__attribute__((format(printf, 4, 0))) int keepWarning(TIFF*, void* userData, const char* module,
+                                                      const char* format, va_list args) {
+    auto* state = static_cast<TiffHandle::State*>(userData);
+    QString text = formatMessage(module, format, args);
+    // Past the first few, one warning of an early end is still kept: it
+    // decides whether the page is complete.
+    const bool keep =
+        state->warnings.size() < kWarningsKept ||
+        (saysDataEndsEarly(text) &&
+         std::none_of(state->warnings.cbegin(), state->warnings.cend(), saysDataEndsEarly));
+    if (keep) {
+        state->warnings.append(std::move(text));
+    }
     return 1;
 }
 
@@ -54,7 +77,7 @@ std::unique_ptr<TIFFOpenOptions, OptionsDeleter> makeOptions(TiffHandle::State* 
     std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
     TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), maxSingleAllocation);
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), reportError, state);
-    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), ignoreWarning, state);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), keepWarning, state);
     return options;
 }
 
@@ -163,6 +186,15 @@ TIFF* TiffHandle::get() const {
     return m_state ? m_state->tif : nullptr;
 }
 
+bool saysDataEndsEarly(const QString& warning) {
+    return warning.contains(QLatin1String("Premature EOF")) ||
+           warning.contains(QLatin1String("Premature end"));
+}
+
+QStringList TiffHandle::warnings() const {
+    return m_state ? m_state->warnings : QStringList();
+}
+
 QString TiffHandle::lastError() const {
     return m_state ? m_state->lastError : QString();
 }
@@ -170,6 +202,7 @@ QString TiffHandle::lastError() const {
 void TiffHandle::clearError() {
     if (m_state) {
         m_state->lastError.clear();
+        m_state->warnings.clear();
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -35,6 +36,10 @@ public:
     // The last error libtiff reported on this handle ("" when none), with the
     // module libtiff named, e.g. "TIFFReadDirectory: Incorrect count ...".
     QString lastError() const;
+    // The first warnings libtiff gave since clearError(), formatted as errors,
+    // and the first that says the data ends early (saysDataEndsEarly()).
+    QStringList warnings() const;
+    // Forgets the last error and the warnings.
     void clearError();
 
     // Flushes and closes; false (with lastError()) when libtiff could not
@@ -47,6 +52,11 @@ private:
     explicit TiffHandle(std::unique_ptr<State> state);
     std::unique_ptr<State> m_state;
 };
+
+// libtiff only warns when fax or JPEG data stops before the page is complete
+// (and fills the rest); such a warning means the page is not what the file
+// holds.
+bool saysDataEndsEarly(const QString& warning);
 
 // True when the file starts with a TIFF or BigTIFF header.
 bool hasTiffSignature(const QByteArray& firstBytes);

@@ -1,5 +1,6 @@
 #include "engine/TiffPageDecoder.h"
 
+#include "engine/PageMapping.h"
 #include "engine/TiffBandReader.h"
 #include "engine/TiffHandle.h"
 #include "engine/TiffSampleRows.h"
@@ -25,17 +26,6 @@ Result<QImage> allocate(const TiffPageLayout& l, QImage::Format format) {
     return image;
 }
 
-// Some writers store 8-bit values in the 16-bit colour map; libtiff's own
-// reader takes a map whose entries are all below 256 to be one of those.
-bool colourMapIsEightBit(const uint16_t* r, const uint16_t* g, const uint16_t* b, int n) {
-    for (int i = 0; i < n; ++i) {
-        if (r[i] >= 256 || g[i] >= 256 || b[i] >= 256) {
-            return false;
-        }
-    }
-    return true;
-}
-
 Status setPaletteColours(TiffHandle& tiff, const TiffPageLayout& l, QImage& image) {
     uint16_t* red = nullptr;
     uint16_t* green = nullptr;
@@ -46,7 +36,8 @@ Status setPaletteColours(TiffHandle& tiff, const TiffPageLayout& l, QImage& imag
             QStringLiteral("Page %1 is a palette image without a colour map").arg(l.pageNumber));
     }
     const int n = 1 << l.bitsPerSample;
-    const int shift = colourMapIsEightBit(red, green, blue, n) ? 0 : 8;
+    const uint16_t* const map[3] = {red, green, blue};
+    const int shift = colourMapIsEightBit(map, size_t(n)) ? 0 : 8;
     QList<QRgb> table(n);
     for (int i = 0; i < n; ++i) {
         table[i] = qRgb(red[i] >> shift, green[i] >> shift, blue[i] >> shift);
@@ -85,6 +76,9 @@ Status convertBands(TiffHandle& tiff, const TiffPageLayout& l, const DecodePlan&
                 unpackSamples(band.row(plane, r), perRow, l.bitsPerSample, samples.data() + plane,
                               separate ? l.samplesPerPixel : 1);
             }
+            if (plan.signedSamples) {
+                offsetSignedSamples(samples.data(), samples.size(), l.bitsPerSample);
+            }
             convertSampleRow(plan, samples.data(), l.width, l.samplesPerPixel, l.bitsPerSample,
                              image.scanLine(static_cast<int>(band.firstRow + r)));
         }
@@ -107,6 +101,23 @@ QString rgbaFailure(const TiffHandle& tiff, const TiffPageLayout& l, const char*
         reason = tiff.lastError();
     }
     return reason.isEmpty() ? text : text + QStringLiteral(": ") + reason;
+}
+
+QString photometricName(uint16_t photometric) {
+    switch (photometric) {
+    case PHOTOMETRIC_SEPARATED:
+        return QStringLiteral("Separated (CMYK)");
+    case PHOTOMETRIC_YCBCR:
+        return QStringLiteral("YCbCr");
+    case PHOTOMETRIC_CIELAB:
+        return QStringLiteral("CIE L*a*b*");
+    case PHOTOMETRIC_LOGL:
+        return QStringLiteral("LogL");
+    case PHOTOMETRIC_LOGLUV:
+        return QStringLiteral("LogLuv");
+    default:
+        return QStringLiteral("Photometric %1").arg(photometric);
+    }
 }
 
 struct RgbaImageGuard {
@@ -141,6 +152,16 @@ Result<QImage> decodeNativePage(TiffHandle& tiff, const TiffPageLayout& l, const
                                            : convertBands(tiff, l, plan, limits, *image);
     if (!decoded) {
         return Result<QImage>::failure(decoded.error());
+    }
+    if (plan.signedSamples) {
+        const qint64 high = (qint64(1) << (l.bitsPerSample - 1)) - 1;
+        setPageMapping(*image, QStringLiteral("signed %1-bit integer samples mapped linearly from "
+                                              "%2..%3 to the output range")
+                                   .arg(l.bitsPerSample)
+                                   .arg(-high - 1)
+                                   .arg(high));
+    } else if (plan.kind == PixelKind::Lab) {
+        setPageMapping(*image, QStringLiteral("CIE L*a*b* samples converted to sRGB"));
     }
     return image;
 }
@@ -180,6 +201,9 @@ Result<QImage> decodeViaRgbaReader(TiffHandle& tiff, const TiffPageLayout& l,
             raster[i] = qToLittleEndian(raster[i]);
         }
     }
-    return alpha ? image->convertToFormat(QImage::Format_RGBA8888)
-                 : image->convertToFormat(QImage::Format_RGB888);
+    QImage page = alpha ? image->convertToFormat(QImage::Format_RGBA8888)
+                        : image->convertToFormat(QImage::Format_RGB888);
+    setPageMapping(page, QStringLiteral("%1 samples converted to 8-bit RGB by libtiff")
+                             .arg(photometricName(l.photometric)));
+    return page;
 }

@@ -103,7 +103,7 @@ bool planGray(const TiffPageLayout& l, DecodePlan& plan) {
         plan.format = wide ? QImage::Format_RGBA64 : QImage::Format_RGBA8888;
         return true;
     }
-    if (l.bitsPerSample == 1 && l.samplesPerPixel == 1) {
+    if (l.bitsPerSample == 1 && l.samplesPerPixel == 1 && !plan.signedSamples) {
         plan.kind = PixelKind::Bilevel;
         plan.format = QImage::Format_Mono;
         plan.copiesRows = true; // the colour table says which index is white
@@ -116,9 +116,32 @@ bool planGray(const TiffPageLayout& l, DecodePlan& plan) {
     return true;
 }
 
-bool planPalette(const TiffPageLayout& l, DecodePlan& plan) {
-    if (l.bitsPerSample > 8 || colourSamplesOf(l) != 1) {
+// Indices of more than 8 bits cannot stay indexed in a QImage; they become
+// the colours the map gives them, 16 bits deep unless the map holds 8-bit
+// values.
+bool planWidePalette(TIFF* tif, const TiffPageLayout& l, DecodePlan& plan) {
+    uint16_t* red = nullptr;
+    uint16_t* green = nullptr;
+    uint16_t* blue = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) != 1 || red == nullptr ||
+        green == nullptr || blue == nullptr) {
         return false;
+    }
+    plan.kind = PixelKind::WidePalette;
+    plan.colourMap[0] = red;
+    plan.colourMap[1] = green;
+    plan.colourMap[2] = blue;
+    plan.colourMapIsEightBit = colourMapIsEightBit(plan.colourMap, size_t(1) << l.bitsPerSample);
+    plan.format = plan.colourMapIsEightBit ? QImage::Format_RGB888 : QImage::Format_RGBX64;
+    return true;
+}
+
+bool planPalette(TIFF* tif, const TiffPageLayout& l, DecodePlan& plan) {
+    if (colourSamplesOf(l) != 1 || plan.signedSamples) {
+        return false;
+    }
+    if (l.bitsPerSample > 8) {
+        return planWidePalette(tif, l, plan);
     }
     plan.kind = PixelKind::Palette;
     plan.format = QImage::Format_Indexed8;
@@ -151,6 +174,26 @@ bool planCmyk(const TiffPageLayout& l, DecodePlan& plan) {
     }
     plan.kind = PixelKind::Cmyk;
     plan.format = QImage::Format_RGB888;
+    return true;
+}
+
+// libtiff's RGBA reader takes 8-bit L*a*b* without alpha; the rest is ours.
+bool planLab(const TiffPageLayout& l, DecodePlan& plan) {
+    if (colourSamplesOf(l) < 3 || (l.bitsPerSample != 8 && l.bitsPerSample != 16)) {
+        return false;
+    }
+    findAlpha(l, 3, plan);
+    if (l.bitsPerSample == 8 && plan.alphaSample < 0) {
+        return false;
+    }
+    const bool wide = l.bitsPerSample == 16;
+    plan.kind = PixelKind::Lab;
+    plan.signedSamples = false; // a* and b* are signed by definition, L* never
+    if (plan.alphaSample >= 0) {
+        plan.format = wide ? QImage::Format_RGBA64 : QImage::Format_RGBA8888;
+    } else {
+        plan.format = QImage::Format_RGBX64;
+    }
     return true;
 }
 
@@ -216,12 +259,47 @@ Result<TiffPageLayout> readPageLayout(TIFF* tif, int pageNumber) {
     return l;
 }
 
+namespace {
+
+bool isGrayOrRgb(const TiffPageLayout& l) {
+    return l.photometric == PHOTOMETRIC_MINISBLACK || l.photometric == PHOTOMETRIC_MINISWHITE ||
+           (l.photometric == PHOTOMETRIC_RGB && l.samplesPerPixel >= 3);
+}
+
+// Floats of 16, 24, 32 or 64 bits and integers of 24, 32 or 64 bits, gray or
+// RGB. libtiff hands these widths out whole and in native byte order.
+bool planDeep(const TiffPageLayout& l, DecodePlan& plan) {
+    const bool floats = l.sampleFormat == SAMPLEFORMAT_IEEEFP;
+    const uint16_t bits = l.bitsPerSample;
+    const bool width = floats ? (bits == 16 || bits == 24 || bits == 32 || bits == 64)
+                              : (bits == 24 || bits == 32 || bits == 64);
+    if (!width || !isGrayOrRgb(l)) {
+        return false;
+    }
+    plan.kind = floats ? PixelKind::Float : PixelKind::WideInteger;
+    plan.colourSamples = l.photometric == PHOTOMETRIC_RGB ? 3 : 1;
+    plan.minIsWhite = l.photometric == PHOTOMETRIC_MINISWHITE;
+    findAlpha(l, plan.colourSamples, plan);
+    if (plan.alphaSample >= 0) {
+        plan.format = QImage::Format_RGBA64;
+    } else {
+        plan.format = plan.colourSamples == 1 ? QImage::Format_Grayscale16 : QImage::Format_RGBX64;
+    }
+    return true;
+}
+
+} // namespace
+
 DecodePlan choosePlan(TIFF* tif, const TiffPageLayout& l) {
     DecodePlan plan;
-    const bool integerSamples =
-        l.sampleFormat == SAMPLEFORMAT_UINT || l.sampleFormat == SAMPLEFORMAT_VOID;
-    if (!integerSamples || l.bitsPerSample > 16 || !tileRowsAreWholeBytes(l)) {
-        return plan;
+    plan.signedSamples = l.sampleFormat == SAMPLEFORMAT_INT;
+    if (l.sampleFormat == SAMPLEFORMAT_IEEEFP || l.bitsPerSample > 16) {
+        return planDeep(l, plan) ? plan : DecodePlan{};
+    }
+    const bool integerSamples = plan.signedSamples || l.sampleFormat == SAMPLEFORMAT_UINT ||
+                                l.sampleFormat == SAMPLEFORMAT_VOID;
+    if (!integerSamples || !tileRowsAreWholeBytes(l)) {
+        return DecodePlan{};
     }
     bool native = false;
     switch (l.photometric) {
@@ -230,7 +308,10 @@ DecodePlan choosePlan(TIFF* tif, const TiffPageLayout& l) {
         native = planGray(l, plan);
         break;
     case PHOTOMETRIC_PALETTE:
-        native = planPalette(l, plan);
+        native = planPalette(tif, l, plan);
+        break;
+    case PHOTOMETRIC_CIELAB:
+        native = planLab(l, plan);
         break;
     case PHOTOMETRIC_RGB:
         native = planRgb(l, plan);
@@ -247,10 +328,19 @@ DecodePlan choosePlan(TIFF* tif, const TiffPageLayout& l) {
     if (!native) {
         return DecodePlan{};
     }
-    if (l.planar == PLANARCONFIG_SEPARATE && l.samplesPerPixel > 1) {
-        plan.copiesRows = false; // samples must be interleaved first
+    if ((l.planar == PLANARCONFIG_SEPARATE && l.samplesPerPixel > 1) || plan.signedSamples) {
+        plan.copiesRows = false; // samples must be interleaved or offset first
     }
     return plan;
+}
+
+bool colourMapIsEightBit(const uint16_t* const map[3], size_t entries) {
+    for (size_t i = 0; i < entries; ++i) {
+        if (map[0][i] >= 256 || map[1][i] >= 256 || map[2][i] >= 256) {
+            return false;
+        }
+    }
+    return true;
 }
 
 qint64 qImageBytesPerLine(QImage::Format format, uint32_t width) {

@@ -32,8 +32,23 @@ struct TiffPageLayout {
 };
 
 // The pixel arrangement our own decoder turns into a native QImage; anything
-// else goes through libtiff's RGBA reader.
-enum class PixelKind { Bilevel, Gray, GrayAlpha, Palette, Rgb, RgbAlpha, Cmyk, ViaRgbaReader };
+// else goes through libtiff's RGBA reader. Float and WideInteger (24, 32 or
+// 64 bits) take their own path (TiffDeepDecoder.h) so that the common layouts
+// never pay for them.
+enum class PixelKind {
+    Bilevel,
+    Gray,
+    GrayAlpha,
+    Palette,
+    WidePalette, // 9..16-bit indices into the 16-bit colour map
+    Rgb,
+    RgbAlpha,
+    Cmyk,
+    Lab, // CIE L*a*b*, 16-bit or with alpha
+    Float,
+    WideInteger,
+    ViaRgbaReader
+};
 
 struct DecodePlan {
     PixelKind kind = PixelKind::ViaRgbaReader;
@@ -43,6 +58,15 @@ struct DecodePlan {
     int alphaSample = -1; // index of the alpha sample within a pixel, -1: none
     // Rows can be copied byte for byte into the QImage (same packing).
     bool copiesRows = false;
+    // Two's complement samples; flipping the sign bit maps them linearly onto
+    // the unsigned range of the same width.
+    bool signedSamples = false;
+    // Gray (1) or RGB (3) for Float and WideInteger.
+    int colourSamples = 1;
+    // WidePalette: the colour map (1 << bits entries each), owned by the TIFF
+    // handle; some writers store 8-bit values in it.
+    const uint16_t* colourMap[3] = {nullptr, nullptr, nullptr};
+    bool colourMapIsEightBit = false;
 };
 
 // Reads the tags of the current directory and rejects values no decoder can
@@ -59,6 +83,10 @@ Status checkPageLimits(const TiffPageLayout& layout, QImage::Format format,
                        const DecodeLimits& limits);
 // The same check for a working buffer of `bytes`.
 Status checkBufferLimit(const TiffPageLayout& layout, qint64 bytes, const DecodeLimits& limits);
+
+// Some writers store 8-bit values in the 16-bit colour map; libtiff's own
+// reader takes a map whose entries are all below 256 to be one of those.
+bool colourMapIsEightBit(const uint16_t* const map[3], size_t entries);
 
 // Bytes per row of `format` at `width`, as QImage lays it out (32-bit aligned).
 qint64 qImageBytesPerLine(QImage::Format format, uint32_t width);

@@ -2,6 +2,7 @@
 
 #include "engine/ImageOrientation.h"
 #include "engine/PageResolution.h"
+#include "engine/TiffDeepDecoder.h"
 #include "engine/TiffPageDecoder.h"
 #include "engine/TiffPageLayout.h"
 
@@ -13,46 +14,38 @@
 
 namespace {
 
-constexpr double kMetresPerInch = 0.0254;
 constexpr double kMaxDotsPerMetre = 1e8; // far beyond any scanner or printer
 
 QString pagesText(int count) {
     return count == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(count);
 }
 
-// 0 when the value is missing, not positive or absurd.
-int dotsPerMetre(float value, uint16_t unit) {
-    double perMetre = 0;
-    if (unit == RESUNIT_INCH) {
-        perMetre = double(value) / kMetresPerInch;
-    } else if (unit == RESUNIT_CENTIMETER) {
-        perMetre = double(value) * 100.0;
-    }
-    if (!std::isfinite(perMetre) || perMetre <= 0 || perMetre > kMaxDotsPerMetre) {
-        return 0;
-    }
-    return static_cast<int>(std::lround(perMetre));
+// False when the value is missing, not positive or absurd.
+bool usable(float value, bool perCentimetre) {
+    const double perMetre = perCentimetre ? double(value) * 100.0 : double(value) / 0.0254;
+    return std::isfinite(perMetre) && perMetre > 0 && perMetre <= kMaxDotsPerMetre &&
+           dotsPerMetre(value, perCentimetre) > 0;
 }
 
 // A missing ResolutionUnit means inch, as TIFF defines it; RESUNIT_NONE only
-// gives the aspect ratio, which is no resolution.
-void setResolution(TIFF* tif, QImage& image) {
+// gives the aspect ratio, which is no resolution. A page turned a quarter
+// (`transposed`) swaps the horizontal and vertical resolution.
+void setResolution(TIFF* tif, bool transposed, QImage& image) {
     float x = 0;
     float y = 0;
     uint16_t unit = RESUNIT_INCH;
-    int dpmX = 0;
-    int dpmY = 0;
     if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) == 1) {
         if (TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y) != 1) {
             y = x;
         }
         TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
-        dpmX = dotsPerMetre(x, unit);
-        dpmY = dotsPerMetre(y, unit);
     }
-    if (dpmX > 0 && dpmY > 0) {
-        image.setDotsPerMeterX(dpmX);
-        image.setDotsPerMeterY(dpmY);
+    const bool perCm = unit == RESUNIT_CENTIMETER;
+    if ((unit == RESUNIT_INCH || perCm) && usable(x, perCm) && usable(y, perCm)) {
+        if (transposed) {
+            std::swap(x, y);
+        }
+        setStatedResolution(image, {double(x), double(y), perCm});
     } else {
         markWithoutResolution(image);
     }
@@ -86,6 +79,21 @@ tmsize_t maxTiffAllocation(const DecodeLimits& limits) {
         std::clamp<qint64>(limits.maxBytes, kFloor, TiffHandle::kDefaultMaxSingleAllocation));
 }
 
+int countReadablePages(TiffHandle& tiff, int maxPages) {
+    TIFF* tif = tiff.get();
+    // A handle fresh from TIFFOpen is on the first directory already.
+    if (maxPages <= 0 || (TIFFCurrentDirectory(tif) != 0 && TIFFSetDirectory(tif, 0) != 1)) {
+        return 0;
+    }
+    // Reading each directory in full, not only following the chain of
+    // offsets, finds the ones whose tags cannot be read.
+    int count = 1;
+    while (count < maxPages && TIFFReadDirectory(tif) == 1) {
+        ++count;
+    }
+    return count;
+}
+
 TiffPageSource::TiffPageSource(TiffHandle handle, int pageCount, const DecodeLimits& limits)
     : m_tiff(std::move(handle)), m_pageCount(pageCount), m_limits(limits) {}
 
@@ -95,10 +103,7 @@ Result<std::unique_ptr<PageSource>> TiffPageSource::create(Result<TiffHandle> ha
     if (!handle) {
         return R::failure(handle.error());
     }
-    // libtiff stops counting at a directory loop or an unreadable offset.
-    const tdir_t directories = TIFFNumberOfDirectories(handle->get());
-    const int count =
-        static_cast<int>(std::min<qint64>(qint64(directories), std::max(0, limits.maxPages)));
+    const int count = countReadablePages(*handle, limits.maxPages);
     if (count == 0) {
         QString text = QStringLiteral("The TIFF file has no pages");
         if (!handle->lastError().isEmpty()) {
@@ -130,6 +135,57 @@ Result<QImage> TiffPageSource::readPage(int index) {
     return decodeCurrentPage(index);
 }
 
+Result<QImage> TiffPageSource::decodeWithPlan(const TiffPageLayout& layout,
+                                              const DecodePlan& plan) {
+    switch (plan.kind) {
+    case PixelKind::ViaRgbaReader:
+        return decodeViaRgbaReader(m_tiff, layout, m_limits);
+    case PixelKind::Float:
+    case PixelKind::WideInteger:
+        return decodeDeepPage(m_tiff, layout, plan, m_limits);
+    default:
+        return decodeNativePage(m_tiff, layout, plan, m_limits);
+    }
+}
+
+Result<QImage> TiffPageSource::decodeChecked(const TiffPageLayout& layout, const DecodePlan& plan) {
+    m_tiff.clearError();
+    Result<QImage> image = decodeWithPlan(layout, plan);
+    if (!image) {
+        return image;
+    }
+    for (const QString& warning : m_tiff.warnings()) {
+        if (saysDataEndsEarly(warning)) {
+            return Result<QImage>::failure(
+                QStringLiteral("Page %1 cannot be decoded: the data ends early (%2)")
+                    .arg(layout.pageNumber)
+                    .arg(warning));
+        }
+    }
+    return image;
+}
+
+// A page tagged Group 3 may really be modified Huffman (rows byte-aligned) or
+// one-dimensional Group 3 without end-of-line codes. libtiff's Group 3
+// decoder needs those codes, so such a page fails or decodes with warnings;
+// the variant that decodes cleanly is the page.
+Result<QImage> TiffPageSource::decodeFaxVariant(int index, const TiffPageLayout& layout,
+                                                const DecodePlan& plan) {
+    TIFF* tif = m_tiff.get();
+    for (const int alignment : {FAXMODE_BYTEALIGN, 0}) {
+        if (TIFFSetDirectory(tif, static_cast<tdir_t>(index)) != 1 ||
+            TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTRLE) != 1 ||
+            TIFFSetField(tif, TIFFTAG_FAXMODE, FAXMODE_NORTC | FAXMODE_NOEOL | alignment) != 1) {
+            break;
+        }
+        Result<QImage> image = decodeChecked(layout, plan);
+        if (image && m_tiff.warnings().isEmpty()) {
+            return image;
+        }
+    }
+    return Result<QImage>::failure(QStringLiteral("no variant of Group 3 fits"));
+}
+
 Result<QImage> TiffPageSource::decodeCurrentPage(int index) {
     TIFF* tif = m_tiff.get();
     const Result<TiffPageLayout> layout = readPageLayout(tif, index + 1);
@@ -137,19 +193,25 @@ Result<QImage> TiffPageSource::decodeCurrentPage(int index) {
         return Result<QImage>::failure(layout.error());
     }
     const DecodePlan plan = choosePlan(tif, *layout);
-    Result<QImage> image = plan.kind == PixelKind::ViaRgbaReader
-                               ? decodeViaRgbaReader(m_tiff, *layout, m_limits)
-                               : decodeNativePage(m_tiff, *layout, plan, m_limits);
+    Result<QImage> image = decodeChecked(*layout, plan);
+    if (layout->compression == COMPRESSION_CCITTFAX3 && plan.kind == PixelKind::Bilevel &&
+        (!image || !m_tiff.warnings().isEmpty())) {
+        // Otherwise the first outcome stands: its error, or the page libtiff
+        // read with warnings only.
+        if (Result<QImage> variant = decodeFaxVariant(index, *layout, plan); variant) {
+            image = std::move(variant);
+        }
+    }
     if (!image) {
         return image;
     }
-    setResolution(tif, *image);
     setColourSpace(tif, *layout, *image);
     QImage upright = applyTiffOrientation(std::move(*image), layout->orientation);
     if (upright.isNull()) {
         return Result<QImage>::failure(
             QStringLiteral("Not enough memory to turn page %1 upright").arg(index + 1));
     }
+    setResolution(tif, layout->orientation >= ORIENTATION_LEFTTOP, upright);
     return upright;
 }
 

@@ -1,6 +1,7 @@
 #include "engine/TiffSampleRows.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -106,6 +107,79 @@ void paletteRow(const uint16_t* s, uint32_t width, uint16_t spp, uchar* out) {
     }
 }
 
+void widePaletteRow(const DecodePlan& plan, const uint16_t* s, uint32_t width, uint16_t spp,
+                    uchar* out) {
+    for (uint32_t x = 0; x < width; ++x) {
+        const uint16_t index = s[x * spp];
+        if (plan.colourMapIsEightBit) {
+            for (int c = 0; c < 3; ++c) {
+                out[x * 3 + c] = static_cast<uchar>(plan.colourMap[c][index]);
+            }
+        } else {
+            uint16_t* o = words(out) + size_t(x) * 4;
+            for (int c = 0; c < 3; ++c) {
+                o[c] = plan.colourMap[c][index];
+            }
+            o[3] = 0xFFFF;
+        }
+    }
+}
+
+// CIE L*a*b* relative to D50 (the white of the ICC connection space, and
+// libtiff's default WhitePoint) to sRGB through the Bradford-adapted matrix.
+struct Srgb {
+    double r, g, b;
+};
+
+double labInverse(double t) {
+    constexpr double kDelta = 6.0 / 29.0;
+    return t > kDelta ? t * t * t : 3.0 * kDelta * kDelta * (t - 4.0 / 29.0);
+}
+
+double srgbEncoded(double linear) {
+    const double c = std::clamp(linear, 0.0, 1.0);
+    return c <= 0.0031308 ? 12.92 * c : 1.055 * std::pow(c, 1.0 / 2.4) - 0.055;
+}
+
+Srgb labToSrgb(double lightness, double a, double b) {
+    const double fy = (lightness + 16.0) / 116.0;
+    const double x = 0.96422 * labInverse(fy + a / 500.0);
+    const double y = labInverse(fy);
+    const double z = 0.82521 * labInverse(fy - b / 200.0);
+    return {srgbEncoded(3.1338561 * x - 1.6168667 * y - 0.4906146 * z),
+            srgbEncoded(-0.9787684 * x + 1.9161415 * y + 0.0334540 * z),
+            srgbEncoded(0.0719453 * x - 0.2289914 * y + 1.4052427 * z)};
+}
+
+// 8-bit: L* 0..255 for 0..100, a* and b* signed bytes. 16-bit: L* 0..65535,
+// a* and b* signed in 1/256 steps. Alpha is kept as stored.
+void labRow(const DecodePlan& plan, const uint16_t* s, uint32_t width, uint16_t spp, uint16_t bits,
+            uchar* out) {
+    const bool wide = bits == 16;
+    const double lightnessMax = wide ? 65535.0 : 255.0;
+    const double step = wide ? 256.0 : 1.0;
+    const bool alpha = plan.alphaSample >= 0;
+    for (uint32_t x = 0; x < width; ++x) {
+        const uint16_t* px = s + size_t(x) * spp;
+        const double a = wide ? static_cast<int16_t>(px[1]) : static_cast<int8_t>(px[1]);
+        const double b = wide ? static_cast<int16_t>(px[2]) : static_cast<int8_t>(px[2]);
+        const Srgb c = labToSrgb(px[0] * 100.0 / lightnessMax, a / step, b / step);
+        const double channels[3] = {c.r, c.g, c.b};
+        if (plan.format == QImage::Format_RGBA8888) {
+            for (int i = 0; i < 3; ++i) {
+                out[x * 4 + i] = static_cast<uchar>(std::lround(channels[i] * 255.0));
+            }
+            out[x * 4 + 3] = static_cast<uchar>(px[plan.alphaSample]);
+        } else {
+            uint16_t* o = words(out) + size_t(x) * 4;
+            for (int i = 0; i < 3; ++i) {
+                o[i] = static_cast<uint16_t>(std::lround(channels[i] * 65535.0));
+            }
+            o[3] = alpha ? px[plan.alphaSample] : 0xFFFF;
+        }
+    }
+}
+
 void bilevelRow(const uint16_t* s, uint32_t width, uint16_t spp, uchar* out) {
     std::memset(out, 0, (width + 7) / 8);
     for (uint32_t x = 0; x < width; ++x) {
@@ -146,6 +220,13 @@ void unpackSamples(const uint8_t* packed, uint32_t count, uint16_t bits, uint16_
     }
 }
 
+void offsetSignedSamples(uint16_t* samples, size_t count, uint16_t bits) {
+    const auto signBit = static_cast<uint16_t>(1U << (bits - 1));
+    for (size_t i = 0; i < count; ++i) {
+        samples[i] ^= signBit;
+    }
+}
+
 void convertSampleRow(const DecodePlan& plan, const uint16_t* samples, uint32_t width, uint16_t spp,
                       uint16_t bits, uchar* scanline) {
     const Range range{(1U << bits) - 1U};
@@ -162,6 +243,12 @@ void convertSampleRow(const DecodePlan& plan, const uint16_t* samples, uint32_t 
     case PixelKind::Palette:
         paletteRow(samples, width, spp, scanline);
         break;
+    case PixelKind::WidePalette:
+        widePaletteRow(plan, samples, width, spp, scanline);
+        break;
+    case PixelKind::Lab:
+        labRow(plan, samples, width, spp, bits, scanline);
+        break;
     case PixelKind::Rgb:
         rgbRow(plan, samples, width, spp, range, scanline);
         break;
@@ -171,6 +258,8 @@ void convertSampleRow(const DecodePlan& plan, const uint16_t* samples, uint32_t 
     case PixelKind::Cmyk:
         cmykRow(samples, width, spp, range, scanline);
         break;
+    case PixelKind::Float:
+    case PixelKind::WideInteger:
     case PixelKind::ViaRgbaReader:
         break;
     }

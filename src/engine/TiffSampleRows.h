@@ -4,12 +4,17 @@
 
 #include <QtGlobal>
 
+#include <cstddef>
 #include <cstdint>
 
 // Unpacks `count` samples of `bits` each (1..16, MSB first, 16-bit in native
 // order as libtiff returns them) into dst[0], dst[stride], dst[2 * stride]...
 void unpackSamples(const uint8_t* packed, uint32_t count, uint16_t bits, uint16_t* dst,
                    uint32_t stride);
+
+// Two's complement samples of `bits` (1..16) to offset binary: -2^(bits-1)
+// becomes 0 and 2^(bits-1)-1 the largest unsigned value.
+void offsetSignedSamples(uint16_t* samples, size_t count, uint16_t bits);
 
 // Turns one row of unpacked samples (`samplesPerPixel` per pixel, each
 // 0..2^bits-1) into one scanline of the plan's QImage format.

@@ -200,9 +200,11 @@ private:
         if (!hasResolution(m_page)) {
             return true;
         }
-        return TIFFSetField(m_tif, TIFFTAG_XRESOLUTION, m_page.dotsPerMeterX() * 0.0254) &&
-               TIFFSetField(m_tif, TIFFTAG_YRESOLUTION, m_page.dotsPerMeterY() * 0.0254) &&
-               TIFFSetField(m_tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        const StatedResolution r = statedResolution(m_page);
+        return TIFFSetField(m_tif, TIFFTAG_XRESOLUTION, r.x) &&
+               TIFFSetField(m_tif, TIFFTAG_YRESOLUTION, r.y) &&
+               TIFFSetField(m_tif, TIFFTAG_RESOLUTIONUNIT,
+                            r.perCentimetre ? RESUNIT_CENTIMETER : RESUNIT_INCH);
     }
 
     bool setProfile() {

@@ -1,10 +1,9 @@
 #include "filelist/Utilities.h"
 
 #include "engine/TiffHandle.h"
+#include "engine/TiffPageSource.h"
 
 #include <QImageReader>
-
-#include <limits>
 
 int getTiffPageCount(const QUrl& url) {
     if (!url.isValid() || !url.isLocalFile()) {
@@ -12,14 +11,14 @@ int getTiffPageCount(const QUrl& url) {
     }
     const QString path = url.toLocalFile();
     if (fileHasTiffSignature(path)) {
-        auto tiff = TiffHandle::openFile(path, "r");
+        // Opened as a conversion opens it, under the same allocation limit.
+        const DecodeLimits limits;
+        auto tiff = TiffHandle::openFile(path, "rm", maxTiffAllocation(limits));
         if (!tiff) {
             return 0;
         }
-        // libtiff stops at a directory loop or an unreadable offset and counts
-        // what it could read.
-        const tdir_t count = TIFFNumberOfDirectories(tiff->get());
-        return static_cast<int>(std::min<tdir_t>(count, std::numeric_limits<int>::max()));
+        // Counted as a conversion reads the file, so the two always agree.
+        return countReadablePages(*tiff, limits.maxPages);
     }
     QImageReader reader(path);
     return reader.canRead() ? qMax(0, reader.imageCount()) : 0;

@@ -80,6 +80,7 @@ QByteArray build(const MiniTiff& m) {
 // The first failure while opening and reading every page; "" when the data
 // decoded completely.
 QString firstFailure(const QByteArray& data, const DecodeLimits& limits = {}) {
+    keepAsFuzzSeed(data);
     auto source = PageSource::openTiffData(data, limits);
     if (!source) {
         return source.error();
@@ -177,6 +178,7 @@ INSTANTIATE_TEST_SUITE_P(BrokenFiles, HostileTiffTest, ::testing::ValuesIn(kHost
 
 TEST(PageSourceHostileTest, DirectoryLoopCountsEachDirectoryOnce) {
     const QByteArray data = build(mini([](MiniTiff& m) { m.nextIsItself = true; }));
+    keepAsFuzzSeed(data);
     auto source = PageSource::openTiffData(data);
     ASSERT_TRUE(source.ok()) << source.error().toStdString();
     EXPECT_EQ((*source)->pageCount(), 1);

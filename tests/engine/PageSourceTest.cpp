@@ -1,7 +1,8 @@
-#include "engine/PageResolution.h"
 #include "engine/PageSource.h"
 
 #include "PageSourceTestSupport.h"
+#include "engine/PageMapping.h"
+#include "engine/PageResolution.h"
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
 
@@ -350,6 +351,8 @@ TEST(PageSourceTest, CielabGoesThroughTheRgbaReader) {
         channelDistance(image->pixelColor(0, 1).rgba64(), qRgba64(0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF)),
         40 * 257);
     EXPECT_LE(channelDistance(image->pixelColor(5, 0).rgba64(), qRgba64(0, 0, 0, 0xFFFF)), 4 * 257);
+    EXPECT_EQ(pageMapping(*image),
+              QStringLiteral("CIE L*a*b* samples converted to 8-bit RGB by libtiff"));
 }
 
 struct QtImageCase {

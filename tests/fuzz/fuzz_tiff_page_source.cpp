@@ -1,6 +1,6 @@
 // libFuzzer target: a TIFF from memory, every page decoded under low limits.
-// Not part of the default build; build by hand against pictavo_core with
-// clang++ -fsanitize=fuzzer,address (see the comment at the end).
+// Built with the "fuzz" preset (clang, PICTAVO_FUZZ) and run by
+// scripts/fuzz.sh on the files the tests make; CI runs it after the tests.
 #include "engine/PageSource.h"
 
 #include <cstddef>
@@ -22,7 +22,3 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     return 0;
 }
-
-// clang++ -std=c++20 -fsanitize=fuzzer -Isrc $(pkg-config --cflags Qt6Gui) \
-//   tests/fuzz/fuzz_tiff_page_source.cpp build/dev/src/libpictavo_core.a \
-//   $(pkg-config --libs Qt6Gui libtiff-4) -o fuzz_tiff_page_source

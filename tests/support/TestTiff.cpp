@@ -1,5 +1,7 @@
 #include "support/TestTiff.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 
 #include <memory>
@@ -14,7 +16,16 @@ struct TiffCloser {
 class BitWriter {
 public:
     explicit BitWriter(std::vector<uint8_t>& out) : m_out(out) {}
-    void put(uint32_t value, uint16_t bits) {
+    void put(uint64_t value, uint16_t bits) {
+        if (bits > 16) {
+            flush();
+            // Native order: the low `bits` of the value, as libtiff expects.
+            for (uint16_t b = 0; b < bits / 8; ++b) {
+                const uint16_t byte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? b : bits / 8 - 1 - b;
+                m_out.push_back(static_cast<uint8_t>(value >> (8 * byte)));
+            }
+            return;
+        }
         if (bits == 16) {
             flush();
             const auto v = static_cast<uint16_t>(value);
@@ -29,13 +40,14 @@ public:
             m_out.push_back(static_cast<uint8_t>(value));
             return;
         }
+        // Any width below 16: whole bytes leave as soon as they are complete.
         m_acc = static_cast<uint32_t>((m_acc << bits) | (value & ((1U << bits) - 1U)));
-        m_used += bits;
-        if (m_used == 8) {
-            m_out.push_back(static_cast<uint8_t>(m_acc));
-            m_acc = 0;
-            m_used = 0;
+        m_used = static_cast<uint16_t>(m_used + bits);
+        while (m_used >= 8) {
+            m_used = static_cast<uint16_t>(m_used - 8);
+            m_out.push_back(static_cast<uint8_t>(m_acc >> m_used));
         }
+        m_acc &= (1U << m_used) - 1U;
     }
     // Pads the last byte of a row with zero bits.
     void flush() {
@@ -52,6 +64,10 @@ private:
     uint16_t m_used = 0;
 };
 
+uint64_t sampleBits(const TestTiffPage& p, uint32_t x, uint32_t y, uint16_t s) {
+    return p.bitsOf ? p.bitsOf(x, y, s) : p.sample(x, y, s);
+}
+
 // Rows y0..y1-1 and columns x0..x1-1 of one plane (or all samples when
 // `plane` < 0), padded to `rowWidth` pixels.
 std::vector<uint8_t> packRegion(const TestTiffPage& p, uint32_t x0, uint32_t y0, uint32_t w,
@@ -62,11 +78,11 @@ std::vector<uint8_t> packRegion(const TestTiffPage& p, uint32_t x0, uint32_t y0,
         for (uint32_t x = x0; x < x0 + w; ++x) {
             const bool inside = x < p.width && y < p.height;
             if (plane >= 0) {
-                writer.put(inside ? p.sample(x, y, static_cast<uint16_t>(plane)) : 0,
+                writer.put(inside ? sampleBits(p, x, y, static_cast<uint16_t>(plane)) : 0,
                            p.bitsPerSample);
             } else {
                 for (uint16_t s = 0; s < p.samplesPerPixel; ++s) {
-                    writer.put(inside ? p.sample(x, y, s) : 0, p.bitsPerSample);
+                    writer.put(inside ? sampleBits(p, x, y, s) : 0, p.bitsPerSample);
                 }
             }
         }
@@ -98,6 +114,12 @@ bool setTags(TIFF* tif, const TestTiffPage& p) {
     }
     if (p.orientation != 0) {
         TIFFSetField(tif, TIFFTAG_ORIENTATION, p.orientation);
+    }
+    if (p.faxMode >= 0) {
+        TIFFSetField(tif, TIFFTAG_FAXMODE, p.faxMode);
+    }
+    if (p.sampleFormat != 0) {
+        TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, p.sampleFormat);
     }
     if (p.predictor != 0) {
         TIFFSetField(tif, TIFFTAG_PREDICTOR, p.predictor);
@@ -191,7 +213,18 @@ bool writeTestTiff(const QString& path, const std::vector<TestTiffPage>& pages, 
             return fail(error, QStringLiteral("cannot write page data"));
         }
     }
+    tif.reset();
+    keepAsFuzzSeed(readFileBytes(path));
     return true;
+}
+
+void keepAsFuzzSeed(const QByteArray& data) {
+    const QString folder = qEnvironmentVariable("PICTAVO_FUZZ_SEEDS");
+    if (folder.isEmpty() || data.isEmpty() || !QDir().mkpath(folder)) {
+        return;
+    }
+    const QByteArray hash = QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex();
+    writeFileBytes(folder + QLatin1Char('/') + QString::fromLatin1(hash), data);
 }
 
 uint32_t patternSample(uint32_t x, uint32_t y, uint16_t s, uint16_t bits) {
@@ -284,6 +317,31 @@ TiffSummary summarizeTiff(const QString& path) {
         TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &summary.compression);
     }
     return summary;
+}
+
+bool patchFirstDirectoryValue(QByteArray& bytes, uint16_t tag,
+                              const std::function<uint32_t(uint32_t)>& change) {
+    const auto byteAt = [&](qsizetype at) { return uint32_t(uint8_t(bytes[at])); };
+    const auto read16 = [&](qsizetype at) { return byteAt(at) | byteAt(at + 1) << 8; };
+    const auto read32 = [&](qsizetype at) { return read16(at) | read16(at + 2) << 16; };
+    if (!bytes.startsWith("II*") || bytes.size() < 8) {
+        return false;
+    }
+    const qsizetype ifd = read32(4);
+    const uint32_t entries = read16(ifd);
+    for (uint32_t e = 0; e < entries; ++e) {
+        const qsizetype at = ifd + 2 + 12 * qsizetype(e);
+        const uint32_t type = read16(at + 2);
+        if (read16(at) != tag || read32(at + 4) != 1 || (type != TIFF_SHORT && type != TIFF_LONG)) {
+            continue;
+        }
+        const uint32_t value = change(type == TIFF_SHORT ? read16(at + 8) : read32(at + 8));
+        for (int b = 0; b < (type == TIFF_SHORT ? 2 : 4); ++b) {
+            bytes[at + 8 + b] = static_cast<char>(value >> (8 * b));
+        }
+        return true;
+    }
+    return false;
 }
 
 QByteArray readFileBytes(const QString& path) {

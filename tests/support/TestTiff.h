@@ -36,6 +36,11 @@ struct TestTiffPage {
     // Value of sample s (0-based, extras included) at (x, y), in the sample's
     // own range (0..2^bps-1).
     std::function<uint32_t(uint32_t x, uint32_t y, uint16_t s)> sample;
+    uint16_t sampleFormat = 0; // 0: tag absent
+    int faxMode = -1;          // TIFFTAG_FAXMODE for the encoder; -1: libtiff's default
+    // When set, the bits of sample s instead of `sample` (for samples of 24,
+    // 32 or 64 bits, floats and signed integers), stored in native order.
+    std::function<uint64_t(uint32_t x, uint32_t y, uint16_t s)> bitsOf;
 };
 
 // Writes the pages; false and a reason in `error` on failure.
@@ -62,6 +67,16 @@ struct TiffSummary {
     uint16_t compression = 0;
 };
 TiffSummary summarizeTiff(const QString& path);
+
+// Sets the value of `tag` in the first directory of a little-endian classic
+// TIFF, where the tag holds one SHORT or LONG; false when it has no such tag.
+bool patchFirstDirectoryValue(QByteArray& bytes, uint16_t tag,
+                              const std::function<uint32_t(uint32_t)>& change);
+
+// When the environment variable PICTAVO_FUZZ_SEEDS names a folder, keeps
+// `data` there (named by its hash) as a seed of the page-source fuzzer.
+// writeTestTiff keeps every file it writes.
+void keepAsFuzzSeed(const QByteArray& data);
 
 // The bytes of a file, for corrupting copies.
 QByteArray readFileBytes(const QString& path);

@@ -1,0 +1,78 @@
+// What a conversion says about pages that are not exact copies, and about
+// pages whose data ends early.
+#include "engine/Process.h"
+#include "engine/Settings.h"
+#include "filelist/FileItem.h"
+#include "platform/SystemLog.h"
+#include "platform/Workspace.h"
+#include "support/TestEnvironment.h"
+#include "support/TestTiff.h"
+
+#include <QDir>
+
+#include <bit>
+#include <gtest/gtest.h>
+
+namespace {
+
+TestTiffPage stretchedFloatPage() {
+    TestTiffPage p = grayPage(6, 4, 32);
+    p.sampleFormat = SAMPLEFORMAT_IEEEFP;
+    p.bitsOf = [](uint32_t x, uint32_t y, uint16_t) {
+        return std::bit_cast<uint32_t>(static_cast<float>(x) * 10.0F - static_cast<float>(y));
+    };
+    return p;
+}
+
+TEST(ProcessPageMappingTest, LogNamesMappingsAndRefusesPagesThatEndEarly) {
+    const QString in = makeTestFolder(QStringLiteral("in"));
+    const QString out = makeTestFolder(QStringLiteral("out"));
+    const QString path = QDir(in).filePath(QStringLiteral("mixed.tif"));
+    TestTiffPage fax = bilevelPage(61, 40, true, COMPRESSION_CCITTFAX4);
+    fax.rowsPerStrip = fax.height;
+    // The fax page comes first so that its strip count is in the first
+    // directory, where the test can halve it.
+    ASSERT_TRUE(writeTestTiff(path, {fax, stretchedFloatPage(), grayPage(5, 3)}));
+    QByteArray bytes = readFileBytes(path);
+    ASSERT_TRUE(
+        patchFirstDirectoryValue(bytes, TIFFTAG_STRIPBYTECOUNTS, [](uint32_t n) { return n / 2; }));
+    ASSERT_TRUE(writeFileBytes(path, bytes));
+
+    Settings settings;
+    settings.setIsOpenFolderAfterConversion(false);
+    settings.setOutputType(OutputPng);
+    RecordingWorkspace workspace;
+    Process process;
+    process.setSettings(&settings);
+    process.setWorkspace(&workspace);
+    process.setLogsFolder(makeTestFolder(QStringLiteral("logs")));
+    process.setOutputFolder(out);
+    auto item = FileItem::initWithURL(QUrl::fromLocalFile(path));
+    ASSERT_TRUE(item);
+    ASSERT_EQ(item->pages(), 3);
+    process.outputFiles().push_back({path, {item}});
+    process.setTotalFileSelected(1);
+    process.setIsCombining(true);
+
+    QStringList lines;
+    {
+        const SystemLogRedirect capture([&lines](const QString& line) { lines.append(line); });
+        process.start();
+    }
+    const LogFiles& entry = process.log().files.at(0);
+    ASSERT_EQ(entry.logFiles.size(), 3U);
+    EXPECT_EQ(entry.logFiles.at(0).status, QStringLiteral("Unable to save page!"));
+    EXPECT_EQ(entry.logFiles.at(1).status, QStringLiteral("Completed"));
+    EXPECT_EQ(entry.logFiles.at(2).status, QStringLiteral("Completed"));
+    const QString joined = lines.join(QLatin1Char('\n'));
+    EXPECT_TRUE(joined.contains(QStringLiteral("Cannot read page 1 of “mixed.tif”: Page 1 cannot "
+                                               "be decoded: the data ends early")))
+        << joined.toStdString();
+    EXPECT_TRUE(joined.contains(
+        QStringLiteral("Page 2 of “mixed.tif” is not an exact copy: 32-bit floating-point samples "
+                       "stretched from the page's range -3..50 to the output range")))
+        << joined.toStdString();
+    EXPECT_FALSE(joined.contains(QStringLiteral("Page 3 of")));
+}
+
+} // namespace
