@@ -3,6 +3,7 @@
 #include "platform/DateFormat.h"
 #include "platform/Edition.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -62,4 +63,32 @@ QString StringUtilities::siteAddress() {
         site.chop(1);
     }
     return site;
+}
+
+QString StringUtilities::pathForResource(const QString& name, const QString& type) {
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    if (programFolder.isEmpty()) {
+        return {};
+    }
+    return pathForResource(
+        name, type,
+        {programFolder, QDir(programFolder).filePath(QStringLiteral("../share/pictavo"))});
+}
+
+QString StringUtilities::pathForResource(const QString& name, const QString& type,
+                                         const QStringList& folders) {
+    if (name.isEmpty()) {
+        return {};
+    }
+    const QString fileName = type.isEmpty() ? name : name + QLatin1Char('.') + type;
+    for (const QString& folder : folders) {
+        if (folder.isEmpty()) {
+            continue; // not the working directory
+        }
+        const QFileInfo candidate(QDir(folder).filePath(fileName));
+        if (candidate.isFile()) {
+            return QDir::cleanPath(candidate.absoluteFilePath());
+        }
+    }
+    return {};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The application's names and its per-user folder.
 struct StringUtilities {
@@ -23,6 +24,16 @@ struct StringUtilities {
     // "http://www.quorlen.example", or PICTAVO_SITE_URL when set (tests point
     // it at a local server).
     static QString siteAddress();
+
+    // The file "<name>.<type>" ("<name>" when `type` is empty) installed with
+    // the program: beside the executable (the build tree), else in
+    // "<executable's folder>/../share/pictavo" (an installed prefix). "" when
+    // neither holds it.
+    static QString pathForResource(const QString& name, const QString& type);
+    // The same search in `folders`, in their order; the absolute path of the
+    // first regular file found.
+    static QString pathForResource(const QString& name, const QString& type,
+                                   const QStringList& folders);
 
     // The current date and time in the ICU date pattern `pattern`.
     static QString getStringFromDateFormat(const QString& pattern);
