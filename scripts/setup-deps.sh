@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config ccache git
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-dejavu-core
+  qt6-svg-dev desktop-file-utils appstream
   libtiff-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
   libgif-dev libimagequant-dev libpugixml-dev
   libgtest-dev libgmock-dev libbenchmark-dev
