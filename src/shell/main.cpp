@@ -1,10 +1,12 @@
 // Pictavo, the current edition.
+#include "platform/Constants.h"
 #include "platform/Edition.h"
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
 #include "shell/Dialogs.h"
 #include "shell/FileManagerWorkspace.h"
 #include "shell/PictavoAppDelegate.h"
+#include "shell/SingleInstance.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -21,6 +23,17 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(edition.displayName);
     QApplication::setApplicationVersion(edition.version);
 
+    QStringList paths;
+    for (const QString& argument : QApplication::arguments().mid(1)) {
+        paths.append(QFileInfo(argument).absoluteFilePath());
+    }
+    // A second start hands its paths to the running Pictavo and ends.
+    SingleInstance instance(SingleInstance::defaultName(StringUtilities::getAppPath()));
+    if (instance.handOff(paths)) {
+        return 0;
+    }
+    (void)instance.listen();
+
     SettingsPreferences preferences(edition.organization, edition.applicationName);
     FileManagerWorkspace workspace;
     QtDialogs dialogs;
@@ -28,10 +41,11 @@ int main(int argc, char** argv) {
     controller.awakeFromNib();
     QTimer::singleShot(0, &controller,
                        [&controller] { controller.applicationDidFinishLaunching(); });
+    connectSingleInstance(instance, controller);
     // Paths on the command line are added as if dropped on the window.
     QList<QUrl> urls;
-    for (const QString& argument : QApplication::arguments().mid(1)) {
-        urls.append(QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath()));
+    for (const QString& path : paths) {
+        urls.append(QUrl::fromLocalFile(path));
     }
     if (!urls.isEmpty()) {
         (void)controller.acceptDrop(urls);
