@@ -76,19 +76,6 @@ void PictavoAppDelegate::setupConvertCommand() {
     layout->addWidget(m_isOpenFolderAfterConversion);
     // Parked out of sight until a chooser takes it in.
     m_openPanelCustomView->hide();
-
-    connect(m_ui->convertMenuItem, &QAction::triggered, this, [this] {
-        // The menu follows the Convert segment: nothing to convert, no job.
-        if (m_ui->commandSegmented->isEnabled(1)) {
-            convertAction();
-        }
-    });
-    connect(m_ui->commandSegmented, &SegmentedControl::segmentClicked, this, [this](int segment) {
-        if (segment == 1) {
-            convertAction();
-            m_ui->commandSegmented->setSelected(1, false);
-        }
-    });
 }
 
 void PictavoAppDelegate::convertAction() {

@@ -1,12 +1,24 @@
 // Menu set-up of the main controller.
 #include "platform/Constants.h"
 #include "platform/Edition.h"
+#include "platform/SystemLog.h"
+#include "platform/Workspace.h"
 #include "shell/PictavoAppDelegate.h"
 #include "ui_MainWindow.h"
+#include "widgets/CustomTableView.h"
+#include "widgets/SegmentedControl.h"
+#include "widgets/SheetDialog.h"
 
+#include <QApplication>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
-#include <QMessageBox>
+#include <QPushButton>
+#include <QStyle>
+#include <QUrlQuery>
+#include <QVBoxLayout>
+
+#include <stdexcept>
 
 namespace {
 
@@ -54,14 +66,196 @@ void PictavoAppDelegate::setupVersion() {
 
 void PictavoAppDelegate::setupToolbarAndMenuItems() {
     connect(m_ui->aboutMenuItem, &QAction::triggered, this, &PictavoAppDelegate::aboutAction);
+    bindMenuCommands();
+}
+
+void PictavoAppDelegate::bindMenuCommands() {
+    SegmentedControl* files = m_ui->filesFoldersSegmented;
+    SegmentedControl* navigation = m_ui->navigationSegmented;
+    SegmentedControl* command = m_ui->commandSegmented;
+    const auto segment = [](SegmentedControl* bar, int index) {
+        return [bar, index] { return bar->isEnabled(index); };
+    };
+    const auto always = [] { return true; };
+    m_menuCommands = {
+        {m_ui->addFilesMenuItem, segment(files, 0), [this] { addFiles(); }},
+        {m_ui->addFolderMenuItem, segment(files, 0), [this] { addFolder(); }},
+        {m_ui->includeSubfoldersMenuItem, segment(files, 2),
+         [this] { filesFoldersSegmentedChanged(2); }},
+        {m_ui->importMenuItem, segment(files, 3), [this] { importAction(); }},
+        {m_ui->exportMenuItem, segment(files, 4), [this] { exportAction(); }},
+        {m_ui->openLogsFolderMenuItem, segment(files, 5), [this] { openLogsFolder(); }},
+        {m_ui->outputSettingsMenuItem, segment(command, 0), [this] { showOutputSettings(); }},
+        {m_ui->convertMenuItem, segment(command, 1), [this] { convertAction(); }},
+        {m_ui->selectAllMenuItem,
+         [this] { return m_ui->mainTableView->isEnabled() && m_files->size() > 0; },
+         [this] { selectDeselectRemoveAll(SelectAllRows); }},
+        {m_ui->removeMenuItem,
+         [this, files] { return files->isEnabled(1) && !selectedRows().empty(); },
+         [this] { removeAction(); }},
+        {m_ui->removeAllMenuItem, segment(navigation, 2),
+         [this] { selectDeselectRemoveAll(RemoveAllFiles); }},
+        {m_ui->cancelLoadMenuItem, [this] { return isLoading(); }, [this] { cancelAction(); }},
+        {m_ui->helpMenuItem, always, [this] { helpAction(); }},
+        {m_ui->websiteMenuItem, always, [this] { websiteAction(); }},
+        {m_ui->rateMenuItem, always, [this] { rateUs(); }},
+    };
+    // A shortcut runs a command only when its segment would; an open menu
+    // shows which ones can run. Closed menus keep their items enabled, so a
+    // shortcut is never left disabled by an old state.
+    for (const MenuCommand& entry : m_menuCommands) {
+        connect(entry.item, &QAction::triggered, this, [canRun = entry.canRun, run = entry.run] {
+            if (canRun()) {
+                run();
+            }
+        });
+    }
+    for (QAction* top : m_window->menuBar()->actions()) {
+        QMenu* menu = top->menu();
+        if (menu == nullptr) {
+            continue;
+        }
+        connect(menu, &QMenu::aboutToShow, this, [this] {
+            for (const MenuCommand& entry : m_menuCommands) {
+                entry.item->setEnabled(entry.canRun());
+            }
+        });
+        connect(menu, &QMenu::aboutToHide, this, [this] {
+            for (const MenuCommand& entry : m_menuCommands) {
+                entry.item->setEnabled(true);
+            }
+        });
+    }
+}
+
+void PictavoAppDelegate::helpAction() {
+    try {
+        const Edition& edition = Edition::current();
+        const QString path =
+            StringUtilities::pathForResource(edition.guideName, QStringLiteral("pdf"));
+        if (path.isEmpty()) {
+            throw std::runtime_error(
+                QStringLiteral("%1.pdf is not among the application's resources")
+                    .arg(edition.guideName)
+                    .toStdString());
+        }
+        if (m_services.workspace != nullptr) {
+            (void)m_services.workspace->openFile(path);
+        }
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("[helpAction:]"), QString::fromStdString(e.what()));
+    }
+}
+
+void PictavoAppDelegate::websiteAction() {
+    if (m_services.workspace != nullptr) {
+        (void)m_services.workspace->openURL(StringUtilities::siteAddress() +
+                                            QStringLiteral("/pictavo/"));
+    }
+}
+
+void PictavoAppDelegate::rateUs() {
+    if (m_services.workspace != nullptr && m_usagesReport != nullptr) {
+        (void)m_services.workspace->openURL(m_usagesReport->store().reviewURL());
+    }
+}
+
+void PictavoAppDelegate::openAppAction() {
+    m_window->showNormal();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+namespace {
+
+const QString kSupportAddress = QStringLiteral("support@quorlen.example");
+
+QString supportMailUrl(const QString& titleLine) {
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("subject"),
+                       QStringLiteral("Support for [%1]").arg(titleLine));
+    query.addQueryItem(
+        QStringLiteral("body"),
+        QStringLiteral(
+            "Note:\rPlease explain your issues with details if necessary with screenshot of "
+            "application."));
+    QUrl url(QStringLiteral("mailto:") + kSupportAddress);
+    url.setQuery(query);
+    return url.toString(QUrl::FullyEncoded);
+}
+
+QLabel* wrappedLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent); // owned by the sheet
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignHCenter);
+    return label;
+}
+
+} // namespace
+
+QDialog* PictavoAppDelegate::aboutWindow() const {
+    return m_aboutWindow.data();
 }
 
 void PictavoAppDelegate::aboutAction() {
     const Edition& edition = Edition::current();
-    QMessageBox::about(
-        m_window.get(), QStringLiteral("About ") + StringUtilities::getAppTitle(),
-        QStringLiteral("<h3>%1</h3><p>Version %2</p><p>Converts TIFF files, single- or "
-                       "multi-page, into JPEG, PNG, BMP, GIF or TIFF images.</p><p>%3</p>")
-            .arg(StringUtilities::getAppTitle().toHtmlEscaped(), edition.version.toHtmlEscaped(),
-                 edition.copyright.toHtmlEscaped()));
+    const QString title = StringUtilities::getAppTitle();
+    const QString titleLine = QStringLiteral("%1 (%2)").arg(title, edition.version);
+
+    auto* sheet = new SheetDialog(m_window.get()); // owned by the window until it closes
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->setObjectName(QStringLiteral("aboutWindow"));
+    sheet->setWindowTitle(QStringLiteral("About ") + title);
+    sheet->setWindowModality(Qt::WindowModal);
+    auto* layout = new QVBoxLayout(sheet);
+
+    auto* icon = new QLabel(sheet);
+    icon->setObjectName(QStringLiteral("aboutIcon"));
+    const QIcon appIcon = QApplication::windowIcon().isNull()
+                              ? sheet->style()->standardIcon(QStyle::SP_ComputerIcon)
+                              : QApplication::windowIcon();
+    icon->setPixmap(appIcon.pixmap(64, 64));
+    icon->setAlignment(Qt::AlignHCenter);
+    layout->addWidget(icon);
+
+    QLabel* heading = wrappedLabel(titleLine, sheet);
+    heading->setObjectName(QStringLiteral("aboutTitle"));
+    QFont bold = heading->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    heading->setFont(bold);
+    layout->addWidget(heading);
+    QLabel* thanks = wrappedLabel(QStringLiteral("Thank you for using %1.").arg(title), sheet);
+    thanks->setObjectName(QStringLiteral("aboutThanks"));
+    layout->addWidget(thanks);
+    QLabel* copyright = wrappedLabel(edition.copyright, sheet);
+    copyright->setObjectName(QStringLiteral("aboutCopyright"));
+    layout->addWidget(copyright);
+
+    auto* support = new QLabel(sheet); // owned by the sheet
+    support->setObjectName(QStringLiteral("aboutSupportLink"));
+    support->setTextFormat(Qt::RichText);
+    support->setAlignment(Qt::AlignHCenter);
+    const QString mail = supportMailUrl(titleLine);
+    support->setText(
+        QStringLiteral("<a href=\"%1\">%2</a>").arg(mail.toHtmlEscaped(), kSupportAddress));
+    support->setProperty("mailUrl", mail);
+    connect(support, &QLabel::linkActivated, this, [this](const QString& link) {
+        if (m_services.workspace != nullptr) {
+            (void)m_services.workspace->openURL(link);
+        }
+    });
+    layout->addWidget(support);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), sheet); // owned by the sheet
+    ok->setObjectName(QStringLiteral("aboutOKBtn"));
+    ok->setDefault(true);
+    ok->setToolTip(QStringLiteral("Click to continue with %1.").arg(title));
+    connect(ok, &QPushButton::clicked, sheet, &QDialog::accept);
+    layout->addWidget(ok, 0, Qt::AlignHCenter);
+    // Esc and the close request end it as OK does.
+    sheet->setDismissHandler([sheet] { sheet->accept(); });
+    m_aboutWindow = sheet;
+    sheet->open();
 }

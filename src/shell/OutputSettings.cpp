@@ -228,11 +228,6 @@ void PictavoAppDelegate::setupOutputSettings() {
     connect(tabs, &SegmentedControl::segmentClicked, this,
             &PictavoAppDelegate::optionTabSegmentedChanged);
     panel.fileNameLeadingZerosStepper->setRange(0, Settings::kMaxLeadingZeros);
-    connect(m_ui->outputSettingsMenuItem, &QAction::triggered, this, [this] {
-        if (m_ui->commandSegmented->isEnabled(0)) {
-            showOutputSettings();
-        }
-    });
 
     showSettings(*m_settings, panel);
     bindFormatTab(*m_settings, panel);
@@ -266,12 +261,6 @@ void PictavoAppDelegate::setupOutputSettings() {
         commitLeadingZeros(*m_settings, m_panelUi->fileNameLeadingZerosText,
                            m_panelUi->fileNameLeadingZerosStepper);
         m_ui->mainTableView->viewport()->update();
-    });
-
-    connect(m_ui->commandSegmented, &SegmentedControl::segmentClicked, this, [this](int segment) {
-        if (segment == 0) {
-            showOutputSettings();
-        }
     });
 }
 

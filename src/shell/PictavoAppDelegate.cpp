@@ -20,6 +20,7 @@
 #include <QHeaderView>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QStyle>
 #include <QThread>
 
 namespace {
@@ -203,30 +204,46 @@ void PictavoAppDelegate::setupCommandBar() {
     struct Segment {
         const char* label;
         const char* tip;
+        const char* themeIcon;           // the desktop's icon theme
+        QStyle::StandardPixmap fallback; // when the theme has none
     };
-    const auto fill = [](SegmentedControl* control, std::initializer_list<Segment> segments) {
+    QStyle* style = m_window->style();
+    const auto fill = [style](SegmentedControl* control, std::initializer_list<Segment> segments) {
         control->setSegmentCount(static_cast<int>(segments.size()));
         int i = 0;
         for (const Segment& s : segments) {
             control->setLabel(i, QString::fromUtf8(s.label));
             control->setToolTip(i, QString::fromUtf8(s.tip));
+            control->setIcon(i, QIcon::fromTheme(QString::fromUtf8(s.themeIcon),
+                                                 style->standardIcon(s.fallback)));
             ++i;
         }
     };
-    fill(m_ui->filesFoldersSegmented, {{"Add Files", "Add TIFF files to the list"},
-                                       {"Remove", "Remove the selected files from the list"},
-                                       {"Subfolders", "Include subfolders when adding folders"},
-                                       {"Import", "Import a list of file paths"},
-                                       {"Export", "Save the list as tab-delimited text"},
-                                       {"Logs", "Open the folder of conversion logs"}});
-    fill(m_ui->navigationSegmented, {{"Up", "Move the selected files up"},
-                                     {"Down", "Move the selected files down"},
-                                     {"Remove All", "Remove every file from the list"}});
-    fill(m_ui->commandSegmented, {{"Settings", "Output format, file names and folder"},
-                                  {"Convert", "Convert the checked files"}});
-    fill(m_ui->helpSegmented, {{"Website", "Visit the product's web site"},
-                               {"Help", "Open the user guide"},
-                               {"Rate", "Write a review"}});
+    fill(m_ui->filesFoldersSegmented,
+         {{"Add Files", "Add TIFF files to the list (Ctrl+O)", "list-add", QStyle::SP_FileIcon},
+          {"Remove", "Remove the selected files from the list (Del)", "list-remove",
+           QStyle::SP_DialogDiscardButton},
+          {"Subfolders", "Include subfolders when adding folders", "folder", QStyle::SP_DirIcon},
+          {"Import", "Import a list of file paths (Ctrl+I)", "document-import",
+           QStyle::SP_DialogOpenButton},
+          {"Export", "Save the list as tab-delimited text (Ctrl+E)", "document-export",
+           QStyle::SP_DialogSaveButton},
+          {"Logs", "Open the folder of conversion logs", "folder-documents",
+           QStyle::SP_FileDialogDetailedView}});
+    fill(m_ui->navigationSegmented,
+         {{"Up", "Move the selected files up (Ctrl+Up)", "go-up", QStyle::SP_ArrowUp},
+          {"Down", "Move the selected files down (Ctrl+Down)", "go-down", QStyle::SP_ArrowDown},
+          {"Remove All", "Remove every file from the list", "edit-clear-all",
+           QStyle::SP_DialogResetButton}});
+    fill(m_ui->commandSegmented, {{"Settings", "Output format, file names and folder (Ctrl+,)",
+                                   "preferences-system", QStyle::SP_FileDialogInfoView},
+                                  {"Convert", "Convert the checked files (Ctrl+R)",
+                                   "media-playback-start", QStyle::SP_MediaPlay}});
+    fill(m_ui->helpSegmented,
+         {{"Website", "Visit the product's web site", "internet-web-browser",
+           QStyle::SP_DriveNetIcon},
+          {"Help", "Open the user guide (F1)", "help-contents", QStyle::SP_DialogHelpButton},
+          {"Rate", "Write a review", "emblem-favorite", QStyle::SP_DialogYesButton}});
     // Moving follows the table's selection; nothing is selected yet.
     m_ui->navigationSegmented->setEnabled(0, false);
     m_ui->navigationSegmented->setEnabled(1, false);
@@ -235,28 +252,14 @@ void PictavoAppDelegate::setupCommandBar() {
 void PictavoAppDelegate::connectCommands() {
     connect(m_ui->filesFoldersSegmented, &SegmentedControl::segmentClicked, this,
             &PictavoAppDelegate::filesFoldersSegmentedChanged);
+    connect(m_ui->commandSegmented, &SegmentedControl::segmentClicked, this,
+            &PictavoAppDelegate::commandSegmentedChanged);
+    connect(m_ui->helpSegmented, &SegmentedControl::segmentClicked, this,
+            &PictavoAppDelegate::helpSegmentedChanged);
     connect(m_ui->mainTableView, &CustomTableView::urlsDropped, this,
             [this](const QList<QUrl>& urls) { (void)acceptDrop(urls); });
     connect(m_ui->cancelBtn, &QPushButton::clicked, this, &PictavoAppDelegate::cancelAction);
-    connect(m_ui->cancelLoadMenuItem, &QAction::triggered, this, &PictavoAppDelegate::cancelAction);
-    connect(m_ui->addFilesMenuItem, &QAction::triggered, this, &PictavoAppDelegate::addFiles);
-    connect(m_ui->addFolderMenuItem, &QAction::triggered, this, &PictavoAppDelegate::addFolder);
-    connect(m_ui->openLogsFolderMenuItem, &QAction::triggered, this,
-            &PictavoAppDelegate::openLogsFolder);
-    // The menu follows the segments: a disabled segment's command is not run.
-    connect(m_ui->importMenuItem, &QAction::triggered, this, [this] {
-        if (m_ui->filesFoldersSegmented->isEnabled(3)) {
-            importAction();
-        }
-    });
-    connect(m_ui->exportMenuItem, &QAction::triggered, this, [this] {
-        if (m_ui->filesFoldersSegmented->isEnabled(4)) {
-            exportAction();
-        }
-    });
     m_ui->includeSubfoldersMenuItem->setChecked(inculdeSubfolders());
-    connect(m_ui->includeSubfoldersMenuItem, &QAction::triggered, this,
-            [this] { filesFoldersSegmentedChanged(2); });
     connect(m_ui->quitMenuItem, &QAction::triggered, qApp, &QApplication::quit,
             Qt::QueuedConnection);
     connect(m_ui->minimizeMenuItem, &QAction::triggered, m_window.get(), &QWidget::showMinimized);
@@ -293,6 +296,38 @@ void PictavoAppDelegate::filesFoldersSegmentedChanged(int segment) {
         break;
     }
     bar->setSelected(segment, false);
+}
+
+void PictavoAppDelegate::commandSegmentedChanged(int segment) {
+    switch (segment) {
+    case 0:
+        showOutputSettings();
+        m_ui->mainTableView->viewport()->update();
+        break;
+    case 1:
+        convertAction();
+        break;
+    default:
+        break;
+    }
+    m_ui->commandSegmented->setSelected(segment, false);
+}
+
+void PictavoAppDelegate::helpSegmentedChanged(int segment) {
+    switch (segment) {
+    case 0:
+        websiteAction();
+        break;
+    case 1:
+        helpAction();
+        break;
+    case 2:
+        rateUs();
+        return; // stays selected
+    default:
+        break;
+    }
+    m_ui->helpSegmented->setSelected(segment, false);
 }
 
 void PictavoAppDelegate::openLogsFolder() {

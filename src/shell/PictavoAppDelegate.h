@@ -85,6 +85,14 @@ public:
     static void setButtonKeyCharacter(QAbstractButton* button, const QString& keyChar);
     void setupToolbarAndMenuItems();
     void aboutAction();
+    // The user guide, opened with the desktop's PDF viewer.
+    void helpAction();
+    void websiteAction();
+    void rateUs();
+    // The main window to the front.
+    void openAppAction();
+    // The About sheet while it is shown.
+    QDialog* aboutWindow() const;
 
     // ViewHelper.cpp
     void resetView(bool enable);
@@ -144,6 +152,8 @@ public:
 
     // Command bar
     void filesFoldersSegmentedChanged(int segment);
+    void commandSegmentedChanged(int segment);
+    void helpSegmentedChanged(int segment);
     void openLogsFolder();
 
     // ConvertCommand.cpp
@@ -280,4 +290,13 @@ private:
     UsagesReportingWindowController* m_usagesReport = nullptr; // a child of this
     ImportFilesWindowController* m_importController = nullptr; // a child of this
     std::vector<RecentItem> m_recentItems;
+    // Helper.cpp
+    struct MenuCommand {
+        QAction* item;
+        std::function<bool()> canRun;
+        std::function<void()> run;
+    };
+    void bindMenuCommands();
+    std::vector<MenuCommand> m_menuCommands;
+    QPointer<QDialog> m_aboutWindow;
 };
