@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
 # Starts Pictavo under Xvfb with a temporary HOME, adds the given files or
 # folders, waits until the window has settled, saves a screenshot and quits.
-#   scripts/screenshot.sh [--sheet settings|progress|chooser] OUT.png [PATH...]
+#   scripts/screenshot.sh [--sheet settings|progress|chooser|about] OUT.png [PATH...]
 # --sheet settings opens the output settings sheet before the shot;
 # --sheet progress converts the paths to PNG and takes the shot mid-run;
 # --sheet chooser presses Convert with no default folder, so the output
-# folder chooser asks for one.
+# folder chooser asks for one; --sheet about opens About from the Help menu.
 set -euo pipefail
 sheet=""
 if [[ ${1:-} == --sheet ]]; then
-  sheet=${2:?--sheet takes settings, progress or chooser}
+  sheet=${2:?--sheet takes settings, progress, chooser or about}
   shift 2
 fi
-out=${1:?usage: scripts/screenshot.sh [--sheet settings|progress|chooser] OUT.png [PATH...]}
+out=${1:?usage: scripts/screenshot.sh [--sheet settings|progress|chooser|about] OUT.png [PATH...]}
 shift
 top=$(cd "$(dirname "$0")/.." && pwd)
 case $out in /*) ;; *) out=$PWD/$out ;; esac
@@ -36,7 +36,7 @@ isSetCurrentAsDefaultOutputFolderPath=true
 CONF
 fi
 display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1440x820x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=$display
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
@@ -82,6 +82,15 @@ case $sheet in
     ;;
   chooser)
     press ctrl+r
+    sleep 1
+    settle
+    ;;
+  about)
+    press alt+h
+    sleep 0.5
+    xdotool key --clearmodifiers Up
+    sleep 0.3
+    xdotool key --clearmodifiers Return
     sleep 1
     settle
     ;;

@@ -169,6 +169,7 @@ void PictavoAppDelegate::openAppAction() {
 namespace {
 
 const QString kSupportAddress = QStringLiteral("support@quorlen.example");
+constexpr int kAboutWidth = 360;
 
 QString supportMailUrl(const QString& titleLine) {
     QUrlQuery query;
@@ -206,6 +207,7 @@ void PictavoAppDelegate::aboutAction() {
     auto* sheet = new SheetDialog(m_window.get()); // owned by the window until it closes
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->setObjectName(QStringLiteral("aboutWindow"));
+    sheet->setMinimumWidth(kAboutWidth);
     sheet->setWindowTitle(QStringLiteral("About ") + title);
     sheet->setWindowModality(Qt::WindowModal);
     auto* layout = new QVBoxLayout(sheet);

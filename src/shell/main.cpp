@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMainWindow>
 #include <QTimer>
 #include <QUrl>
@@ -22,6 +23,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(edition.applicationName);
     QApplication::setApplicationDisplayName(edition.displayName);
     QApplication::setApplicationVersion(edition.version);
+    Q_INIT_RESOURCE(pictavo_shell);
+    // The installed theme's icon when there is one, else the bundled drawing.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("example.quorlen.Pictavo"),
+                                                 QIcon(QStringLiteral(":/shell/pictavo.svg"))));
+    QApplication::setDesktopFileName(QStringLiteral("example.quorlen.Pictavo"));
 
     QStringList paths;
     for (const QString& argument : QApplication::arguments().mid(1)) {
