@@ -79,6 +79,10 @@ void PictavoAppDelegate::setupConvertCommand() {
 }
 
 void PictavoAppDelegate::convertAction() {
+    // A list still being filled is not what the user checked.
+    if (isLoading()) {
+        return;
+    }
     try {
         searchAction();
         m_panelUi->settingTabView->setCurrentIndex(0);
@@ -283,6 +287,7 @@ void PictavoAppDelegate::closeProcessAction() {
         joinJob();
     }
     m_process.reset();
+    addPendingHandedPaths();
 }
 
 void PictavoAppDelegate::recordProcessedFiles(int count) {

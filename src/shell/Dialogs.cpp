@@ -52,12 +52,29 @@ int codeOf(const QMessageBox* box) {
     return clicked != nullptr ? clicked->property("alertCode").toInt() : kAlertFirstButton;
 }
 
-QString nameFilterFor(const QStringList& types) {
+QString nameFilterFor(const QString& label, const QStringList& types) {
     QStringList globs;
     for (const QString& t : types) {
         globs.append(QStringLiteral("*.") + t);
     }
-    return QStringLiteral("TIFF images (%1)").arg(globs.join(QLatin1Char(' ')));
+    return QStringLiteral("%1 (%2)").arg(label, globs.join(QLatin1Char(' ')));
+}
+
+// The path the save panel writes: the chosen one with the allowed type, and
+// the user asked again when adding the type lands on an existing file.
+QString savePath(QWidget* dialog, QString path, const QString& type) {
+    if (type.isEmpty() || path.isEmpty() ||
+        QFileInfo(path).suffix().compare(type, Qt::CaseInsensitive) == 0) {
+        return path;
+    }
+    path += QLatin1Char('.') + type;
+    if (QFileInfo::exists(path) &&
+        QMessageBox::question(dialog, QStringLiteral("Replace"),
+                              QStringLiteral("“%1” already exists. Do you want to replace it?")
+                                  .arg(QFileInfo(path).fileName())) != QMessageBox::Yes) {
+        return {};
+    }
+    return path;
 }
 
 // QFileDialog lays its own widgets out in one grid; a row on top keeps a long
@@ -110,7 +127,7 @@ void QtDialogs::beginOpenPanel(QWidget* window, const OpenPanelRequest& request,
         dialog->setFileMode(request.allowsMultipleSelection ? QFileDialog::ExistingFiles
                                                             : QFileDialog::ExistingFile);
         if (!request.allowedFileTypes.isEmpty()) {
-            dialog->setNameFilter(nameFilterFor(request.allowedFileTypes));
+            dialog->setNameFilter(nameFilterFor(request.fileTypesLabel, request.allowedFileTypes));
         }
     }
     dialog->setOption(QFileDialog::ReadOnly, !request.canCreateDirectories);
@@ -158,14 +175,13 @@ void QtDialogs::beginSavePanel(QWidget* window, const SavePanelRequest& request,
     }
     QObject::connect(dialog, &QFileDialog::finished, dialog,
                      [dialog, done = std::move(done), type = request.allowedFileType](int result) {
-                         QString path = dialog->selectedFiles().value(0);
                          // Only the allowed type is written: "list.csv" becomes
                          // "list.csv.txt".
-                         if (!type.isEmpty() && !path.isEmpty() &&
-                             QFileInfo(path).suffix() != type) {
-                             path += QLatin1Char('.') + type;
-                         }
-                         done(result == QDialog::Accepted && !path.isEmpty(), path);
+                         const QString path =
+                             result == QDialog::Accepted
+                                 ? savePath(dialog, dialog->selectedFiles().value(0), type)
+                                 : QString();
+                         done(!path.isEmpty(), path);
                      });
     dialog->open();
 }

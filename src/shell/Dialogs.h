@@ -17,7 +17,8 @@ struct OpenPanelRequest {
     bool canChooseDirectories = false;
     bool allowsMultipleSelection = false;
     bool canCreateDirectories = false;
-    QStringList allowedFileTypes;     // extensions without dots; empty: any
+    QStringList allowedFileTypes;                           // extensions without dots; empty: any
+    QString fileTypesLabel = QStringLiteral("TIFF images"); // names allowedFileTypes
     QString directory;                // where the panel starts; "" for its default
     QWidget* accessoryView = nullptr; // shown below the file list; not owned
 };

@@ -121,6 +121,7 @@ void PictavoAppDelegate::loadURLs(const Arguments& request) {
             [this] {
                 m_loaderRunning = false;
                 Q_EMIT loadFinished();
+                addPendingHandedPaths();
             },
             Qt::QueuedConnection);
     });
@@ -146,4 +147,22 @@ void PictavoAppDelegate::sortAndReload() {
         }
         m_ui->mainTableView->viewport()->update();
     });
+}
+
+void PictavoAppDelegate::addHandedPaths(const QStringList& paths) {
+    m_handedPaths += paths;
+    addPendingHandedPaths();
+}
+
+void PictavoAppDelegate::addPendingHandedPaths() {
+    // A load in progress would refuse them, and a job's sheet owns the list.
+    if (m_handedPaths.isEmpty() || isLoading() || isProcessing()) {
+        return;
+    }
+    QList<QUrl> urls;
+    for (const QString& path : std::as_const(m_handedPaths)) {
+        urls.append(QUrl::fromLocalFile(path));
+    }
+    m_handedPaths.clear();
+    (void)acceptDrop(urls);
 }

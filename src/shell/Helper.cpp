@@ -86,7 +86,8 @@ void PictavoAppDelegate::bindMenuCommands() {
         {m_ui->exportMenuItem, segment(files, 4), [this] { exportAction(); }},
         {m_ui->openLogsFolderMenuItem, segment(files, 5), [this] { openLogsFolder(); }},
         {m_ui->outputSettingsMenuItem, segment(command, 0), [this] { showOutputSettings(); }},
-        {m_ui->convertMenuItem, segment(command, 1), [this] { convertAction(); }},
+        {m_ui->convertMenuItem, [this, command] { return command->isEnabled(1) && !isLoading(); },
+         [this] { convertAction(); }},
         {m_ui->selectAllMenuItem,
          [this] { return m_ui->mainTableView->isEnabled() && m_files->size() > 0; },
          [this] { selectDeselectRemoveAll(SelectAllRows); }},
@@ -161,7 +162,9 @@ void PictavoAppDelegate::rateUs() {
 }
 
 void PictavoAppDelegate::openAppAction() {
-    m_window->showNormal();
+    // Out of the dock, but a maximized window stays maximized.
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    m_window->show();
     m_window->raise();
     m_window->activateWindow();
 }

@@ -125,6 +125,7 @@ void ImportFilesWindowController::browseImportFileAction() {
     panel.canChooseDirectories = false;
     panel.allowsMultipleSelection = false;
     panel.allowedFileTypes = {QStringLiteral("txt")};
+    panel.fileTypesLabel = QStringLiteral("Text files");
     m_dialogs.beginOpenPanel(m_window, panel, [this](bool accepted, const QStringList& paths) {
         openPanelDidEnd(accepted ? 1 : 0, paths);
     });

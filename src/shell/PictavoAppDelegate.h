@@ -124,6 +124,9 @@ public:
     void setLoaderOptions(const FileLoaderOptions& options) { m_loaderOptions = options; }
     // True while a load's worker thread exists.
     bool isLoading() const;
+    // Paths handed over by a later start: added now, or once the window is
+    // free again (after a load, or when the progress sheet closes).
+    void addHandedPaths(const QStringList& paths);
 
     // FileLoaderHost
     int appendFiles(const std::vector<std::shared_ptr<FileItem>>& items) override;
@@ -290,6 +293,8 @@ private:
     UsagesReportingWindowController* m_usagesReport = nullptr; // a child of this
     ImportFilesWindowController* m_importController = nullptr; // a child of this
     std::vector<RecentItem> m_recentItems;
+    QStringList m_handedPaths;
+    void addPendingHandedPaths();
     // Helper.cpp
     struct MenuCommand {
         QAction* item;

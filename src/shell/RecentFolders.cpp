@@ -86,7 +86,9 @@ void PictavoAppDelegate::loadRecentFolders() {
 void PictavoAppDelegate::recentFolderChanged(int index) {
     try {
         QComboBox* popup = m_ui->recentFoldersPopup;
-        if (index < 1 || index >= popup->count()) {
+        // Replacing the list under a running load or job would lose files.
+        if (index < 1 || index >= popup->count() || isLoading() || isProcessing()) {
+            popup->setCurrentIndex(0);
             return;
         }
         const QString title = popup->itemText(index);

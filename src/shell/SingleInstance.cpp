@@ -86,13 +86,7 @@ void SingleInstance::accept() {
 void connectSingleInstance(SingleInstance& instance, PictavoAppDelegate& controller) {
     QObject::connect(&instance, &SingleInstance::received, &controller,
                      [&controller](const QStringList& paths) {
-                         QList<QUrl> urls;
-                         for (const QString& path : paths) {
-                             urls.append(QUrl::fromLocalFile(path));
-                         }
-                         if (!urls.isEmpty()) {
-                             (void)controller.acceptDrop(urls);
-                         }
+                         controller.addHandedPaths(paths);
                          controller.openAppAction();
                      });
 }

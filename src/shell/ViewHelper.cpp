@@ -11,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QMainWindow>
 
 #include <exception>
@@ -35,6 +36,7 @@ void PictavoAppDelegate::resetView(bool enable) {
         files->setEnabled(4, enable && hasFiles);
         files->setEnabled(5, enable);
         m_ui->navigationSegmented->setEnabled(2, enable && hasFiles);
+        m_ui->recentFoldersPopup->setEnabled(enable);
         m_ui->commandSegmented->setEnabled(0, enable);
         if (!m_settings->outputFolderPath().isEmpty()) {
             m_panelUi->setCurrentAsDefaultOutputFolderPathBtn->setEnabled(true);

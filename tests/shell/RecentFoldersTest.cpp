@@ -3,6 +3,7 @@
 #include "support/TestTiff.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -151,6 +152,52 @@ TEST_F(RecentFoldersTest, KeptAcrossARestartNewestFirst) {
     EXPECT_EQ(popupItems(), (QStringList{kTitle, b, a}));
     ASSERT_EQ(controller->recentItems().size(), 2U);
     EXPECT_TRUE(controller->recentItems().front().lastUsedDate().isValid());
+}
+
+} // namespace
+
+namespace {
+
+class BusyWindowTest : public RecentFoldersTest {
+protected:
+    // Starts a load of `folder` and returns while its worker waits for this
+    // thread (its first call here is served only when events are processed).
+    void startLoading(const QString& folder) {
+        dialogs.answerNextPanel({true, {folder}});
+        controller->addFolder();
+        ASSERT_TRUE(controller->isLoading());
+    }
+};
+
+TEST_F(BusyWindowTest, RecentFolderIsNotTakenWhileALoadRuns) {
+    const QString a = folderWith(QStringLiteral("a"), {QStringLiteral("a1.tif")});
+    const QString b =
+        folderWith(QStringLiteral("b"), {QStringLiteral("b1.tif"), QStringLiteral("b2.tif")});
+    addFolder(a);
+    startLoading(b);
+    QSignalSpy finished(controller.get(), &PictavoAppDelegate::loadFinished);
+    controller->recentFolderChanged(popup()->findText(a));
+    ASSERT_TRUE(finished.wait(30000));
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("a1.tif"), QStringLiteral("b1.tif"),
+                                     QStringLiteral("b2.tif")}));
+    EXPECT_EQ(popup()->currentIndex(), 0);
+}
+
+TEST_F(BusyWindowTest, HandedPathsWaitForTheLoadAndConvertDoesNotStart) {
+    const QString b = folderWith(QStringLiteral("b"), {QStringLiteral("b1.tif")});
+    const QString c = folderWith(QStringLiteral("c"), {QStringLiteral("c1.tif")});
+    controller->settings().setOutputFolderPath(data);
+    controller->settings().setIsSetCurrentAsDefaultOutputFolderPath(true);
+    startLoading(b);
+    QSignalSpy created(controller.get(), &PictavoAppDelegate::processCreated);
+    controller->convertAction();
+    EXPECT_TRUE(created.isEmpty());
+    controller->addHandedPaths({QDir(c).filePath(QStringLiteral("c1.tif"))});
+    QSignalSpy finished(controller.get(), &PictavoAppDelegate::loadFinished);
+    ASSERT_TRUE(finished.wait(30000));                         // b
+    ASSERT_TRUE(finished.count() > 1 || finished.wait(30000)); // the handed file
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("b1.tif"), QStringLiteral("c1.tif")}));
+    EXPECT_FALSE(controller->processViewPanel()->isVisible());
 }
 
 } // namespace
