@@ -237,6 +237,11 @@ qint64 TiffPageSource::pageByteSize(int index) {
     }
     // Pages are held as gray, or as three or four samples, of at most 16 bits.
     const qint64 bytesPerSample = bits > 8 ? 2 : 1;
-    const qint64 heldSamples = samples <= 1 ? 1 : std::min<qint64>(4, std::max<qint64>(3, samples));
+    uint16_t photometric = PHOTOMETRIC_MINISBLACK;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    // A palette page is held as the colours it indexes.
+    const qint64 heldSamples = photometric == PHOTOMETRIC_PALETTE ? 4
+                               : samples <= 1                     ? 1
+                                              : std::min<qint64>(4, std::max<qint64>(3, samples));
     return pixels * heldSamples * bytesPerSample;
 }

@@ -452,3 +452,27 @@ TEST(BigTiffTest, DecidedFromEveryPageNotTheFirst) {
 }
 
 } // namespace
+
+namespace {
+
+// What a page may weigh once decoded, read from its header alone.
+TEST(PageByteSizeTest, CoversThePageAsItIsHeld) {
+    const QString path =
+        QDir(makeTestFolder(QStringLiteral("sizes"))).filePath(QStringLiteral("p.tif"));
+    ASSERT_TRUE(
+        writeTestTiff(path, {bilevelPage(80, 10, false), grayPage(10, 10, 16), rgbPage(10, 10, 8),
+                             palettePage(10, 10, 8), palettePage(10, 10, 16)}));
+    auto source = PageSource::open(path);
+    ASSERT_TRUE(source);
+    const std::vector<qint64> expected = {100, 200, 300, 400, 800};
+    for (int i = 0; i < static_cast<int>(expected.size()); ++i) {
+        EXPECT_GE((*source)->pageByteSize(i), expected[static_cast<size_t>(i)]) << "page " << i;
+        const Result<QImage> page = (*source)->readPage(i);
+        ASSERT_TRUE(page) << page.error().toStdString();
+        const qint64 held = qint64(page->width()) * page->height() * page->depth() / 8;
+        EXPECT_GE((*source)->pageByteSize(i), held) << "page " << i << " is held in " << held;
+    }
+    EXPECT_EQ((*source)->pageByteSize(5), -1);
+}
+
+} // namespace
