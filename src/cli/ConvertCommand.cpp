@@ -171,6 +171,9 @@ int runConvert(const ConvertRequest& request, QTextStream& standardInput, std::F
         printLine(err, QStringLiteral("pictavo-convert: the log could not be written: ") +
                            log.saveError());
     }
+    if (!logWritten) {
+        return kExitSomeFailed; // a run without its log is never a clean one
+    }
     if (interrupted) {
         return kExitCancelled;
     }
