@@ -6,6 +6,7 @@
 #include "platform/SystemLog.h"
 #include "shell/AlertPanels.h"
 #include "shell/Dialogs.h"
+#include "shell/MainThreadWorkspace.h"
 #include "shell/PictavoAppDelegate.h"
 #include "ui_MainWindow.h"
 #include "ui_OutputSettingsPanel.h"
@@ -40,6 +41,9 @@ constexpr int kClockTickMs = 1000;
 } // namespace
 
 void PictavoAppDelegate::setupConvertCommand() {
+    if (m_services.workspace != nullptr) {
+        m_jobWorkspace = std::make_unique<MainThreadWorkspace>(*m_services.workspace, *this);
+    }
     auto* panel = new SheetDialog(m_window.get()); // owned by the window
     m_progressPanel = panel;
     m_progressUi = std::make_unique<Ui::ProgressPanel>();
@@ -153,7 +157,7 @@ void PictavoAppDelegate::split() {
         job->setIsCombining(true);
         job->setSettings(m_settings.get());
         job->setOutputFolder(m_outputFolder);
-        job->setWorkspace(m_services.workspace);
+        job->setWorkspace(m_jobWorkspace.get());
         job->setDelegate(this);
         int selected = 0;
         int pages = 0;

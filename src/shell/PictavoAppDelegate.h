@@ -289,6 +289,8 @@ private:
     QCheckBox* m_isOpenFolderAfterConversion = nullptr;
     QString m_outputFolder;
     std::thread m_jobThread;
+    // The job's way to the desktop: its requests run on this thread.
+    std::unique_ptr<Workspace> m_jobWorkspace;
     std::atomic<bool> m_jobRunning{false};
     UsagesReportingWindowController* m_usagesReport = nullptr; // a child of this
     ImportFilesWindowController* m_importController = nullptr; // a child of this
