@@ -13,7 +13,7 @@ seconds="${1:-60}"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target fuzz_tiff_page_source
 
-# The seeds come from the tests of the normal build.
+# The starting inputs are what the tests of the normal build write.
 cmake --preset default >/dev/null
 cmake --build --preset default --target test_engine test_filelist
 work=build/fuzz/run
@@ -26,7 +26,7 @@ build/default/tests/test_filelist --gtest_brief=1 >/dev/null 2>&1
 find tests/fuzz/regressions -type f ! -name '*.md' -exec cp {} "$work/seeds/" \;
 echo "Fuzzing for ${seconds}s from $(find "$work/seeds" -type f | wc -l) seeds" >&2
 
-# New inputs go to "found", so the seeds stay as the tests made them.
+# New inputs go to "found"; the starting inputs stay as the tests made them.
 ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \

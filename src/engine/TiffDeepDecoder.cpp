@@ -104,18 +104,6 @@ Pixel grayOrColour(Pixel p, int colourSamples) {
     return p;
 }
 
-Result<QImage> allocate(const TiffPageLayout& l, QImage::Format format) {
-    QImage image(static_cast<int>(l.width), static_cast<int>(l.height), format);
-    if (image.isNull()) {
-        return Result<QImage>::failure(
-            QStringLiteral("Not enough memory for page %1 (%2 x %3 pixels)")
-                .arg(l.pageNumber)
-                .arg(l.width)
-                .arg(l.height));
-    }
-    return image;
-}
-
 // --- Floating point --------------------------------------------------------
 
 class FloatPage {
@@ -231,7 +219,7 @@ Result<QImage> decodeFloatPage(TiffHandle& tiff, const TiffPageLayout& l, const 
         return Result<QImage>::failure(scanned.error());
     }
     page.chooseRange();
-    Result<QImage> image = allocate(l, floatFormat(plan, page.holes()));
+    Result<QImage> image = allocatePage(l, floatFormat(plan, page.holes()));
     if (!image) {
         return image;
     }
@@ -284,7 +272,7 @@ QString integerMapping(const TiffPageLayout& l, const IntegerRange& range) {
 
 Result<QImage> decodeIntegerPage(TiffHandle& tiff, const TiffPageLayout& l, const DecodePlan& plan,
                                  const DecodeLimits& limits) {
-    Result<QImage> image = allocate(l, plan.format);
+    Result<QImage> image = allocatePage(l, plan.format);
     if (!image) {
         return image;
     }

@@ -14,18 +14,6 @@
 
 namespace {
 
-Result<QImage> allocate(const TiffPageLayout& l, QImage::Format format) {
-    QImage image(static_cast<int>(l.width), static_cast<int>(l.height), format);
-    if (image.isNull()) {
-        return Result<QImage>::failure(
-            QStringLiteral("Not enough memory for page %1 (%2 x %3 pixels)")
-                .arg(l.pageNumber)
-                .arg(l.width)
-                .arg(l.height));
-    }
-    return image;
-}
-
 Status setPaletteColours(TiffHandle& tiff, const TiffPageLayout& l, QImage& image) {
     uint16_t* red = nullptr;
     uint16_t* green = nullptr;
@@ -137,7 +125,7 @@ Result<QImage> decodeNativePage(TiffHandle& tiff, const TiffPageLayout& l, const
     if (Status fits = checkPageLimits(l, plan.format, limits); !fits) {
         return Result<QImage>::failure(fits.error());
     }
-    Result<QImage> image = allocate(l, plan.format);
+    Result<QImage> image = allocatePage(l, plan.format);
     if (!image) {
         return image;
     }
@@ -187,7 +175,7 @@ Result<QImage> decodeViaRgbaReader(TiffHandle& tiff, const TiffPageLayout& l,
     // libtiff's raster is premultiplied, in bytes R, G, B, A on little-endian
     // machines (and word-swapped on others).
     Result<QImage> image =
-        allocate(l, alpha ? QImage::Format_RGBA8888_Premultiplied : QImage::Format_RGBX8888);
+        allocatePage(l, alpha ? QImage::Format_RGBA8888_Premultiplied : QImage::Format_RGBX8888);
     if (!image) {
         return image;
     }

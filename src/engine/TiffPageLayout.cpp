@@ -383,3 +383,15 @@ Status checkBufferLimit(const TiffPageLayout& l, qint64 bytes, const DecodeLimit
     }
     return {};
 }
+
+Result<QImage> allocatePage(const TiffPageLayout& l, QImage::Format format) {
+    QImage image(static_cast<int>(l.width), static_cast<int>(l.height), format);
+    if (image.isNull()) {
+        return Result<QImage>::failure(
+            QStringLiteral("Not enough memory for page %1 (%2 x %3 pixels)")
+                .arg(l.pageNumber)
+                .arg(l.width)
+                .arg(l.height));
+    }
+    return image;
+}
