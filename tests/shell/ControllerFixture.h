@@ -8,7 +8,9 @@
 
 #include <QDir>
 #include <QMainWindow>
+#include <QSignalSpy>
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -36,6 +38,13 @@ protected:
         if (controller) {
             (void)controller->applicationShouldTerminate();
         }
+    }
+
+    // Runs one load to its end, as the user would see it.
+    void waitForLoad(const std::function<void()>& trigger) {
+        QSignalSpy finished(controller.get(), &PictavoAppDelegate::loadFinished);
+        trigger();
+        ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
     }
 
     template <typename T> T* find(const char* name) const {

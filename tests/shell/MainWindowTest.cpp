@@ -43,13 +43,6 @@ protected:
         return path;
     }
 
-    // Runs one load to its end, as the user would see it.
-    void waitForLoad(const std::function<void()>& trigger) {
-        QSignalSpy finished(controller.get(), &PictavoAppDelegate::loadFinished);
-        trigger();
-        ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
-    }
-
     QStringList names() {
         QStringList out;
         for (const auto& item : controller->files().items()) {

@@ -27,12 +27,6 @@ protected:
         return folder;
     }
 
-    void waitForLoad(const std::function<void()>& trigger) {
-        QSignalSpy finished(controller.get(), &PictavoAppDelegate::loadFinished);
-        trigger();
-        ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
-    }
-
     void addFolder(const QString& folder) {
         dialogs.answerNextPanel({true, {folder}});
         waitForLoad([this] { controller->addFolder(); });
