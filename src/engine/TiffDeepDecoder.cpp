@@ -35,25 +35,24 @@ uint32_t native24(const uint8_t* p) {
     }
 }
 
+// A sample in the machine's byte order (libtiff has swapped it), read from
+// storage that need not be aligned for T.
+template <typename T> T loadAs(const uint8_t* p) {
+    T v{};
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
 double floatAt(const uint8_t* p, uint16_t bits) {
     switch (bits) {
-    case 16: {
-        uint16_t v = 0;
-        std::memcpy(&v, p, sizeof v);
-        return halfToDouble(v);
-    }
+    case 16:
+        return halfToDouble(loadAs<uint16_t>(p));
     case 24:
         return float24ToDouble(native24(p));
-    case 32: {
-        float v = 0;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    }
-    default: {
-        double v = 0;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    }
+    case 32:
+        return loadAs<float>(p);
+    default:
+        return loadAs<double>(p);
     }
 }
 
@@ -61,16 +60,10 @@ uint64_t integerAt(const uint8_t* p, uint16_t bits) {
     switch (bits) {
     case 24:
         return native24(p);
-    case 32: {
-        uint32_t v = 0;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    }
-    default: {
-        uint64_t v = 0;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    }
+    case 32:
+        return loadAs<uint32_t>(p);
+    default:
+        return loadAs<uint64_t>(p);
     }
 }
 
