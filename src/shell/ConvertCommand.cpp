@@ -44,18 +44,15 @@ void PictavoAppDelegate::setupConvertCommand() {
     if (m_services.workspace != nullptr) {
         m_jobWorkspace = std::make_unique<MainThreadWorkspace>(*m_services.workspace, *this);
     }
-    auto* panel = new SheetDialog(m_window.get()); // owned by the window
-    m_progressPanel = panel;
-    m_progressUi = std::make_unique<Ui::ProgressPanel>();
-    m_progressUi->setupUi(m_progressPanel);
-    m_progressPanel->setWindowModality(Qt::WindowModal);
     // While a job runs only Cancel stops it; once it has ended, Esc and the
     // window's close request are the Close button.
-    panel->setDismissHandler([this] {
+    m_progressPanel = SheetDialog::onWindow(m_window.get(), [this] {
         if (m_progressUi->closeProcessBtn->isEnabled()) {
             closeProcessAction();
         }
     });
+    m_progressUi = std::make_unique<Ui::ProgressPanel>();
+    m_progressUi->setupUi(m_progressPanel);
     m_progressClock = new QTimer(m_progressPanel); // owned by the panel
     m_progressClock->setInterval(kClockTickMs);
     connect(m_progressClock, &QTimer::timeout, this, &PictavoAppDelegate::refreshProgressTime);

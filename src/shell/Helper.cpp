@@ -207,12 +207,14 @@ void PictavoAppDelegate::aboutAction() {
     const QString title = StringUtilities::getAppTitle();
     const QString titleLine = QStringLiteral("%1 (%2)").arg(title, edition.version);
 
-    auto* sheet = new SheetDialog(m_window.get()); // owned by the window until it closes
+    // Esc and the close request end it as OK does; owned by the window until
+    // it closes.
+    SheetDialog* sheet = SheetDialog::onWindow(m_window.get(), {});
+    sheet->setDismissHandler([sheet] { sheet->accept(); });
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->setObjectName(QStringLiteral("aboutWindow"));
     sheet->setMinimumWidth(kAboutWidth);
     sheet->setWindowTitle(QStringLiteral("About ") + title);
-    sheet->setWindowModality(Qt::WindowModal);
     auto* layout = new QVBoxLayout(sheet);
 
     auto* icon = new QLabel(sheet);
@@ -259,8 +261,6 @@ void PictavoAppDelegate::aboutAction() {
     ok->setToolTip(QStringLiteral("Click to continue with %1.").arg(title));
     connect(ok, &QPushButton::clicked, sheet, &QDialog::accept);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
-    // Esc and the close request end it as OK does.
-    sheet->setDismissHandler([sheet] { sheet->accept(); });
     m_aboutWindow = sheet;
     sheet->open();
 }

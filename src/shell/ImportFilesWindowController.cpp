@@ -38,11 +38,8 @@ QString readUtf8(const QString& path) {
 ImportFilesWindowController::ImportFilesWindowController(QWidget* mainWindow, Dialogs& dialogs,
                                                          QObject* parent)
     : QObject(parent), m_dialogs(dialogs), m_ui(std::make_unique<Ui::ImportFiles>()) {
-    auto* sheet = new SheetDialog(mainWindow); // owned by the main window
-    m_window = sheet;
+    m_window = SheetDialog::onWindow(mainWindow, [this] { cancelAction(); });
     m_ui->setupUi(m_window);
-    m_window->setWindowModality(Qt::WindowModal);
-    sheet->setDismissHandler([this] { cancelAction(); });
     connect(m_ui->importFromFileBtn, &QRadioButton::clicked, this,
             [this] { importMethodChanged(FromFile); });
     connect(m_ui->importFromTextBtn, &QRadioButton::clicked, this,

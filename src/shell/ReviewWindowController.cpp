@@ -7,11 +7,8 @@
 ReviewWindowController::ReviewWindowController(QWidget* mainWindow, Workspace& workspace,
                                                QObject* parent)
     : QObject(parent), m_workspace(workspace), m_ui(std::make_unique<Ui::ReviewUs>()) {
-    auto* sheet = new SheetDialog(mainWindow); // owned by the main window
-    m_window = sheet;
+    m_window = SheetDialog::onWindow(mainWindow, [this] { reviewCancelAction(); });
     m_ui->setupUi(m_window);
-    m_window->setWindowModality(Qt::WindowModal);
-    sheet->setDismissHandler([this] { reviewCancelAction(); });
     connect(m_ui->reviewOKBtn, &QPushButton::clicked, this,
             &ReviewWindowController::reviewOKAction);
     connect(m_ui->reviewCancelBtn, &QPushButton::clicked, this,

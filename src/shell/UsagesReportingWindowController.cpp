@@ -70,12 +70,9 @@ void UsagesReportingWindowController::reviewWindowControllerDidFinished(
 
 void UsagesReportingWindowController::usagesAction() {
     if (m_window == nullptr) {
-        auto* sheet = new SheetDialog(m_mainWindow); // owned by the main window
-        m_window = sheet;
+        m_window = SheetDialog::onWindow(m_mainWindow, [this] { cancelAction(); });
         m_ui = std::make_unique<Ui::UsagesReporting>();
         m_ui->setupUi(m_window);
-        m_window->setWindowModality(Qt::WindowModal);
-        sheet->setDismissHandler([this] { cancelAction(); });
         connect(m_ui->applyBtn, &QPushButton::clicked, this,
                 &UsagesReportingWindowController::applyAction);
         connect(m_ui->usagesCancelBtn, &QPushButton::clicked, this,

@@ -7,3 +7,10 @@ void SheetDialog::reject() {
     }
     QDialog::reject();
 }
+
+SheetDialog* SheetDialog::onWindow(QWidget* owner, std::function<void()> dismiss) {
+    auto* sheet = new SheetDialog(owner); // owned by `owner`
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->setDismissHandler(std::move(dismiss));
+    return sheet;
+}

@@ -13,6 +13,10 @@ class SheetDialog : public QDialog {
 public:
     using QDialog::QDialog;
 
+    // A window-modal sheet on `owner` (which owns it) whose Esc and close
+    // request run `dismiss`.
+    static SheetDialog* onWindow(QWidget* owner, std::function<void()> dismiss);
+
     // Called for Esc and for the close request; the sheet stays up unless the
     // handler closes it. Without a handler the sheet behaves as any dialog.
     void setDismissHandler(std::function<void()> handler) { m_dismiss = std::move(handler); }
