@@ -8,6 +8,7 @@
 #include "engine/Settings.h"
 #include "filelist/FileItem.h"
 #include "platform/Constants.h"
+#include "platform/Edition.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -49,7 +50,7 @@ Status checkOutputFolder(const QString& folder) {
     return {};
 }
 
-Result<QString> prepareLogFolder(const QString& requested) {
+Result<QString> prepareLogFolder(const Edition& edition, const QString& requested) {
     if (!requested.isEmpty()) {
         if (!QDir().mkpath(requested)) {
             return Result<QString>::failure(
@@ -59,11 +60,11 @@ Result<QString> prepareLogFolder(const QString& requested) {
     }
     const QString logs = QStringLiteral("Logs");
     QString error;
-    if (!StringUtilities::createApplicationUsersFolder(QString(), &error) ||
-        !StringUtilities::createApplicationUsersFolder(logs, &error)) {
+    if (!StringUtilities::createApplicationUsersFolder(edition, QString(), &error) ||
+        !StringUtilities::createApplicationUsersFolder(edition, logs, &error)) {
         return Result<QString>::failure(error);
     }
-    return StringUtilities::appSubfolderPath(logs);
+    return StringUtilities::appSubfolderPath(edition, logs);
 }
 
 void applyRequest(Settings& settings, const ConvertRequest& r) {
@@ -93,8 +94,8 @@ bool anyFailure(const Log& log) {
 
 } // namespace
 
-int runConvert(const ConvertRequest& request, QTextStream& standardInput, std::FILE* out,
-               std::FILE* err) {
+int runConvert(const ConvertRequest& request, const Edition& edition, QTextStream& standardInput,
+               std::FILE* out, std::FILE* err) {
     if (const Status folder = checkOutputFolder(request.outputFolder); !folder) {
         return fail(err, folder.error());
     }
@@ -113,7 +114,7 @@ int runConvert(const ConvertRequest& request, QTextStream& standardInput, std::F
     if (sources->empty()) {
         return fail(err, QStringLiteral("no TIFF files found in the given paths"));
     }
-    const Result<QString> logFolder = prepareLogFolder(request.logFolder);
+    const Result<QString> logFolder = prepareLogFolder(edition, request.logFolder);
     if (!logFolder) {
         return fail(err, logFolder.error());
     }
@@ -121,6 +122,7 @@ int runConvert(const ConvertRequest& request, QTextStream& standardInput, std::F
     Settings settings; // first-launch defaults; the GUI's preferences are never touched
     applyRequest(settings, request);
     Process process;
+    process.setEdition(edition);
     process.setSettings(&settings);
     process.setLogsFolder(*logFolder);
     process.setOutputFolder(request.outputFolder.isEmpty()

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 struct ConvertRequest;
+struct Edition;
 class QTextStream;
 
 // Exit statuses of pictavo-convert.
@@ -16,5 +17,5 @@ enum ExitStatus : int {
 // Runs one conversion for the request on a worker thread while the caller's
 // event loop shows progress; returns the exit status. Needs a
 // QCoreApplication.
-int runConvert(const ConvertRequest& request, QTextStream& standardInput, std::FILE* out,
-               std::FILE* err);
+int runConvert(const ConvertRequest& request, const Edition& edition, QTextStream& standardInput,
+               std::FILE* out, std::FILE* err);

@@ -104,7 +104,7 @@ QString usageText() {
     return parser.helpText();
 }
 
-ParsedCommandLine parseCommandLine(const QStringList& arguments) {
+ParsedCommandLine parseCommandLine(const QStringList& arguments, const Edition& edition) {
     QCommandLineParser parser;
     const Options options;
     describe(parser, options);
@@ -119,8 +119,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(options.version)) {
         parsed.finished = true;
-        parsed.output =
-            QStringLiteral("pictavo-convert ") + Edition::current().version + QLatin1Char('\n');
+        parsed.output = QStringLiteral("pictavo-convert ") + edition.version + QLatin1Char('\n');
         return parsed;
     }
 

@@ -6,6 +6,8 @@
 #include <QStringList>
 
 // What the command line asks for.
+struct Edition;
+
 struct ConvertRequest {
     int outputType = 0;
     int jpegQuality = 10;
@@ -27,9 +29,9 @@ struct ParsedCommandLine {
     ConvertRequest request;
     bool finished = false; // nothing to convert: print `output` and exit
     int exitCode = 0;
-    QString output;        // for stdout when exitCode is 0, else stderr
+    QString output; // for stdout when exitCode is 0, else stderr
 };
 
-ParsedCommandLine parseCommandLine(const QStringList& arguments);
+ParsedCommandLine parseCommandLine(const QStringList& arguments, const Edition& edition);
 
 QString usageText();

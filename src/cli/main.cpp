@@ -9,17 +9,18 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    Edition::select(Edition::currentEdition());
+    // The current edition's names and rules.
+    const Edition edition = Edition::currentEdition();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pictavo-convert"));
-    QCoreApplication::setApplicationVersion(Edition::current().version);
+    QCoreApplication::setApplicationVersion(edition.version);
 
-    const ParsedCommandLine parsed = parseCommandLine(QCoreApplication::arguments());
+    const ParsedCommandLine parsed = parseCommandLine(QCoreApplication::arguments(), edition);
     if (parsed.finished) {
         std::FILE* stream = parsed.exitCode == 0 ? stdout : stderr;
         std::fputs(parsed.output.toLocal8Bit().constData(), stream);
         return parsed.exitCode;
     }
     QTextStream standardInput(stdin);
-    return runConvert(parsed.request, standardInput, stdout, stderr);
+    return runConvert(parsed.request, edition, standardInput, stdout, stderr);
 }

@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Constants.h"
 #include "platform/DateFormat.h"
+#include "platform/Edition.h"
 #include "platform/SystemLog.h"
 
 #include <QDir>
@@ -91,8 +92,8 @@ QByteArray Log::toXml() const {
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-bool Log::save() {
-    return save(StringUtilities::appSubfolderPath(QStringLiteral("Logs")));
+bool Log::save(const Edition& edition) {
+    return save(StringUtilities::appSubfolderPath(edition, QStringLiteral("Logs")));
 }
 
 bool Log::save(const QString& folder) {

@@ -8,6 +8,8 @@
 
 #include <deque>
 
+struct Edition;
+
 // One output page of a conversion.
 struct LogFile {
     QString targetFile;   // name of the file the page went to
@@ -48,8 +50,8 @@ public:
     // Why the last save() failed; empty after a successful one.
     const QString& saveError() const { return m_saveError; }
 
-    // Saves into the "Logs" folder of the application folder.
-    bool save();
+    // Saves into the "Logs" folder of the edition's application folder.
+    bool save(const Edition& edition);
     // Saves into `folder`. The name is endTime as "ddMMyyHHmmss" + ".log";
     // when a log of that name exists, "-2", "-3", ... is added before ".log".
     // False when the file could not be built or written (the reason in

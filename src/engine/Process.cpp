@@ -75,7 +75,7 @@ struct Process::Run {
     std::optional<OutputNamer> namer;
 };
 
-QString timeTakenString(const QDateTime& start, const QDateTime& end) {
+QString timeTakenString(const QDateTime& start, const QDateTime& end, bool inWords) {
     if (!start.isValid() || !end.isValid()) {
         return {};
     }
@@ -83,6 +83,19 @@ QString timeTakenString(const QDateTime& start, const QDateTime& end) {
     const qint64 hours = seconds / 3600;
     const qint64 minutes = (seconds % 3600) / 60;
     const qint64 rest = seconds % 60;
+    if (inWords) {
+        QString words;
+        if (hours > 0) {
+            words += QStringLiteral("%1 hr(s) ").arg(hours);
+        }
+        if (minutes > 0) {
+            words += QStringLiteral("%1 min(s) ").arg(minutes);
+        }
+        if (rest > 0) {
+            words += QStringLiteral("%1 sec(s) ").arg(rest);
+        }
+        return words;
+    }
     if (hours > 0) {
         return QStringLiteral("%1:%2:%3")
             .arg(hours, 2, 10, QLatin1Char('0'))
@@ -244,9 +257,17 @@ void Process::start() {
     finish(run);
 }
 
+QString Process::folderToOpen() const {
+    return m_edition.writesIntoSettingsFolder ? m_options.outputFolderPath : m_outputFolder;
+}
+
+QString Process::targetFolderOf(const OutputFile& group) const {
+    const QString folder = folderToOpen();
+    return folder.isEmpty() ? folderOf(group.filename) : folder;
+}
+
 void Process::convertGroup(Run& run, const OutputFile& group) {
-    const QString targetFolder =
-        m_outputFolder.isEmpty() ? folderOf(group.filename) : m_outputFolder;
+    const QString targetFolder = targetFolderOf(group);
     LogFiles& entry = m_log.addFiles();
     entry.filename = fileNameOf(group.filename);
     entry.sourcePath = folderOf(group.filename);
@@ -459,23 +480,25 @@ QString Process::chooseMessage(const Run& run) const {
 void Process::finish(Run& run) {
     m_log.endTime = QDateTime::currentDateTime();
     if (m_logsFolder.isEmpty()) {
-        (void)m_log.save();
+        (void)m_log.save(m_edition);
     } else {
         (void)m_log.save(m_logsFolder);
     }
 
     m_wasCancelled = !isCombining();
     setString(m_message, chooseMessage(run), &Process::messageChanged);
-    setString(m_timeTaken, timeTakenString(m_log.startTime, m_log.endTime),
+    setString(m_timeTaken,
+              timeTakenString(m_log.startTime, m_log.endTime, m_edition.elapsedTimeInWords),
               &Process::timeTakenChanged);
     setSourceInProcess(QString());
     setOutputInProcess(QString(), QString());
     setIsCombining(false);
     reportProgress();
 
-    if (!m_outputFolder.isEmpty() && m_options.isOpenFolderAfterConversion &&
-        totalFileCreated() > 0 && m_workspace != nullptr) {
-        m_workspace->openFile(m_outputFolder);
+    const QString opened = folderToOpen();
+    if (!opened.isEmpty() && m_options.isOpenFolderAfterConversion && totalFileCreated() > 0 &&
+        m_workspace != nullptr) {
+        m_workspace->openFile(opened);
     }
     m_isCompleted.store(true);
     Q_EMIT isCompletedChanged(true);

@@ -3,6 +3,7 @@
 #include "engine/Log.h"
 #include "engine/PageSource.h"
 #include "engine/Settings.h"
+#include "platform/Edition.h"
 
 #include <QDateTime>
 #include <QList>
@@ -34,8 +35,10 @@ public:
 };
 
 // The elapsed time from `start` to `end`: "mm:ss", or "hh:mm:ss" from one
-// hour on; "" when either is missing.
-QString timeTakenString(const QDateTime& start, const QDateTime& end);
+// hour on; in words, "1 hr(s) 2 min(s) 5 sec(s) " with only the parts above
+// zero, each followed by a space ("" under a second). "" when either is
+// missing.
+QString timeTakenString(const QDateTime& start, const QDateTime& end, bool inWords = false);
 
 // One conversion run: every page of every source written as an image file,
 // or one multi-page TIFF per source, recorded in a log.
@@ -74,7 +77,10 @@ public:
     const ConversionOptions& options() const { return m_options; }
     void setDelegate(ProcessDelegate* delegate) { m_delegate = delegate; }
     void setWorkspace(Workspace* workspace) { m_workspace = workspace; }
-    // Where the log is saved; the application's "Logs" folder when empty.
+    // The edition's rules for target folders and the elapsed time, and its
+    // application folder; the current edition until set.
+    void setEdition(const Edition& edition) { m_edition = edition; }
+    // Where the log is saved; the edition's "Logs" folder when empty.
     void setLogsFolder(const QString& folder) { m_logsFolder = folder; }
     void setDecodeLimits(const DecodeLimits& limits) { m_limits = limits; }
     void setOutputFolder(const QString& folder) { m_outputFolder = folder; }
@@ -159,7 +165,11 @@ private:
     void setOutputInProcess(const QString& folder, const QString& name);
     QString chooseMessage(const Run& run) const;
 
+    QString targetFolderOf(const OutputFile& group) const;
+    QString folderToOpen() const;
+
     bool m_hasSettings = false;
+    Edition m_edition = Edition::currentEdition();
     ConversionOptions m_options;
     ProcessDelegate* m_delegate = nullptr;
     Workspace* m_workspace = nullptr;

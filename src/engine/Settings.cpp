@@ -68,7 +68,9 @@ QVariantMap fieldsToMap(const Settings& s, bool unsetAsEmpty) {
     map.insert(kTiffCompressionIndex, s.tiffCompressionIndex());
     map.insert(kIsSplitTiff, s.isSplitTIFFIntoSinglePages());
     map.insert(kIsClearProcessed, s.isClearProcessedFiles());
-    map.insert(kLeadingZeros, s.leadingZeros());
+    if (s.hasLeadingZeros()) {
+        map.insert(kLeadingZeros, s.leadingZeros());
+    }
     return map;
 }
 
@@ -83,7 +85,9 @@ void fieldsFromMap(Settings& s, const QVariantMap& map) {
     s.setTiffCompressionIndex(intEntry(map, kTiffCompressionIndex));
     s.setIsSplitTIFFIntoSinglePages(boolEntry(map, kIsSplitTiff));
     s.setIsClearProcessedFiles(boolEntry(map, kIsClearProcessed));
-    s.setLeadingZeros(std::clamp(intEntry(map, kLeadingZeros), 0, Settings::kMaxLeadingZeros));
+    if (s.hasLeadingZeros()) {
+        s.setLeadingZeros(std::clamp(intEntry(map, kLeadingZeros), 0, Settings::kMaxLeadingZeros));
+    }
 }
 
 template <typename T, typename Signal>
@@ -101,7 +105,10 @@ const QString Settings::kPreferencesKey = QStringLiteral("SETTINGS");
 
 Settings::Settings(QObject* parent) : QObject(parent) {}
 
-Settings::Settings(Preferences* store, QObject* parent) : QObject(parent), m_store(store) {
+Settings::Settings(Preferences* store, QObject* parent) : Settings(store, true, parent) {}
+
+Settings::Settings(Preferences* store, bool hasLeadingZeros, QObject* parent)
+    : QObject(parent), m_store(store), m_hasLeadingZeros(hasLeadingZeros) {
     if (m_store != nullptr) {
         const QVariant stored = m_store->value(kPreferencesKey);
         if (stored.isValid()) {
@@ -121,6 +128,7 @@ ConversionOptions Settings::snapshot() const {
     o.separator = m_separator;
     o.leadingZeros = m_leadingZeros;
     o.isOpenFolderAfterConversion = m_isOpenFolderAfterConversion;
+    o.outputFolderPath = m_outputFolderPath;
     return o;
 }
 
@@ -164,6 +172,9 @@ void Settings::setIsClearProcessedFiles(bool value) {
 }
 
 void Settings::setLeadingZeros(int value) {
+    if (!m_hasLeadingZeros) {
+        return; // the field does not exist
+    }
     assignAndNotify(this, m_leadingZeros, value, &Settings::leadingZerosChanged);
 }
 

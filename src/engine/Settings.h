@@ -27,11 +27,13 @@ struct ConversionOptions {
     QString separator;
     int leadingZeros = 0;
     bool isOpenFolderAfterConversion = false;
+    QString outputFolderPath;
 };
 
 // The conversion options: output format and its options, how page files are
 // named, the default output folder and three behaviour flags. Stored in the
-// preferences under "SETTINGS" as a dictionary of ten keys.
+// preferences under "SETTINGS" as a dictionary of ten keys (nine without the
+// page-number digits).
 //
 // Threads: created, changed and read on the main thread only; a job works
 // from a snapshot().
@@ -61,6 +63,10 @@ public:
     // Defaults, then whatever `store` holds under "SETTINGS". The store is
     // kept (not owned) for synchronize().
     explicit Settings(Preferences* store, QObject* parent = nullptr);
+    // The same for an edition whose settings may lack the page-number digits:
+    // without them "leadingZeros" is neither read nor written, and page
+    // numbers stay unpadded.
+    Settings(Preferences* store, bool hasLeadingZeros, QObject* parent = nullptr);
     ~Settings() override;
 
     static const QString kPreferencesKey; // "SETTINGS"
@@ -82,6 +88,7 @@ public:
     bool isSplitTIFFIntoSinglePages() const { return m_isSplitTIFFIntoSinglePages; }
     bool isClearProcessedFiles() const { return m_isClearProcessedFiles; }
     int leadingZeros() const { return m_leadingZeros; }
+    bool hasLeadingZeros() const { return m_hasLeadingZeros; }
 
     void setOutputType(int value);
     void setIsSetCurrentAsDefaultOutputFolderPath(bool value);
@@ -120,6 +127,7 @@ Q_SIGNALS:
 
 private:
     Preferences* m_store = nullptr;
+    bool m_hasLeadingZeros = true;
     int m_outputType = OutputJpeg;
     bool m_isSetCurrentAsDefaultOutputFolderPath = true;
     bool m_isOpenFolderAfterConversion = true;

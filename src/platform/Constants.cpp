@@ -9,28 +9,29 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-QString StringUtilities::getAppTitle(const QString& suffix) {
-    return Edition::current().displayName + suffix;
+QString StringUtilities::getAppTitle(const Edition& edition, const QString& suffix) {
+    return edition.displayName + suffix;
 }
 
-QString StringUtilities::getAppPath() {
+QString StringUtilities::getAppPath(const Edition& edition) {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (base.isEmpty()) {
         return {};
     }
-    return QDir(base).filePath(Edition::current().appFolder);
+    return QDir(base).filePath(edition.appFolder);
 }
 
-QString StringUtilities::appSubfolderPath(const QString& subfolder) {
-    const QString app = getAppPath();
+QString StringUtilities::appSubfolderPath(const Edition& edition, const QString& subfolder) {
+    const QString app = getAppPath(edition);
     if (subfolder.isEmpty()) {
         return app;
     }
     return app.isEmpty() ? subfolder : QDir(app).filePath(subfolder);
 }
 
-bool StringUtilities::createApplicationUsersFolder(const QString& subfolder, QString* error) {
-    const QString path = appSubfolderPath(subfolder);
+bool StringUtilities::createApplicationUsersFolder(const Edition& edition, const QString& subfolder,
+                                                   QString* error) {
+    const QString path = appSubfolderPath(edition, subfolder);
     const QFileInfo info(path.isEmpty() ? QStringLiteral(".") : path);
     if (info.isDir()) {
         return true;

@@ -3,22 +3,25 @@
 #include <QString>
 #include <QStringList>
 
+struct Edition;
+
 // The application's names and its per-user folder.
 struct StringUtilities {
     // The display name, followed by `suffix` when one is given.
-    static QString getAppTitle(const QString& suffix = {});
+    static QString getAppTitle(const Edition& edition, const QString& suffix = {});
 
-    // The per-user application folder (e.g. ~/.local/share/Quorlen/Pictavo2);
+    // The edition's per-user folder (e.g. ~/.local/share/Quorlen/Pictavo2);
     // "" when the user's data folder cannot be determined, so that callers
     // resolve against the working directory.
-    static QString getAppPath();
+    static QString getAppPath(const Edition& edition);
 
     // getAppPath() joined with `subfolder` ("" for the folder itself).
-    static QString appSubfolderPath(const QString& subfolder);
+    static QString appSubfolderPath(const Edition& edition, const QString& subfolder);
 
     // Makes sure getAppPath()/subfolder exists as a directory. A plain file in
     // the way is left alone and the call fails; `error` then says why.
-    static bool createApplicationUsersFolder(const QString& subfolder, QString* error = nullptr);
+    static bool createApplicationUsersFolder(const Edition& edition, const QString& subfolder,
+                                             QString* error = nullptr);
 
     // The maker's web site, without a trailing "/": the reserved
     // "http://www.quorlen.example", or PICTAVO_SITE_URL when set (tests point

@@ -4,11 +4,6 @@
 
 namespace {
 
-Edition& selected() {
-    static Edition edition = Edition::currentEdition();
-    return edition;
-}
-
 Edition makeEdition(Edition::Id id, const QString& number) {
     Edition e;
     e.id = id;
@@ -25,17 +20,16 @@ Edition makeEdition(Edition::Id id, const QString& number) {
 } // namespace
 
 Edition Edition::currentEdition() {
-    return makeEdition(Id::Current, QStringLiteral("2"));
+    Edition e = makeEdition(Id::Current, QStringLiteral("2"));
+    e.desktopId = QStringLiteral("example.quorlen.Pictavo");
+    return e;
 }
 
 Edition Edition::firstEdition() {
-    return makeEdition(Id::First, QStringLiteral("1"));
-}
-
-const Edition& Edition::current() {
-    return selected();
-}
-
-void Edition::select(const Edition& edition) {
-    selected() = edition;
+    Edition e = makeEdition(Id::First, QStringLiteral("1"));
+    e.desktopId = QStringLiteral("example.quorlen.Pictavo1");
+    e.hasLeadingZerosOption = false;
+    e.elapsedTimeInWords = true;
+    e.writesIntoSettingsFolder = true;
+    return e;
 }

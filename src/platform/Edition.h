@@ -2,9 +2,9 @@
 
 #include <QString>
 
-// What tells the two editions apart at run time: names, folders and keys.
-// Each program's main selects one before anything else runs; the core reads it
-// through Edition::current().
+// What tells the two editions apart: names, folders, keys and the few rules
+// that differ. Each program's main makes one and hands it down; nothing reads
+// an edition from a global.
 struct Edition {
     enum class Id { Current, First };
 
@@ -14,14 +14,21 @@ struct Edition {
     QString applicationName; // preferences application
     QString appFolder;       // relative to the user's data folder
     QString guideName;       // user guide document, without extension
+    QString desktopId;       // desktop entry and icon name
     QString version;
     QString copyright;
 
+    // The settings carry the page-number digits option; without it page
+    // numbers are written unpadded.
+    bool hasLeadingZerosOption = true;
+    // Elapsed time as "1 min(s) 15 sec(s) " rather than "01:15".
+    bool elapsedTimeInWords = false;
+    // The job writes into the settings' output folder (or each source's own
+    // folder) rather than a folder chosen for the run.
+    bool writesIntoSettingsFolder = false;
+
+    bool isFirst() const { return id == Id::First; }
+
     static Edition currentEdition();
     static Edition firstEdition();
-
-    // The selected edition; the current edition until select() is called.
-    // Read from any thread; select() is called once, before threads start.
-    static const Edition& current();
-    static void select(const Edition& edition);
 };

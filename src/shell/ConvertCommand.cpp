@@ -130,7 +130,7 @@ void PictavoAppDelegate::outputFolderChosen(bool accepted, const QStringList& pa
     const QString chosen = paths.first();
     if (!mayWriteTo(chosen)) {
         informationAlertPanel(
-            *m_services.dialogs, m_window.get(), StringUtilities::getAppTitle(),
+            *m_services.dialogs, m_window.get(), StringUtilities::getAppTitle(edition()),
             QStringLiteral("Application does not have write permission for selected output "
                            "folder!\r\n[ %1 ]\r\nPlease try again or later.")
                 .arg(chosen));
@@ -151,6 +151,7 @@ void PictavoAppDelegate::split() {
     try {
         joinJob();
         auto job = std::make_shared<Process>();
+        job->setEdition(edition());
         job->setIsCombining(true);
         job->setSettings(m_settings.get());
         job->setOutputFolder(m_outputFolder);

@@ -26,11 +26,10 @@ const QString kBaseName = QStringLiteral("Pictavo");
 
 enum class Match { Prefix, Suffix };
 
-void renameItems(QMenu* menu, Match match) {
+void renameItems(QMenu* menu, Match match, const QString& displayName) {
     if (menu == nullptr) {
         return;
     }
-    const QString displayName = StringUtilities::getAppTitle();
     for (QAction* action : menu->actions()) {
         const QString title = action->text();
         const bool matches =
@@ -54,14 +53,15 @@ void PictavoAppDelegate::setupVersion() {
     if (menus.isEmpty()) {
         return;
     }
-    renameItems(menus.first(), Match::Suffix);
+    const QString displayName = StringUtilities::getAppTitle(edition());
+    renameItems(menus.first(), Match::Suffix, displayName);
     for (QMenu* menu : menus) {
         if (menu->title().remove(QLatin1Char('&')) == QStringLiteral("Window")) {
-            renameItems(menu, Match::Prefix);
+            renameItems(menu, Match::Prefix, displayName);
             break;
         }
     }
-    renameItems(menus.last(), Match::Prefix);
+    renameItems(menus.last(), Match::Prefix, displayName);
 }
 
 void PictavoAppDelegate::setupToolbarAndMenuItems() {
@@ -131,7 +131,7 @@ void PictavoAppDelegate::bindMenuCommands() {
 
 void PictavoAppDelegate::helpAction() {
     try {
-        const Edition& edition = Edition::current();
+        const Edition& edition = this->edition();
         const QString path =
             StringUtilities::pathForResource(edition.guideName, QStringLiteral("pdf"));
         if (path.isEmpty()) {
@@ -203,8 +203,8 @@ QDialog* PictavoAppDelegate::aboutWindow() const {
 }
 
 void PictavoAppDelegate::aboutAction() {
-    const Edition& edition = Edition::current();
-    const QString title = StringUtilities::getAppTitle();
+    const Edition& edition = this->edition();
+    const QString title = StringUtilities::getAppTitle(edition);
     const QString titleLine = QStringLiteral("%1 (%2)").arg(title, edition.version);
 
     // Esc and the close request end it as OK does; owned by the window until

@@ -23,7 +23,7 @@ void PictavoAppDelegate::openImportFilesPanel() {
     try {
         if (m_importController == nullptr) {
             m_importController =
-                new ImportFilesWindowController(m_window.get(), *m_services.dialogs,
+                new ImportFilesWindowController(m_window.get(), *m_services.dialogs, edition(),
                                                 this); // a child of this
             m_importController->setDelegate(this);
             m_importController->setAllowedTypes(allowedFileTypes().join(QLatin1Char(',')));
@@ -71,7 +71,7 @@ void PictavoAppDelegate::exportList(const QString& path) {
         if (!written) {
             // A list the user believes saved must not be silently missing.
             informationAlertPanel(*m_services.dialogs, m_window.get(),
-                                  StringUtilities::getAppTitle(),
+                                  StringUtilities::getAppTitle(edition()),
                                   QStringLiteral("The list could not be exported to “%1”.\n%2")
                                       .arg(path, written.error()));
         }

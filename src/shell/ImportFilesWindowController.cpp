@@ -36,8 +36,9 @@ QString readUtf8(const QString& path) {
 } // namespace
 
 ImportFilesWindowController::ImportFilesWindowController(QWidget* mainWindow, Dialogs& dialogs,
-                                                         QObject* parent)
-    : QObject(parent), m_dialogs(dialogs), m_ui(std::make_unique<Ui::ImportFiles>()) {
+                                                         const Edition& edition, QObject* parent)
+    : QObject(parent), m_dialogs(dialogs), m_edition(edition),
+      m_ui(std::make_unique<Ui::ImportFiles>()) {
     m_window = SheetDialog::onWindow(mainWindow, [this] { cancelAction(); });
     m_ui->setupUi(m_window);
     connect(m_ui->importFromFileBtn, &QRadioButton::clicked, this,
@@ -223,5 +224,5 @@ void ImportFilesWindowController::showCount() {
 }
 
 void ImportFilesWindowController::alert(const QString& message) {
-    informationAlertPanel(m_dialogs, m_window, StringUtilities::getAppTitle(), message);
+    informationAlertPanel(m_dialogs, m_window, StringUtilities::getAppTitle(m_edition), message);
 }

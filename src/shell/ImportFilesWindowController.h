@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Edition.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -34,7 +36,8 @@ public:
     enum Source { FromFile = 0, FromText = 1 };
 
     // The window is a child of `mainWindow`; `dialogs` must outlive this.
-    ImportFilesWindowController(QWidget* mainWindow, Dialogs& dialogs, QObject* parent = nullptr);
+    ImportFilesWindowController(QWidget* mainWindow, Dialogs& dialogs, const Edition& edition,
+                                QObject* parent = nullptr);
     ~ImportFilesWindowController() override;
 
     void setDelegate(ImportFilesWindowControllerDelegate* delegate) { m_delegate = delegate; }
@@ -72,6 +75,7 @@ private:
     void alert(const QString& message);
 
     Dialogs& m_dialogs;
+    Edition m_edition;
     ImportFilesWindowControllerDelegate* m_delegate = nullptr;
     std::unique_ptr<Ui::ImportFiles> m_ui;
     QDialog* m_window = nullptr; // owned by the main window

@@ -51,16 +51,17 @@ void PictavoAppDelegate::onMainThread(const std::function<void()>& body) {
 void PictavoAppDelegate::awakeFromNib() {
     buildWindow();
     // 1
-    m_window->setWindowTitle(StringUtilities::getAppTitle());
+    m_window->setWindowTitle(StringUtilities::getAppTitle(edition()));
     // 2: failures leave the writers of those folders to fail in their own way.
-    if (StringUtilities::createApplicationUsersFolder(QString())) {
-        (void)StringUtilities::createApplicationUsersFolder(QStringLiteral("Logs"));
+    if (StringUtilities::createApplicationUsersFolder(edition(), QString())) {
+        (void)StringUtilities::createApplicationUsersFolder(edition(), QStringLiteral("Logs"));
     }
     // 3, 4
     m_files = std::make_unique<FileList>();
     (void)allowedFileTypes();
     // 5
-    m_settings = std::make_unique<Settings>(m_services.preferences);
+    m_settings =
+        std::make_unique<Settings>(m_services.preferences, edition().hasLeadingZerosOption);
     m_isProcessing = false;
     m_process = std::make_shared<Process>();
     m_model = new FileTableModel(*m_files, m_window.get()); // owned by the window
@@ -102,8 +103,7 @@ void PictavoAppDelegate::setupUsagesReport() {
         return;
     }
     m_usagesReport = new UsagesReportingWindowController( // a child of this
-        m_window.get(), *m_services.dialogs, *m_services.workspace, StringUtilities::getAppPath(),
-        this);
+        m_window.get(), *m_services.dialogs, *m_services.workspace, edition(), this);
     UsageStore& store = m_usagesReport->store();
     store.setReviewFileCountLimit(kReviewFileCountLimit);
     store.setIsReviewEnabled(true);
@@ -332,7 +332,8 @@ void PictavoAppDelegate::helpSegmentedChanged(int segment) {
 
 void PictavoAppDelegate::openLogsFolder() {
     if (m_services.workspace != nullptr) {
-        m_services.workspace->openFile(StringUtilities::appSubfolderPath(QStringLiteral("Logs")));
+        m_services.workspace->openFile(
+            StringUtilities::appSubfolderPath(edition(), QStringLiteral("Logs")));
     }
 }
 

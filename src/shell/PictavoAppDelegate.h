@@ -4,6 +4,7 @@
 #include "filelist/FileList.h"
 #include "filelist/FileLoader.h"
 #include "filelist/RecentItem.h"
+#include "platform/Edition.h"
 #include "shell/ImportFilesWindowController.h"
 #include "shell/UsagesReportingWindowController.h"
 
@@ -57,6 +58,8 @@ public:
         Preferences* preferences = nullptr;
         Workspace* workspace = nullptr;
         Dialogs* dialogs = nullptr;
+        // The program's edition: names, folders, keys and the rules that differ.
+        Edition edition = Edition::currentEdition();
     };
 
     explicit PictavoAppDelegate(Services services, QObject* parent = nullptr);
@@ -77,6 +80,7 @@ public:
     QMainWindow* window() const { return m_window.get(); }
     FileList& files() { return *m_files; }
     Settings& settings() { return *m_settings; }
+    const Edition& edition() const { return m_services.edition; }
 
     // Helper.cpp
     void setupVersion();

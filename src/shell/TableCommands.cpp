@@ -230,7 +230,7 @@ void PictavoAppDelegate::selectDeselectRemoveAll(int tag) {
             break;
         case RemoveAllFiles: {
             AlertRequest alert;
-            alert.messageText = StringUtilities::getAppTitle();
+            alert.messageText = StringUtilities::getAppTitle(edition());
             alert.informativeText = kRemoveAllQuestion;
             alert.style = AlertStyle::Critical;
             alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};

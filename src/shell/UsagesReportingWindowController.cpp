@@ -24,10 +24,12 @@ const QString kAlertTitle = QStringLiteral("Usages Reporting :");
 UsagesReportingWindowController::UsagesReportingWindowController(QWidget* mainWindow,
                                                                  Dialogs& dialogs,
                                                                  Workspace& workspace,
-                                                                 const QString& folder,
+                                                                 const Edition& edition,
                                                                  QObject* parent)
     : QObject(parent), m_mainWindow(mainWindow), m_dialogs(dialogs), m_workspace(workspace),
-      m_store(folder, runningBundleInfo(), machineHardwareUUID()), m_submitter(m_store) {
+      m_store(StringUtilities::getAppPath(edition), runningBundleInfo(edition),
+              machineHardwareUUID()),
+      m_submitter(m_store) {
     Q_INIT_RESOURCE(pictavo_shell);
     if (!m_store.load()) {
         (void)m_store.save();

@@ -29,11 +29,11 @@ class UsagesReportingWindowController : public QObject, public ReviewWindowContr
 public:
     static const QString kToolbarItemIdentifier; // "USAGESREPORTING"
 
-    // Reads "Usages.Log" from `folder`, or writes a fresh one when there is
-    // none. The sheets are children of `mainWindow`; the services must
+    // Reads "Usages.Log" from the edition's application folder, or writes a
+    // fresh one when there is none. The sheets are children of `mainWindow`; the services must
     // outlive this.
     UsagesReportingWindowController(QWidget* mainWindow, Dialogs& dialogs, Workspace& workspace,
-                                    const QString& folder, QObject* parent = nullptr);
+                                    const Edition& edition, QObject* parent = nullptr);
     ~UsagesReportingWindowController() override;
 
     UsageStore& store() { return m_store; }

@@ -1,64 +1,9 @@
 // Pictavo, the current edition.
-#include "platform/Constants.h"
 #include "platform/Edition.h"
-#include "platform/Preferences.h"
-#include "platform/Workspace.h"
-#include "shell/Dialogs.h"
-#include "shell/FileManagerWorkspace.h"
-#include "shell/PictavoAppDelegate.h"
-#include "shell/SingleInstance.h"
-
-#include <QApplication>
-#include <QFileInfo>
-#include <QIcon>
-#include <QMainWindow>
-#include <QTimer>
-#include <QUrl>
+#include "shell/Application.h"
 
 int main(int argc, char** argv) {
-    Edition::select(Edition::currentEdition());
-    QApplication app(argc, argv);
-    const Edition& edition = Edition::current();
-    QApplication::setOrganizationName(edition.organization);
-    QApplication::setApplicationName(edition.applicationName);
-    QApplication::setApplicationDisplayName(edition.displayName);
-    QApplication::setApplicationVersion(edition.version);
-    Q_INIT_RESOURCE(pictavo_shell);
-    // The installed theme's icon when there is one, else the bundled drawing.
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("example.quorlen.Pictavo"),
-                                                 QIcon(QStringLiteral(":/shell/pictavo.svg"))));
-    QApplication::setDesktopFileName(QStringLiteral("example.quorlen.Pictavo"));
-
-    QStringList paths;
-    for (const QString& argument : QApplication::arguments().mid(1)) {
-        paths.append(QFileInfo(argument).absoluteFilePath());
-    }
-    // A second start hands its paths to the running Pictavo and ends.
-    SingleInstance instance(SingleInstance::defaultName(StringUtilities::getAppPath()));
-    if (instance.handOff(paths)) {
-        return 0;
-    }
-    (void)instance.listen();
-
-    SettingsPreferences preferences(edition.organization, edition.applicationName);
-    FileManagerWorkspace workspace;
-    QtDialogs dialogs;
-    PictavoAppDelegate controller({&preferences, &workspace, &dialogs});
-    controller.awakeFromNib();
-    QTimer::singleShot(0, &controller,
-                       [&controller] { controller.applicationDidFinishLaunching(); });
-    connectSingleInstance(instance, controller);
-    // Paths on the command line are added as if dropped on the window.
-    QList<QUrl> urls;
-    for (const QString& path : paths) {
-        urls.append(QUrl::fromLocalFile(path));
-    }
-    if (!urls.isEmpty()) {
-        (void)controller.acceptDrop(urls);
-    }
-    // One window: closing it ends the application.
-    QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
-    QObject::connect(&app, &QApplication::aboutToQuit, &controller,
-                     [&controller] { (void)controller.applicationShouldTerminate(); });
-    return QApplication::exec();
+    return runPictavo(argc, argv, Edition::currentEdition(), [](PictavoAppDelegate::Services s) {
+        return std::make_unique<PictavoAppDelegate>(s);
+    });
 }

@@ -407,8 +407,7 @@ QString machineHardwareUUIDFrom(const QStringList& machineIdFiles) {
     return {};
 }
 
-UsageStore::BundleInfo runningBundleInfo() {
-    const Edition& edition = Edition::current();
+UsageStore::BundleInfo runningBundleInfo(const Edition& edition) {
     const QString executable = QCoreApplication::applicationFilePath();
     return {edition.displayName, edition.version,
             executable.isEmpty() ? QDateTime() : QFileInfo(executable).lastModified()};

@@ -2,6 +2,8 @@
 
 #include "usage/FeatureUsages.h"
 
+struct Edition;
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -122,4 +124,4 @@ QString machineHardwareUUIDFrom(const QStringList& machineIdFiles);
 
 // The running program: the edition's display name and version, and the
 // modification time of the executable as its build date.
-UsageStore::BundleInfo runningBundleInfo();
+UsageStore::BundleInfo runningBundleInfo(const Edition& edition);

@@ -1,6 +1,7 @@
 #include "engine/Log.h"
 
 #include "platform/Constants.h"
+#include "platform/Edition.h"
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
 
@@ -197,11 +198,13 @@ TEST_F(LogTest, FailedWriteIsReportedAndNamesNoFile) {
 }
 
 TEST_F(LogTest, DefaultFolderIsTheApplicationLogsFolder) {
-    ASSERT_TRUE(StringUtilities::createApplicationUsersFolder(QStringLiteral("Logs")));
+    ASSERT_TRUE(StringUtilities::createApplicationUsersFolder(Edition::currentEdition(),
+                                                              QStringLiteral("Logs")));
     Log log = logEndingAt(kEnd);
-    ASSERT_TRUE(log.save());
+    ASSERT_TRUE(log.save(Edition::currentEdition()));
     EXPECT_EQ(QFileInfo(log.logFilePath()).absolutePath(),
-              QDir(StringUtilities::getAppPath()).filePath(QStringLiteral("Logs")));
+              QDir(StringUtilities::getAppPath(Edition::currentEdition()))
+                  .filePath(QStringLiteral("Logs")));
     EXPECT_TRUE(QFileInfo::exists(log.logFilePath()));
 }
 

@@ -67,33 +67,42 @@ TEST(AtomicFileTest, MissingFolderFailsWithItsName) {
 }
 
 TEST(StringUtilitiesTest, TitleIsTheDisplayNameWithTheSuffix) {
-    EXPECT_EQ(StringUtilities::getAppTitle(), QStringLiteral("Pictavo"));
-    EXPECT_EQ(StringUtilities::getAppTitle(QStringLiteral(" - Log")),
+    EXPECT_EQ(StringUtilities::getAppTitle(Edition::currentEdition()), QStringLiteral("Pictavo"));
+    EXPECT_EQ(StringUtilities::getAppTitle(Edition::currentEdition(), QStringLiteral(" - Log")),
               QStringLiteral("Pictavo - Log"));
 }
 
 TEST(StringUtilitiesTest, AppPathFollowsTheEdition) {
     const QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    EXPECT_EQ(StringUtilities::getAppPath(), data + QStringLiteral("/Quorlen/Pictavo2"));
-    Edition::select(Edition::firstEdition());
-    EXPECT_EQ(StringUtilities::getAppPath(), data + QStringLiteral("/Quorlen/Pictavo1"));
-    EXPECT_EQ(Edition::current().guideName, QStringLiteral("MACPictavo1"));
-    Edition::select(Edition::currentEdition());
+    EXPECT_EQ(StringUtilities::getAppPath(Edition::currentEdition()),
+              data + QStringLiteral("/Quorlen/Pictavo2"));
+    EXPECT_EQ(StringUtilities::getAppPath(Edition::firstEdition()),
+              data + QStringLiteral("/Quorlen/Pictavo1"));
+    EXPECT_EQ(Edition::firstEdition().guideName, QStringLiteral("MACPictavo1"));
+    EXPECT_EQ(Edition::currentEdition().guideName, QStringLiteral("MACPictavo2"));
 }
 
 TEST(StringUtilitiesTest, CreatesTheFolderAndItsLogsOnce) {
-    ASSERT_TRUE(StringUtilities::createApplicationUsersFolder(QString()));
-    ASSERT_TRUE(StringUtilities::createApplicationUsersFolder(QStringLiteral("Logs")));
-    EXPECT_TRUE(QFileInfo(StringUtilities::appSubfolderPath(QStringLiteral("Logs"))).isDir());
-    EXPECT_TRUE(StringUtilities::createApplicationUsersFolder(QStringLiteral("Logs")));
+    ASSERT_TRUE(
+        StringUtilities::createApplicationUsersFolder(Edition::currentEdition(), QString()));
+    ASSERT_TRUE(StringUtilities::createApplicationUsersFolder(Edition::currentEdition(),
+                                                              QStringLiteral("Logs")));
+    EXPECT_TRUE(QFileInfo(StringUtilities::appSubfolderPath(Edition::currentEdition(),
+                                                            QStringLiteral("Logs")))
+                    .isDir());
+    EXPECT_TRUE(StringUtilities::createApplicationUsersFolder(Edition::currentEdition(),
+                                                              QStringLiteral("Logs")));
 }
 
 TEST(StringUtilitiesTest, PlainFileInTheWayIsLeftAlone) {
-    ASSERT_TRUE(StringUtilities::createApplicationUsersFolder(QString()));
-    const QString blocker = StringUtilities::appSubfolderPath(QStringLiteral("Blocked"));
+    ASSERT_TRUE(
+        StringUtilities::createApplicationUsersFolder(Edition::currentEdition(), QString()));
+    const QString blocker =
+        StringUtilities::appSubfolderPath(Edition::currentEdition(), QStringLiteral("Blocked"));
     ASSERT_TRUE(writeFileBytes(blocker, "keep"));
     QString error;
-    EXPECT_FALSE(StringUtilities::createApplicationUsersFolder(QStringLiteral("Blocked"), &error));
+    EXPECT_FALSE(StringUtilities::createApplicationUsersFolder(Edition::currentEdition(),
+                                                               QStringLiteral("Blocked"), &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(readFileBytes(blocker), QByteArray("keep"));
 }

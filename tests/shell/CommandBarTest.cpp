@@ -55,10 +55,10 @@ TEST_F(CommandBarTest, SegmentsRunTheirCommandsAndActAsPushButtons) {
     bar("filesFoldersSegmented")->click(4);
     EXPECT_EQ(dialogs.savePanelsShown().size(), 1);
     bar("filesFoldersSegmented")->click(5);
-    EXPECT_EQ(
-        workspace.requests().last(),
-        (RecordingWorkspace::Request{QStringLiteral("open"),
-                                     {StringUtilities::appSubfolderPath(QStringLiteral("Logs"))}}));
+    EXPECT_EQ(workspace.requests().last(),
+              (RecordingWorkspace::Request{
+                  QStringLiteral("open"),
+                  {StringUtilities::appSubfolderPath(edition, QStringLiteral("Logs"))}}));
     bar("helpSegmented")->click(0);
     bar("helpSegmented")->click(2);
     EXPECT_EQ(urlsOpened(),
@@ -105,8 +105,8 @@ TEST_F(CommandBarTest, MissingGuideIsLoggedAndNothingOpens) {
 }
 
 TEST_F(CommandBarTest, AboutShowsItsTextsAndEndsWithOkOrEscape) {
-    const QString title = StringUtilities::getAppTitle();
-    const QString titleLine = QStringLiteral("%1 (%2)").arg(title, Edition::current().version);
+    const QString title = StringUtilities::getAppTitle(edition);
+    const QString titleLine = QStringLiteral("%1 (%2)").arg(title, edition.version);
     for (const bool byEscape : {false, true}) {
         controller->aboutAction();
         QDialog* about = controller->aboutWindow();
@@ -119,7 +119,7 @@ TEST_F(CommandBarTest, AboutShowsItsTextsAndEndsWithOkOrEscape) {
         };
         EXPECT_EQ(text("aboutTitle"), titleLine);
         EXPECT_EQ(text("aboutThanks"), QStringLiteral("Thank you for using %1.").arg(title));
-        EXPECT_EQ(text("aboutCopyright"), Edition::current().copyright);
+        EXPECT_EQ(text("aboutCopyright"), edition.copyright);
         EXPECT_FALSE(about->findChild<QLabel*>(QStringLiteral("aboutIcon"))->pixmap().isNull());
         const QUrl mail(about->findChild<QLabel*>(QStringLiteral("aboutSupportLink"))
                             ->property("mailUrl")

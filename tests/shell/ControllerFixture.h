@@ -25,12 +25,13 @@ protected:
     RecordingWorkspace workspace;
     Workspace* workspaceInUse = &workspace;
     ScriptedDialogs dialogs;
+    Edition edition = Edition::currentEdition();
     std::unique_ptr<PictavoAppDelegate> controller;
 
     // Builds the window, as the application does at start-up.
     void start() {
         controller = std::make_unique<PictavoAppDelegate>(
-            PictavoAppDelegate::Services{preferences.get(), workspaceInUse, &dialogs});
+            PictavoAppDelegate::Services{preferences.get(), workspaceInUse, &dialogs, edition});
         controller->awakeFromNib();
     }
 

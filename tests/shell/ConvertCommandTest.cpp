@@ -334,7 +334,8 @@ INSTANTIATE_TEST_SUITE_P(Ways, DismissSheetTest,
                          });
 
 TEST_F(ConvertCommandTest, UnwritableLogDisablesViewLogAndSaysWhy) {
-    const QString logs = StringUtilities::appSubfolderPath(QStringLiteral("Logs"));
+    const QString logs =
+        StringUtilities::appSubfolderPath(controller->edition(), QStringLiteral("Logs"));
     ASSERT_TRUE(QDir(logs).removeRecursively());
     ASSERT_TRUE(writeFileBytes(logs, "a file where the folder was"));
     addSources({{QStringLiteral("scan.tif"), 1}});

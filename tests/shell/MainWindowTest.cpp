@@ -59,7 +59,8 @@ protected:
 
 TEST_F(MainWindowTest, StartsWithItsFoldersTitleAndIdleControls) {
     start();
-    EXPECT_TRUE(QFileInfo(StringUtilities::appSubfolderPath(QStringLiteral("Logs"))).isDir());
+    EXPECT_TRUE(
+        QFileInfo(StringUtilities::appSubfolderPath(edition, QStringLiteral("Logs"))).isDir());
     EXPECT_EQ(controller->window()->windowTitle(), QStringLiteral("Pictavo"));
     EXPECT_TRUE(controller->window()->isVisible());
 
@@ -84,8 +85,8 @@ TEST_F(MainWindowTest, StartsWithItsFoldersTitleAndIdleControls) {
 }
 
 TEST_F(MainWindowTest, StartsSilentlyWhenAFileBlocksTheLogsFolder) {
-    ASSERT_TRUE(StringUtilities::createApplicationUsersFolder(QString()));
-    const QString blocker = StringUtilities::appSubfolderPath(QStringLiteral("Logs"));
+    ASSERT_TRUE(StringUtilities::createApplicationUsersFolder(edition, QString()));
+    const QString blocker = StringUtilities::appSubfolderPath(edition, QStringLiteral("Logs"));
     ASSERT_TRUE(writeFileBytes(blocker, "not a folder"));
     dialogs.answerNextAlert(kAlertFirstButton);
     start();
@@ -224,7 +225,7 @@ TEST_F(MainWindowTest, LogsSegmentOpensTheLogsFolder) {
     find<SegmentedControl>("filesFoldersSegmented")->click(5);
     ASSERT_EQ(workspace.requests().size(), 1);
     EXPECT_EQ(workspace.requests().at(0).paths,
-              QStringList{StringUtilities::appSubfolderPath(QStringLiteral("Logs"))});
+              QStringList{StringUtilities::appSubfolderPath(edition, QStringLiteral("Logs"))});
     EXPECT_FALSE(find<SegmentedControl>("filesFoldersSegmented")->isSelected(5));
 }
 

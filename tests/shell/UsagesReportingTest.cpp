@@ -22,7 +22,7 @@ protected:
     UsagesReportingWindowController& usages() { return *controller->usagesReport(); }
     UsageStore& store() { return usages().store(); }
     QString usageFile() const {
-        return QDir(StringUtilities::getAppPath()).filePath(QStringLiteral("Usages.Log"));
+        return QDir(StringUtilities::getAppPath(edition)).filePath(QStringLiteral("Usages.Log"));
     }
     QByteArray usageFileBytes() const {
         QFile file(usageFile());
