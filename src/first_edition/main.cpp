@@ -1,0 +1,10 @@
+// Pictavo, the first edition.
+#include "first_edition/FirstEditionAppDelegate.h"
+#include "platform/Edition.h"
+#include "shell/Application.h"
+
+int main(int argc, char** argv) {
+    return runPictavo(argc, argv, Edition::firstEdition(), [](PictavoAppDelegate::Services s) {
+        return std::make_unique<FirstEditionAppDelegate>(s);
+    });
+}
