@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # install_test.sh BUILD_DIR VERSION
-# Installs BUILD_DIR into a temporary prefix and checks what a desktop needs.
+# Installs BUILD_DIR into a temporary prefix and checks what a desktop needs,
+# for both editions.
 set -euo pipefail
 
 build=$1
@@ -39,57 +40,88 @@ export HOME=$tmp/home XDG_CACHE_HOME=$tmp/cache
 env -u DESTDIR cmake --install "$build" --prefix "$prefix" >"$tmp/install.out" ||
   { cat "$tmp/install.out" >&2; echo "FAIL: cmake --install" >&2; exit 1; }
 
-for program in pictavo pictavo-convert; do
+for program in pictavo pictavo1 pictavo-convert; do
   [[ -f $prefix/bin/$program && -x $prefix/bin/$program ]] || fail "bin/$program missing or not executable"
 done
 
-guide=$prefix/share/pictavo/MACPictavo2.pdf
-if [[ -f $guide ]]; then
-  [[ $(head -c 4 "$guide") == "%PDF" ]] || fail "the guide is not a PDF"
+# check_guide NAME: share/pictavo/NAME.pdf is a whole PDF of more than one page.
+check_guide() {
+  local guide=$prefix/share/pictavo/$1.pdf pages
+  if [[ ! -f $guide ]]; then
+    fail "share/pictavo/$1.pdf missing"
+    return
+  fi
+  [[ $(head -c 4 "$guide") == "%PDF" ]] || fail "$1.pdf is not a PDF"
   # Page objects, not the page tree: "/Type /Page" not followed by "s".
   pages=$(grep -a -o -E '/Type ?/Page([^s]|$)' "$guide" | wc -l)
-  ((pages > 1)) || fail "the guide has $pages page(s)"
-  grep -a -q '%%EOF' "$guide" || fail "the guide is not complete"
-else
-  fail "share/pictavo/MACPictavo2.pdf missing"
-fi
+  ((pages > 1)) || fail "$1.pdf has $pages page(s)"
+  grep -a -q '%%EOF' "$guide" || fail "$1.pdf is not complete"
+}
 
-desktop=$prefix/share/applications/$id.desktop
-if [[ -f $desktop ]]; then
-  for line in "Exec=pictavo %F" "Icon=$id" "MimeType=image/tiff;" "Categories=Graphics;Qt;" \
-              "Terminal=false" "Type=Application" "Name=Pictavo"; do
-    grep -q -x -F "$line" "$desktop" || fail "desktop entry lacks \"$line\""
+# check_desktop ID PROGRAM NAME: the desktop entry starts PROGRAM under NAME.
+check_desktop() {
+  local id=$1 program=$2 name=$3 line
+  local desktop=$prefix/share/applications/$id.desktop
+  if [[ ! -f $desktop ]]; then
+    fail "share/applications/$id.desktop missing"
+    return
+  fi
+  for line in "Exec=$program %F" "Icon=$id" "MimeType=image/tiff;" "Categories=Graphics;Qt;" \
+              "Terminal=false" "Type=Application" "Name=$name"; do
+    grep -q -x -F "$line" "$desktop" || fail "$id.desktop lacks \"$line\""
   done
   "$validate_desktop" "$desktop" || fail "desktop-file-validate rejects $desktop"
-else
-  fail "share/applications/$id.desktop missing"
-fi
+}
 
-metainfo=$prefix/share/metainfo/$id.metainfo.xml
-if [[ -f $metainfo ]]; then
+# check_metainfo ID PROGRAM: the AppStream file launches ID and provides PROGRAM.
+check_metainfo() {
+  local id=$1 program=$2
+  local metainfo=$prefix/share/metainfo/$id.metainfo.xml
+  if [[ ! -f $metainfo ]]; then
+    fail "share/metainfo/$id.metainfo.xml missing"
+    return
+  fi
   grep -q "<id>$id</id>" "$metainfo" || fail "metainfo id is not $id"
   grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
-    fail "metainfo does not launch $id.desktop"
-  grep -q "<release version=\"$version\"" "$metainfo" || fail "metainfo lacks release $version"
+    fail "$id.metainfo.xml does not launch $id.desktop"
+  grep -q "<binary>$program</binary>" "$metainfo" || fail "$id.metainfo.xml does not provide $program"
+  grep -q "<release version=\"$version\"" "$metainfo" || fail "$id.metainfo.xml lacks release $version"
   "$appstreamcli" validate --no-net "$metainfo" || fail "appstreamcli rejects $metainfo"
-else
-  fail "share/metainfo/$id.metainfo.xml missing"
-fi
+}
 
-icons=$prefix/share/icons/hicolor
-grep -q '<svg' "$icons/scalable/apps/$id.svg" 2>/dev/null || fail "scalable icon missing"
-for size in 16 32 48 64 128 256; do
-  png=$icons/${size}x${size}/apps/$id.png
-  if [[ -f $png ]]; then
+# check_icons ID: the scalable icon and every fixed size, each PNG of its size.
+check_icons() {
+  local id=$1 size png header want
+  local icons=$prefix/share/icons/hicolor
+  grep -q '<svg' "$icons/scalable/apps/$id.svg" 2>/dev/null || fail "scalable icon $id missing"
+  for size in 16 32 48 64 128 256; do
+    png=$icons/${size}x${size}/apps/$id.png
+    if [[ ! -f $png ]]; then
+      fail "${size}x${size} icon $id missing"
+      continue
+    fi
     # The PNG signature, then the IHDR width and height as big-endian words.
     header=$(od -A n -t x1 -N 24 "$png" | tr -d ' \n')
     [[ ${header:0:16} == 89504e470d0a1a0a ]] || fail "$png is not a PNG"
     printf -v want '%08x%08x' "$size" "$size"
     [[ ${header:32:16} == "$want" ]] || fail "$png is not ${size}x${size}"
-  else
-    fail "${size}x${size} icon missing"
-  fi
-done
+  done
+}
+
+check_guide MACPictavo2
+check_desktop "$id" pictavo Pictavo
+check_metainfo "$id" pictavo
+check_icons "$id"
+
+check_guide MACPictavo1
+check_desktop "${id}1" pictavo1 "Pictavo 1"
+check_metainfo "${id}1" pictavo1
+check_icons "${id}1"
+
+# The editions must be told apart in a menu.
+names=$(grep -h '^Name=' "$prefix/share/applications/$id.desktop" \
+          "$prefix/share/applications/${id}1.desktop" 2>/dev/null | sort -u | wc -l)
+((names == 2)) || fail "the two desktop entries do not have distinct names"
 
 if ((failures)); then
   echo "Installed files:" >&2
