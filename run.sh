@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts Pictavo.
-#   ./run.sh                 the application
+#   ./run.sh [PATHS]         the application, the current edition
+#   ./run.sh first [PATHS]   the first edition, pictavo1
 #   ./run.sh convert ARGS    the headless converter, pictavo-convert
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -10,8 +11,14 @@ cmake --preset default >/dev/null
 cmake --build --preset default >&2
 
 bin=build/default/src
-if [[ "${1:-}" == convert ]]; then
-  shift
-  exec "$bin/pictavo-convert" "$@"
-fi
+case "${1:-}" in
+  convert)
+    shift
+    exec "$bin/pictavo-convert" "$@"
+    ;;
+  first)
+    shift
+    exec "$bin/first_edition/pictavo1" "$@"
+    ;;
+esac
 exec "$bin/shell/pictavo" "$@"

@@ -1,18 +1,43 @@
 #!/usr/bin/env bash
 # Starts Pictavo under Xvfb with a temporary HOME, adds the given files or
 # folders, waits until the window has settled, saves a screenshot and quits.
-#   scripts/screenshot.sh [--sheet settings|progress|chooser|about] OUT.png [PATH...]
+#   scripts/screenshot.sh [--edition 1] [--sheet settings|progress|chooser|about] OUT.png [PATH...]
+# --edition 1 builds and starts the first edition, pictavo1, instead of pictavo.
 # --sheet settings opens the output settings sheet before the shot;
 # --sheet progress converts the paths to PNG and takes the shot mid-run;
 # --sheet chooser presses Convert with no default folder, so the output
 # folder chooser asks for one; --sheet about opens About from the Help menu.
+# progress and about work for both editions; settings and chooser are the
+# current edition's only (the first edition has a settings pane, no sheet, and
+# no folder chooser at Convert).
 set -euo pipefail
+usage="usage: scripts/screenshot.sh [--edition 1] [--sheet settings|progress|chooser|about] OUT.png [PATH...]"
 sheet=""
-if [[ ${1:-} == --sheet ]]; then
-  sheet=${2:?--sheet takes settings, progress, chooser or about}
+edition=2
+while [[ ${1:-} == --* ]]; do
+  case $1 in
+    --sheet) sheet=${2:?--sheet takes settings, progress, chooser or about} ;;
+    --edition) edition=${2:?--edition takes 1} ;;
+    *) echo "$usage" >&2; exit 2 ;;
+  esac
   shift 2
-fi
-out=${1:?usage: scripts/screenshot.sh [--sheet settings|progress|chooser|about] OUT.png [PATH...]}
+done
+case $edition in
+  1) target=pictavo1 program=first_edition/pictavo1 conf=Pictavo1.conf ;;
+  2) target=pictavo program=shell/pictavo conf=Pictavo2.conf ;;
+  *) echo "--edition takes 1 (the first edition); without it the current edition starts" >&2; exit 2 ;;
+esac
+case $sheet in
+  "" | progress | about) ;;
+  settings | chooser)
+    if [[ $edition == 1 ]]; then
+      echo "--sheet $sheet is the current edition's only; the first edition has none" >&2
+      exit 2
+    fi
+    ;;
+  *) echo "$usage" >&2; exit 2 ;;
+esac
+out=${1:?$usage}
 shift
 top=$(cd "$(dirname "$0")/.." && pwd)
 case $out in /*) ;; *) out=$PWD/$out ;; esac
@@ -21,14 +46,14 @@ for p in "$@"; do paths+=("$(cd "$(dirname "$p")" && pwd)/$(basename "$p")"); do
 
 "$top/scripts/setup-deps.sh" imagemagick x11-utils xdotool
 cmake --preset default -S "$top" >/dev/null
-cmake --build "$top/build/default" --target pictavo >/dev/null
+cmake --build "$top/build/default" --target "$target" >/dev/null
 
 home=$(mktemp -d)
 trap 'kill "${app:-}" "${xvfb:-}" 2>/dev/null || true; rm -rf "$home"' EXIT
 if [[ $sheet == progress ]]; then
   # A default output folder, so Convert starts at once; PNG keeps it busy.
   mkdir -p "$home/out" "$home/.config/Quorlen"
-  cat >"$home/.config/Quorlen/Pictavo2.conf" <<CONF
+  cat >"$home/.config/Quorlen/$conf" <<CONF
 [SETTINGS]
 outputType=1
 outputFolderPath=$home/out
@@ -42,7 +67,7 @@ export DISPLAY=$display
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share QT_QPA_PLATFORM=xcb \
-  "$top/build/default/src/shell/pictavo" "${paths[@]}" >/dev/null 2>&1 &
+  "$top/build/default/src/$program" "${paths[@]}" >/dev/null 2>&1 &
 app=$!
 
 grab() { import -window root "$1" 2>/dev/null || true; }
