@@ -338,7 +338,8 @@ Status Process::convertItem(Run& run, const OutputFile& group, const FileItem& i
 Status Process::writePages(Run& run, PageSource& source, const QList<int>& pages,
                            const QString& targetFolder, const QString& baseName, LogFiles& entry) {
     const QString& separator = m_options.separator;
-    const int zeros = m_options.leadingZeros;
+    // An edition without the digits option never pads, whatever record it was given.
+    const int zeros = m_edition.hasLeadingZerosOption ? m_options.leadingZeros : 0;
     const int type = m_options.outputType;
     const QString chosen = run.namer->claim(targetFolder, baseName, [&](const QString& base) {
         QStringList names;
