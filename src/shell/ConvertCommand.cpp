@@ -149,44 +149,53 @@ void PictavoAppDelegate::outputFolderChosen(bool accepted, const QStringList& pa
 
 void PictavoAppDelegate::split() {
     try {
-        joinJob();
-        auto job = std::make_shared<Process>();
-        job->setEdition(edition());
-        job->setIsCombining(true);
-        job->setSettings(m_settings.get());
+        const std::shared_ptr<Process> job = makeJob();
         job->setOutputFolder(m_outputFolder);
-        job->setWorkspace(m_jobWorkspace.get());
-        job->setDelegate(this);
-        int selected = 0;
-        int pages = 0;
-        for (const auto& item : m_files->items()) {
-            if (item->isSelected()) {
-                job->outputFiles().push_back({item->filePath().toLocalFile(), {item}});
-                ++selected;
-                pages += qMax(0, item->pages());
-            }
-        }
-        job->setTotalFileSelected(selected);
-        m_process = job;
-        watchProgress(*job, pages);
-
-        resetView(false);
-        startProcess();
-        m_ui->loadingIndicator->stop();
-        resetViewForProcess(false);
-        m_jobRunning = true;
-        Q_EMIT processCreated(job.get());
-        // The worker holds the job too, so closing the sheet never frees a
-        // job that still runs.
-        m_jobThread = std::thread([this, job] {
-            job->start();
-            QMetaObject::invokeMethod(
-                this, [this] { m_jobRunning = false; }, Qt::QueuedConnection);
-        });
-        m_progressPanel->open();
+        launchJob(job);
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(Split)"), QString::fromLocal8Bit(e.what()));
     }
+}
+
+std::shared_ptr<Process> PictavoAppDelegate::makeJob() {
+    joinJob();
+    auto job = std::make_shared<Process>();
+    job->setEdition(edition());
+    job->setIsCombining(true);
+    job->setSettings(m_settings.get());
+    m_process = job;
+    return job;
+}
+
+void PictavoAppDelegate::launchJob(const std::shared_ptr<Process>& job) {
+    job->setWorkspace(m_jobWorkspace.get());
+    job->setDelegate(this);
+    int selected = 0;
+    int pages = 0;
+    for (const auto& item : m_files->items()) {
+        if (item->isSelected()) {
+            job->outputFiles().push_back({item->filePath().toLocalFile(), {item}});
+            ++selected;
+            pages += qMax(0, item->pages());
+        }
+    }
+    job->setTotalFileSelected(selected);
+    watchProgress(*job, pages);
+
+    resetView(false);
+    startProcess();
+    m_parts.loadingIndicator->stop();
+    resetViewForProcess(false);
+    m_jobRunning = true;
+    Q_EMIT processCreated(job.get());
+    // The worker holds the job too, so closing the sheet never frees a
+    // job that still runs.
+    m_jobThread = std::thread([this, job] {
+        job->start();
+        QMetaObject::invokeMethod(
+            this, [this] { m_jobRunning = false; }, Qt::QueuedConnection);
+    });
+    m_progressPanel->open();
 }
 
 QString PictavoAppDelegate::progressTimeText(qint64 elapsedMs, int pagesDone, int totalPages) {
@@ -279,7 +288,7 @@ void PictavoAppDelegate::closeProcessAction() {
             }
         }
         m_files->removeRows(checked);
-        m_ui->mainTableView->clearSelection();
+        m_parts.mainTableView->clearSelection();
     }
     resetViewForProcess(true);
     stopProcess();

@@ -26,7 +26,7 @@ void PictavoAppDelegate::addFiles() {
                                        [this, folders](bool accepted, const QStringList& paths) {
                                            openPanelDidEnd(accepted, paths, folders);
                                        });
-    m_ui->mainTableView->viewport()->update();
+    m_parts.mainTableView->viewport()->update();
 }
 
 void PictavoAppDelegate::addFolder() {
@@ -67,7 +67,7 @@ void PictavoAppDelegate::setInculdeSubfolders(bool include) {
 
 void PictavoAppDelegate::openPanelDidEnd(bool accepted, const QStringList& paths,
                                          bool panelAllowedFolders) {
-    m_ui->mainTableView->viewport()->update();
+    m_parts.mainTableView->viewport()->update();
     if (!accepted) {
         return;
     }
@@ -141,11 +141,11 @@ int PictavoAppDelegate::appendFiles(const std::vector<std::shared_ptr<FileItem>>
 
 void PictavoAppDelegate::sortAndReload() {
     onMainThread([this] {
-        const QHeaderView* header = m_ui->mainTableView->horizontalHeader();
+        const QHeaderView* header = m_parts.mainTableView->horizontalHeader();
         if (header->isSortIndicatorShown() && header->sortIndicatorSection() >= 0) {
             m_model->sort(header->sortIndicatorSection(), header->sortIndicatorOrder());
         }
-        m_ui->mainTableView->viewport()->update();
+        m_parts.mainTableView->viewport()->update();
     });
 }
 

@@ -65,41 +65,40 @@ void PictavoAppDelegate::setupVersion() {
 }
 
 void PictavoAppDelegate::setupToolbarAndMenuItems() {
-    connect(m_ui->aboutMenuItem, &QAction::triggered, this, &PictavoAppDelegate::aboutAction);
+    connect(m_parts.aboutMenuItem, &QAction::triggered, this, &PictavoAppDelegate::aboutAction);
     bindMenuCommands();
 }
 
 void PictavoAppDelegate::bindMenuCommands() {
-    SegmentedControl* files = m_ui->filesFoldersSegmented;
-    SegmentedControl* navigation = m_ui->navigationSegmented;
-    SegmentedControl* command = m_ui->commandSegmented;
-    const auto segment = [](SegmentedControl* bar, int index) {
-        return [bar, index] { return bar->isEnabled(index); };
+    const auto segment = [this](Command command) {
+        return [this, command] { return isCommandEnabled(command); };
     };
     const auto always = [] { return true; };
     m_menuCommands = {
-        {m_ui->addFilesMenuItem, segment(files, 0), [this] { addFiles(); }},
-        {m_ui->addFolderMenuItem, segment(files, 0), [this] { addFolder(); }},
-        {m_ui->includeSubfoldersMenuItem, segment(files, 2),
-         [this] { filesFoldersSegmentedChanged(2); }},
-        {m_ui->importMenuItem, segment(files, 3), [this] { importAction(); }},
-        {m_ui->exportMenuItem, segment(files, 4), [this] { exportAction(); }},
-        {m_ui->openLogsFolderMenuItem, segment(files, 5), [this] { openLogsFolder(); }},
-        {m_ui->outputSettingsMenuItem, segment(command, 0), [this] { showOutputSettings(); }},
-        {m_ui->convertMenuItem, [this, command] { return command->isEnabled(1) && !isLoading(); },
+        {m_parts.addFilesMenuItem, segment(Command::AddFiles), [this] { addFiles(); }},
+        {m_parts.addFolderMenuItem, segment(Command::AddFiles), [this] { addFolder(); }},
+        {m_parts.includeSubfoldersMenuItem, segment(Command::IncludeSubfolders),
+         [this] { toggleIncludeSubfolders(); }},
+        {m_parts.importMenuItem, segment(Command::Import), [this] { importAction(); }},
+        {m_parts.exportMenuItem, segment(Command::Export), [this] { exportAction(); }},
+        {m_parts.openLogsFolderMenuItem, segment(Command::Logs), [this] { openLogsFolder(); }},
+        {m_parts.outputSettingsMenuItem, segment(Command::Settings),
+         [this] { showOutputSettings(); }},
+        {m_parts.convertMenuItem, [this] { return isConvertEnabled() && !isLoading(); },
          [this] { convertAction(); }},
-        {m_ui->selectAllMenuItem,
-         [this] { return m_ui->mainTableView->isEnabled() && m_files->size() > 0; },
+        {m_parts.selectAllMenuItem,
+         [this] { return m_parts.mainTableView->isEnabled() && m_files->size() > 0; },
          [this] { selectDeselectRemoveAll(SelectAllRows); }},
-        {m_ui->removeMenuItem,
-         [this, files] { return files->isEnabled(1) && !selectedRows().empty(); },
+        {m_parts.removeMenuItem,
+         [this] { return isCommandEnabled(Command::Remove) && !selectedRows().empty(); },
          [this] { removeAction(); }},
-        {m_ui->removeAllMenuItem, segment(navigation, 2),
+        {m_parts.removeAllMenuItem,
+         [this] { return m_parts.mainTableView->isEnabled() && m_files->size() > 0; },
          [this] { selectDeselectRemoveAll(RemoveAllFiles); }},
-        {m_ui->cancelLoadMenuItem, [this] { return isLoading(); }, [this] { cancelAction(); }},
-        {m_ui->helpMenuItem, always, [this] { helpAction(); }},
-        {m_ui->websiteMenuItem, always, [this] { websiteAction(); }},
-        {m_ui->rateMenuItem, always, [this] { rateUs(); }},
+        {m_parts.cancelLoadMenuItem, [this] { return isLoading(); }, [this] { cancelAction(); }},
+        {m_parts.helpMenuItem, always, [this] { helpAction(); }},
+        {m_parts.websiteMenuItem, always, [this] { websiteAction(); }},
+        {m_parts.rateMenuItem, always, [this] { rateUs(); }},
     };
     // A shortcut runs a command only when its segment would; an open menu
     // shows which ones can run. Closed menus keep their items enabled, so a

@@ -16,7 +16,7 @@
 void PictavoAppDelegate::importAction() {
     searchAction();
     openImportFilesPanel();
-    m_ui->mainTableView->viewport()->update();
+    m_parts.mainTableView->viewport()->update();
 }
 
 void PictavoAppDelegate::openImportFilesPanel() {
@@ -37,7 +37,7 @@ void PictavoAppDelegate::openImportFilesPanel() {
 
 void PictavoAppDelegate::ImportFilesWindowControllerDidFinish(
     ImportFilesWindowController* controller) {
-    m_ui->mainTableView->viewport()->update();
+    m_parts.mainTableView->viewport()->update();
     if (controller == nullptr || controller->files().isEmpty()) {
         return;
     }

@@ -138,7 +138,7 @@ void commitLeadingZeros(Settings& settings, QLineEdit* field, const QSpinBox* st
     }
 }
 
-void bindNamesTab(Settings& settings, Ui::OutputSettingsPanel& panel) {
+void bindNamesTab(Settings& settings, Ui::OutputSettingsPanel& panel, bool withLeadingZeros) {
     // Text fields commit when editing ends, as typing must not rename the
     // pages of a running job letter by letter.
     QLineEdit* separator = panel.fileNameSeparatorText;
@@ -148,7 +148,9 @@ void bindNamesTab(Settings& settings, Ui::OutputSettingsPanel& panel) {
                      [separator](const QString& value) {
                          showValue(separator, [&value](QLineEdit* c) { c->setText(value); });
                      });
-
+    if (!withLeadingZeros) {
+        return;
+    }
     QLineEdit* zeros = panel.fileNameLeadingZerosText;
     QSpinBox* stepper = panel.fileNameLeadingZerosStepper;
     QObject::connect(zeros, &QLineEdit::editingFinished, &settings,
@@ -186,7 +188,7 @@ void bindFolderTab(Settings& settings, Ui::OutputSettingsPanel& panel) {
 }
 
 // The controls as the record stands, for the start.
-void showSettings(const Settings& s, Ui::OutputSettingsPanel& panel) {
+void showSettings(const Settings& s, Ui::OutputSettingsPanel& panel, bool withLeadingZeros) {
     showValue(panel.outputTypePopup, [&s](QComboBox* c) { c->setCurrentIndex(s.outputType()); });
     showValue(panel.jpegQualitySlider, [&s](QSlider* c) { c->setValue(s.jpegQuality()); });
     showValue(panel.splitTiffCheckbox,
@@ -194,10 +196,12 @@ void showSettings(const Settings& s, Ui::OutputSettingsPanel& panel) {
     showValue(panel.tiffCompressionPopup,
               [&s](QComboBox* c) { c->setCurrentIndex(s.tiffCompressionIndex()); });
     showValue(panel.fileNameSeparatorText, [&s](QLineEdit* c) { c->setText(s.separator()); });
-    showValue(panel.fileNameLeadingZerosText,
-              [&s](QLineEdit* c) { c->setText(QString::number(s.leadingZeros())); });
-    showValue(panel.fileNameLeadingZerosStepper,
-              [&s](QSpinBox* c) { c->setValue(s.leadingZeros()); });
+    if (withLeadingZeros) {
+        showValue(panel.fileNameLeadingZerosText,
+                  [&s](QLineEdit* c) { c->setText(QString::number(s.leadingZeros())); });
+        showValue(panel.fileNameLeadingZerosStepper,
+                  [&s](QSpinBox* c) { c->setValue(s.leadingZeros()); });
+    }
     showValue(panel.outputFolderPath, [&s](QLineEdit* c) { c->setText(s.outputFolderPath()); });
     showValue(panel.setCurrentAsDefaultOutputFolderPathBtn,
               [&s](QCheckBox* c) { c->setChecked(s.isSetCurrentAsDefaultOutputFolderPath()); });
@@ -209,7 +213,7 @@ void showSettings(const Settings& s, Ui::OutputSettingsPanel& panel) {
 
 } // namespace
 
-void PictavoAppDelegate::setupOutputSettings() {
+void PictavoAppDelegate::setupSettingsTabs() {
     Ui::OutputSettingsPanel& panel = *m_panelUi;
     SegmentedControl* tabs = panel.optionTabSegmented;
     tabs->setSegmentCount(3);
@@ -227,11 +231,33 @@ void PictavoAppDelegate::setupOutputSettings() {
     connect(panel.settingTabView, &QStackedWidget::currentChanged, tabs, showTab);
     connect(tabs, &SegmentedControl::segmentClicked, this,
             &PictavoAppDelegate::optionTabSegmentedChanged);
-    panel.fileNameLeadingZerosStepper->setRange(0, Settings::kMaxLeadingZeros);
+    connect(panel.closeOutputSettingBtn, &QPushButton::clicked, this,
+            &PictavoAppDelegate::closeOutputSetting);
+    // Escape ends the sheet too; what was typed is kept all the same.
+    connect(m_outputSettingPanel, &QDialog::rejected, m_settings.get(), [this] {
+        commitSettingsFields();
+        m_parts.mainTableView->viewport()->update();
+    });
+}
 
-    showSettings(*m_settings, panel);
+void PictavoAppDelegate::commitSettingsFields() {
+    commitSeparator(*m_settings, m_panelUi->fileNameSeparatorText);
+    if (edition().hasLeadingZerosOption) {
+        commitLeadingZeros(*m_settings, m_panelUi->fileNameLeadingZerosText,
+                           m_panelUi->fileNameLeadingZerosStepper);
+    }
+}
+
+void PictavoAppDelegate::setupOutputSettings() {
+    Ui::OutputSettingsPanel& panel = *m_panelUi;
+    setupSettingsTabs();
+    const bool zeros = edition().hasLeadingZerosOption;
+    if (zeros) {
+        panel.fileNameLeadingZerosStepper->setRange(0, Settings::kMaxLeadingZeros);
+    }
+    showSettings(*m_settings, panel, zeros);
     bindFormatTab(*m_settings, panel);
-    bindNamesTab(*m_settings, panel);
+    bindNamesTab(*m_settings, panel, zeros);
     bindFolderTab(*m_settings, panel);
 
     const auto observe = [this](const char* key) {
@@ -253,15 +279,6 @@ void PictavoAppDelegate::setupOutputSettings() {
     connect(panel.clearOutputFolderBtn, &QPushButton::clicked, this,
             &PictavoAppDelegate::clearOutputFolder);
     panel.clearOutputFolderBtn->setEnabled(!m_settings->outputFolderPath().isEmpty());
-    connect(panel.closeOutputSettingBtn, &QPushButton::clicked, this,
-            &PictavoAppDelegate::closeOutputSetting);
-    // Escape ends the sheet too; what was typed is kept all the same.
-    connect(m_outputSettingPanel, &QDialog::rejected, m_settings.get(), [this] {
-        commitSeparator(*m_settings, m_panelUi->fileNameSeparatorText);
-        commitLeadingZeros(*m_settings, m_panelUi->fileNameLeadingZerosText,
-                           m_panelUi->fileNameLeadingZerosStepper);
-        m_ui->mainTableView->viewport()->update();
-    });
 }
 
 void PictavoAppDelegate::showOutputSettings() {
@@ -275,11 +292,9 @@ void PictavoAppDelegate::optionTabSegmentedChanged(int segment) {
 
 void PictavoAppDelegate::closeOutputSetting() {
     // The field being edited commits only when it is told that editing ends.
-    commitSeparator(*m_settings, m_panelUi->fileNameSeparatorText);
-    commitLeadingZeros(*m_settings, m_panelUi->fileNameLeadingZerosText,
-                       m_panelUi->fileNameLeadingZerosStepper);
+    commitSettingsFields();
     m_outputSettingPanel->accept();
-    m_ui->mainTableView->viewport()->update();
+    m_parts.mainTableView->viewport()->update();
 }
 
 void PictavoAppDelegate::chooseOutputFolder() {
@@ -295,11 +310,11 @@ void PictavoAppDelegate::chooseOutputFolder() {
                 openPanelOutputFolderDidEnd(accepted ? kChoseReturnCode : 0, paths);
             });
     }
-    m_ui->mainTableView->viewport()->update();
+    m_parts.mainTableView->viewport()->update();
 }
 
 void PictavoAppDelegate::openPanelOutputFolderDidEnd(int returnCode, const QStringList& paths) {
-    m_ui->mainTableView->viewport()->update();
+    m_parts.mainTableView->viewport()->update();
     if (returnCode != kChoseReturnCode || paths.isEmpty()) {
         return;
     }
@@ -310,7 +325,7 @@ void PictavoAppDelegate::openPanelOutputFolderDidEnd(int returnCode, const QStri
 void PictavoAppDelegate::clearOutputFolder() {
     m_settings->setOutputFolderPath(QLatin1String(""));
     m_settings->synchronize();
-    m_ui->mainTableView->viewport()->update();
+    m_parts.mainTableView->viewport()->update();
 }
 
 QString PictavoAppDelegate::numericFieldText(int tag, const QString& text) {

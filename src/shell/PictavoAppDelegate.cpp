@@ -66,7 +66,7 @@ void PictavoAppDelegate::awakeFromNib() {
     m_process = std::make_shared<Process>();
     m_model = new FileTableModel(*m_files, m_window.get()); // owned by the window
     setupTable();
-    setupCommandBar();
+    setupCommands();
     // 6
     setSplitOptions(m_settings->outputType());
     // 9
@@ -83,19 +83,40 @@ void PictavoAppDelegate::awakeFromNib() {
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
-    // 16
-    m_ui->filesFoldersSegmented->setSelected(2, inculdeSubfolders());
     setupConvertCommand();
+    setupTableCommands();
+    // 7 done: the context menu is installed.
+    setupSettingsArea();
     // 8
     markAccessLetters();
-    setupTableCommands();
     setupOutputSettings();
     // 15
     setupUsagesReport();
-    // 18, 19
+    // 16 to 19
+    restoreListChoices();
+}
+
+void PictavoAppDelegate::restoreListChoices() {
+    m_ui->filesFoldersSegmented->setSelected(2, inculdeSubfolders());
     loadStoredRecentItems();
     connect(m_ui->recentFoldersPopup, &QComboBox::activated, this,
             &PictavoAppDelegate::recentFolderChanged);
+}
+
+void PictavoAppDelegate::storeListChoices() {
+    if (m_services.preferences != nullptr) {
+        m_services.preferences->setValue(kRecentItemsKey, recentItemsData());
+    }
+}
+
+void PictavoAppDelegate::setupCommands() {
+    setupCommandBar();
+    connect(m_ui->filesFoldersSegmented, &SegmentedControl::segmentClicked, this,
+            &PictavoAppDelegate::filesFoldersSegmentedChanged);
+    connect(m_ui->commandSegmented, &SegmentedControl::segmentClicked, this,
+            &PictavoAppDelegate::commandSegmentedChanged);
+    connect(m_ui->helpSegmented, &SegmentedControl::segmentClicked, this,
+            &PictavoAppDelegate::helpSegmentedChanged);
 }
 
 void PictavoAppDelegate::setupUsagesReport() {
@@ -129,6 +150,7 @@ void PictavoAppDelegate::buildWindow() {
     m_panelUi = std::make_unique<Ui::OutputSettingsPanel>();
     m_panelUi->setupUi(m_outputSettingPanel);
     m_outputSettingPanel->setWindowModality(Qt::WindowModal);
+    m_parts = WindowParts::of(*m_window);
 }
 
 bool PictavoAppDelegate::applicationShouldTerminate() {
@@ -137,9 +159,7 @@ bool PictavoAppDelegate::applicationShouldTerminate() {
         focus->clearFocus();
     }
     // 2
-    if (m_services.preferences != nullptr) {
-        m_services.preferences->setValue(kRecentItemsKey, recentItemsData());
-    }
+    storeListChoices();
     // 3
     if (m_settings) {
         m_settings->synchronize();
@@ -180,12 +200,12 @@ bool PictavoAppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
 
 void PictavoAppDelegate::windowDidResignMain() {
     m_ui->rightBox->setAutoFillBackground(false);
-    m_ui->mainTableView->viewport()->update();
+    m_parts.mainTableView->viewport()->update();
 }
 
 void PictavoAppDelegate::windowDidBecomeMain() {
     m_ui->rightBox->setAutoFillBackground(true);
-    m_ui->mainTableView->viewport()->update();
+    m_parts.mainTableView->viewport()->update();
 }
 
 void PictavoAppDelegate::installWindowFocusTracking() {
@@ -250,20 +270,14 @@ void PictavoAppDelegate::setupCommandBar() {
 }
 
 void PictavoAppDelegate::connectCommands() {
-    connect(m_ui->filesFoldersSegmented, &SegmentedControl::segmentClicked, this,
-            &PictavoAppDelegate::filesFoldersSegmentedChanged);
-    connect(m_ui->commandSegmented, &SegmentedControl::segmentClicked, this,
-            &PictavoAppDelegate::commandSegmentedChanged);
-    connect(m_ui->helpSegmented, &SegmentedControl::segmentClicked, this,
-            &PictavoAppDelegate::helpSegmentedChanged);
-    connect(m_ui->mainTableView, &CustomTableView::urlsDropped, this,
+    connect(m_parts.mainTableView, &CustomTableView::urlsDropped, this,
             [this](const QList<QUrl>& urls) { (void)acceptDrop(urls); });
-    connect(m_ui->cancelBtn, &QPushButton::clicked, this, &PictavoAppDelegate::cancelAction);
-    m_ui->includeSubfoldersMenuItem->setChecked(inculdeSubfolders());
-    connect(m_ui->quitMenuItem, &QAction::triggered, qApp, &QApplication::quit,
+    connect(m_parts.cancelBtn, &QPushButton::clicked, this, &PictavoAppDelegate::cancelAction);
+    m_parts.includeSubfoldersMenuItem->setChecked(inculdeSubfolders());
+    connect(m_parts.quitMenuItem, &QAction::triggered, qApp, &QApplication::quit,
             Qt::QueuedConnection);
-    connect(m_ui->minimizeMenuItem, &QAction::triggered, m_window.get(), &QWidget::showMinimized);
-    connect(m_ui->showMainWindowMenuItem, &QAction::triggered, this,
+    connect(m_parts.minimizeMenuItem, &QAction::triggered, m_window.get(), &QWidget::showMinimized);
+    connect(m_parts.showMainWindowMenuItem, &QAction::triggered, this,
             [this] { (void)applicationShouldHandleReopen(false); });
 }
 
@@ -276,13 +290,9 @@ void PictavoAppDelegate::filesFoldersSegmentedChanged(int segment) {
     case 1:
         selectDeselectRemoveAll(RemoveSelectedRows);
         break;
-    case 2: {
-        const bool include = !inculdeSubfolders();
-        setInculdeSubfolders(include);
-        bar->setSelected(2, include);
-        m_ui->includeSubfoldersMenuItem->setChecked(include);
+    case 2:
+        toggleIncludeSubfolders();
         return; // a toggle: its state shows the setting
-    }
     case 3:
         importAction();
         break;
@@ -298,11 +308,18 @@ void PictavoAppDelegate::filesFoldersSegmentedChanged(int segment) {
     bar->setSelected(segment, false);
 }
 
+void PictavoAppDelegate::toggleIncludeSubfolders() {
+    const bool include = !inculdeSubfolders();
+    setInculdeSubfolders(include);
+    m_ui->filesFoldersSegmented->setSelected(2, include);
+    m_parts.includeSubfoldersMenuItem->setChecked(include);
+}
+
 void PictavoAppDelegate::commandSegmentedChanged(int segment) {
     switch (segment) {
     case 0:
         showOutputSettings();
-        m_ui->mainTableView->viewport()->update();
+        m_parts.mainTableView->viewport()->update();
         break;
     case 1:
         convertAction();
@@ -338,7 +355,7 @@ void PictavoAppDelegate::openLogsFolder() {
 }
 
 void PictavoAppDelegate::setupTable() {
-    CustomTableView* table = m_ui->mainTableView;
+    CustomTableView* table = m_parts.mainTableView;
     table->setModel(m_model);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -7,6 +7,7 @@
 #include "platform/Edition.h"
 #include "shell/ImportFilesWindowController.h"
 #include "shell/UsagesReportingWindowController.h"
+#include "shell/WindowParts.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -99,7 +100,7 @@ public:
     QDialog* aboutWindow() const;
 
     // ViewHelper.cpp
-    void resetView(bool enable);
+    virtual void resetView(bool enable);
     void resetViewObject(bool enable) override;
     void startProcess() override;
     void stopProcess() override;
@@ -112,16 +113,16 @@ public:
     static QString qualityPercentText(int jpegQuality);
 
     // FileSystemHelper.cpp
-    void addFiles();
+    virtual void addFiles();
     void addFolder();
     void searchAction();
     void cancelAction();
-    bool inculdeSubfolders() const;
+    virtual bool inculdeSubfolders() const;
     void setInculdeSubfolders(bool include);
-    void openPanelDidEnd(bool accepted, const QStringList& paths, bool panelAllowedFolders);
+    virtual void openPanelDidEnd(bool accepted, const QStringList& paths, bool panelAllowedFolders);
     // Drops from the file manager onto the table; always false (the drop is
     // not "taken"), the items are loaded all the same.
-    bool acceptDrop(const QList<QUrl>& urls);
+    virtual bool acceptDrop(const QList<QUrl>& urls);
     // Starts a load of `request` on a worker thread of its own.
     void loadURLs(const Arguments& request);
     // How loads hand items to the list (tests make every item its own batch).
@@ -165,9 +166,9 @@ public:
 
     // ConvertCommand.cpp
     void setupConvertCommand();
-    void convertAction();
+    virtual void convertAction();
     void outputFolderChosen(bool accepted, const QStringList& paths);
-    void split();
+    virtual void split();
     void cancelProcessAction();
     void viewLogAction();
     void closeProcessAction();
@@ -194,7 +195,7 @@ public:
     void removeFiles();
     void openFiles();
     void openEnclodingFolder();
-    void getInfo();
+    virtual void getInfo();
     void moveUp();
     void moveDown();
     // Ctrl+Up / Ctrl+Down from the table; each moves only while its segment is enabled.
@@ -203,7 +204,7 @@ public:
     void fileDoubleClicked(int row);
     void tableViewSelectionDidChange();
     // The row style and move segments follow the row count.
-    void refreshTableForRowCount();
+    virtual void refreshTableForRowCount();
     // Rebuilds the column chooser for the header's current order and visibility.
     void menuNeedsUpdate(QMenu* menu);
     void colMenuItemClick(QAction* item);
@@ -216,10 +217,10 @@ public:
     // OutputSettings.cpp
     void setupOutputSettings();
     // Command bar segment 0: the panel as a sheet on the main window.
-    void showOutputSettings();
+    virtual void showOutputSettings();
     void optionTabSegmentedChanged(int segment);
     void closeOutputSetting();
-    void chooseOutputFolder();
+    virtual void chooseOutputFolder();
     // No default output folder any more: Convert asks for one again.
     void clearOutputFolder();
     // returnCode 1: the user chose `paths`; anything else changes nothing.
@@ -240,25 +241,58 @@ Q_SIGNALS:
     // A load finished and the window is ready again.
     void loadFinished();
 
-private:
+protected:
+    // What the editions' windows do differently, in start-up order.
+    // Builds the window and its settings panel and finds the shared parts.
+    virtual void buildWindow();
+    // The command controls: their titles, icons and actions.
+    virtual void setupCommands();
+    // After the table's context menu: where the settings are shown.
+    virtual void setupSettingsArea() {}
+    virtual void markAccessLetters();
+    // The tabs of the settings panel.
+    virtual void setupSettingsTabs();
+    virtual void installWindowFocusTracking();
+    // The include-subfolders choice and the recent folders, last at start-up.
+    virtual void restoreListChoices();
+    virtual void storeListChoices();
+    // The header's column chooser and the rows' double click.
+    virtual void setupTableExtras();
+
+    // The controls that stand for commands.
+    enum class Command { AddFiles, Remove, IncludeSubfolders, Import, Export, Logs, Settings };
+    virtual bool isCommandEnabled(Command command) const;
+    virtual void setConvertEnabled(bool enabled);
+    virtual bool isConvertEnabled() const;
+    virtual void setMoveEnabled(bool up, bool down);
+    virtual bool isMoveEnabled(bool up) const;
+    virtual void toggleIncludeSubfolders();
+    // Asks before every file leaves the list; `remove` runs on yes.
+    virtual void confirmRemoveAll(const std::function<void()>& remove);
+
+    // The job of a run over the checked files, with the settings of now.
+    std::shared_ptr<Process> makeJob();
+    // Starts `job` on its worker and shows the progress sheet.
+    void launchJob(const std::shared_ptr<Process>& job);
+    void commitSettingsFields();
+
     // Runs `body` on the main thread and returns when it is done.
     void onMainThread(const std::function<void()>& body);
-    void buildWindow();
-    void connectCommands();
     void setupCommandBar();
+    void connectCommands();
     void setupTable();
-    void installWindowFocusTracking();
     void setupUsagesReport();
     void loadStoredRecentItems();
     QVariantList recentItemsData() const;
     void replaceListWithFolders(const QStringList& folders);
-    void markAccessLetters();
     void joinLoader();
     QString timeLabelText(const QString& time, int done, int total) const;
 
     Services m_services;
+    // The current edition's window; none in the first edition.
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::unique_ptr<QMainWindow> m_window;
+    WindowParts m_parts;
     std::unique_ptr<Ui::OutputSettingsPanel> m_panelUi;
     QDialog* m_outputSettingPanel = nullptr; // owned by the window
     std::unique_ptr<FileList> m_files;

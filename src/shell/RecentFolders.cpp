@@ -137,7 +137,7 @@ void PictavoAppDelegate::recentFolderChanged(int index) {
 
 void PictavoAppDelegate::replaceListWithFolders(const QStringList& folders) {
     m_files->clear();
-    m_ui->mainTableView->viewport()->update();
+    m_parts.mainTableView->viewport()->update();
     resetView(true);
     updateTotalLabel();
     Arguments request;

@@ -54,7 +54,7 @@ bool checkedAfter(int tag, bool checked) {
 
 void PictavoAppDelegate::setupTableCommands() {
     buildFilesContextMenu();
-    buildHeaderContextMenu();
+    setupTableExtras();
     connectTableSignals();
     refreshTableForRowCount();
 }
@@ -121,13 +121,13 @@ void PictavoAppDelegate::buildFilesContextMenu() {
     removeAll->setData(int(RemoveAllFiles));
     connect(removeAll, &QAction::triggered, this,
             [this, removeAll] { selectDeselectRemoveAll(removeAll->data().toInt()); });
-    m_ui->mainTableView->setRowContextMenu(m_filesContextMenu);
+    m_parts.mainTableView->setRowContextMenu(m_filesContextMenu);
 }
 
 void PictavoAppDelegate::buildHeaderContextMenu() {
     m_headerContextMenu = new QMenu(m_window.get()); // owned by the window
     m_headerContextMenu->setObjectName(QStringLiteral("headerContextMenu"));
-    QHeaderView* header = m_ui->mainTableView->horizontalHeader();
+    QHeaderView* header = m_parts.mainTableView->horizontalHeader();
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header, &QHeaderView::customContextMenuRequested, this, [this, header](QPoint at) {
         m_headerContextMenu->popup(header->viewport()->mapToGlobal(at));
@@ -138,9 +138,7 @@ void PictavoAppDelegate::buildHeaderContextMenu() {
 }
 
 void PictavoAppDelegate::connectTableSignals() {
-    CustomTableView* table = m_ui->mainTableView;
-    connect(table, &QAbstractItemView::doubleClicked, this,
-            [this](const QModelIndex& index) { fileDoubleClicked(index.row()); });
+    CustomTableView* table = m_parts.mainTableView;
     connect(table, &CustomTableView::spacePressed, this,
             &PictavoAppDelegate::invertCheckOfSelectedRows);
     connect(table, &CustomTableView::deletePressed, this, &PictavoAppDelegate::removeAction);
@@ -158,12 +156,18 @@ void PictavoAppDelegate::connectTableSignals() {
             &PictavoAppDelegate::refreshTableForRowCount);
     connect(m_model, &QAbstractItemModel::modelReset, this,
             &PictavoAppDelegate::refreshTableForRowCount);
+}
+
+void PictavoAppDelegate::setupTableExtras() {
+    buildHeaderContextMenu();
+    connect(m_parts.mainTableView, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& index) { fileDoubleClicked(index.row()); });
     connect(m_ui->navigationSegmented, &SegmentedControl::segmentClicked, this,
             &PictavoAppDelegate::navigationSegmentedChanged);
 }
 
 void PictavoAppDelegate::refreshTableForRowCount() {
-    CustomTableView* table = m_ui->mainTableView;
+    CustomTableView* table = m_parts.mainTableView;
     const bool hasRows = m_files->size() > 0;
     table->setGridStyle(Qt::SolidLine);
     table->setShowGrid(hasRows);
@@ -173,7 +177,7 @@ void PictavoAppDelegate::refreshTableForRowCount() {
 
 std::vector<int> PictavoAppDelegate::selectedRows() const {
     std::vector<int> rows;
-    const QItemSelectionModel* selection = m_ui->mainTableView->selectionModel();
+    const QItemSelectionModel* selection = m_parts.mainTableView->selectionModel();
     if (selection == nullptr) {
         return rows;
     }
@@ -195,7 +199,7 @@ void PictavoAppDelegate::selectRows(const std::vector<int>& rows) {
             selection.select(m_model->index(row, 0), m_model->index(row, lastColumn));
         }
     }
-    QItemSelectionModel* model = m_ui->mainTableView->selectionModel();
+    QItemSelectionModel* model = m_parts.mainTableView->selectionModel();
     model->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     if (!rows.empty() && rows.front() >= 0 && rows.front() < m_files->size()) {
         // The keyboard continues from the first selected row.
@@ -213,14 +217,36 @@ QStringList PictavoAppDelegate::selectedPaths() const {
 
 void PictavoAppDelegate::tableViewSelectionDidChange() {
     const std::vector<int> rows = selectedRows();
-    SegmentedControl* navigation = m_ui->navigationSegmented;
-    navigation->setEnabled(0, !rows.empty() && rows.front() != 0);
-    navigation->setEnabled(1, !rows.empty() && rows.back() != m_files->size() - 1);
+    setMoveEnabled(!rows.empty() && rows.front() != 0,
+                   !rows.empty() && rows.back() != m_files->size() - 1);
+}
+
+void PictavoAppDelegate::setMoveEnabled(bool up, bool down) {
+    m_ui->navigationSegmented->setEnabled(0, up);
+    m_ui->navigationSegmented->setEnabled(1, down);
+}
+
+bool PictavoAppDelegate::isMoveEnabled(bool up) const {
+    return m_ui->navigationSegmented->isEnabled(up ? 0 : 1);
+}
+
+void PictavoAppDelegate::confirmRemoveAll(const std::function<void()>& remove) {
+    AlertRequest alert;
+    alert.messageText = StringUtilities::getAppTitle(edition());
+    alert.informativeText = kRemoveAllQuestion;
+    alert.style = AlertStyle::Critical;
+    alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
+    beginSheetModalForWindow(*m_services.dialogs, alert, m_window.get(), [this, remove](int code) {
+        if (code == kAlertFirstButton) {
+            remove();
+        }
+        m_parts.mainTableView->viewport()->update();
+    });
 }
 
 void PictavoAppDelegate::selectDeselectRemoveAll(int tag) {
     try {
-        CustomTableView* table = m_ui->mainTableView;
+        CustomTableView* table = m_parts.mainTableView;
         switch (tag) {
         case SelectAllRows:
             table->selectAll();
@@ -228,22 +254,13 @@ void PictavoAppDelegate::selectDeselectRemoveAll(int tag) {
         case SelectFirstRow:
             selectRows({0});
             break;
-        case RemoveAllFiles: {
-            AlertRequest alert;
-            alert.messageText = StringUtilities::getAppTitle(edition());
-            alert.informativeText = kRemoveAllQuestion;
-            alert.style = AlertStyle::Critical;
-            alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
-            beginSheetModalForWindow(*m_services.dialogs, alert, m_window.get(), [this](int code) {
-                if (code == kAlertFirstButton) {
-                    m_files->clear();
-                    resetView(true);
-                    updateTotalLabel();
-                }
-                m_ui->mainTableView->viewport()->update();
+        case RemoveAllFiles:
+            confirmRemoveAll([this] {
+                m_files->clear();
+                resetView(true);
+                updateTotalLabel();
             });
             break;
-        }
         case RemoveSelectedRows:
             m_files->removeRows(selectedRows());
             resetView(true);
@@ -266,7 +283,7 @@ void PictavoAppDelegate::applyCheckTag(int row, int tag) {
 }
 
 void PictavoAppDelegate::afterCheckChange() {
-    m_ui->mainTableView->viewport()->update();
+    m_parts.mainTableView->viewport()->update();
     resetView(true);
     updateTotalLabel();
 }
@@ -391,7 +408,7 @@ void PictavoAppDelegate::moveUp() {
             newRows.push_back(row - 1);
         }
     }
-    CustomTableView* table = m_ui->mainTableView;
+    CustomTableView* table = m_parts.mainTableView;
     table->setFocus();
     selectRows(newRows);
     if (!newRows.empty()) {
@@ -418,7 +435,7 @@ void PictavoAppDelegate::moveDown() {
         newRows.push_back(row + 1);
     }
     std::sort(newRows.begin(), newRows.end());
-    CustomTableView* table = m_ui->mainTableView;
+    CustomTableView* table = m_parts.mainTableView;
     table->setFocus();
     selectRows(newRows);
     if (!newRows.empty()) {
@@ -427,10 +444,9 @@ void PictavoAppDelegate::moveDown() {
 }
 
 void PictavoAppDelegate::keyDownTableView(int key) {
-    SegmentedControl* navigation = m_ui->navigationSegmented;
-    if (key == Qt::Key_Up && navigation->isEnabled(0)) {
+    if (key == Qt::Key_Up && isMoveEnabled(true)) {
         moveUp();
-    } else if (key == Qt::Key_Down && navigation->isEnabled(1)) {
+    } else if (key == Qt::Key_Down && isMoveEnabled(false)) {
         moveDown();
     }
 }
@@ -457,7 +473,7 @@ void PictavoAppDelegate::menuNeedsUpdate(QMenu* menu) {
         return;
     }
     menu->clear();
-    const QHeaderView* header = m_ui->mainTableView->horizontalHeader();
+    const QHeaderView* header = m_parts.mainTableView->horizontalHeader();
     for (int visual = 0; visual < header->count(); ++visual) {
         const int column = header->logicalIndex(visual);
         if (isFixedColumn(FileTableModel::columnKeys().value(column))) {
@@ -476,7 +492,7 @@ void PictavoAppDelegate::colMenuItemClick(QAction* item) {
         return;
     }
     const int column = item->data().toInt();
-    QHeaderView* header = m_ui->mainTableView->horizontalHeader();
+    QHeaderView* header = m_parts.mainTableView->horizontalHeader();
     if (column >= 0 && column < header->count()) {
         header->setSectionHidden(column, !header->isSectionHidden(column));
     }

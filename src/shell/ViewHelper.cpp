@@ -27,7 +27,7 @@ QString reasonOf(const std::exception& e) {
 void PictavoAppDelegate::resetView(bool enable) {
     try {
         const bool hasFiles = m_files->size() > 0;
-        m_ui->mainTableView->setEnabled(enable);
+        m_parts.mainTableView->setEnabled(enable);
         SegmentedControl* files = m_ui->filesFoldersSegmented;
         files->setEnabled(0, enable);
         files->setEnabled(1, enable && hasFiles);
@@ -61,23 +61,23 @@ void PictavoAppDelegate::startProcess() {
         m_isProcessing = true;
         const QColor dimmed = m_window->palette().color(QPalette::Disabled, QPalette::WindowText);
         for (QLabel* label :
-             {m_ui->labelTotalFiles, m_ui->labelTotalTIFFPages, m_ui->labelTimeTaken}) {
+             {m_parts.labelTotalFiles, m_parts.labelTotalTIFFPages, m_parts.labelTimeTaken}) {
             QPalette p = label->palette();
             p.setColor(QPalette::WindowText, dimmed);
             label->setPalette(p);
         }
-        m_ui->loadingIndicator->start();
+        m_parts.loadingIndicator->start();
     });
 }
 
 void PictavoAppDelegate::stopProcess() {
     onMainThread([this] {
         for (QLabel* label :
-             {m_ui->labelTotalFiles, m_ui->labelTotalTIFFPages, m_ui->labelTimeTaken}) {
+             {m_parts.labelTotalFiles, m_parts.labelTotalTIFFPages, m_parts.labelTimeTaken}) {
             label->setPalette(QPalette());
         }
         m_isProcessing = false;
-        m_ui->loadingIndicator->stop();
+        m_parts.loadingIndicator->stop();
         setSplitOptions(m_settings->outputType());
         updateTotalLabel();
     });
@@ -85,8 +85,8 @@ void PictavoAppDelegate::stopProcess() {
 
 void PictavoAppDelegate::resetViewForProcess(bool enable) {
     try {
-        m_ui->cancelBtn->setEnabled(enable);
-        m_ui->commandSegmented->setEnabled(1, enable);
+        m_parts.cancelBtn->setEnabled(enable);
+        setConvertEnabled(enable);
         m_window->repaint();
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(resetViewForProcess:)"), reasonOf(e));
@@ -96,13 +96,42 @@ void PictavoAppDelegate::resetViewForProcess(bool enable) {
 void PictavoAppDelegate::updateTimeTakenLabel(const QString& text) {
     onMainThread([this, text] {
         try {
-            m_ui->labelTimeTaken->setText(
+            m_parts.labelTimeTaken->setText(
                 text.isNull() ? timeLabelText(QStringLiteral("00:00"), 0, 0) : text);
-            m_ui->labelTimeTaken->repaint();
+            m_parts.labelTimeTaken->repaint();
         } catch (const std::exception& e) {
             systemLogError(QStringLiteral("(updateTimeTakenLabel:)"), reasonOf(e));
         }
     });
+}
+
+void PictavoAppDelegate::setConvertEnabled(bool enabled) {
+    m_ui->commandSegmented->setEnabled(1, enabled);
+}
+
+bool PictavoAppDelegate::isConvertEnabled() const {
+    return m_ui->commandSegmented->isEnabled(1);
+}
+
+bool PictavoAppDelegate::isCommandEnabled(Command command) const {
+    const SegmentedControl* files = m_ui->filesFoldersSegmented;
+    switch (command) {
+    case Command::AddFiles:
+        return files->isEnabled(0);
+    case Command::Remove:
+        return files->isEnabled(1);
+    case Command::IncludeSubfolders:
+        return files->isEnabled(2);
+    case Command::Import:
+        return files->isEnabled(3);
+    case Command::Export:
+        return files->isEnabled(4);
+    case Command::Logs:
+        return files->isEnabled(5);
+    case Command::Settings:
+        return m_ui->commandSegmented->isEnabled(0);
+    }
+    return false;
 }
 
 QString PictavoAppDelegate::qualityPercentText(int jpegQuality) {
@@ -121,8 +150,10 @@ void PictavoAppDelegate::setSplitOptions(int /*outputType: the settings are read
         // A disabled label greys itself, as the separator label must.
         panel.fileNameSeparatorLabel->setEnabled(pageFiles);
         panel.fileNameSeparatorText->setEnabled(pageFiles);
-        panel.fileNameLeadingZerosText->setEnabled(pageFiles);
-        panel.fileNameLeadingZerosStepper->setEnabled(pageFiles);
+        if (edition().hasLeadingZerosOption) {
+            panel.fileNameLeadingZerosText->setEnabled(pageFiles);
+            panel.fileNameLeadingZerosStepper->setEnabled(pageFiles);
+        }
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(setSplitOptions:)"), reasonOf(e));
     }
@@ -132,10 +163,10 @@ void PictavoAppDelegate::setSplitOptions(int /*outputType: the settings are read
 void PictavoAppDelegate::updateTotalLabel() {
     try {
         const int checkedPages = m_files->checkedPages();
-        m_ui->labelTotalTIFFPages->setText(
+        m_parts.labelTotalTIFFPages->setText(
             QStringLiteral("Total Pages TIFF : %1").arg(m_files->totalPages()));
-        m_ui->commandSegmented->setEnabled(1, checkedPages > 0);
-        m_ui->labelTotalFiles->setText(
+        setConvertEnabled(checkedPages > 0);
+        m_parts.labelTotalFiles->setText(
             QStringLiteral(
                 "%1 Total file(s); %2 file selected; Total page count of selected TIFF file(s): %3")
                 .arg(m_files->size())
@@ -144,14 +175,14 @@ void PictavoAppDelegate::updateTotalLabel() {
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(updateTotalLabel:)"), reasonOf(e));
     }
-    m_ui->labelTotalFiles->repaint();
+    m_parts.labelTotalFiles->repaint();
     updateTimeTakenLabel(QString());
 }
 
 void PictavoAppDelegate::updateTotalPagesLabel() {
     onMainThread([this] {
         try {
-            m_ui->labelTotalTIFFPages->setText(
+            m_parts.labelTotalTIFFPages->setText(
                 QStringLiteral("Total Pages TIFF : %1").arg(m_files->totalPages()));
         } catch (const std::exception& e) {
             systemLogError(QStringLiteral("updateTotalPagesLabel"), reasonOf(e));
