@@ -96,7 +96,11 @@ void ImportFilesWindowController::importMethodChanged(int tag) {
     m_ui->importFile->clear();
     m_ui->importFile->setEnabled(false);
     m_ui->importText->clear();
-    m_ui->importText->setReadOnly(true);
+    // The first edition leaves the text's editability as the layout has it.
+    const bool setsEditability = !m_edition.isFirst();
+    if (setsEditability) {
+        m_ui->importText->setReadOnly(true);
+    }
     m_ui->importText->setEnabled(false);
     m_ui->browseBtn->setEnabled(false);
     m_ui->pasteFromClipboardBtn->setEnabled(false);
@@ -109,7 +113,9 @@ void ImportFilesWindowController::importMethodChanged(int tag) {
         m_ui->importFromFileBtn->setFocus();
     } else if (tag == FromText) {
         m_ui->importText->setEnabled(true);
-        m_ui->importText->setReadOnly(false);
+        if (setsEditability) {
+            m_ui->importText->setReadOnly(false);
+        }
         m_ui->pasteFromClipboardBtn->setEnabled(true);
         m_ui->importFromTextBtn->setChecked(true);
         m_ui->importFromTextBtn->setFocus();
@@ -174,6 +180,11 @@ void ImportFilesWindowController::importAction() {
 
 void ImportFilesWindowController::cancelAction() {
     endEditing();
+    if (m_edition.isFirst()) {
+        // Only the window goes; what was parsed stays until the next opening.
+        m_window->hide();
+        return;
+    }
     m_files.clear();
     finish();
 }
@@ -224,5 +235,7 @@ void ImportFilesWindowController::showCount() {
 }
 
 void ImportFilesWindowController::alert(const QString& message) {
-    informationAlertPanel(m_dialogs, m_window, StringUtilities::getAppTitle(m_edition), message);
+    // The first edition's alerts are application-modal.
+    informationAlertPanel(m_dialogs, m_edition.isFirst() ? nullptr : m_window,
+                          StringUtilities::getAppTitle(m_edition), message);
 }

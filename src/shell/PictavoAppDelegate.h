@@ -88,7 +88,7 @@ public:
     // Marks `keyChar` in the button's title as its access letter (the first
     // match, ignoring case).
     static void setButtonKeyCharacter(QAbstractButton* button, const QString& keyChar);
-    void setupToolbarAndMenuItems();
+    virtual void setupToolbarAndMenuItems();
     void aboutAction();
     // The user guide, opened with the desktop's PDF viewer.
     void helpAction();

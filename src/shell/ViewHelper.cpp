@@ -97,7 +97,11 @@ void PictavoAppDelegate::updateTimeTakenLabel(const QString& text) {
     onMainThread([this, text] {
         try {
             m_parts.labelTimeTaken->setText(
-                text.isNull() ? timeLabelText(QStringLiteral("00:00"), 0, 0) : text);
+                text.isNull() ? timeLabelText(timeTakenString(QDateTime::currentDateTime(),
+                                                              QDateTime::currentDateTime(),
+                                                              edition().elapsedTimeInWords),
+                                              0, 0)
+                              : text);
             m_parts.labelTimeTaken->repaint();
         } catch (const std::exception& e) {
             systemLogError(QStringLiteral("(updateTimeTakenLabel:)"), reasonOf(e));

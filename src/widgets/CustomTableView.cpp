@@ -71,8 +71,13 @@ bool CustomTableView::disableDrawing() const {
     return m_disableDrawing;
 }
 
+void CustomTableView::setDrawsDropHint(bool draws) {
+    m_drawsDropHint = draws;
+    viewport()->update();
+}
+
 bool CustomTableView::isShowingDropHint() const {
-    if (m_disableDrawing || m_columnDragging) {
+    if (!m_drawsDropHint || m_disableDrawing || m_columnDragging) {
         return false;
     }
     return model() == nullptr || model()->rowCount(rootIndex()) == 0;

@@ -27,6 +27,8 @@ public:
     bool disableDrawing() const;
 
     bool isShowingDropHint() const;
+    // Off for a window that shows its own hint over the table.
+    void setDrawsDropHint(bool draws);
 
 Q_SIGNALS:
     void urlsDropped(const QList<QUrl>& urls);
@@ -60,5 +62,6 @@ private:
 
     QPointer<QMenu> m_rowMenu;
     bool m_disableDrawing = false;
+    bool m_drawsDropHint = true;
     bool m_columnDragging = false;
 };
