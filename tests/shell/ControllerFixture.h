@@ -1,5 +1,6 @@
 #pragma once
 
+#include "first_edition/FirstEditionAppDelegate.h"
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
 #include "shell/Dialogs.h"
@@ -28,12 +29,24 @@ protected:
     Edition edition = Edition::currentEdition();
     std::unique_ptr<PictavoAppDelegate> controller;
 
+    // The edition whose program the test drives.
+    virtual Edition::Id editionUnderTest() const { return Edition::Id::Current; }
+
     // Builds the window, as the application does at start-up.
     void start() {
-        controller = std::make_unique<PictavoAppDelegate>(
-            PictavoAppDelegate::Services{preferences.get(), workspaceInUse, &dialogs, edition});
+        const PictavoAppDelegate::Services services{preferences.get(), workspaceInUse, &dialogs,
+                                                    edition};
+        if (editionUnderTest() == Edition::Id::First) {
+            edition = Edition::firstEdition();
+            controller = std::make_unique<FirstEditionAppDelegate>(
+                PictavoAppDelegate::Services{preferences.get(), workspaceInUse, &dialogs, edition});
+        } else {
+            controller = std::make_unique<PictavoAppDelegate>(services);
+        }
         controller->awakeFromNib();
     }
+
+    bool isFirstEdition() const { return editionUnderTest() == Edition::Id::First; }
 
     void TearDown() override {
         if (controller) {
@@ -54,3 +67,19 @@ protected:
         return widget;
     }
 };
+
+// Runs the tests of `Fixture` once in each edition's program: what is shared
+// must hold in both.
+template <typename Fixture>
+class InBothEditions : public Fixture, public ::testing::WithParamInterface<Edition::Id> {
+protected:
+    Edition::Id editionUnderTest() const override { return this->GetParam(); }
+};
+
+inline std::string editionName(const ::testing::TestParamInfo<Edition::Id>& info) {
+    return info.param == Edition::Id::First ? "FirstEdition" : "CurrentEdition";
+}
+
+#define PICTAVO_IN_BOTH_EDITIONS(Suite)                                                            \
+    INSTANTIATE_TEST_SUITE_P(                                                                      \
+        Editions, Suite, ::testing::Values(Edition::Id::Current, Edition::Id::First), editionName)

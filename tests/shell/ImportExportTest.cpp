@@ -28,7 +28,11 @@ protected:
 
     void SetUp() override {
         start();
-        find<SegmentedControl>("filesFoldersSegmented")->click(3);
+        if (isFirstEdition()) {
+            find<QPushButton>("importBtn")->click();
+        } else {
+            find<SegmentedControl>("filesFoldersSegmented")->click(3);
+        }
     }
 
     QString tiff(const QString& name, int pages = 1) {
@@ -69,7 +73,10 @@ protected:
     }
 };
 
-TEST_F(ImportTest, OpensAsASheetOnTheFileSource) {
+using ImportInBothEditions = InBothEditions<ImportTest>;
+PICTAVO_IN_BOTH_EDITIONS(ImportInBothEditions);
+
+TEST_P(ImportInBothEditions, OpensAsASheetOnTheFileSource) {
     ASSERT_NE(controller->importFilesController(), nullptr);
     EXPECT_TRUE(window()->isVisible());
     EXPECT_EQ(window()->windowModality(), Qt::WindowModal);
@@ -91,7 +98,7 @@ TEST_F(ImportTest, OpensAsASheetOnTheFileSource) {
     EXPECT_EQ(part<QPushButton>("importBtn")->text(), QStringLiteral("&Import"));
 }
 
-TEST_F(ImportTest, EachEmptySourceSaysWhatIsMissingAndStaysOpen) {
+TEST_P(ImportInBothEditions, EachEmptySourceSaysWhatIsMissingAndStaysOpen) {
     part<QPushButton>("importBtn")->click();
     part<QRadioButton>("importFromTextBtn")->click();
     part<QPushButton>("importBtn")->click();
@@ -105,7 +112,7 @@ TEST_F(ImportTest, EachEmptySourceSaysWhatIsMissingAndStaysOpen) {
     EXPECT_TRUE(controller->files().isEmpty());
 }
 
-TEST_F(ImportTest, TypedPathsLoadOnceEachAndMissingFilesComeWithNoPages) {
+TEST_P(ImportInBothEditions, TypedPathsLoadOnceEachAndMissingFilesComeWithNoPages) {
     const QString a = tiff(QStringLiteral("a.tif"), 2);
     const QString b = tiff(QStringLiteral("b.Tif"), 1);
     const QString gone = QDir(data).filePath(QStringLiteral("gone.TIFF"));
@@ -122,7 +129,7 @@ TEST_F(ImportTest, TypedPathsLoadOnceEachAndMissingFilesComeWithNoPages) {
     EXPECT_EQ(part<QLabel>("totalFilesFound")->text(), QStringLiteral("Total Files Found : 3"));
 }
 
-TEST_F(ImportTest, ChosenCrLfListImportsEveryLine) {
+TEST_P(ImportInBothEditions, ChosenCrLfListImportsEveryLine) {
     const QString a = tiff(QStringLiteral("a.tif"));
     const QString b = tiff(QStringLiteral("b.tif"));
     const QString list = QDir(data).filePath(QStringLiteral("list.txt"));
@@ -137,7 +144,7 @@ TEST_F(ImportTest, ChosenCrLfListImportsEveryLine) {
     EXPECT_EQ(listed(), (QStringList{QStringLiteral("a.tif"), QStringLiteral("b.tif")}));
 }
 
-TEST_F(ImportTest, PasteKeepsOnlyTheAcceptedPaths) {
+TEST_P(ImportInBothEditions, PasteKeepsOnlyTheAcceptedPaths) {
     QApplication::clipboard()->setText(QStringLiteral("/x/a.tif\n/x/notes.txt\r\n/x/b.TIFF\r\n"));
     part<QRadioButton>("importFromTextBtn")->click();
     part<QPushButton>("pasteFromClipboardBtn")->click();
@@ -191,6 +198,9 @@ protected:
     void SetUp() override { start(); }
 };
 
+using ExportInBothEditions = InBothEditions<ExportTest>;
+PICTAVO_IN_BOTH_EDITIONS(ExportInBothEditions);
+
 TEST_F(ExportTest, SegmentAsksForANameAndWritesTheList) {
     const QString tiff = QDir(folder).filePath(QStringLiteral("a.tif"));
     ASSERT_TRUE(writeTestTiff(tiff, {grayPage(8, 8)}));
@@ -217,7 +227,7 @@ TEST_F(ExportTest, SegmentAsksForANameAndWritesTheList) {
     EXPECT_TRUE(dialogs.alertsShown().isEmpty());
 }
 
-TEST_F(ExportTest, FailedWriteIsToldWithPathAndReason) {
+TEST_P(ExportInBothEditions, FailedWriteIsToldWithPathAndReason) {
     const QString path = QDir(folder).filePath(QStringLiteral("no/such/folder/list.txt"));
     dialogs.answerNextPanel({true, {path}});
     controller->exportAction();
@@ -226,7 +236,7 @@ TEST_F(ExportTest, FailedWriteIsToldWithPathAndReason) {
     EXPECT_FALSE(QFile::exists(path));
 }
 
-TEST_F(ExportTest, CancelWritesNothing) {
+TEST_P(ExportInBothEditions, CancelWritesNothing) {
     dialogs.answerNextPanel({false, {QDir(folder).filePath(QStringLiteral("list.txt"))}});
     controller->exportAction();
     EXPECT_FALSE(QFile::exists(QDir(folder).filePath(QStringLiteral("list.txt"))));

@@ -48,7 +48,10 @@ protected:
     }
 };
 
-TEST_F(UsagesReportingTest, FreshStartHoldsTheSetUpEntryAndTheDueMark) {
+using UsagesInBothEditions = InBothEditions<UsagesReportingTest>;
+PICTAVO_IN_BOTH_EDITIONS(UsagesInBothEditions);
+
+TEST_P(UsagesInBothEditions, FreshStartHoldsTheSetUpEntryAndTheDueMark) {
     ASSERT_NE(controller->usagesReport(), nullptr);
     ASSERT_EQ(store().features().size(), 1U);
     EXPECT_EQ(store().features().front().name, QStringLiteral("Output Files"));
@@ -66,7 +69,7 @@ TEST_F(UsagesReportingTest, FreshStartHoldsTheSetUpEntryAndTheDueMark) {
     EXPECT_EQ(usages().reviewPanel(), nullptr);
 }
 
-TEST_F(UsagesReportingTest, ApplyStoresTheConsentAndCancelStoresNothing) {
+TEST_P(UsagesInBothEditions, ApplyStoresTheConsentAndCancelStoresNothing) {
     usages().usagesAction();
     QDialog* sheet = usages().window();
     ASSERT_NE(sheet, nullptr);
@@ -122,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, SubmitAnswerTest,
                                            AnswerCase{"ErrorPage", "<html>error</html>", false}),
                          ByName());
 
-TEST_F(UsagesReportingTest, NoUsageFileIsToldAtOnce) {
+TEST_P(UsagesInBothEditions, NoUsageFileIsToldAtOnce) {
     ASSERT_TRUE(QFile::remove(usageFile()));
     usages().usagesAction();
     inSheet<QPushButton>("submitBtn")->click();
