@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTest>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -419,6 +420,76 @@ TEST_F(FirstEditionWindowConvertTest, WritableFolderConvertsIntoItWithUnpaddedNa
     expected.sort();
     EXPECT_EQ(filesIn(out), expected);
     EXPECT_EQ(filesIn(in), QStringList{QStringLiteral("long.tif")});
+}
+
+// Ways a user dismisses the progress sheet other than its buttons.
+enum class Dismiss { Escape, CloseRequest };
+
+class FirstEditionWindowDismissSheetTest : public FirstEditionWindowConvertTest,
+                                           public ::testing::WithParamInterface<Dismiss> {};
+
+TEST_P(FirstEditionWindowDismissSheetTest, IgnoredWhileRunningAndCloseAfterwards) {
+    const QString out = makeTestFolder(QStringLiteral("out"));
+    source(QStringLiteral("a.tif"), 2);
+    addPaths({tiff(QStringLiteral("b.tif"), 2, in)});
+    controller->settings().setOutputFolderPath(out);
+    QPushButton* convert = convertButton();
+    ASSERT_NE(convert, nullptr);
+    QSignalSpy finished(controller.get(), &PictavoAppDelegate::conversionFinished);
+    convert->click();
+    QDialog* sheet = controller->processViewPanel();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(sheet->isVisible());
+    ASSERT_TRUE(finished.isEmpty());
+    const auto dismiss = [&] {
+        if (GetParam() == Dismiss::Escape) {
+            QTest::keyClick(sheet, Qt::Key_Escape);
+        } else {
+            sheet->close();
+        }
+    };
+    dismiss();
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_NE(controller->process(), nullptr);
+    auto* cancel = sheet->findChild<QPushButton*>(QStringLiteral("cancelProcessBtn"));
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_TRUE(cancel->isEnabled());
+
+    cancel->click();
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(60000));
+    ASSERT_TRUE(sheet->isVisible());
+    dismiss();
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(controller->process(), nullptr);
+    EXPECT_FALSE(controller->isProcessing());
+    auto* addFiles = find<QPushButton>("addFilesBtn");
+    ASSERT_NE(addFiles, nullptr);
+    EXPECT_TRUE(addFiles->isEnabled());
+    EXPECT_TRUE(convert->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, FirstEditionWindowDismissSheetTest,
+                         ::testing::Values(Dismiss::Escape, Dismiss::CloseRequest),
+                         [](const ::testing::TestParamInfo<Dismiss>& way) {
+                             return way.param == Dismiss::Escape ? std::string("Escape")
+                                                                 : std::string("CloseRequest");
+                         });
+
+TEST_F(FirstEditionWindowListControlsTest, AboutToolbarItemShowsAboutThatEndsWithEscape) {
+    QToolBar* bar = controller->toolbar();
+    ASSERT_NE(bar, nullptr);
+    QAction* aboutItem = bar->findChild<QAction*>(QStringLiteral("aboutToolbarItem"));
+    ASSERT_NE(aboutItem, nullptr);
+    EXPECT_TRUE(bar->actions().contains(aboutItem));
+    EXPECT_EQ(bar->actions().value(0), aboutItem);
+    aboutItem->trigger();
+    QDialog* about = controller->aboutWindow();
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_EQ(about->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(about->parentWidget(), controller->window());
+    QTest::keyClick(about, Qt::Key_Escape);
+    EXPECT_FALSE(about->isVisible());
 }
 
 // ---- adding and removing ----
