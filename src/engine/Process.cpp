@@ -257,12 +257,12 @@ void Process::start() {
     finish(run);
 }
 
-QString Process::folderToOpen() const {
+QString Process::chosenOutputFolder() const {
     return m_edition.writesIntoSettingsFolder ? m_options.outputFolderPath : m_outputFolder;
 }
 
 QString Process::targetFolderOf(const OutputFile& group) const {
-    const QString folder = folderToOpen();
+    const QString folder = chosenOutputFolder();
     return folder.isEmpty() ? folderOf(group.filename) : folder;
 }
 
@@ -496,7 +496,7 @@ void Process::finish(Run& run) {
     setIsCombining(false);
     reportProgress();
 
-    const QString opened = folderToOpen();
+    const QString opened = chosenOutputFolder();
     if (!opened.isEmpty() && m_options.isOpenFolderAfterConversion && totalFileCreated() > 0 &&
         m_workspace != nullptr) {
         m_workspace->openFile(opened);

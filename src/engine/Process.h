@@ -166,7 +166,8 @@ private:
     QString chooseMessage(const Run& run) const;
 
     QString targetFolderOf(const OutputFile& group) const;
-    QString folderToOpen() const;
+    // Where every output goes; "" for each source's own folder.
+    QString chosenOutputFolder() const;
 
     bool m_hasSettings = false;
     Edition m_edition = Edition::currentEdition();

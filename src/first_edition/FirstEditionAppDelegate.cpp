@@ -342,7 +342,7 @@ bool FirstEditionAppDelegate::isCommandEnabled(Command command) const {
     case Command::Export:
         return ui.exportToolbarItem->isEnabled();
     case Command::Logs:
-        return ui.addFilesBtn->isEnabled();
+        return m_parts.mainTableView->isEnabled();
     case Command::Settings:
         return ui.preferencesToolbarItem->isEnabled();
     }

@@ -199,11 +199,17 @@ bool PictavoAppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
 }
 
 void PictavoAppDelegate::windowDidResignMain() {
+    if (!m_ui) {
+        return; // the first edition does not follow activation
+    }
     m_ui->rightBox->setAutoFillBackground(false);
     m_parts.mainTableView->viewport()->update();
 }
 
 void PictavoAppDelegate::windowDidBecomeMain() {
+    if (!m_ui) {
+        return;
+    }
     m_ui->rightBox->setAutoFillBackground(true);
     m_parts.mainTableView->viewport()->update();
 }

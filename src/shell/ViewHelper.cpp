@@ -96,12 +96,12 @@ void PictavoAppDelegate::resetViewForProcess(bool enable) {
 void PictavoAppDelegate::updateTimeTakenLabel(const QString& text) {
     onMainThread([this, text] {
         try {
+            // Before any run: no time taken, in the edition's form.
+            const QDateTime now = QDateTime::currentDateTime();
             m_parts.labelTimeTaken->setText(
-                text.isNull() ? timeLabelText(timeTakenString(QDateTime::currentDateTime(),
-                                                              QDateTime::currentDateTime(),
-                                                              edition().elapsedTimeInWords),
-                                              0, 0)
-                              : text);
+                text.isNull()
+                    ? timeLabelText(timeTakenString(now, now, edition().elapsedTimeInWords), 0, 0)
+                    : text);
             m_parts.labelTimeTaken->repaint();
         } catch (const std::exception& e) {
             systemLogError(QStringLiteral("(updateTimeTakenLabel:)"), reasonOf(e));
