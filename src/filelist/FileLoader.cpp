@@ -149,7 +149,10 @@ void loadURLs(FileLoaderHost& host, const Arguments* request, const FileLoaderOp
     // Each end step on its own, so the window is restored whatever fails.
     guarded(where, [&] { host.stopProcess(); });
     guarded(where, [&] { host.resetViewObject(true); });
-    guarded(where, [&] { host.updateTimeTakenLabel(loadTimeLabel(timeTakenString(start, end))); });
+    guarded(where, [&] {
+        host.updateTimeTakenLabel(
+            loadTimeLabel(timeTakenString(start, end, options.elapsedTimeInWords)));
+    });
 }
 
 void runOnThreadOf(QObject* context, const std::function<void()>& work) {

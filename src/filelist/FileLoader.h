@@ -52,6 +52,8 @@ struct FileLoaderOptions {
     // page-total refresh, so the total counts up during a long walk without
     // one waiting call per file. Zero hands over every item on its own.
     std::chrono::milliseconds flushInterval{33};
+    // The elapsed time at the end in words, as the first edition shows it.
+    bool elapsedTimeInWords = false;
 };
 
 // "Total Time Taken : <text> 0/0", the time label during and after a load.

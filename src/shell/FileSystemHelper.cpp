@@ -114,8 +114,10 @@ void PictavoAppDelegate::loadURLs(const Arguments& request) {
     if (m_loader.joinable()) {
         m_loader.join();
     }
-    m_loader = std::thread([this, request] {
-        ::loadURLs(*this, &request, m_loaderOptions);
+    FileLoaderOptions options = m_loaderOptions;
+    options.elapsedTimeInWords = edition().elapsedTimeInWords;
+    m_loader = std::thread([this, request, options] {
+        ::loadURLs(*this, &request, options);
         QMetaObject::invokeMethod(
             this,
             [this] {

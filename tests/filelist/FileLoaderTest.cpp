@@ -234,6 +234,19 @@ TEST_F(FileLoaderTest, CallsTheHostInOrderAndEndsWithTheElapsedTime) {
     EXPECT_EQ(host.pageLabels, std::vector<int>{2});
 }
 
+TEST_F(FileLoaderTest, EndsWithTheElapsedTimeInWordsWhenAsked) {
+    RecordingHost host;
+    const Arguments arguments = request({QStringLiteral("b.tif")}, false);
+    FileLoaderOptions inWords = kEveryItem;
+    inWords.elapsedTimeInWords = true;
+    loadURLs(host, &arguments, inWords);
+    ASSERT_FALSE(host.calls.isEmpty());
+    // A load of one small file takes well under a minute: seconds or nothing.
+    static const QRegularExpression words(
+        QStringLiteral("^label:Total Time Taken : (\\d+ sec\\(s\\) )? 0/0$"));
+    EXPECT_TRUE(words.match(host.calls.last()).hasMatch()) << host.calls.last().toStdString();
+}
+
 TEST_F(FileLoaderTest, NullRequestStillRunsTheStartAndEndSteps) {
     RecordingHost host;
     loadURLs(host, nullptr);
