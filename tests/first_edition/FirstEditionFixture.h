@@ -3,56 +3,26 @@
 #include "engine/Settings.h"
 #include "filelist/FileList.h"
 #include "first_edition/FirstEditionAppDelegate.h"
-#include "platform/Edition.h"
-#include "platform/Preferences.h"
-#include "platform/Workspace.h"
-#include "shell/Dialogs.h"
-#include "support/TestEnvironment.h"
+#include "shell/ControllerFixture.h"
 #include "support/TestTiff.h"
 
 #include <QDir>
-#include <QMainWindow>
-#include <QSignalSpy>
+#include <QFileInfo>
 #include <QUrl>
 
-#include <functional>
 #include <gtest/gtest.h>
-#include <memory>
 
-// The first edition's controller with a preferences file of its own, a
-// recording workspace and scripted dialogs, as GUI tests drive it.
-class FirstEditionFixture : public ::testing::Test {
+// The shared controller fixture driving the first edition's program, with
+// what only its tests need: its own controller, sample files and drops.
+class FirstEditionFixture : public ControllerFixture {
 protected:
-    QString prefsPath =
-        QDir(makeTestFolder(QStringLiteral("prefs"))).filePath(QStringLiteral("Pictavo1.conf"));
-    std::unique_ptr<SettingsPreferences> preferences =
-        std::make_unique<SettingsPreferences>(prefsPath);
-    RecordingWorkspace workspace;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<FirstEditionAppDelegate> controller;
     QString data = makeTestFolder(QStringLiteral("data"));
 
-    // Builds the window, as the application does at start-up.
-    void start() {
-        controller = std::make_unique<FirstEditionAppDelegate>(PictavoAppDelegate::Services{
-            preferences.get(), &workspace, &dialogs, Edition::firstEdition()});
-        controller->awakeFromNib();
-        QMainWindow* window = controller->window();
-        ASSERT_NE(window, nullptr);
-        window->show();
-    }
+    Edition::Id editionUnderTest() const override { return Edition::Id::First; }
 
-    void TearDown() override {
-        if (controller) {
-            (void)controller->applicationShouldTerminate();
-        }
-    }
-
-    // Runs one load to its end, as the user would see it.
-    void waitForLoad(const std::function<void()>& trigger) {
-        QSignalSpy finished(controller.get(), &PictavoAppDelegate::loadFinished);
-        trigger();
-        ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
+    // The first edition's controller; start() made it.
+    FirstEditionAppDelegate& firstEdition() const {
+        return static_cast<FirstEditionAppDelegate&>(*controller);
     }
 
     // A TIFF of `pages` small grey pages in `folder` (the data folder by default).
@@ -79,11 +49,5 @@ protected:
         }
         out.sort();
         return out;
-    }
-
-    template <typename T> T* find(const char* name) const {
-        T* widget = controller->window()->findChild<T*>(QString::fromUtf8(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
     }
 };

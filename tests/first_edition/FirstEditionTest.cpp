@@ -51,7 +51,7 @@ TEST_F(FirstEditionWindowSettingsPaneTest, FirstLaunchShowsThePaneAndStoresIt) {
     ASSERT_NE(shownItem, nullptr);
     EXPECT_TRUE(pane->isVisible());
     EXPECT_TRUE(shownItem->isChecked());
-    EXPECT_TRUE(controller->isSettingsShown());
+    EXPECT_TRUE(firstEdition().isSettingsShown());
     const QVariant stored = preferences->value(kShowSettings);
     ASSERT_TRUE(stored.isValid());
     EXPECT_TRUE(stored.toBool());
@@ -90,16 +90,16 @@ TEST_P(FirstEditionWindowToggleTest, TogglingTwiceHidesThenShowsAndStoresEachSta
         if (GetParam().byToolbar) {
             item->trigger();
         } else {
-            controller->toggleSettings();
+            firstEdition().toggleSettings();
         }
     };
     toggle();
     EXPECT_FALSE(pane->isVisible());
-    EXPECT_FALSE(controller->isSettingsShown());
+    EXPECT_FALSE(firstEdition().isSettingsShown());
     EXPECT_FALSE(preferences->value(kShowSettings).toBool());
     toggle();
     EXPECT_TRUE(pane->isVisible());
-    EXPECT_TRUE(controller->isSettingsShown());
+    EXPECT_TRUE(firstEdition().isSettingsShown());
     EXPECT_TRUE(item->isChecked());
     const QVariant stored = preferences->value(kShowSettings);
     ASSERT_TRUE(stored.isValid());
@@ -131,7 +131,7 @@ TEST_P(FirstEditionWindowPaneWidthTest, TheListFillsWhatThePaneLeaves) {
     window->resize(900, window->height());
     right->setFixedWidth(300);
     right->resize(300, right->height());
-    controller->showSettings(GetParam().shown);
+    firstEdition().showSettings(GetParam().shown);
     EXPECT_EQ(window->width(), 900);
     EXPECT_EQ(right->isVisible(), GetParam().shown);
     EXPECT_EQ(left->width(), GetParam().leftWidth);
@@ -318,7 +318,7 @@ TEST_P(FirstEditionWindowBadFolderTest, OneAlertNoJobAndTheFolderPage) {
     }
     source(QStringLiteral("scan.tif"), 2);
     if (GetParam().paneHidden) {
-        controller->toggleSettings();
+        firstEdition().toggleSettings();
         auto* pane = find<QWidget>("rightBox");
         ASSERT_NE(pane, nullptr);
         ASSERT_FALSE(pane->isVisible());
@@ -365,7 +365,7 @@ TEST_F(FirstEditionWindowConvertTest, OlderSystemYesSavesNextToEachSource) {
     const QString other = makeTestFolder(QStringLiteral("other"));
     source(QStringLiteral("scan.tif"), 3);
     addPaths({tiff(QStringLiteral("long.tif"), 10, other)});
-    controller->setSystemVersion({10, 6});
+    firstEdition().setSystemVersion({10, 6});
     controller->settings().setOutputFolderPath(QString());
     dialogs.answerNextAlert(kAlertFirstButton);
     convertAndWait();
@@ -387,8 +387,8 @@ TEST_F(FirstEditionWindowConvertTest, OlderSystemYesSavesNextToEachSource) {
 
 TEST_F(FirstEditionWindowConvertTest, OlderSystemNoStartsNothingAndShowsTheFolderPage) {
     source(QStringLiteral("scan.tif"), 3);
-    controller->toggleSettings(); // hidden
-    controller->setSystemVersion({10, 6});
+    firstEdition().toggleSettings(); // hidden
+    firstEdition().setSystemVersion({10, 6});
     controller->settings().setOutputFolderPath(QString());
     dialogs.answerNextAlert(kAlertFirstButton + 1);
     QSignalSpy created(controller.get(), &PictavoAppDelegate::processCreated);
@@ -476,7 +476,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, FirstEditionWindowDismissSheetTest,
                          });
 
 TEST_F(FirstEditionWindowListControlsTest, AboutToolbarItemShowsAboutThatEndsWithEscape) {
-    QToolBar* bar = controller->toolbar();
+    QToolBar* bar = firstEdition().toolbar();
     ASSERT_NE(bar, nullptr);
     QAction* aboutItem = bar->findChild<QAction*>(QStringLiteral("aboutToolbarItem"));
     ASSERT_NE(aboutItem, nullptr);

@@ -78,17 +78,19 @@ TEST_F(CommandBarTest, SegmentsRunTheirCommandsAndActAsPushButtons) {
     EXPECT_TRUE(controller->importFilesController()->window()->isVisible());
 }
 
-TEST_F(CommandBarTest, SubfoldersToggleTwiceReturnsToTheStart) {
+using CommandsInBothEditions = InBothEditions<CommandBarTest>;
+PICTAVO_IN_BOTH_EDITIONS(CommandsInBothEditions);
+
+TEST_P(CommandsInBothEditions, SubfoldersToggleTwiceReturnsToTheStart) {
     const bool before = controller->inculdeSubfolders();
-    SegmentedControl* files = bar("filesFoldersSegmented");
-    EXPECT_EQ(files->isSelected(2), before);
-    files->click(2);
+    EXPECT_EQ(isIncludeSubfoldersShownOn(), before);
+    pressCommand(UiCommand::IncludeSubfolders);
     EXPECT_EQ(controller->inculdeSubfolders(), !before);
-    EXPECT_EQ(files->isSelected(2), !before);
+    EXPECT_EQ(isIncludeSubfoldersShownOn(), !before);
     EXPECT_EQ(find<QAction>("includeSubfoldersMenuItem")->isChecked(), !before);
-    files->click(2);
+    pressCommand(UiCommand::IncludeSubfolders);
     EXPECT_EQ(controller->inculdeSubfolders(), before);
-    EXPECT_EQ(files->isSelected(2), before);
+    EXPECT_EQ(isIncludeSubfoldersShownOn(), before);
     SettingsPreferences reopened(prefsPath);
     EXPECT_EQ(reopened.value(QStringLiteral("INCLUDESUBFOLDERS")).toBool(), before);
 }
@@ -104,7 +106,7 @@ TEST_F(CommandBarTest, MissingGuideIsLoggedAndNothingOpens) {
     EXPECT_TRUE(dialogs.alertsShown().isEmpty());
 }
 
-TEST_F(CommandBarTest, AboutShowsItsTextsAndEndsWithOkOrEscape) {
+TEST_P(CommandsInBothEditions, AboutShowsItsTextsAndEndsWithOkOrEscape) {
     const QString title = StringUtilities::getAppTitle(edition);
     const QString titleLine = QStringLiteral("%1 (%2)").arg(title, edition.version);
     for (const bool byEscape : {false, true}) {
@@ -142,7 +144,7 @@ TEST_F(CommandBarTest, AboutShowsItsTextsAndEndsWithOkOrEscape) {
     }
 }
 
-TEST_F(CommandBarTest, MenusFollowTheSegmentsAndRunNothingThatCannotRun) {
+TEST_P(CommandsInBothEditions, MenusFollowTheControlsAndRunNothingThatCannotRun) {
     QMenu* edit = find<QMenu>("editMenu");
     QMenu* file = find<QMenu>("fileMenu");
     Q_EMIT edit->aboutToShow();
@@ -174,7 +176,7 @@ TEST_F(CommandBarTest, MenusFollowTheSegmentsAndRunNothingThatCannotRun) {
 }
 
 // The keys every desktop uses for these commands.
-TEST_F(CommandBarTest, StandardKeysOnTheMenus) {
+TEST_P(CommandsInBothEditions, StandardKeysOnTheMenus) {
     const struct {
         const char* item;
         const char* keys;

@@ -6,7 +6,10 @@
 #include "shell/Dialogs.h"
 #include "shell/PictavoAppDelegate.h"
 #include "support/TestEnvironment.h"
+#include "widgets/SegmentedControl.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QDir>
 #include <QMainWindow>
 #include <QSignalSpy>
@@ -14,6 +17,9 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <string>
+#include <tuple>
+#include <utility>
 
 // The main controller with a preferences file of its own, a recording
 // workspace and scripted dialogs, as GUI tests drive it.
@@ -32,14 +38,26 @@ protected:
     // The edition whose program the test drives.
     virtual Edition::Id editionUnderTest() const { return Edition::Id::Current; }
 
+    // The edition under test's names, folders and rules, also before start().
+    Edition testedEdition() const {
+        return editionUnderTest() == Edition::Id::First ? Edition::firstEdition()
+                                                        : Edition::currentEdition();
+    }
+
+    // The time label with no run to tell of: the first edition writes an
+    // elapsed time in words, and no time at all for none.
+    QString idleTimeLabel() const {
+        return isFirstEdition() ? QStringLiteral("Total Time Taken :  0/0")
+                                : QStringLiteral("Total Time Taken : 00:00 0/0");
+    }
+
     // Builds the window, as the application does at start-up.
     void start() {
+        edition = testedEdition();
         const PictavoAppDelegate::Services services{preferences.get(), workspaceInUse, &dialogs,
                                                     edition};
         if (editionUnderTest() == Edition::Id::First) {
-            edition = Edition::firstEdition();
-            controller = std::make_unique<FirstEditionAppDelegate>(
-                PictavoAppDelegate::Services{preferences.get(), workspaceInUse, &dialogs, edition});
+            controller = std::make_unique<FirstEditionAppDelegate>(services);
         } else {
             controller = std::make_unique<PictavoAppDelegate>(services);
         }
@@ -66,6 +84,149 @@ protected:
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
+
+    // The commands both windows offer, each behind a control of its own.
+    enum class UiCommand {
+        AddFiles,
+        AddFolder,
+        Remove,
+        IncludeSubfolders,
+        Import,
+        Export,
+        Convert,
+        MoveUp,
+        MoveDown,
+        RemoveAll
+    };
+
+    // Presses the control the user presses for `command` in the edition
+    // under test: a segment of the command bar in the current edition (Add
+    // Folder has none: its menu item), a button or the toolbar's item in the
+    // first.
+    void pressCommand(UiCommand command) {
+        if (isFirstEdition()) {
+            if (command == UiCommand::Export) {
+                QAction* item = find<QAction>("exportToolbarItem");
+                ASSERT_NE(item, nullptr);
+                // A disabled toolbar item cannot be pressed.
+                if (item->isEnabled()) {
+                    item->trigger();
+                }
+                return;
+            }
+            QAbstractButton* button = find<QAbstractButton>(firstEditionButton(command));
+            ASSERT_NE(button, nullptr);
+            button->click(); // refuses a disabled button itself
+            return;
+        }
+        if (command == UiCommand::AddFolder) {
+            QAction* item = find<QAction>("addFolderMenuItem");
+            ASSERT_NE(item, nullptr);
+            item->trigger();
+            return;
+        }
+        const auto [bar, index] = currentEditionSegment(command);
+        SegmentedControl* segments = find<SegmentedControl>(bar);
+        ASSERT_NE(segments, nullptr);
+        segments->click(index);
+    }
+
+    // Whether the include-subfolders control shows the choice as on: its
+    // segment selected in the current edition, its check box ticked in the first.
+    bool isIncludeSubfoldersShownOn() const {
+        if (isFirstEdition()) {
+            const QAbstractButton* box = find<QAbstractButton>("inculdeSubfoldersBtn");
+            return box != nullptr && box->isChecked();
+        }
+        const SegmentedControl* segments = find<SegmentedControl>("filesFoldersSegmented");
+        return segments != nullptr && segments->isSelected(2);
+    }
+
+    // Whether the control of `command` can be pressed now.
+    bool isCommandEnabled(UiCommand command) const {
+        if (isFirstEdition()) {
+            if (command == UiCommand::Export) {
+                const QAction* item = find<QAction>("exportToolbarItem");
+                return item != nullptr && item->isEnabled();
+            }
+            const QAbstractButton* button = find<QAbstractButton>(firstEditionButton(command));
+            return button != nullptr && button->isEnabled();
+        }
+        // Add Folder's menu item runs while Add Files' segment is enabled.
+        const auto [bar, index] =
+            currentEditionSegment(command == UiCommand::AddFolder ? UiCommand::AddFiles : command);
+        const SegmentedControl* segments = find<SegmentedControl>(bar);
+        return segments != nullptr && segments->isEnabled(index);
+    }
+
+    // Brings the settings panel before the user: the sheet of the command
+    // bar's segment in the current edition; the pane beside the list in the
+    // first, shown unless the user hid it.
+    void openSettings() {
+        if (isFirstEdition()) {
+            QAction* item = find<QAction>("preferencesToolbarItem");
+            ASSERT_NE(item, nullptr);
+            if (!item->isChecked()) {
+                item->trigger();
+            }
+            return;
+        }
+        SegmentedControl* command = find<SegmentedControl>("commandSegmented");
+        ASSERT_NE(command, nullptr);
+        command->click(0);
+    }
+
+private:
+    static const char* firstEditionButton(UiCommand command) {
+        switch (command) {
+        case UiCommand::AddFiles:
+            return "addFilesBtn";
+        case UiCommand::AddFolder:
+            return "addFolderBtn";
+        case UiCommand::Remove:
+            return "removeBtn";
+        case UiCommand::IncludeSubfolders:
+            return "inculdeSubfoldersBtn";
+        case UiCommand::Import:
+            return "importBtn";
+        case UiCommand::Export:
+            return "exportToolbarItem";
+        case UiCommand::Convert:
+            return "convertBtn";
+        case UiCommand::MoveUp:
+            return "moveUpButton";
+        case UiCommand::MoveDown:
+            return "moveDownButton";
+        case UiCommand::RemoveAll:
+            return "removeAllFilesButton";
+        }
+        return "";
+    }
+
+    static std::pair<const char*, int> currentEditionSegment(UiCommand command) {
+        switch (command) {
+        case UiCommand::AddFiles:
+        case UiCommand::AddFolder:
+            return {"filesFoldersSegmented", 0};
+        case UiCommand::Remove:
+            return {"filesFoldersSegmented", 1};
+        case UiCommand::IncludeSubfolders:
+            return {"filesFoldersSegmented", 2};
+        case UiCommand::Import:
+            return {"filesFoldersSegmented", 3};
+        case UiCommand::Export:
+            return {"filesFoldersSegmented", 4};
+        case UiCommand::Convert:
+            return {"commandSegmented", 1};
+        case UiCommand::MoveUp:
+            return {"navigationSegmented", 0};
+        case UiCommand::MoveDown:
+            return {"navigationSegmented", 1};
+        case UiCommand::RemoveAll:
+            return {"navigationSegmented", 2};
+        }
+        return {"", -1};
+    }
 };
 
 // Runs the tests of `Fixture` once in each edition's program: what is shared
@@ -83,3 +244,29 @@ inline std::string editionName(const ::testing::TestParamInfo<Edition::Id>& info
 #define PICTAVO_IN_BOTH_EDITIONS(Suite)                                                            \
     INSTANTIATE_TEST_SUITE_P(                                                                      \
         Editions, Suite, ::testing::Values(Edition::Id::Current, Edition::Id::First), editionName)
+
+// Runs the tests of `Fixture` over each case of type `Case` (with a `name`
+// member) in each edition's program.
+template <typename Fixture, typename Case>
+class InBothEditionsWithCases
+    : public Fixture,
+      public ::testing::WithParamInterface<std::tuple<Case, Edition::Id>> {
+protected:
+    Edition::Id editionUnderTest() const override { return std::get<1>(this->GetParam()); }
+    const Case& testCase() const { return std::get<0>(this->GetParam()); }
+};
+
+struct ByNameAndEdition {
+    template <typename Case>
+    std::string
+    operator()(const ::testing::TestParamInfo<std::tuple<Case, Edition::Id>>& info) const {
+        return std::string(std::get<0>(info.param).name) + "_" +
+               (std::get<1>(info.param) == Edition::Id::First ? "FirstEdition" : "CurrentEdition");
+    }
+};
+
+#define PICTAVO_CASES_IN_BOTH_EDITIONS(Prefix, Suite, cases)                                       \
+    INSTANTIATE_TEST_SUITE_P(                                                                      \
+        Prefix, Suite,                                                                             \
+        ::testing::Combine(cases, ::testing::Values(Edition::Id::Current, Edition::Id::First)),    \
+        ByNameAndEdition())

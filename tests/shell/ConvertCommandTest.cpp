@@ -1,3 +1,4 @@
+#include "ControllerFixture.h"
 #include "engine/Settings.h"
 #include "filelist/FileList.h"
 #include "platform/Constants.h"
@@ -41,23 +42,15 @@ QString unwritableFolder() {
     return QStringLiteral("/proc/1"); // root ignores permissions; procfs does not
 }
 
-class ConvertCommandTest : public ::testing::Test {
+class ConvertCommandTest : public ControllerFixture {
 protected:
-    MemoryPreferences preferences;
-    RecordingWorkspace workspace;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<PictavoAppDelegate> controller;
     QString in = makeTestFolder(QStringLiteral("in"));
     QString out = makeTestFolder(QStringLiteral("out"));
 
     void SetUp() override {
-        controller = std::make_unique<PictavoAppDelegate>(
-            PictavoAppDelegate::Services{&preferences, &workspace, &dialogs});
-        controller->awakeFromNib();
+        start();
         controller->settings().setIsOpenFolderAfterConversion(false);
     }
-
-    void TearDown() override { (void)controller->applicationShouldTerminate(); }
 
     void addSources(const QList<std::pair<QString, int>>& sources) {
         std::vector<std::shared_ptr<FileItem>> items;
@@ -101,7 +94,10 @@ protected:
     }
 };
 
-TEST_F(ConvertCommandTest, GoodDefaultFolderStartsAtOnce) {
+using ConvertInBothEditions = InBothEditions<ConvertCommandTest>;
+PICTAVO_IN_BOTH_EDITIONS(ConvertInBothEditions);
+
+TEST_P(ConvertInBothEditions, GoodDefaultFolderStartsAtOnce) {
     addSources({{QStringLiteral("scan.tif"), 2}, {QStringLiteral("memo.tif"), 1}});
     useDefaultFolder(out);
     convertAndWait();
@@ -127,7 +123,7 @@ TEST_F(ConvertCommandTest, GoodDefaultFolderStartsAtOnce) {
     panelButton("closeProcessBtn")->click();
     EXPECT_FALSE(controller->processViewPanel()->isVisible());
     EXPECT_EQ(controller->process(), nullptr);
-    EXPECT_EQ(time->text(), QStringLiteral("Total Time Taken : 00:00 0/0"));
+    EXPECT_EQ(time->text(), idleTimeLabel());
     // The set-up entry of a fresh start, then this job's two files.
     const auto& features = controller->usagesReport()->store().features();
     ASSERT_EQ(features.size(), 1U);
@@ -224,7 +220,7 @@ TEST_F(ConvertCommandTest, ChooserCheckBoxesFeedTheSettings) {
     EXPECT_EQ(outputs(), QStringList{QStringLiteral("scan1.jpg")});
 }
 
-TEST_F(ConvertCommandTest, SplitTakesCheckedItemsInListOrder) {
+TEST_P(ConvertInBothEditions, SplitTakesCheckedItemsInListOrder) {
     addSources({{QStringLiteral("a.tif"), 1},
                 {QStringLiteral("b.tif"), 1},
                 {QStringLiteral("c.tif"), 1},
@@ -245,7 +241,7 @@ TEST_F(ConvertCommandTest, SplitTakesCheckedItemsInListOrder) {
                                       QStringLiteral("d1.jpg")}));
 }
 
-TEST_F(ConvertCommandTest, CancelMidRunAndClearProcessedFiles) {
+TEST_P(ConvertInBothEditions, CancelMidRunAndClearProcessedFiles) {
     addSources({{QStringLiteral("long.tif"), 30},
                 {QStringLiteral("next.tif"), 1},
                 {QStringLiteral("kept.tif"), 1}});
@@ -293,10 +289,14 @@ void dismiss(QDialog* sheet, Dismiss how) {
     }
 }
 
-class DismissSheetTest : public ConvertCommandTest,
-                         public ::testing::WithParamInterface<Dismiss> {};
+struct DismissCase {
+    const char* name;
+    Dismiss how;
+};
 
-TEST_P(DismissSheetTest, IgnoredWhileRunningAndCloseAfterwards) {
+using DismissSheetInBothEditions = InBothEditionsWithCases<ConvertCommandTest, DismissCase>;
+
+TEST_P(DismissSheetInBothEditions, IgnoredWhileRunningAndCloseAfterwards) {
     addSources({{QStringLiteral("a.tif"), 2}, {QStringLiteral("b.tif"), 2}});
     useDefaultFolder(out);
     QSignalSpy finished(controller.get(), &PictavoAppDelegate::conversionFinished);
@@ -306,7 +306,7 @@ TEST_P(DismissSheetTest, IgnoredWhileRunningAndCloseAfterwards) {
     QDialog* sheet = controller->processViewPanel();
     ASSERT_TRUE(sheet->isVisible());
     ASSERT_TRUE(finished.isEmpty());
-    dismiss(sheet, GetParam());
+    dismiss(sheet, testCase().how);
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_EQ(QApplication::activeModalWidget(), sheet);
     EXPECT_TRUE(panelButton("cancelProcessBtn")->isEnabled());
@@ -315,25 +315,21 @@ TEST_P(DismissSheetTest, IgnoredWhileRunningAndCloseAfterwards) {
     panelButton("cancelProcessBtn")->click();
     ASSERT_TRUE(finished.count() > 0 || finished.wait(60000));
     ASSERT_TRUE(sheet->isVisible());
-    dismiss(sheet, GetParam());
+    dismiss(sheet, testCase().how);
     // Exactly what Close does: the sheet is gone and the window works again.
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_EQ(controller->process(), nullptr);
     EXPECT_FALSE(controller->isProcessing());
     EXPECT_TRUE(mainCancelButton()->isEnabled());
-    EXPECT_TRUE(controller->window()
-                    ->findChild<SegmentedControl*>(QStringLiteral("commandSegmented"))
-                    ->isEnabled(1));
+    EXPECT_TRUE(isCommandEnabled(UiCommand::Convert));
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, DismissSheetTest,
-                         ::testing::Values(Dismiss::Escape, Dismiss::CloseRequest),
-                         [](const ::testing::TestParamInfo<Dismiss>& way) {
-                             return way.param == Dismiss::Escape ? std::string("Escape")
-                                                                 : std::string("CloseRequest");
-                         });
+PICTAVO_CASES_IN_BOTH_EDITIONS(Ways, DismissSheetInBothEditions,
+                               ::testing::Values(DismissCase{"Escape", Dismiss::Escape},
+                                                 DismissCase{"CloseRequest",
+                                                             Dismiss::CloseRequest}));
 
-TEST_F(ConvertCommandTest, UnwritableLogDisablesViewLogAndSaysWhy) {
+TEST_P(ConvertInBothEditions, UnwritableLogDisablesViewLogAndSaysWhy) {
     const QString logs =
         StringUtilities::appSubfolderPath(controller->edition(), QStringLiteral("Logs"));
     ASSERT_TRUE(QDir(logs).removeRecursively());
@@ -348,7 +344,7 @@ TEST_F(ConvertCommandTest, UnwritableLogDisablesViewLogAndSaysWhy) {
     EXPECT_EQ(outputs(), QStringList{QStringLiteral("scan1.jpg")}); // the pages are kept
 }
 
-TEST_F(ConvertCommandTest, LongNamesAreElidedAndCaptionsKeepTheirWidth) {
+TEST_P(ConvertInBothEditions, LongNamesAreElidedAndCaptionsKeepTheirWidth) {
     const QString name = QString(200, QLatin1Char('n')) + QStringLiteral(".tif");
     const QString path = QDir(in).filePath(name);
     auto* source = inPanel<ElidedLabel>("sourceFileLabel");
@@ -404,7 +400,7 @@ protected:
 
     void SetUp() override {
         controller = std::make_unique<PictavoAppDelegate>(
-            PictavoAppDelegate::Services{&preferences, &workspace, &realDialogs});
+            PictavoAppDelegate::Services{preferences.get(), &workspace, &realDialogs});
         controller->awakeFromNib();
         controller->settings().setIsOpenFolderAfterConversion(false);
     }

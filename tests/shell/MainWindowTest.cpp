@@ -13,6 +13,7 @@
 #include "widgets/SegmentedControl.h"
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -57,34 +58,51 @@ protected:
     }
 };
 
-TEST_F(MainWindowTest, StartsWithItsFoldersTitleAndIdleControls) {
+using MainWindowInBothEditions = InBothEditions<MainWindowTest>;
+PICTAVO_IN_BOTH_EDITIONS(MainWindowInBothEditions);
+
+TEST_P(MainWindowInBothEditions, StartsWithItsFoldersTitleAndIdleControls) {
     start();
     EXPECT_TRUE(
         QFileInfo(StringUtilities::appSubfolderPath(edition, QStringLiteral("Logs"))).isDir());
     EXPECT_EQ(controller->window()->windowTitle(), QStringLiteral("Pictavo"));
     EXPECT_TRUE(controller->window()->isVisible());
 
-    auto* files = find<SegmentedControl>("filesFoldersSegmented");
-    const bool filesExpected[] = {true, false, true, true, false, true};
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(files->isEnabled(i), filesExpected[i]) << "files segment " << i;
+    if (isFirstEdition()) {
+        const std::pair<UiCommand, bool> expected[] = {
+            {UiCommand::AddFiles, true},  {UiCommand::AddFolder, true},
+            {UiCommand::Remove, false},   {UiCommand::IncludeSubfolders, true},
+            {UiCommand::Import, true},    {UiCommand::Export, false},
+            {UiCommand::Convert, false},  {UiCommand::MoveUp, false},
+            {UiCommand::MoveDown, false}, {UiCommand::RemoveAll, false}};
+        for (const auto& [command, enabled] : expected) {
+            EXPECT_EQ(isCommandEnabled(command), enabled)
+                << "command " << static_cast<int>(command);
+        }
+    } else {
+        auto* files = find<SegmentedControl>("filesFoldersSegmented");
+        const bool filesExpected[] = {true, false, true, true, false, true};
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_EQ(files->isEnabled(i), filesExpected[i]) << "files segment " << i;
+        }
+        auto* navigation = find<SegmentedControl>("navigationSegmented");
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_FALSE(navigation->isEnabled(i)) << "navigation segment " << i;
+        }
+        auto* command = find<SegmentedControl>("commandSegmented");
+        EXPECT_TRUE(command->isEnabled(0));
+        EXPECT_FALSE(command->isEnabled(1));
     }
-    auto* navigation = find<SegmentedControl>("navigationSegmented");
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_FALSE(navigation->isEnabled(i)) << "navigation segment " << i;
-    }
-    auto* command = find<SegmentedControl>("commandSegmented");
-    EXPECT_TRUE(command->isEnabled(0));
-    EXPECT_FALSE(command->isEnabled(1));
     EXPECT_EQ(
         label("labelTotalFiles"),
         QStringLiteral(
             "0 Total file(s); 0 file selected; Total page count of selected TIFF file(s): 0"));
     EXPECT_EQ(label("labelTotalTIFFPages"), QStringLiteral("Total Pages TIFF : 0"));
-    EXPECT_EQ(label("labelTimeTaken"), QStringLiteral("Total Time Taken : 00:00 0/0"));
+    EXPECT_EQ(label("labelTimeTaken"), idleTimeLabel());
 }
 
-TEST_F(MainWindowTest, StartsSilentlyWhenAFileBlocksTheLogsFolder) {
+TEST_P(MainWindowInBothEditions, StartsSilentlyWhenAFileBlocksTheLogsFolder) {
+    edition = testedEdition();
     ASSERT_TRUE(StringUtilities::createApplicationUsersFolder(edition, QString()));
     const QString blocker = StringUtilities::appSubfolderPath(edition, QStringLiteral("Logs"));
     ASSERT_TRUE(writeFileBytes(blocker, "not a folder"));
@@ -109,7 +127,7 @@ TEST_F(MainWindowTest, QuitStoresSettingsAndRecentFolders) {
     EXPECT_TRUE(reopened.value(QStringLiteral("RECENTITEMS")).isValid());
 }
 
-TEST_F(MainWindowTest, AddFilesTakesChosenFilesAsTheyAre) {
+TEST_P(MainWindowInBothEditions, AddFilesTakesChosenFilesAsTheyAre) {
     start();
     const QString a = tiff(QStringLiteral("a.tif"), 3);
     const QString other = QDir(data).filePath(QStringLiteral("notes.txt"));
@@ -120,11 +138,11 @@ TEST_F(MainWindowTest, AddFilesTakesChosenFilesAsTheyAre) {
     EXPECT_EQ(dialogs.panelsShown().last().message, QStringLiteral("Select TIFF File(s):"));
     EXPECT_FALSE(dialogs.panelsShown().last().canChooseDirectories);
     EXPECT_EQ(label("labelTotalTIFFPages"), QStringLiteral("Total Pages TIFF : 3"));
-    EXPECT_TRUE(find<SegmentedControl>("commandSegmented")->isEnabled(1));
-    EXPECT_TRUE(find<SegmentedControl>("filesFoldersSegmented")->isEnabled(1));
+    EXPECT_TRUE(isCommandEnabled(UiCommand::Convert));
+    EXPECT_TRUE(isCommandEnabled(UiCommand::Remove));
 }
 
-TEST_F(MainWindowTest, FolderWithoutSubfoldersSkipsHiddenAndMixedCase) {
+TEST_P(MainWindowInBothEditions, FolderWithoutSubfoldersSkipsHiddenAndMixedCase) {
     start();
     tiff(QStringLiteral("in/b.tif"));
     tiff(QStringLiteral("in/a.TIFF"));
@@ -137,24 +155,23 @@ TEST_F(MainWindowTest, FolderWithoutSubfoldersSkipsHiddenAndMixedCase) {
               QStringLiteral("Select folder(s) contains TIFF File(s):"));
 }
 
-TEST_F(MainWindowTest, IncludeSubfoldersIsAStoredToggle) {
+TEST_P(MainWindowInBothEditions, IncludeSubfoldersIsAStoredToggle) {
     start();
     tiff(QStringLiteral("in/a.tif"));
     tiff(QStringLiteral("in/sub/deep.tif"));
     tiff(QStringLiteral("in/.secret/hidden.tif"));
-    auto* files = find<SegmentedControl>("filesFoldersSegmented");
-    files->click(2);
-    EXPECT_TRUE(files->isSelected(2));
+    pressCommand(UiCommand::IncludeSubfolders);
+    EXPECT_TRUE(isIncludeSubfoldersShownOn());
     EXPECT_TRUE(preferences->value(QStringLiteral("INCLUDESUBFOLDERS")).toBool());
     addFolder(QDir(data).filePath(QStringLiteral("in")));
     EXPECT_EQ(names(),
               (QStringList{QStringLiteral("in/a.tif"), QStringLiteral("in/sub/deep.tif")}));
-    files->click(2);
-    EXPECT_FALSE(files->isSelected(2));
+    pressCommand(UiCommand::IncludeSubfolders);
+    EXPECT_FALSE(isIncludeSubfoldersShownOn());
     EXPECT_FALSE(preferences->value(QStringLiteral("INCLUDESUBFOLDERS")).toBool());
 }
 
-TEST_F(MainWindowTest, DuplicatesAreSkippedWithoutResorting) {
+TEST_P(MainWindowInBothEditions, DuplicatesAreSkippedWithoutResorting) {
     start();
     tiff(QStringLiteral("in/b.tif"));
     tiff(QStringLiteral("in/a.tif"));
@@ -168,7 +185,7 @@ TEST_F(MainWindowTest, DuplicatesAreSkippedWithoutResorting) {
     EXPECT_EQ(names(), (QStringList{QStringLiteral("in/a.tif"), QStringLiteral("in/b.tif")}));
 }
 
-TEST_F(MainWindowTest, GrowthIsSortedByTheTablesOrder) {
+TEST_P(MainWindowInBothEditions, GrowthIsSortedByTheTablesOrder) {
     start();
     find<CustomTableView>("mainTableView")->sortByColumn(1, Qt::AscendingOrder);
     tiff(QStringLiteral("in/c.tif"));
@@ -178,7 +195,7 @@ TEST_F(MainWindowTest, GrowthIsSortedByTheTablesOrder) {
     EXPECT_EQ(names(), (QStringList{QStringLiteral("more/a.tif"), QStringLiteral("in/c.tif")}));
 }
 
-TEST_F(MainWindowTest, DropsGoThroughTheFolderWalker) {
+TEST_P(MainWindowInBothEditions, DropsGoThroughTheFolderWalker) {
     start();
     tiff(QStringLiteral("drop/x.tif"));
     const QString jpeg = QDir(data).filePath(QStringLiteral("photo.jpg"));
@@ -203,7 +220,7 @@ TEST_F(MainWindowTest, TimeLabelShowsTheLoadAndItsDuration) {
     EXPECT_TRUE(find<QWidget>("mainTableView")->isEnabled());
 }
 
-TEST_F(MainWindowTest, CancelDuringALongWalkKeepsWhatWasFound) {
+TEST_P(MainWindowInBothEditions, CancelDuringALongWalkKeepsWhatWasFound) {
     start();
     for (int i = 0; i < 300; ++i) {
         tiff(QStringLiteral("many/f%1.tif").arg(i, 3, 10, QLatin1Char('0')));
@@ -217,7 +234,7 @@ TEST_F(MainWindowTest, CancelDuringALongWalkKeepsWhatWasFound) {
     EXPECT_LT(kept, 300);
     EXPECT_FALSE(controller->isProcessing());
     EXPECT_TRUE(find<QWidget>("mainTableView")->isEnabled());
-    EXPECT_TRUE(find<SegmentedControl>("filesFoldersSegmented")->isEnabled(0));
+    EXPECT_TRUE(isCommandEnabled(UiCommand::AddFiles));
 }
 
 TEST_F(MainWindowTest, LogsSegmentOpensTheLogsFolder) {
@@ -238,7 +255,7 @@ TEST_F(MainWindowTest, WindowActivationTogglesTheRightPane) {
     EXPECT_TRUE(rightBox->autoFillBackground());
 }
 
-TEST_F(MainWindowTest, QuitWhileLoadingStopsTheWorker) {
+TEST_P(MainWindowInBothEditions, QuitWhileLoadingStopsTheWorker) {
     start();
     for (int i = 0; i < 200; ++i) {
         tiff(QStringLiteral("many/f%1.tif").arg(i, 3, 10, QLatin1Char('0')));
@@ -297,30 +314,41 @@ TEST(QualityTextTest, TenIsAHundredPercentOthersGainTen) {
     EXPECT_EQ(PictavoAppDelegate::qualityPercentText(10), QStringLiteral("100%"));
 }
 
-TEST_F(MainWindowTest, ResetViewDisabledStillSetsTheQualityLabel) {
+TEST_P(MainWindowInBothEditions, ResetViewDisabledStillSetsTheQualityLabel) {
     start();
     controller->settings().setJpegQuality(4);
     controller->resetView(false);
     EXPECT_FALSE(find<QWidget>("mainTableView")->isEnabled());
-    auto* files = find<SegmentedControl>("filesFoldersSegmented");
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_FALSE(files->isEnabled(i));
+    if (isFirstEdition()) {
+        for (const UiCommand command :
+             {UiCommand::AddFiles, UiCommand::AddFolder, UiCommand::Remove,
+              UiCommand::IncludeSubfolders, UiCommand::Import, UiCommand::Export}) {
+            EXPECT_FALSE(isCommandEnabled(command)) << static_cast<int>(command);
+        }
+        auto* settingsItem = find<QAction>("preferencesToolbarItem");
+        ASSERT_NE(settingsItem, nullptr);
+        EXPECT_FALSE(settingsItem->isEnabled());
+    } else {
+        auto* files = find<SegmentedControl>("filesFoldersSegmented");
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_FALSE(files->isEnabled(i));
+        }
+        EXPECT_FALSE(find<SegmentedControl>("commandSegmented")->isEnabled(0));
     }
-    EXPECT_FALSE(find<SegmentedControl>("commandSegmented")->isEnabled(0));
     auto* quality = controller->window()->findChild<QLabel*>(QStringLiteral("qualityText"));
     ASSERT_NE(quality, nullptr);
     EXPECT_EQ(quality->text(), QStringLiteral("50%"));
     EXPECT_FALSE(controller->settings().isSetCurrentAsDefaultOutputFolderPath());
 }
 
-TEST_F(MainWindowTest, MenuTitlesTakeTheDisplayName) {
+TEST_P(MainWindowInBothEditions, MenuTitlesTakeTheDisplayName) {
     start();
     const QList<QAction*> menus = controller->window()->menuBar()->actions();
     ASSERT_FALSE(menus.isEmpty());
     EXPECT_EQ(menus.first()->menu()->actions().last()->text(), QStringLiteral("Quit Pictavo"));
 }
 
-TEST_F(MainWindowTest, AlertsAreAnsweredThroughTheDialogLayer) {
+TEST_P(MainWindowInBothEditions, AlertsAreAnsweredThroughTheDialogLayer) {
     start();
     informationAlertPanel(dialogs, controller->window(), QStringLiteral("Pictavo"),
                           QStringLiteral("100% done\r\n[ /tmp ]"));
@@ -339,7 +367,7 @@ TEST_F(MainWindowTest, AlertsAreAnsweredThroughTheDialogLayer) {
     EXPECT_EQ(answered, kAlertFirstButton + 1);
 }
 
-TEST_F(MainWindowTest, RealAlertIsWindowModalAndReportsTheButton) {
+TEST_P(MainWindowInBothEditions, RealAlertIsWindowModalAndReportsTheButton) {
     start();
     QtDialogs real;
     AlertRequest question;

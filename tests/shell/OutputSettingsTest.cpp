@@ -110,7 +110,10 @@ TEST_F(OutputSettingsTest, FieldAndStepperShareOneRange) {
     EXPECT_EQ(settings().leadingZeros(), Settings::kMaxLeadingZeros);
 }
 
-TEST_F(OutputSettingsTest, AnyFieldTaggedTwoGetsTheRule) {
+using OutputSettingsInBothEditions = InBothEditions<OutputSettingsTest>;
+PICTAVO_IN_BOTH_EDITIONS(OutputSettingsInBothEditions);
+
+TEST_P(OutputSettingsInBothEditions, AnyFieldTaggedTwoGetsTheRule) {
     QLineEdit field(panel());
     field.setProperty("tag", 30001);
     field.setText(QStringLiteral("x12y"));
@@ -121,7 +124,7 @@ TEST_F(OutputSettingsTest, AnyFieldTaggedTwoGetsTheRule) {
     EXPECT_EQ(field.text(), QStringLiteral("2"));
 }
 
-TEST_F(OutputSettingsTest, SeparatorFieldIsNotNumeric) {
+TEST_P(OutputSettingsInBothEditions, SeparatorFieldIsNotNumeric) {
     auto* separator = find<QLineEdit>("fileNameSeparatorText");
     typeInto(separator, QStringLiteral("_p-"));
     EXPECT_EQ(separator->text(), QStringLiteral("_p-"));
@@ -135,11 +138,10 @@ struct QualityCase {
     QString label;
 };
 
-class QualitySliderTest : public OutputSettingsTest,
-                          public ::testing::WithParamInterface<QualityCase> {};
+using QualitySliderInBothEditions = InBothEditionsWithCases<OutputSettingsTest, QualityCase>;
 
-TEST_P(QualitySliderTest, LabelShowsThePercentage) {
-    const QualityCase& c = GetParam();
+TEST_P(QualitySliderInBothEditions, LabelShowsThePercentage) {
+    const QualityCase& c = testCase();
     auto* slider = find<QSlider>("jpegQualitySlider");
     slider->setValue(c.position == 5 ? 6 : 5); // a real move to the position below
     slider->setValue(c.position);
@@ -147,12 +149,11 @@ TEST_P(QualitySliderTest, LabelShowsThePercentage) {
     EXPECT_EQ(find<QLabel>("qualityText")->text(), c.label);
 }
 
-INSTANTIATE_TEST_SUITE_P(Positions, QualitySliderTest,
-                         ::testing::Values(QualityCase{"Lowest", 0, "10%"},
-                                           QualityCase{"Four", 4, "50%"},
-                                           QualityCase{"Nine", 9, "100%"},
-                                           QualityCase{"Highest", 10, "100%"}),
-                         ByName());
+PICTAVO_CASES_IN_BOTH_EDITIONS(Positions, QualitySliderInBothEditions,
+                               ::testing::Values(QualityCase{"Lowest", 0, "10%"},
+                                                 QualityCase{"Four", 4, "50%"},
+                                                 QualityCase{"Nine", 9, "100%"},
+                                                 QualityCase{"Highest", 10, "100%"}));
 
 // Every control edits its field, and every field change shows in its control.
 
@@ -165,7 +166,7 @@ struct BindingCase {
     QVariant fromCode; // set on the record; the control shows it
 };
 
-class BindingTest : public OutputSettingsTest, public ::testing::WithParamInterface<BindingCase> {
+class BindingTest : public OutputSettingsTest {
 protected:
     QMetaMethod notifyOf(const char* key) {
         const QMetaObject* meta = settings().metaObject();
@@ -190,39 +191,58 @@ protected:
     }
 
     static QVariant shown(QWidget* control) { return valueOf(control).read(control); }
+
+    void expectControlAndFieldFollowEachOther(const BindingCase& c) {
+        auto* control = find<QWidget>(c.control);
+        ASSERT_NE(control, nullptr);
+        QSignalSpy changes(&settings(), notifyOf(c.key));
+        edit(control, c.edited);
+        EXPECT_EQ(settings().property(c.key), c.fromUser);
+        EXPECT_EQ(changes.count(), 1) << "one edit, one change";
+
+        settings().setProperty(c.key, c.fromCode);
+        EXPECT_EQ(shown(control).toString(), c.fromCode.toString());
+        EXPECT_EQ(settings().property(c.key), c.fromCode) << "the control did not write back";
+        EXPECT_EQ(changes.count(), 2);
+    }
 };
 
-TEST_P(BindingTest, ControlAndFieldFollowEachOther) {
-    const BindingCase& c = GetParam();
-    auto* control = find<QWidget>(c.control);
-    QSignalSpy changes(&settings(), notifyOf(c.key));
-    edit(control, c.edited);
-    EXPECT_EQ(settings().property(c.key), c.fromUser);
-    EXPECT_EQ(changes.count(), 1) << "one edit, one change";
+using BindingInBothEditions = InBothEditionsWithCases<BindingTest, BindingCase>;
 
-    settings().setProperty(c.key, c.fromCode);
-    EXPECT_EQ(shown(control).toString(), c.fromCode.toString());
-    EXPECT_EQ(settings().property(c.key), c.fromCode) << "the control did not write back";
-    EXPECT_EQ(changes.count(), 2);
+TEST_P(BindingInBothEditions, ControlAndFieldFollowEachOther) {
+    expectControlAndFieldFollowEachOther(testCase());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Controls, BindingTest,
+PICTAVO_CASES_IN_BOTH_EDITIONS(
+    Controls, BindingInBothEditions,
     ::testing::Values(
         BindingCase{"OutputType", "outputTypePopup", "outputType", 3, 3, 4},
         BindingCase{"Quality", "jpegQualitySlider", "jpegQuality", 6, 6, 2},
         BindingCase{"Split", "splitTiffCheckbox", "isSplitTIFFIntoSinglePages", true, true, false},
         BindingCase{"Compression", "tiffCompressionPopup", "tiffCompressionIndex", 3, 3, 4},
         BindingCase{"Separator", "fileNameSeparatorText", "separator", "_p", "_p", "-"},
-        BindingCase{"ZerosField", "fileNameLeadingZerosText", "leadingZeros", "4", 4, 7},
-        BindingCase{"ZerosStepper", "fileNameLeadingZerosStepper", "leadingZeros", 5, 5, 2},
         BindingCase{"AsDefault", "setCurrentAsDefaultOutputFolderPathBtn",
                     "isSetCurrentAsDefaultOutputFolderPath", true, true, false},
         BindingCase{"OpenFolder", "openFolderAfterConversionBtn", "isOpenFolderAfterConversion",
                     false, false, true},
         BindingCase{"ClearProcessed", "clearProcessedFilesBtn", "isClearProcessedFiles", true, true,
-                    false}),
-    ByName());
+                    false}));
+
+// The leading zeros: only the current edition has their controls.
+class LeadingZerosBindingTest : public BindingTest,
+                                public ::testing::WithParamInterface<BindingCase> {};
+
+TEST_P(LeadingZerosBindingTest, ControlAndFieldFollowEachOther) {
+    expectControlAndFieldFollowEachOther(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Controls, LeadingZerosBindingTest,
+                         ::testing::Values(BindingCase{"ZerosField", "fileNameLeadingZerosText",
+                                                       "leadingZeros", "4", 4, 7},
+                                           BindingCase{"ZerosStepper",
+                                                       "fileNameLeadingZerosStepper",
+                                                       "leadingZeros", 5, 5, 2}),
+                         ByName());
 
 TEST_F(OutputSettingsTest, StepperAndZerosFieldShowTheSameValue) {
     find<QSpinBox>("fileNameLeadingZerosStepper")->setValue(3);
@@ -233,14 +253,14 @@ TEST_F(OutputSettingsTest, StepperAndZerosFieldShowTheSameValue) {
     EXPECT_EQ(find<QSpinBox>("fileNameLeadingZerosStepper")->value(), 6);
 }
 
-TEST_F(OutputSettingsTest, FolderFieldOnlyShowsTheFolder) {
+TEST_P(OutputSettingsInBothEditions, FolderFieldOnlyShowsTheFolder) {
     auto* folder = find<QLineEdit>("outputFolderPath");
     EXPECT_TRUE(folder->isReadOnly());
     settings().setOutputFolderPath(QStringLiteral("/srv/out"));
     EXPECT_EQ(folder->text(), QStringLiteral("/srv/out"));
 }
 
-TEST_F(OutputSettingsTest, StartsShowingTheStoredSettings) {
+TEST_P(OutputSettingsInBothEditions, StartsShowingTheStoredSettings) {
     (void)controller->applicationShouldTerminate();
     controller.reset();
     Settings stored(preferences.get());
@@ -251,14 +271,14 @@ TEST_F(OutputSettingsTest, StartsShowingTheStoredSettings) {
     stored.setOutputFolderPath(QStringLiteral("/srv/out"));
     stored.setIsSetCurrentAsDefaultOutputFolderPath(true); // a kept folder needs this
     stored.synchronize();
-    controller = std::make_unique<PictavoAppDelegate>(
-        PictavoAppDelegate::Services{preferences.get(), &workspace, &dialogs});
-    controller->awakeFromNib();
+    start();
     EXPECT_EQ(find<QComboBox>("outputTypePopup")->currentIndex(), OutputTiff);
     EXPECT_EQ(find<QComboBox>("tiffCompressionPopup")->currentIndex(), 2);
     EXPECT_EQ(find<QLineEdit>("fileNameSeparatorText")->text(), QStringLiteral("#"));
-    EXPECT_EQ(find<QLineEdit>("fileNameLeadingZerosText")->text(), QStringLiteral("3"));
-    EXPECT_EQ(find<QSpinBox>("fileNameLeadingZerosStepper")->value(), 3);
+    if (!isFirstEdition()) {
+        EXPECT_EQ(find<QLineEdit>("fileNameLeadingZerosText")->text(), QStringLiteral("3"));
+        EXPECT_EQ(find<QSpinBox>("fileNameLeadingZerosStepper")->value(), 3);
+    }
     EXPECT_EQ(find<QLineEdit>("outputFolderPath")->text(), QStringLiteral("/srv/out"));
 }
 
@@ -273,11 +293,10 @@ struct SplitControlsCase {
     bool naming;
 };
 
-class SplitControlsTest : public OutputSettingsTest,
-                          public ::testing::WithParamInterface<SplitControlsCase> {};
+using SplitControlsInBothEditions = InBothEditionsWithCases<OutputSettingsTest, SplitControlsCase>;
 
-TEST_P(SplitControlsTest, ChoicesEnableTheOptionsThatFit) {
-    const SplitControlsCase& c = GetParam();
+TEST_P(SplitControlsInBothEditions, ChoicesEnableTheOptionsThatFit) {
+    const SplitControlsCase& c = testCase();
     find<QComboBox>("outputTypePopup")->setCurrentIndex(c.typeIndex);
     if (c.clickSplit) {
         find<QCheckBox>("splitTiffCheckbox")->click();
@@ -287,20 +306,21 @@ TEST_P(SplitControlsTest, ChoicesEnableTheOptionsThatFit) {
     EXPECT_EQ(find<QWidget>("tiffCompressionPopup")->isEnabled(), c.tiffOptions);
     EXPECT_EQ(find<QWidget>("fileNameSeparatorLabel")->isEnabled(), c.naming);
     EXPECT_EQ(find<QWidget>("fileNameSeparatorText")->isEnabled(), c.naming);
-    EXPECT_EQ(find<QWidget>("fileNameLeadingZerosText")->isEnabled(), c.naming);
-    EXPECT_EQ(find<QWidget>("fileNameLeadingZerosStepper")->isEnabled(), c.naming);
+    if (!isFirstEdition()) {
+        EXPECT_EQ(find<QWidget>("fileNameLeadingZerosText")->isEnabled(), c.naming);
+        EXPECT_EQ(find<QWidget>("fileNameLeadingZerosStepper")->isEnabled(), c.naming);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Choices, SplitControlsTest,
+PICTAVO_CASES_IN_BOTH_EDITIONS(
+    Choices, SplitControlsInBothEditions,
     ::testing::Values(SplitControlsCase{"Png", OutputPng, false, false, false, true},
                       SplitControlsCase{"TiffWhole", OutputTiff, false, false, true, false},
                       SplitControlsCase{"TiffSplit", OutputTiff, true, false, true, true},
                       SplitControlsCase{"Bmp", OutputBmp, false, false, false, true},
-                      SplitControlsCase{"Gif", OutputGif, false, false, false, true}),
-    ByName());
+                      SplitControlsCase{"Gif", OutputGif, false, false, false, true}));
 
-TEST_F(OutputSettingsTest, BackToJpegEnablesQualityOnly) {
+TEST_P(OutputSettingsInBothEditions, BackToJpegEnablesQualityOnly) {
     find<QComboBox>("outputTypePopup")->setCurrentIndex(OutputTiff);
     find<QComboBox>("outputTypePopup")->setCurrentIndex(OutputJpeg);
     EXPECT_TRUE(find<QWidget>("jpegQualitySlider")->isEnabled());
@@ -310,7 +330,7 @@ TEST_F(OutputSettingsTest, BackToJpegEnablesQualityOnly) {
 
 // The output folder.
 
-TEST_F(OutputSettingsTest, ChosenFolderIsStoredAtOnce) {
+TEST_P(OutputSettingsInBothEditions, ChosenFolderIsStoredAtOnce) {
     const QString first = makeTestFolder(QStringLiteral("first"));
     const QString chosen = makeTestFolder(QStringLiteral("out"));
     dialogs.answerNextPanel({true, {first, chosen}});
@@ -318,7 +338,9 @@ TEST_F(OutputSettingsTest, ChosenFolderIsStoredAtOnce) {
 
     ASSERT_EQ(dialogs.panelsShown().size(), 1);
     const OpenPanelRequest& asked = dialogs.panelsShown().at(0);
-    EXPECT_EQ(asked.message, QStringLiteral("Choose Output Folder : "));
+    // Each edition's own words.
+    EXPECT_EQ(asked.message, isFirstEdition() ? QStringLiteral("Select Output Folder:")
+                                              : QStringLiteral("Choose Output Folder : "));
     EXPECT_FALSE(asked.canChooseFiles);
     EXPECT_TRUE(asked.canChooseDirectories);
     EXPECT_FALSE(asked.allowsMultipleSelection);
@@ -334,7 +356,7 @@ TEST_F(OutputSettingsTest, ChosenFolderIsStoredAtOnce) {
               chosen);
 }
 
-TEST_F(OutputSettingsTest, CancelledChooserChangesNothing) {
+TEST_P(OutputSettingsInBothEditions, CancelledChooserChangesNothing) {
     settings().setOutputFolderPath(QStringLiteral("/srv/before"));
     dialogs.answerNextPanel({false, {QStringLiteral("/srv/after")}});
     controller->chooseOutputFolder();
@@ -343,7 +365,7 @@ TEST_F(OutputSettingsTest, CancelledChooserChangesNothing) {
     EXPECT_FALSE(reopened.value(QStringLiteral("SETTINGS")).isValid());
 }
 
-TEST_F(OutputSettingsTest, EmptyFolderTurnsTheDefaultOffAndAFolderOnlyReenablesIt) {
+TEST_P(OutputSettingsInBothEditions, EmptyFolderTurnsTheDefaultOffAndAFolderOnlyReenablesIt) {
     auto* asDefault = find<QCheckBox>("setCurrentAsDefaultOutputFolderPathBtn");
     settings().setOutputFolderPath(QStringLiteral("/srv/out"));
     settings().setIsSetCurrentAsDefaultOutputFolderPath(true);
@@ -360,12 +382,12 @@ TEST_F(OutputSettingsTest, EmptyFolderTurnsTheDefaultOffAndAFolderOnlyReenablesI
     EXPECT_FALSE(settings().isSetCurrentAsDefaultOutputFolderPath());
 }
 
-TEST_F(OutputSettingsTest, ClearButtonRemovesTheDefaultFolder) {
+TEST_P(OutputSettingsInBothEditions, ClearButtonRemovesTheDefaultFolder) {
     auto* clear = find<QPushButton>("clearOutputFolderBtn");
     auto* asDefault = find<QCheckBox>("setCurrentAsDefaultOutputFolderPathBtn");
     EXPECT_FALSE(clear->isEnabled()); // nothing to clear on a first launch
     dialogs.answerNextPanel({true, {makeTestFolder(QStringLiteral("chosen"))}});
-    controller->showOutputSettings();
+    openSettings();
     controller->optionTabSegmentedChanged(2);
     controller->chooseOutputFolder();
     settings().setIsSetCurrentAsDefaultOutputFolderPath(true);
@@ -386,7 +408,7 @@ TEST_F(OutputSettingsTest, ClearButtonRemovesTheDefaultFolder) {
               QString());
 }
 
-TEST_F(OutputSettingsTest, CheckBoxesCarryTheirAccessLetters) {
+TEST_P(OutputSettingsInBothEditions, CheckBoxesCarryTheirAccessLetters) {
     EXPECT_EQ(find<QCheckBox>("setCurrentAsDefaultOutputFolderPathBtn")->text(),
               QStringLiteral("Set as &default output folder"));
     EXPECT_EQ(find<QCheckBox>("openFolderAfterConversionBtn")->text(),
