@@ -62,6 +62,14 @@ private:
     std::function<void()> m_onResize;
 };
 
+// The settings panel's form as a pane of the window: nothing ends it, so Esc
+// or Enter in one of its fields cannot hide it the way they end a dialog.
+class SettingsPane final : public QDialog {
+public:
+    explicit SettingsPane(QWidget* parent) : QDialog(parent, Qt::Widget) {}
+    void done(int /*result*/) override {}
+};
+
 bool isWritableFolder(const QFileInfo& info) {
     return ::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK) == 0;
 }
@@ -109,7 +117,7 @@ void FirstEditionAppDelegate::buildWindow() {
 void FirstEditionAppDelegate::embedSettingsPanel() {
     // The settings panel of the other window, as a pane: no sheet buttons, no
     // page-number digits.
-    m_outputSettingPanel = new QDialog(m_ui1->rightBox, Qt::Widget); // owned by the pane
+    m_outputSettingPanel = new SettingsPane(m_ui1->rightBox); // owned by the pane
     m_panelUi = std::make_unique<Ui::OutputSettingsPanel>();
     m_panelUi->setupUi(m_outputSettingPanel);
     m_outputSettingPanel->setWindowFlags(Qt::Widget);

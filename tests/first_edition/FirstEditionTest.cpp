@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -76,6 +77,26 @@ struct ToggleCase {
     std::string name;
     bool byToolbar;
 };
+
+// The pane is part of the window: keys that end a dialog leave it standing.
+TEST_F(FirstEditionWindowSettingsPaneTest, EscapeAndEnterInThePaneKeepItShown) {
+    start();
+    QWidget* pane = find<QWidget>("rightBox");
+    auto* separator = find<QLineEdit>("fileNameSeparatorText");
+    ASSERT_NE(pane, nullptr);
+    ASSERT_NE(separator, nullptr);
+    auto* pages = find<QStackedWidget>("settingTabView");
+    ASSERT_NE(pages, nullptr);
+    pages->setCurrentWidget(find<QWidget>("namesTab"));
+    ASSERT_TRUE(separator->isVisible());
+    separator->setFocus();
+    for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+        QTest::keyClick(separator, key);
+        EXPECT_TRUE(pane->isVisible()) << key;
+        EXPECT_TRUE(separator->isVisible()) << key;
+    }
+    EXPECT_TRUE(controller->window()->isVisible());
+}
 
 class FirstEditionWindowToggleTest : public FirstEditionFixture,
                                      public ::testing::WithParamInterface<ToggleCase> {};
