@@ -93,7 +93,9 @@ FirstEditionAppDelegate::FirstEditionAppDelegate(Services services, QObject* par
     Q_INIT_RESOURCE(first_edition);
 }
 
-FirstEditionAppDelegate::~FirstEditionAppDelegate() = default;
+FirstEditionAppDelegate::~FirstEditionAppDelegate() {
+    stopWorkers();
+}
 
 QToolBar* FirstEditionAppDelegate::toolbar() const {
     return m_ui1 ? m_ui1->toolbar : nullptr;

@@ -34,14 +34,18 @@ PictavoAppDelegate::PictavoAppDelegate(Services services, QObject* parent)
     : QObject(parent), m_services(services) {}
 
 PictavoAppDelegate::~PictavoAppDelegate() {
+    stopWorkers();
+    // The window's table model reads the list, so the window goes first.
+    m_window.reset();
+}
+
+void PictavoAppDelegate::stopWorkers() {
     m_isProcessing = false;
     if (m_process) {
         m_process->stop();
     }
     joinLoader();
     joinJob();
-    // The window's table model reads the list, so the window goes first.
-    m_window.reset();
 }
 
 void PictavoAppDelegate::onMainThread(const std::function<void()>& body) {
@@ -166,12 +170,7 @@ bool PictavoAppDelegate::applicationShouldTerminate() {
     }
     // Ending now must not leave a half-written page: the workers stop at their
     // next boundary and are waited for while their calls to this thread run.
-    m_isProcessing = false;
-    if (m_process) {
-        m_process->stop();
-    }
-    joinLoader();
-    joinJob();
+    stopWorkers();
     return true;
 }
 

@@ -276,6 +276,11 @@ protected:
     void launchJob(const std::shared_ptr<Process>& job);
     void commitSettingsFields();
 
+    // Stops the load and the job at their next boundary and waits for them,
+    // running their calls to this thread meanwhile. A subclass calls it in its
+    // own destructor, while its overrides still stand.
+    void stopWorkers();
+
     // Runs `body` on the main thread and returns when it is done.
     void onMainThread(const std::function<void()>& body);
     void setupCommandBar();

@@ -98,6 +98,25 @@ TEST_F(FirstEditionWindowSettingsPaneTest, EscapeAndEnterInThePaneKeepItShown) {
     EXPECT_TRUE(controller->window()->isVisible());
 }
 
+// Whatever ends the controller, a load still running is waited for without
+// reaching the parts of the window the first edition does not have.
+TEST_F(FirstEditionWindowSettingsPaneTest, EndingDuringALoadWaitsForIt) {
+    start();
+    const QString folder = QDir(data).filePath(QStringLiteral("many"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (int i = 0; i < 300; ++i) {
+        tiff(QStringLiteral("f%1.tif").arg(i, 3, 10, QLatin1Char('0')), 1, folder);
+    }
+    controller->setLoaderOptions(FileLoaderOptions{std::chrono::milliseconds(0)});
+    Arguments request;
+    request.urls.append(QUrl::fromLocalFile(folder));
+    request.isFolders = true;
+    controller->loadURLs(request);
+    ASSERT_TRUE(controller->isLoading());
+    controller.reset();
+    SUCCEED();
+}
+
 class FirstEditionWindowToggleTest : public FirstEditionFixture,
                                      public ::testing::WithParamInterface<ToggleCase> {};
 
