@@ -345,6 +345,8 @@ bool FirstEditionAppDelegate::isCommandEnabled(Command command) const {
         return ui.addFilesBtn->isEnabled();
     case Command::Remove:
         return ui.removeBtn->isEnabled();
+    case Command::RemoveAll:
+        return ui.removeAllFilesButton->isEnabled();
     case Command::IncludeSubfolders:
         return ui.inculdeSubfoldersBtn->isEnabled();
     case Command::Import:

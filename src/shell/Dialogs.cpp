@@ -218,13 +218,15 @@ void ScriptedDialogs::beginSavePanel(QWidget*, const SavePanelRequest& request,
     done(answer.accepted, answer.paths.value(0));
 }
 
-void ScriptedDialogs::beginAlert(QWidget*, const AlertRequest& request,
+void ScriptedDialogs::beginAlert(QWidget* window, const AlertRequest& request,
                                  std::function<void(int)> done) {
     m_alerts.append(request);
+    m_alertWindows.append(window);
     done(m_alertAnswers.isEmpty() ? kAlertFirstButton : m_alertAnswers.takeFirst());
 }
 
-int ScriptedDialogs::runAlert(QWidget*, const AlertRequest& request) {
+int ScriptedDialogs::runAlert(QWidget* window, const AlertRequest& request) {
     m_alerts.append(request);
+    m_alertWindows.append(window);
     return m_alertAnswers.isEmpty() ? kAlertFirstButton : m_alertAnswers.takeFirst();
 }

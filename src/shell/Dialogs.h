@@ -104,6 +104,9 @@ public:
     const QList<OpenPanelRequest>& panelsShown() const { return m_panels; }
     const QList<SavePanelRequest>& savePanelsShown() const { return m_savePanels; }
     const QList<AlertRequest>& alertsShown() const { return m_alerts; }
+    // The window each alert was shown on, in the same order; null for an
+    // application-modal one.
+    const QList<const QWidget*>& alertWindows() const { return m_alertWindows; }
 
 private:
     QList<PanelAnswer> m_panelAnswers;
@@ -111,4 +114,5 @@ private:
     QList<OpenPanelRequest> m_panels;
     QList<SavePanelRequest> m_savePanels;
     QList<AlertRequest> m_alerts;
+    QList<const QWidget*> m_alertWindows;
 };

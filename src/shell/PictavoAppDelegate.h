@@ -260,7 +260,16 @@ protected:
     virtual void setupTableExtras();
 
     // The controls that stand for commands.
-    enum class Command { AddFiles, Remove, IncludeSubfolders, Import, Export, Logs, Settings };
+    enum class Command {
+        AddFiles,
+        Remove,
+        RemoveAll,
+        IncludeSubfolders,
+        Import,
+        Export,
+        Logs,
+        Settings
+    };
     virtual bool isCommandEnabled(Command command) const;
     virtual void setConvertEnabled(bool enabled);
     virtual bool isConvertEnabled() const;

@@ -124,6 +124,8 @@ bool PictavoAppDelegate::isCommandEnabled(Command command) const {
         return files->isEnabled(0);
     case Command::Remove:
         return files->isEnabled(1);
+    case Command::RemoveAll:
+        return m_ui->navigationSegmented->isEnabled(2);
     case Command::IncludeSubfolders:
         return files->isEnabled(2);
     case Command::Import:

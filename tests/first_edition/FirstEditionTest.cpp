@@ -369,6 +369,7 @@ TEST_P(FirstEditionWindowBadFolderTest, OneAlertNoJobAndTheFolderPage) {
     ASSERT_NE(convert, nullptr);
     convert->click();
     ASSERT_EQ(dialogs.alertsShown().size(), 1);
+    EXPECT_EQ(dialogs.alertWindows().first(), nullptr); // application-modal
     EXPECT_EQ(dialogs.alertsShown().first().messageText, QStringLiteral("Pictavo"));
     EXPECT_EQ(dialogs.alertsShown().first().informativeText, GetParam().message);
     EXPECT_EQ(created.count(), 0);
@@ -410,6 +411,7 @@ TEST_F(FirstEditionWindowConvertTest, OlderSystemYesSavesNextToEachSource) {
     dialogs.answerNextAlert(kAlertFirstButton);
     convertAndWait();
     ASSERT_EQ(dialogs.alertsShown().size(), 1);
+    EXPECT_EQ(dialogs.alertWindows().first(), nullptr);
     const AlertRequest& alert = dialogs.alertsShown().first();
     EXPECT_EQ(alert.messageText, QStringLiteral("Pictavo"));
     EXPECT_EQ(alert.informativeText, kSourceFolderQuestion);
@@ -436,6 +438,7 @@ TEST_F(FirstEditionWindowConvertTest, OlderSystemNoStartsNothingAndShowsTheFolde
     ASSERT_NE(convert, nullptr);
     convert->click();
     ASSERT_EQ(dialogs.alertsShown().size(), 1);
+    EXPECT_EQ(dialogs.alertWindows().first(), nullptr);
     EXPECT_EQ(dialogs.alertsShown().first().informativeText, kSourceFolderQuestion);
     EXPECT_EQ(created.count(), 0);
     QDialog* progress = controller->processViewPanel();
@@ -601,6 +604,7 @@ TEST_P(FirstEditionWindowRemoveAllTest, AsksFirst) {
     dialogs.answerNextAlert(GetParam().answer);
     removeAll->click();
     ASSERT_EQ(dialogs.alertsShown().size(), 1);
+    EXPECT_EQ(dialogs.alertWindows().first(), nullptr); // application-modal
     EXPECT_EQ(dialogs.alertsShown().first().messageText, QStringLiteral("Pictavo"));
     EXPECT_EQ(dialogs.alertsShown().first().informativeText,
               QStringLiteral("Are you sure to remove all file(s)?"));

@@ -66,6 +66,12 @@ protected:
 
     bool isFirstEdition() const { return editionUnderTest() == Edition::Id::First; }
 
+    // Where an alert belongs: on `owner` as a sheet in the current edition,
+    // application-modal (no window) in the first.
+    const QWidget* alertWindowFor(const QWidget* owner) const {
+        return isFirstEdition() ? nullptr : owner;
+    }
+
     void TearDown() override {
         if (controller) {
             (void)controller->applicationShouldTerminate();

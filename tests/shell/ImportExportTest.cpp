@@ -108,6 +108,9 @@ TEST_P(ImportInBothEditions, EachEmptySourceSaysWhatIsMissingAndStaysOpen) {
                                          QStringLiteral("Please paste file(s) path to import!"),
                                          QStringLiteral("No File(s) Found!")}));
     EXPECT_EQ(dialogs.alertsShown().first().messageText, QStringLiteral("Pictavo"));
+    for (const QWidget* shownOn : dialogs.alertWindows()) {
+        EXPECT_EQ(shownOn, alertWindowFor(window()));
+    }
     EXPECT_TRUE(window()->isVisible());
     EXPECT_TRUE(controller->files().isEmpty());
 }

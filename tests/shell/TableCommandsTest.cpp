@@ -360,6 +360,7 @@ TEST_P(RemoveAllInBothEditions, AsksFirstAndRemovesOnlyOnYes) {
     pressCommand(UiCommand::RemoveAll);
     ASSERT_EQ(dialogs.alertsShown().size(), 1);
     const AlertRequest& alert = dialogs.alertsShown().front();
+    EXPECT_EQ(dialogs.alertWindows().front(), alertWindowFor(controller->window()));
     EXPECT_EQ(alert.messageText, QStringLiteral("Pictavo"));
     EXPECT_EQ(alert.informativeText, QStringLiteral("Are you sure to remove all file(s)?"));
     EXPECT_EQ(alert.style, AlertStyle::Critical);
