@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QStringList>
 #include <QUrl>
 
 // One load request for the file loader: the chosen or dropped items in the
@@ -14,4 +15,15 @@ struct Arguments {
     bool isFolders = false;
     // With isFolders: enumerate folders recursively.
     bool isIncludeSubdirectories = false;
+
+    // A request for local `paths`, in their order.
+    static Arguments forPaths(const QStringList& paths, bool folders, bool includeSubdirectories) {
+        Arguments request;
+        for (const QString& path : paths) {
+            request.urls.append(QUrl::fromLocalFile(path));
+        }
+        request.isFolders = folders;
+        request.isIncludeSubdirectories = includeSubdirectories;
+        return request;
+    }
 };

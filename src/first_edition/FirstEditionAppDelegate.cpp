@@ -5,6 +5,7 @@
 #include "filelist/FileList.h"
 #include "filelist/FolderWalker.h"
 #include "platform/Constants.h"
+#include "platform/FolderAccess.h"
 #include "platform/Preferences.h"
 #include "platform/SystemLog.h"
 #include "platform/Workspace.h"
@@ -30,8 +31,6 @@
 
 #include <exception>
 #include <limits>
-
-#include <unistd.h>
 
 namespace {
 
@@ -69,10 +68,6 @@ public:
     explicit SettingsPane(QWidget* parent) : QDialog(parent, Qt::Widget) {}
     void done(int /*result*/) override {}
 };
-
-bool isWritableFolder(const QFileInfo& info) {
-    return ::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK) == 0;
-}
 
 } // namespace
 
@@ -113,7 +108,7 @@ void FirstEditionAppDelegate::buildWindow() {
     m_ui1->lableDragAndDrop->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_parts.mainTableView->setDrawsDropHint(false);
     m_window->centralWidget()->installEventFilter(
-        new ResizeWatcher(m_window.get(), [this] { fitPanes(); })); // owned by the window
+        new ResizeWatcher(m_window.get(), [this] { followWindowSize(); })); // owned by the window
 }
 
 void FirstEditionAppDelegate::embedSettingsPanel() {
@@ -272,13 +267,21 @@ void FirstEditionAppDelegate::showSettings(bool show) {
 
 void FirstEditionAppDelegate::fitPanes() {
     QWidget* left = m_ui1->leftBox;
-    QWidget* right = m_ui1->rightBox;
-    const int height = m_window->centralWidget()->height();
+    const QWidget* right = m_ui1->rightBox;
     const int windowWidth = m_window->width();
     const int width = right->isHidden() ? windowWidth - kHiddenPaneMargin
                                         : windowWidth - right->width() - kShownPaneMargin;
-    left->setGeometry(left->x(), left->y(), qMax(0, width), height);
-    right->setGeometry(windowWidth - right->width(), right->y(), right->width(), height);
+    left->setGeometry(left->x(), left->y(), qMax(0, width), left->height());
+}
+
+void FirstEditionAppDelegate::followWindowSize() {
+    // Both panes take the window's height, the settings pane its right edge.
+    const int height = m_window->centralWidget()->height();
+    QWidget* right = m_ui1->rightBox;
+    right->setGeometry(m_window->width() - right->width(), right->y(), right->width(), height);
+    QWidget* left = m_ui1->leftBox;
+    left->resize(left->width(), height);
+    fitPanes();
 }
 
 void FirstEditionAppDelegate::showOutputSettings() {
@@ -426,16 +429,9 @@ void FirstEditionAppDelegate::searchFolders() {
     panel.allowsMultipleSelection = true;
     m_services.dialogs->beginOpenPanel(m_window.get(), panel,
                                        [this](bool accepted, const QStringList& paths) {
-                                           if (!accepted) {
-                                               return;
+                                           if (accepted) {
+                                               loadURLs(Arguments::forPaths(paths, true, true));
                                            }
-                                           Arguments request;
-                                           for (const QString& path : paths) {
-                                               request.urls.append(QUrl::fromLocalFile(path));
-                                           }
-                                           request.isFolders = true;
-                                           request.isIncludeSubdirectories = true;
-                                           loadURLs(request);
                                        });
 }
 
@@ -444,13 +440,7 @@ void FirstEditionAppDelegate::openPanelDidEnd(bool accepted, const QStringList& 
     if (!accepted) {
         return;
     }
-    Arguments request;
-    for (const QString& path : paths) {
-        request.urls.append(QUrl::fromLocalFile(path));
-    }
-    request.isFolders = panelAllowedFolders;
-    request.isIncludeSubdirectories = inculdeSubfolders();
-    loadURLs(request);
+    loadURLs(Arguments::forPaths(paths, panelAllowedFolders, inculdeSubfolders()));
 }
 
 bool FirstEditionAppDelegate::acceptDrop(const QList<QUrl>& urls) {
@@ -546,7 +536,7 @@ bool FirstEditionAppDelegate::outputFolderIsUsable() {
                             {});
         return false;
     }
-    if (!isWritableFolder(info)) {
+    if (!mayWriteInto(folder)) {
         (void)criticalAlert(QStringLiteral("Output folder is non-writable!\r\nPlease select "
                                            "writable output folder."),
                             {});

@@ -82,7 +82,10 @@ protected:
 
 private:
     void embedSettingsPanel();
+    // The list pane's width for the window and the settings pane; its origin
+    // and height stay.
     void fitPanes();
+    void followWindowSize();
     // Whether the job may start: the folder checks and their alerts.
     bool outputFolderIsUsable();
     int criticalAlert(const QString& message, const QStringList& buttons);

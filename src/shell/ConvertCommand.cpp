@@ -3,6 +3,7 @@
 #include "engine/Settings.h"
 #include "filelist/FileList.h"
 #include "platform/Constants.h"
+#include "platform/FolderAccess.h"
 #include "platform/SystemLog.h"
 #include "shell/AlertPanels.h"
 #include "shell/Dialogs.h"
@@ -26,15 +27,7 @@
 
 #include <exception>
 
-#include <unistd.h>
-
 namespace {
-
-bool mayWriteTo(const QString& folder) {
-    const QFileInfo info(folder);
-    return info.exists() &&
-           ::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK) == 0;
-}
 
 constexpr int kClockTickMs = 1000;
 
@@ -96,7 +89,7 @@ void PictavoAppDelegate::convertAction() {
         panel.accessoryView = m_openPanelCustomView;
         m_outputFolder = m_settings->outputFolderPath();
         if (!m_outputFolder.isEmpty()) {
-            if (mayWriteTo(m_outputFolder)) {
+            if (mayWriteInto(m_outputFolder)) {
                 split();
                 return;
             }
@@ -128,7 +121,7 @@ void PictavoAppDelegate::outputFolderChosen(bool accepted, const QStringList& pa
         return;
     }
     const QString chosen = paths.first();
-    if (!mayWriteTo(chosen)) {
+    if (!mayWriteInto(chosen)) {
         informationAlertPanel(
             *m_services.dialogs, m_window.get(), StringUtilities::getAppTitle(edition()),
             QStringLiteral("Application does not have write permission for selected output "

@@ -171,10 +171,30 @@ TEST_P(FirstEditionWindowPaneWidthTest, TheListFillsWhatThePaneLeaves) {
     window->resize(900, window->height());
     right->setFixedWidth(300);
     right->resize(300, right->height());
+    const QRect before = left->geometry();
     firstEdition().showSettings(GetParam().shown);
     EXPECT_EQ(window->width(), 900);
     EXPECT_EQ(right->isVisible(), GetParam().shown);
     EXPECT_EQ(left->width(), GetParam().leftWidth);
+    // Only the width follows the pane.
+    EXPECT_EQ(left->pos(), before.topLeft());
+    EXPECT_EQ(left->height(), before.height());
+}
+
+TEST_F(FirstEditionWindowSettingsPaneTest, BothPanesFollowTheWindowsHeight) {
+    start();
+    QMainWindow* window = controller->window();
+    auto* left = find<QWidget>("leftBox");
+    auto* right = find<QWidget>("rightBox");
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(left, nullptr);
+    ASSERT_NE(right, nullptr);
+    window->resize(1000, 700);
+    const int height = window->centralWidget()->height();
+    EXPECT_EQ(left->height(), height);
+    EXPECT_EQ(right->height(), height);
+    EXPECT_EQ(right->geometry().right(), window->width() - 1);
+    EXPECT_EQ(left->width(), 1000 - right->width() - 9);
 }
 
 INSTANTIATE_TEST_SUITE_P(States, FirstEditionWindowPaneWidthTest,
