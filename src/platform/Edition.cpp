@@ -31,5 +31,7 @@ Edition Edition::firstEdition() {
     e.hasLeadingZerosOption = false;
     e.elapsedTimeInWords = true;
     e.writesIntoSettingsFolder = true;
+    e.hasApplicationModalAlerts = true;
+    e.importCancelKeepsParsedFiles = true;
     return e;
 }

@@ -26,8 +26,11 @@ struct Edition {
     // The job writes into the settings' output folder (or each source's own
     // folder) rather than a folder chosen for the run.
     bool writesIntoSettingsFolder = false;
-
-    bool isFirst() const { return id == Id::First; }
+    // Alerts stand on their own, application-modal, rather than as sheets.
+    bool hasApplicationModalAlerts = false;
+    // Cancelling the import window only hides it: what was parsed stays until
+    // it is next opened, and the list is not told.
+    bool importCancelKeepsParsedFiles = false;
 
     static Edition currentEdition();
     static Edition firstEdition();

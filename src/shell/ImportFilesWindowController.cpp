@@ -96,8 +96,9 @@ void ImportFilesWindowController::importMethodChanged(int tag) {
     m_ui->importFile->clear();
     m_ui->importFile->setEnabled(false);
     m_ui->importText->clear();
-    // The first edition leaves the text's editability as the layout has it.
-    const bool setsEditability = !m_edition.isFirst();
+    // With application-modal alerts goes the older window, whose text keeps
+    // the editability its layout gives it.
+    const bool setsEditability = !m_edition.hasApplicationModalAlerts;
     if (setsEditability) {
         m_ui->importText->setReadOnly(true);
     }
@@ -180,7 +181,7 @@ void ImportFilesWindowController::importAction() {
 
 void ImportFilesWindowController::cancelAction() {
     endEditing();
-    if (m_edition.isFirst()) {
+    if (m_edition.importCancelKeepsParsedFiles) {
         // Only the window goes; what was parsed stays until the next opening.
         m_window->hide();
         return;
@@ -235,7 +236,6 @@ void ImportFilesWindowController::showCount() {
 }
 
 void ImportFilesWindowController::alert(const QString& message) {
-    // The first edition's alerts are application-modal.
-    informationAlertPanel(m_dialogs, m_edition.isFirst() ? nullptr : m_window,
+    informationAlertPanel(m_dialogs, m_edition.hasApplicationModalAlerts ? nullptr : m_window,
                           StringUtilities::getAppTitle(m_edition), message);
 }

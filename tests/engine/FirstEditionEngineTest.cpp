@@ -99,7 +99,7 @@ QVariantMap decodedMap(const QByteArray& bytes) {
 
 TEST(FirstEditionValuesTest, NamesAndRulesOfTheFirstEdition) {
     const Edition first = Edition::firstEdition();
-    EXPECT_TRUE(first.isFirst());
+    EXPECT_EQ(first.id, Edition::Id::First);
     EXPECT_EQ(first.appFolder, QStringLiteral("Quorlen/Pictavo1"));
     EXPECT_EQ(first.guideName, QStringLiteral("MACPictavo1"));
     EXPECT_FALSE(first.hasLeadingZerosOption);
@@ -107,7 +107,7 @@ TEST(FirstEditionValuesTest, NamesAndRulesOfTheFirstEdition) {
     EXPECT_TRUE(first.writesIntoSettingsFolder);
 
     const Edition current = Edition::currentEdition();
-    EXPECT_FALSE(current.isFirst());
+    EXPECT_EQ(current.id, Edition::Id::Current);
     EXPECT_TRUE(current.hasLeadingZerosOption);
     EXPECT_FALSE(current.elapsedTimeInWords);
     EXPECT_FALSE(current.writesIntoSettingsFolder);
