@@ -1,5 +1,6 @@
 #include "FirstEditionFixture.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -15,6 +16,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QTableView>
 #include <QTest>
 #include <QToolBar>
 
@@ -115,6 +117,44 @@ TEST_F(FirstEditionWindowSettingsPaneTest, EndingDuringALoadWaitsForIt) {
     ASSERT_TRUE(controller->isLoading());
     controller.reset();
     SUCCEED();
+}
+
+struct LetterCase {
+    const char* button;
+    const char* text;
+};
+
+TEST_F(FirstEditionWindowSettingsPaneTest, TenButtonsCarryTheirAccessLetters) {
+    start();
+    const LetterCase cases[] = {
+        {"removeBtn", "&Remove"},
+        {"importBtn", "&Import..."},
+        {"addFilesBtn", "Add &Files..."},
+        {"addFolderBtn", "Add F&older..."},
+        {"inculdeSubfoldersBtn", "Incl&ude subfolders"},
+        {"convertBtn", "Convert File&s"},
+        {"setCurrentAsDefaultOutputFolderPathBtn", "Set as &default output folder"},
+        {"openFolderAfterConversionBtn", "O&pen output folder after conversion"},
+        {"viewLogBtn", "View &Log"},
+        {"cancelProcessBtn", "&Cancel"},
+    };
+    for (const LetterCase& c : cases) {
+        // The progress sheet's buttons live in a sheet of the window too.
+        const QAbstractButton* button =
+            controller->window()->findChild<QAbstractButton*>(QString::fromLatin1(c.button));
+        ASSERT_NE(button, nullptr) << c.button;
+        EXPECT_EQ(button->text(), QString::fromUtf8(c.text)) << c.button;
+    }
+}
+
+TEST_F(FirstEditionWindowSettingsPaneTest, DoubleClickOnARowDoesNothing) {
+    start();
+    addPaths({tiff(QStringLiteral("a.tif"))});
+    auto* table = find<QTableView>("mainTableView");
+    ASSERT_NE(table, nullptr);
+    const auto requestsBefore = workspace.requests().size();
+    Q_EMIT table->doubleClicked(table->model()->index(0, 1));
+    EXPECT_EQ(workspace.requests().size(), requestsBefore);
 }
 
 class FirstEditionWindowToggleTest : public FirstEditionFixture,
