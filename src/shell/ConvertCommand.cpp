@@ -186,7 +186,12 @@ void PictavoAppDelegate::launchJob(const std::shared_ptr<Process>& job) {
     m_jobThread = std::thread([this, job] {
         job->start();
         QMetaObject::invokeMethod(
-            this, [this] { m_jobRunning = false; }, Qt::QueuedConnection);
+            this,
+            [this] {
+                m_jobRunning = false;
+                Q_EMIT workerEnded();
+            },
+            Qt::QueuedConnection);
     });
     m_progressPanel->open();
 }
@@ -301,9 +306,7 @@ void PictavoAppDelegate::recordProcessedFiles(int count) {
 }
 
 void PictavoAppDelegate::joinJob() {
-    while (m_jobRunning.load()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
+    waitForWorker(m_jobRunning);
     if (m_jobThread.joinable()) {
         m_jobThread.join();
     }

@@ -124,6 +124,7 @@ void PictavoAppDelegate::loadURLs(const Arguments& request) {
                 m_loaderRunning = false;
                 Q_EMIT loadFinished();
                 addPendingHandedPaths();
+                Q_EMIT workerEnded();
             },
             Qt::QueuedConnection);
     });

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QEventLoop>
 #include <QHeaderView>
 #include <QMainWindow>
 #include <QPushButton>
@@ -174,10 +175,22 @@ bool PictavoAppDelegate::applicationShouldTerminate() {
     return true;
 }
 
-void PictavoAppDelegate::joinLoader() {
-    while (m_loaderRunning.load()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+void PictavoAppDelegate::waitForWorker(const std::atomic<bool>& running) {
+    // The worker's last calls wait for this thread, so it keeps serving them
+    // until the worker has said it is done.
+    QEventLoop untilEnded;
+    connect(this, &PictavoAppDelegate::workerEnded, &untilEnded, [&untilEnded, &running] {
+        if (!running.load()) {
+            untilEnded.quit();
+        }
+    });
+    if (running.load()) {
+        untilEnded.exec();
     }
+}
+
+void PictavoAppDelegate::joinLoader() {
+    waitForWorker(m_loaderRunning);
     if (m_loader.joinable()) {
         m_loader.join();
     }

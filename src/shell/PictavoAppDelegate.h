@@ -240,6 +240,8 @@ Q_SIGNALS:
     void conversionFinished();
     // A load finished and the window is ready again.
     void loadFinished();
+    // A load's or a job's worker has made its last call to this thread.
+    void workerEnded();
 
 protected:
     // What the editions' windows do differently, in start-up order.
@@ -300,6 +302,8 @@ protected:
     QVariantList recentItemsData() const;
     void replaceListWithFolders(const QStringList& folders);
     void joinLoader();
+    // Serves the worker's calls until `running` clears.
+    void waitForWorker(const std::atomic<bool>& running);
     QString timeLabelText(const QString& time, int done, int total) const;
 
     Services m_services;
