@@ -87,7 +87,7 @@ void PictavoAppDelegate::resetViewForProcess(bool enable) {
     try {
         m_parts.cancelBtn->setEnabled(enable);
         setConvertEnabled(enable);
-        m_window->repaint();
+        m_window->update();
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(resetViewForProcess:)"), reasonOf(e));
     }
@@ -102,7 +102,8 @@ void PictavoAppDelegate::updateTimeTakenLabel(const QString& text) {
                 text.isNull()
                     ? timeLabelText(timeTakenString(now, now, edition().elapsedTimeInWords), 0, 0)
                     : text);
-            m_parts.labelTimeTaken->repaint();
+            // No forced repaint: the worker waiting on this call must not
+            // wait for the window to draw.
         } catch (const std::exception& e) {
             systemLogError(QStringLiteral("(updateTimeTakenLabel:)"), reasonOf(e));
         }
@@ -181,7 +182,7 @@ void PictavoAppDelegate::updateTotalLabel() {
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(updateTotalLabel:)"), reasonOf(e));
     }
-    m_parts.labelTotalFiles->repaint();
+    m_parts.labelTotalFiles->update();
     updateTimeTakenLabel(QString());
 }
 
