@@ -11,7 +11,11 @@
 #include <QObject>
 #include <QThread>
 
+#include <algorithm>
+#include <atomic>
 #include <exception>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -36,12 +40,40 @@ void guarded(const QString& where, const std::function<void()>& step) {
     }
 }
 
+// Files whose pages are counted together: enough to keep every core busy on
+// small files, few enough that a cancel is heard soon. A feed that hands over
+// every item on its own counts each as it is found.
+constexpr qsizetype kCountingBatch = 32;
+
+qsizetype countingBatch(const FileLoaderOptions& options) {
+    return options.flushInterval.count() == 0 ? 1 : kCountingBatch;
+}
+
+// The items of `urls`, in their order (null where a URL makes none); their
+// pages are counted on up to one thread per core.
+std::vector<std::shared_ptr<FileItem>> makeItems(const QList<QUrl>& urls) {
+    std::vector<std::shared_ptr<FileItem>> items(static_cast<size_t>(urls.size()));
+    std::atomic<qsizetype> next{0};
+    const auto work = [&] {
+        for (qsizetype i = next++; i < urls.size(); i = next++) {
+            items[static_cast<size_t>(i)] = FileItem::initWithURL(urls.at(i));
+        }
+    };
+    const auto cores = static_cast<qsizetype>(std::max(1U, std::thread::hardware_concurrency()));
+    std::vector<std::jthread> helpers;
+    for (qsizetype t = 1; t < std::min(cores, urls.size()); ++t) {
+        helpers.emplace_back(work);
+    }
+    work();
+    return items; // the helpers join as they go out of scope first
+}
+
 // Turns URLs into new items on the worker and hands them to the main thread in
 // timed batches, each followed by a page-total refresh.
 class ItemFeed {
 public:
     ItemFeed(FileLoaderHost& host, const FileLoaderOptions& options)
-        : m_host(host), m_interval(options.flushInterval) {}
+        : m_host(host), m_interval(options.flushInterval), m_batch(countingBatch(options)) {}
 
     // Learns which files the list already holds, so their pages are never
     // counted again.
@@ -52,21 +84,39 @@ public:
 
     void add(const QUrl& url) {
         // The same normalisation FileItem applies, so the key is the item's.
-        if (m_known.contains(FileList::urlKey(QUrl::fromEncoded(url.toEncoded())))) {
+        const auto key = FileList::urlKey(QUrl::fromEncoded(url.toEncoded()));
+        if (m_known.contains(key)) {
             return;
         }
-        auto item = FileItem::initWithURL(url);
-        if (item == nullptr) {
-            return;
-        }
-        m_known.insert(FileList::urlKey(item->filePath()));
-        m_pending.push_back(std::move(item));
-        if (m_sinceFlush.elapsed() >= m_interval.count()) {
-            flush();
+        m_known.insert(key);
+        m_toCount.append(url);
+        if (m_toCount.size() >= m_batch) {
+            countPages();
         }
     }
 
     void flush() {
+        countPages();
+        handOver();
+    }
+
+    bool listGrew() const { return m_appended > 0; }
+
+private:
+    void countPages() {
+        const QList<QUrl> urls = std::exchange(m_toCount, {});
+        for (auto& item : makeItems(urls)) {
+            if (item == nullptr) {
+                continue;
+            }
+            m_pending.push_back(std::move(item));
+            if (m_sinceFlush.elapsed() >= m_interval.count()) {
+                handOver();
+            }
+        }
+    }
+
+    void handOver() {
         if (m_pending.empty()) {
             return;
         }
@@ -76,12 +126,11 @@ public:
         m_sinceFlush.restart();
     }
 
-    bool listGrew() const { return m_appended > 0; }
-
-private:
     FileLoaderHost& m_host;
     std::chrono::milliseconds m_interval;
+    qsizetype m_batch;
     FileList::KeySet m_known;
+    QList<QUrl> m_toCount;
     std::vector<std::shared_ptr<FileItem>> m_pending;
     QElapsedTimer m_sinceFlush;
     int m_appended = 0;

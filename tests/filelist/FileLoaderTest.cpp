@@ -313,6 +313,23 @@ TEST_P(FileLoaderBatchTest, PageTotalCountsUpAndIsExactAtTheEnd) {
 
 INSTANTIATE_TEST_SUITE_P(Batches, FileLoaderBatchTest, ::testing::ValuesIn(kBatchCases), ByName());
 
+// Pages are counted several files at a time; the list must read as if they
+// had been counted one by one: walk order, each file once, exact pages.
+TEST_F(FileLoaderTest, CountingInBatchesKeepsTheWalkOrderAndThePages) {
+    for (int i = 0; i < 75; ++i) {
+        tiff(QStringLiteral("bulk/f%1.tif").arg(i, 2, 10, QLatin1Char('0')), 1 + i % 3);
+    }
+    const Arguments arguments = request({QStringLiteral("bulk"), QStringLiteral("bulk")}, true);
+    RecordingHost oneByOne;
+    loadURLs(oneByOne, &arguments, kEveryItem);
+    RecordingHost batched;
+    loadURLs(batched, &arguments, FileLoaderOptions{});
+    ASSERT_EQ(listed(oneByOne.list).size(), 75);
+    EXPECT_EQ(listed(batched.list), listed(oneByOne.list));
+    EXPECT_EQ(batched.list.totalPages(), oneByOne.list.totalPages());
+    EXPECT_EQ(batched.list.totalPages(), 25 * (1 + 2 + 3));
+}
+
 // ---------------------------------------------------------------------------
 // Cancelling.
 
