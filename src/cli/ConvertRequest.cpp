@@ -53,7 +53,7 @@ struct Options {
                               QStringLiteral("dir")};
     QCommandLineOption mirror{
         QStringLiteral("mirror"),
-        QStringLiteral("Write each source into the output folder's copy of its folder under ROOT "
+        QStringLiteral("Write each source into the output folder's copy of its folder under <root> "
                        "(needs --output)."),
         QStringLiteral("root")};
     QCommandLineOption skipExisting{
