@@ -80,7 +80,7 @@ void applyRequest(Settings& settings, const ConvertRequest& r) {
 
 bool anyFailure(const Log& log) {
     for (const LogFiles& source : log.files) {
-        if (!source.status.isEmpty()) {
+        if (!source.status.isEmpty() && source.status != Process::kStatusSkipped) {
             return true;
         }
         for (const LogFile& page : source.logFiles) {
@@ -90,6 +90,40 @@ bool anyFailure(const Log& log) {
         }
     }
     return false;
+}
+
+using Sources = std::vector<std::shared_ptr<FileItem>>;
+
+// Every source's folder is checked before the first is written, so a wrong
+// root costs nothing.
+Result<QStringList> targetFolders(const Sources& sources, const ConvertRequest& request) {
+    QStringList folders;
+    if (request.mirrorRoot.isEmpty()) {
+        return folders;
+    }
+    for (const auto& item : sources) {
+        const Result<QString> folder = mirroredFolder(request.mirrorRoot, request.outputFolder,
+                                                      item->filePath().toLocalFile());
+        if (!folder) {
+            return Result<QStringList>::failure(folder.error());
+        }
+        folders.append(*folder);
+    }
+    return folders;
+}
+
+void reportSkipped(const Log& log, std::FILE* out, std::FILE* err) {
+    int skipped = 0;
+    for (const LogFiles& source : log.files) {
+        if (source.status == Process::kStatusSkipped) {
+            ++skipped;
+            printLine(err, QStringLiteral("pictavo-convert: skipped '%1': already converted")
+                               .arg(QDir(source.sourcePath).filePath(source.filename)));
+        }
+    }
+    if (skipped > 0) {
+        printLine(out, QStringLiteral("%1 source(s) skipped: already converted.").arg(skipped));
+    }
 }
 
 } // namespace
@@ -114,6 +148,10 @@ int runConvert(const ConvertRequest& request, const Edition& edition, QTextStrea
     if (sources->empty()) {
         return fail(err, QStringLiteral("no TIFF files found in the given paths"));
     }
+    const Result<QStringList> folders = targetFolders(*sources, request);
+    if (!folders) {
+        return fail(err, folders.error());
+    }
     const Result<QString> logFolder = prepareLogFolder(edition, request.logFolder);
     if (!logFolder) {
         return fail(err, logFolder.error());
@@ -128,9 +166,13 @@ int runConvert(const ConvertRequest& request, const Edition& edition, QTextStrea
     process.setOutputFolder(request.outputFolder.isEmpty()
                                 ? QString()
                                 : QFileInfo(request.outputFolder).absoluteFilePath());
+    process.setSkipExisting(request.skipExisting);
     int totalPages = 0;
-    for (const auto& item : *sources) {
-        process.outputFiles().push_back({item->filePath().toLocalFile(), {item}});
+    for (size_t i = 0; i < sources->size(); ++i) {
+        const auto& item = (*sources)[i];
+        const QString folder =
+            folders->isEmpty() ? QString() : folders->at(static_cast<qsizetype>(i));
+        process.outputFiles().push_back({item->filePath().toLocalFile(), {item}, folder});
         totalPages += qMax(0, item->pages());
     }
     process.setTotalFileSelected(static_cast<int>(sources->size()));
@@ -161,6 +203,9 @@ int runConvert(const ConvertRequest& request, const Edition& edition, QTextStrea
     const bool logWritten = !log.logFilePath().isEmpty();
     const bool failed =
         anyFailure(log) || process.message() == Process::kMessageSomeFailed || !logWritten;
+    if (!request.quiet) {
+        reportSkipped(log, out, err);
+    }
     // Quiet runs still say what went wrong.
     if (!request.quiet || failed) {
         std::FILE* stream = request.quiet ? err : out;

@@ -51,6 +51,14 @@ struct Options {
     QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
                               QStringLiteral("Output folder (default: each source's own folder)."),
                               QStringLiteral("dir")};
+    QCommandLineOption mirror{
+        QStringLiteral("mirror"),
+        QStringLiteral("Write each source into the output folder's copy of its folder under <root> "
+                       "(needs --output)."),
+        QStringLiteral("root")};
+    QCommandLineOption skipExisting{
+        QStringLiteral("skip-existing"),
+        QStringLiteral("Leave sources whose outputs are all there already.")};
     QCommandLineOption recursive{{QStringLiteral("r"), QStringLiteral("recursive")},
                                  QStringLiteral("Walk folders into their subfolders.")};
     QCommandLineOption list{
@@ -67,8 +75,9 @@ struct Options {
     QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version.")};
 
     QList<QCommandLineOption> all() const {
-        return {type,      quality, compression, split, separator, leadingZeros, output,
-                recursive, list,    logDir,      quiet, help,      version};
+        return {type,         quality, compression, split,        separator,
+                leadingZeros, output,  mirror,      skipExisting, recursive,
+                list,         logDir,  quiet,       help,         version};
     }
 };
 
@@ -166,6 +175,16 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, const Edition& 
     r.splitTiff = parser.isSet(options.split);
     r.separator = parser.value(options.separator);
     r.outputFolder = parser.value(options.output);
+    if (parser.isSet(options.mirror)) {
+        if (r.outputFolder.isEmpty()) {
+            return usageError(QStringLiteral("--mirror needs an output folder (-o DIR)"));
+        }
+        r.mirrorRoot = parser.value(options.mirror);
+        if (r.mirrorRoot.isEmpty()) {
+            return usageError(QStringLiteral("--mirror needs a folder"));
+        }
+    }
+    r.skipExisting = parser.isSet(options.skipExisting);
     r.recursive = parser.isSet(options.recursive);
     r.listFiles = parser.values(options.list);
     r.logFolder = parser.value(options.logDir);

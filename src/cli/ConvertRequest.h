@@ -16,6 +16,8 @@ struct ConvertRequest {
     QString separator;
     int leadingZeros = 0;
     QString outputFolder; // "" : each source's own folder
+    QString mirrorRoot;   // "" : no mirroring; else outputs follow the sources' folders under it
+    bool skipExisting = false;
     bool recursive = false;
     QStringList listFiles; // "-" is standard input
     QString logFolder;     // "" : the application's Logs folder

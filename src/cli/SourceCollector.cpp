@@ -4,6 +4,7 @@
 #include "filelist/FolderWalker.h"
 #include "filelist/PathList.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -93,4 +94,17 @@ Result<Items> collectSources(const QStringList& paths, const QStringList& listFi
         }
     }
     return collector.take();
+}
+
+Result<QString> mirroredFolder(const QString& root, const QString& outputFolder,
+                               const QString& sourcePath) {
+    const QString rootPath = QDir::cleanPath(QFileInfo(root).absoluteFilePath());
+    const QString folder = QFileInfo(QFileInfo(sourcePath).absoluteFilePath()).path();
+    const QString relative = QDir(rootPath).relativeFilePath(folder);
+    if (relative == QStringLiteral("..") || relative.startsWith(QStringLiteral("../")) ||
+        QDir::isAbsolutePath(relative)) {
+        return Result<QString>::failure(
+            QStringLiteral("'%1' is not inside the --mirror folder '%2'").arg(sourcePath, root));
+    }
+    return QDir::cleanPath(QDir(QFileInfo(outputFolder).absoluteFilePath()).filePath(relative));
 }

@@ -20,3 +20,9 @@ class QTextStream;
 Result<std::vector<std::shared_ptr<FileItem>>>
 collectSources(const QStringList& paths, const QStringList& listFiles, bool recursive,
                QTextStream& standardInput, QStringList* missingListed);
+
+// The folder under `outputFolder` that stands where the source's folder stands
+// under `root`; fails, naming both, when the source is not under `root`.
+// Paths are compared as written, links unresolved.
+Result<QString> mirroredFolder(const QString& root, const QString& outputFolder,
+                               const QString& sourcePath);

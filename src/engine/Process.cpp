@@ -24,6 +24,7 @@ const QString Process::kMessageCancelled = QStringLiteral("Process cancelled!");
 const QString Process::kStatusUnableToOpen = QStringLiteral("Unable to Open File!");
 const QString Process::kStatusCompleted = QStringLiteral("Completed");
 const QString Process::kStatusUnableToSave = QStringLiteral("Unable to save page!");
+const QString Process::kStatusSkipped = QStringLiteral("Skipped: already converted");
 
 namespace {
 
@@ -262,6 +263,9 @@ QString Process::chosenOutputFolder() const {
 }
 
 QString Process::targetFolderOf(const OutputFile& group) const {
+    if (!group.targetFolder.isEmpty()) {
+        return group.targetFolder;
+    }
     const QString folder = chosenOutputFolder();
     return folder.isEmpty() ? folderOf(group.filename) : folder;
 }
@@ -273,6 +277,11 @@ void Process::convertGroup(Run& run, const OutputFile& group) {
     entry.sourcePath = folderOf(group.filename);
     entry.targetPath = targetFolder;
     setSourceInProcess(group.filename);
+    if (!group.targetFolder.isEmpty()) {
+        // Another job may make it at the same moment; a folder that cannot be
+        // made shows as pages that could not be saved.
+        (void)QDir().mkpath(targetFolder);
+    }
 
     for (const auto& item : group.fileItems) {
         if (!isCombining()) {
@@ -318,9 +327,13 @@ Status Process::convertItem(Run& run, const OutputFile& group, const FileItem& i
     const QList<int> pages = getPageRanges(&item);
     const QString baseName = baseNameOf(fileNameOf(group.filename));
     if (m_options.outputType == OutputTiff && !m_options.isSplitTIFFIntoSinglePages) {
-        const QString chosen = run.namer->claim(targetFolder, baseName, [&](const QString& base) {
+        const auto namesFor = [&](const QString& base) {
             return pages.isEmpty() ? QStringList() : QStringList{multiPageTiffFileName(base)};
-        });
+        };
+        const QString chosen = run.namer->claim(targetFolder, baseName, namesFor);
+        if (skipIfWritten(targetFolder, namesFor(chosen), static_cast<int>(pages.size()), entry)) {
+            return {};
+        }
         const QString name = multiPageTiffFileName(chosen);
         setOutputInProcess(targetFolder, name);
         const bool written = saveAsTiff(joinPath(targetFolder, name), pages, source->get(), entry);
@@ -341,14 +354,18 @@ Status Process::writePages(Run& run, PageSource& source, const QList<int>& pages
     // An edition without the digits option never pads, whatever record it was given.
     const int zeros = m_edition.hasLeadingZerosOption ? m_options.leadingZeros : 0;
     const int type = m_options.outputType;
-    const QString chosen = run.namer->claim(targetFolder, baseName, [&](const QString& base) {
+    const auto namesFor = [&](const QString& base) {
         QStringList names;
         names.reserve(pages.size());
         for (const int n : pages) {
             names.append(pageFileName(base, separator, zeros, type, n));
         }
         return names;
-    });
+    };
+    const QString chosen = run.namer->claim(targetFolder, baseName, namesFor);
+    if (skipIfWritten(targetFolder, namesFor(chosen), static_cast<int>(pages.size()), entry)) {
+        return {};
+    }
 
     for (const int n : pages) {
         if (!isCombining()) {
@@ -393,6 +410,26 @@ Status Process::writePages(Run& run, PageSource& source, const QList<int>& pages
         }
     }
     return {};
+}
+
+// The names are claimed first, so a later source of the same base name still
+// steps aside to its " (2)" names rather than taking these.
+bool Process::skipIfWritten(const QString& targetFolder, const QStringList& names, int pageCount,
+                            LogFiles& entry) {
+    if (!m_skipExisting || names.isEmpty()) {
+        return false;
+    }
+    for (const QString& name : names) {
+        // Every write is renamed into place whole, so a file that is there is complete.
+        if (!QFileInfo(joinPath(targetFolder, name)).isFile()) {
+            return false;
+        }
+    }
+    entry.status = kStatusSkipped;
+    m_totalFileSkipped.fetch_add(1);
+    const int done = m_totalPagesProcessed.fetch_add(pageCount) + pageCount;
+    Q_EMIT totalPagesProcessedChanged(done);
+    return true;
 }
 
 bool Process::saveAsTiff(const QString& path, const QList<int>& range, PageSource* image,
@@ -467,7 +504,7 @@ QString Process::chooseMessage(const Run& run) const {
     if (!isCombining()) {
         return kMessageCancelled;
     }
-    const int groups = static_cast<int>(m_outputFiles.size());
+    const int groups = static_cast<int>(m_outputFiles.size()) - totalFileSkipped();
     // Sources that yielded no file at all are no success, whatever the reason.
     if (groups > 0 && totalFileCreated() == 0) {
         return kMessageSomeFailed;

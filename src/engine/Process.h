@@ -22,6 +22,8 @@ class Workspace;
 struct OutputFile {
     QString filename; // full path of the source
     QList<std::shared_ptr<FileItem>> fileItems;
+    // Wins over the job's folder; made when missing. "" : the job's folder.
+    QString targetFolder = {};
 };
 
 // How a job reaches whoever started it.
@@ -84,6 +86,9 @@ public:
     void setLogsFolder(const QString& folder) { m_logsFolder = folder; }
     void setDecodeLimits(const DecodeLimits& limits) { m_limits = limits; }
     void setOutputFolder(const QString& folder) { m_outputFolder = folder; }
+    // A source whose outputs all stand under its own names already is left
+    // alone, so that a run cut short can be run again.
+    void setSkipExisting(bool skip) { m_skipExisting = skip; }
     QString outputFolder() const { return m_outputFolder; }
     std::vector<OutputFile>& outputFiles() { return m_outputFiles; }
     const std::vector<OutputFile>& outputFiles() const { return m_outputFiles; }
@@ -112,7 +117,9 @@ public:
     int totalFileSelected() const { return m_totalFileSelected.load(); }
     int totalFileProcessed() const { return m_totalFileProcessed.load(); }
     int totalFileCreated() const { return m_totalFileCreated.load(); }
-    // Pages finished so far (written, failed or gathered), for progress bars.
+    int totalFileSkipped() const { return m_totalFileSkipped.load(); }
+    // Pages finished so far (written, failed, gathered or skipped), for
+    // progress bars.
     int totalPagesProcessed() const { return m_totalPagesProcessed.load(); }
     QString fileInProcess() const;
     QString outputFileInProcess() const;
@@ -131,6 +138,7 @@ public:
     static const QString kStatusUnableToOpen;
     static const QString kStatusCompleted;
     static const QString kStatusUnableToSave;
+    static const QString kStatusSkipped;
 
 Q_SIGNALS:
     void isCombiningChanged(bool value);
@@ -156,6 +164,8 @@ private:
                        const QString& targetFolder, LogFiles& entry);
     Status writePages(Run& run, PageSource& source, const QList<int>& pages,
                       const QString& targetFolder, const QString& baseName, LogFiles& entry);
+    bool skipIfWritten(const QString& targetFolder, const QStringList& names, int pageCount,
+                       LogFiles& entry);
     void finish(Run& run);
     void reportProgress();
 
@@ -177,6 +187,7 @@ private:
     QString m_logsFolder;
     DecodeLimits m_limits;
     QString m_outputFolder;
+    bool m_skipExisting = false;
     std::vector<OutputFile> m_outputFiles;
     Log m_log;
 
@@ -186,6 +197,7 @@ private:
     std::atomic<int> m_totalFileSelected{1};
     std::atomic<int> m_totalFileProcessed{0};
     std::atomic<int> m_totalFileCreated{0};
+    std::atomic<int> m_totalFileSkipped{0};
     std::atomic<int> m_totalPagesProcessed{0};
 
     mutable std::mutex m_textMutex;
