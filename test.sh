@@ -2,6 +2,7 @@
 # Installs what is missing, builds and runs every test.
 #   ./test.sh             RelWithDebInfo build
 #   ./test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build
+#   ./test.sh --thread    ThreadSanitizer build; only the tests that use threads
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -9,7 +10,8 @@ preset=default
 case "${1:-}" in
   "") ;;
   --sanitize) preset=asan-ubsan ;;
-  *) echo "usage: ./test.sh [--sanitize]" >&2; exit 2 ;;
+  --thread) preset=tsan ;;
+  *) echo "usage: ./test.sh [--sanitize | --thread]" >&2; exit 2 ;;
 esac
 
 ./scripts/setup-deps.sh

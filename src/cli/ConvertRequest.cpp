@@ -1,12 +1,15 @@
 #include "cli/ConvertRequest.h"
 
+#include "engine/OutputFormats.h"
 #include "engine/Settings.h"
 #include "platform/Edition.h"
 
 #include <QCommandLineParser>
-#include <QHash>
+#include <QStringList>
 
+#include <algorithm>
 #include <optional>
+#include <span>
 
 namespace {
 
@@ -22,21 +25,46 @@ ParsedCommandLine usageError(const QString& text) {
     return parsed;
 }
 
+// "a, b or c": the names of --type or --compression.
+template <typename Row> QString choices(std::span<const Row> rows) {
+    QStringList names;
+    for (const Row& row : rows) {
+        names.append(QLatin1StringView(row.cliName));
+    }
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+template <typename Row> const Row* withCliName(std::span<const Row> rows, const QString& name) {
+    const auto found = std::find_if(rows.begin(), rows.end(), [&name](const Row& row) {
+        return name == QLatin1StringView(row.cliName);
+    });
+    return found == rows.end() ? nullptr : &*found;
+}
+
+QString defaultTypeName() {
+    return QLatin1StringView(outputFormat(ConvertRequest().outputType)->cliName);
+}
+
+QString defaultCompressionName() {
+    return QLatin1StringView(tiffCompression(ConvertRequest().tiffCompressionIndex).cliName);
+}
+
 struct Options {
-    QCommandLineOption type{
-        {QStringLiteral("t"), QStringLiteral("type")},
-        QStringLiteral("Output type: jpg, png, tiff, bmp or gif (default jpg)."),
-        QStringLiteral("type"),
-        QStringLiteral("jpg")};
+    QCommandLineOption type{{QStringLiteral("t"), QStringLiteral("type")},
+                            QStringLiteral("Output type: %1 (default %2).")
+                                .arg(choices(outputFormats()), defaultTypeName()),
+                            QStringLiteral("type"),
+                            defaultTypeName()};
     QCommandLineOption quality{{QStringLiteral("q"), QStringLiteral("quality")},
                                QStringLiteral("JPEG quality in tenths, 0-10 (default 10)."),
                                QStringLiteral("0-10"),
                                QStringLiteral("10")};
-    QCommandLineOption compression{
-        {QStringLiteral("c"), QStringLiteral("compression")},
-        QStringLiteral("TIFF compression: none, g3, g4, lzw or packbits (default none)."),
-        QStringLiteral("scheme"),
-        QStringLiteral("none")};
+    QCommandLineOption compression{{QStringLiteral("c"), QStringLiteral("compression")},
+                                   QStringLiteral("TIFF compression: %1 (default %2).")
+                                       .arg(choices(tiffCompressions()), defaultCompressionName()),
+                                   QStringLiteral("scheme"),
+                                   defaultCompressionName()};
     QCommandLineOption split{QStringLiteral("split"),
                              QStringLiteral("TIFF output: one file per page.")};
     QCommandLineOption separator{
@@ -133,37 +161,25 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, const Edition& 
     }
 
     ConvertRequest& r = parsed.request;
-    static const QHash<QString, int> types{{QStringLiteral("jpg"), 0},
-                                           {QStringLiteral("png"), 1},
-                                           {QStringLiteral("tiff"), 2},
-                                           {QStringLiteral("bmp"), 3},
-                                           {QStringLiteral("gif"), 4}};
-    static const QHash<QString, int> schemes{{QStringLiteral("none"), 0},
-                                             {QStringLiteral("g3"), 1},
-                                             {QStringLiteral("g4"), 2},
-                                             {QStringLiteral("lzw"), 3},
-                                             {QStringLiteral("packbits"), 4}};
-    const QString type = parser.value(options.type).toLower();
-    if (!types.contains(type)) {
-        return usageError(
-            QStringLiteral("unknown output type '%1' for --type (jpg, png, tiff, bmp or gif)")
-                .arg(parser.value(options.type)));
+    const OutputFormat* format = withCliName(outputFormats(), parser.value(options.type).toLower());
+    if (format == nullptr) {
+        return usageError(QStringLiteral("unknown output type '%1' for --type (%2)")
+                              .arg(parser.value(options.type), choices(outputFormats())));
     }
-    r.outputType = types.value(type);
+    r.outputType = format->id;
     const auto quality = boundedNumber(parser.value(options.quality), 0, 10);
     if (!quality) {
         return usageError(QStringLiteral("--quality takes a whole number from 0 to 10, not '%1'")
                               .arg(parser.value(options.quality)));
     }
     r.jpegQuality = *quality;
-    const QString scheme = parser.value(options.compression).toLower();
-    if (!schemes.contains(scheme)) {
-        return usageError(
-            QStringLiteral(
-                "unknown compression '%1' for --compression (none, g3, g4, lzw or packbits)")
-                .arg(parser.value(options.compression)));
+    const TiffCompression* scheme =
+        withCliName(tiffCompressions(), parser.value(options.compression).toLower());
+    if (scheme == nullptr) {
+        return usageError(QStringLiteral("unknown compression '%1' for --compression (%2)")
+                              .arg(parser.value(options.compression), choices(tiffCompressions())));
     }
-    r.tiffCompressionIndex = schemes.value(scheme);
+    r.tiffCompressionIndex = scheme->index;
     const auto zeros = boundedNumber(parser.value(options.leadingZeros), 0, kMaxLeadingZeros);
     if (!zeros) {
         return usageError(

@@ -3,6 +3,7 @@
 #include "engine/BmpWriter.h"
 #include "engine/GifWriter.h"
 #include "engine/JpegWriter.h"
+#include "engine/OutputFormats.h"
 #include "engine/PagePixels.h"
 #include "engine/PngWriter.h"
 #include "engine/Settings.h"
@@ -12,7 +13,6 @@
 
 #include <QFileInfo>
 
-#include <array>
 #include <exception>
 #include <functional>
 
@@ -56,26 +56,6 @@ bool reported(const char* function, const std::function<Status()>& write) {
     return false;
 }
 
-struct Route {
-    const char* extension;
-    bool (*save)(const QImage&, const QString&, const WriteOptions&);
-};
-
-const std::array<Route, 5> kRoutes{{
-    {"bmp", [](const QImage& i, const QString& p,
-               const WriteOptions&) { return saveAsBmpWithName(i, p); }},
-    {"jpg", [](const QImage& i, const QString& p,
-               const WriteOptions& o) { return saveAsJpegWithName(i, p, o.jpegQuality); }},
-    {"png", [](const QImage& i, const QString& p,
-               const WriteOptions&) { return saveAsPngWithName(i, p); }},
-    {"gif", [](const QImage& i, const QString& p,
-               const WriteOptions&) { return saveAsGifWithName(i, p); }},
-    {"tiff",
-     [](const QImage& i, const QString& p, const WriteOptions& o) {
-         return saveAsTiffWithName(i, p, o.tiffCompressionIndex);
-     }},
-}};
-
 // The text after the last "." of the file name; none without a dot.
 QString extensionOf(const QString& path) {
     const QString name = QFileInfo(path).fileName();
@@ -91,11 +71,8 @@ bool save(const QImage& image, const QString& path, const Settings& settings) {
 
 bool save(const QImage& image, const QString& path, const WriteOptions& options) {
     try {
-        const QString extension = extensionOf(path);
-        for (const Route& route : kRoutes) {
-            if (extension == QLatin1String(route.extension)) {
-                return route.save(image, path, options);
-            }
+        if (const OutputFormat* format = outputFormatWithExtension(extensionOf(path))) {
+            return format->save(image, path, options);
         }
     } catch (const std::exception& e) {
         logFailure("save", QString::fromLocal8Bit(e.what()));

@@ -15,9 +15,9 @@ class Settings;
 // Threads: any thread; the functions share no state.
 namespace ImageUtilities {
 
-// Chooses the writer by the extension of `path`: exactly "bmp", "jpg", "png",
-// "gif" or "tiff" (case-sensitive). Any other extension writes nothing and
-// returns false.
+// Chooses the writer by the extension of `path`: exactly an output type's
+// extension (see outputFormats(), case-sensitive). Any other extension writes
+// nothing and returns false.
 bool save(const QImage& image, const QString& path, const Settings& settings);
 bool save(const QImage& image, const QString& path, const WriteOptions& options);
 

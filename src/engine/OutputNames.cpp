@@ -1,6 +1,6 @@
 #include "engine/OutputNames.h"
 
-#include "engine/Settings.h"
+#include "engine/OutputFormats.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,20 +14,8 @@ QString canonicalOutputPath(const QString& folder, const QString& name) {
 } // namespace
 
 QString extensionForOutputType(int outputType) {
-    switch (outputType) {
-    case OutputJpeg:
-        return QStringLiteral(".jpg");
-    case OutputPng:
-        return QStringLiteral(".png");
-    case OutputTiff:
-        return QStringLiteral(".tiff");
-    case OutputBmp:
-        return QStringLiteral(".bmp");
-    case OutputGif:
-        return QStringLiteral(".gif");
-    default:
-        return {};
-    }
+    const OutputFormat* format = outputFormat(outputType);
+    return format == nullptr ? QString() : QString(format->extensionText());
 }
 
 QString pageFileName(const QString& baseName, const QString& separator, int leadingZeros,
@@ -40,7 +28,9 @@ QString pageFileName(const QString& baseName, const QString& separator, int lead
     return prefix + number + extensionForOutputType(outputType);
 }
 
-QString multiPageTiffFileName(const QString& baseName) { return baseName + QStringLiteral(".tiff"); }
+QString multiPageTiffFileName(const QString& baseName) {
+    return baseName + outputFormat(OutputTiff)->extensionText();
+}
 
 QString baseNameOf(const QString& fileName) {
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));

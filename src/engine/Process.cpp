@@ -1,6 +1,7 @@
 #include "engine/Process.h"
 
 #include "engine/ImageUtilities.h"
+#include "engine/OutputFormats.h"
 #include "engine/OutputNames.h"
 #include "engine/PageMapping.h"
 #include "engine/Settings.h"
@@ -326,7 +327,8 @@ Status Process::convertItem(Run& run, const OutputFile& group, const FileItem& i
     }
     const QList<int> pages = getPageRanges(&item);
     const QString baseName = baseNameOf(fileNameOf(group.filename));
-    if (m_options.outputType == OutputTiff && !m_options.isSplitTIFFIntoSinglePages) {
+    const OutputFormat* format = outputFormat(m_options.outputType);
+    if (format != nullptr && format->options.tiffSplit && !m_options.isSplitTIFFIntoSinglePages) {
         const auto namesFor = [&](const QString& base) {
             return pages.isEmpty() ? QStringList() : QStringList{multiPageTiffFileName(base)};
         };

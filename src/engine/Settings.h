@@ -1,20 +1,13 @@
 #pragma once
 
+#include "engine/OutputFormats.h"
+
 #include <QDataStream>
 #include <QObject>
 #include <QString>
 #include <QVariant>
 
 class Preferences;
-
-// Output type codes of `outputType`.
-enum OutputType : int {
-    OutputJpeg = 0,
-    OutputPng = 1,
-    OutputTiff = 2,
-    OutputBmp = 3,
-    OutputGif = 4
-};
 
 // What one run reads of the options, copied once on the main thread so that
 // a job never races with the settings sheet and names the pages it claimed

@@ -1,5 +1,6 @@
 #include "engine/TiffWriter.h"
 
+#include "engine/OutputFormats.h"
 #include "engine/PagePixels.h"
 #include "engine/TiffHandle.h"
 #include "platform/AtomicFile.h"
@@ -28,8 +29,12 @@ struct TiffLayout {
     std::vector<uint16_t> colormap; // red, green, blue; 1 << bitsPerSample each
 };
 
+// The fax codecs are the ones for black-and-white pages only.
 bool isFax(uint16_t compression) {
-    return compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4;
+    const auto schemes = tiffCompressions();
+    return std::any_of(schemes.begin(), schemes.end(), [compression](const TiffCompression& c) {
+        return c.tag == compression && c.bilevelOnly;
+    });
 }
 
 void setColormap(TiffLayout& layout, const QList<QRgb>& table) {
@@ -275,18 +280,7 @@ Status closeFailure(const TiffHandle& handle) {
 } // namespace
 
 int tiffCompressionTag(int compressionIndex) {
-    switch (compressionIndex) {
-    case 1:
-        return COMPRESSION_CCITTFAX3;
-    case 2:
-        return COMPRESSION_CCITTFAX4;
-    case 3:
-        return COMPRESSION_LZW;
-    case 4:
-        return COMPRESSION_PACKBITS;
-    default:
-        return COMPRESSION_NONE;
-    }
+    return tiffCompression(compressionIndex).tag;
 }
 
 Status TiffWriter::encode(const QImage& page, const QString& path,

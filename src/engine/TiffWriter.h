@@ -8,8 +8,8 @@
 
 #include <memory>
 
-// The TIFF Compression tag for the user's compression choice: 0 none,
-// 1 CCITT G3 fax, 2 CCITT G4 fax, 3 LZW, 4 PackBits; anything else none.
+// The TIFF Compression tag for the user's compression choice (see
+// tiffCompressions()); an index outside the table is none.
 int tiffCompressionTag(int compressionIndex);
 
 // One page as a TIFF file, written straight into the given path.

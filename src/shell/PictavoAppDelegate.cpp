@@ -7,6 +7,7 @@
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
 #include "shell/FileTableModel.h"
+#include "shell/FormatPopups.h"
 #include "shell/WindowFocusFilter.h"
 #include "ui_MainWindow.h"
 #include "ui_OutputSettingsPanel.h"
@@ -55,6 +56,7 @@ void PictavoAppDelegate::onMainThread(const std::function<void()>& body) {
 
 void PictavoAppDelegate::awakeFromNib() {
     buildWindow();
+    fillFormatPopups(m_panelUi->outputTypePopup, m_panelUi->tiffCompressionPopup);
     // 1
     m_window->setWindowTitle(StringUtilities::getAppTitle(edition()));
     // 2: failures leave the writers of those folders to fail in their own way.

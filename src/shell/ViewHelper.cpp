@@ -1,5 +1,6 @@
 // The view-state operations of the main controller: they read the list, the
 // settings and the busy flag, and set the window's controls.
+#include "engine/OutputFormats.h"
 #include "engine/Settings.h"
 #include "filelist/FileList.h"
 #include "platform/SystemLog.h"
@@ -149,11 +150,12 @@ QString PictavoAppDelegate::qualityPercentText(int jpegQuality) {
 void PictavoAppDelegate::setSplitOptions(int /*outputType: the settings are read instead*/) {
     try {
         Ui::OutputSettingsPanel& panel = *m_panelUi;
-        const int type = m_settings->outputType();
-        panel.jpegQualitySlider->setEnabled(type == OutputJpeg);
-        panel.splitTiffCheckbox->setEnabled(type == OutputTiff);
-        panel.tiffCompressionPopup->setEnabled(type == OutputTiff);
-        const bool pageFiles = type != OutputTiff || m_settings->isSplitTIFFIntoSinglePages();
+        const OutputFormat* format = outputFormat(m_settings->outputType());
+        const OutputOptions options = format == nullptr ? OutputOptions() : format->options;
+        panel.jpegQualitySlider->setEnabled(options.jpegQuality);
+        panel.splitTiffCheckbox->setEnabled(options.tiffSplit);
+        panel.tiffCompressionPopup->setEnabled(options.tiffCompression);
+        const bool pageFiles = !options.tiffSplit || m_settings->isSplitTIFFIntoSinglePages();
         // A disabled label greys itself, as the separator label must.
         panel.fileNameSeparatorLabel->setEnabled(pageFiles);
         panel.fileNameSeparatorText->setEnabled(pageFiles);

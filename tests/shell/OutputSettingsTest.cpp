@@ -1,4 +1,5 @@
 #include "ControllerFixture.h"
+#include "engine/OutputFormats.h"
 #include "engine/Settings.h"
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
@@ -20,6 +21,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QStringList>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -32,6 +34,14 @@ protected:
 
     Settings& settings() { return controller->settings(); }
     QDialog* panel() { return controller->outputSettingPanel(); }
+
+    static QStringList itemTexts(const QComboBox* popup) {
+        QStringList texts;
+        for (int i = 0; i < popup->count(); ++i) {
+            texts.append(popup->itemText(i));
+        }
+        return texts;
+    }
 
     // Replaces the field's text as a user would: select all, then type over
     // it key by key (or delete it).
@@ -112,6 +122,20 @@ TEST_F(OutputSettingsTest, FieldAndStepperShareOneRange) {
 
 using OutputSettingsInBothEditions = InBothEditions<OutputSettingsTest>;
 PICTAVO_IN_BOTH_EDITIONS(OutputSettingsInBothEditions);
+
+// An item's index is what the record stores, so the popups follow the tables.
+TEST_P(OutputSettingsInBothEditions, PopupsListTheFormatTablesInOrder) {
+    QStringList typeLabels;
+    for (const OutputFormat& format : outputFormats()) {
+        typeLabels.append(QLatin1StringView(format.label));
+    }
+    QStringList compressionLabels;
+    for (const TiffCompression& compression : tiffCompressions()) {
+        compressionLabels.append(QLatin1StringView(compression.label));
+    }
+    EXPECT_EQ(itemTexts(find<QComboBox>("outputTypePopup")), typeLabels);
+    EXPECT_EQ(itemTexts(find<QComboBox>("tiffCompressionPopup")), compressionLabels);
+}
 
 TEST_P(OutputSettingsInBothEditions, AnyFieldTaggedTwoGetsTheRule) {
     QLineEdit field(panel());
