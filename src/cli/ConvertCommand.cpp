@@ -78,20 +78,6 @@ void applyRequest(Settings& settings, const ConvertRequest& r) {
     settings.setIsOpenFolderAfterConversion(false);
 }
 
-bool anyFailure(const Log& log) {
-    for (const LogFiles& source : log.files) {
-        if (!source.status.isEmpty() && source.status != Process::kStatusSkipped) {
-            return true;
-        }
-        for (const LogFile& page : source.logFiles) {
-            if (page.status != Process::kStatusCompleted) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
 using Sources = std::vector<std::shared_ptr<FileItem>>;
 
 // Every source's folder is checked before the first is written, so a wrong
@@ -115,7 +101,7 @@ Result<QStringList> targetFolders(const Sources& sources, const ConvertRequest& 
 void reportSkipped(const Log& log, std::FILE* out, std::FILE* err) {
     int skipped = 0;
     for (const LogFiles& source : log.files) {
-        if (source.status == Process::kStatusSkipped) {
+        if (source.outcome == SourceOutcome::Skipped) {
             ++skipped;
             printLine(err, QStringLiteral("pictavo-convert: skipped '%1': already converted")
                                .arg(QDir(source.sourcePath).filePath(source.filename)));
@@ -202,7 +188,7 @@ int runConvert(const ConvertRequest& request, const Edition& edition, QTextStrea
     const Log& log = process.log();
     const bool logWritten = !log.logFilePath().isEmpty();
     const bool failed =
-        anyFailure(log) || process.message() == Process::kMessageSomeFailed || !logWritten;
+        log.anyFailure() || process.message() == Process::kMessageSomeFailed || !logWritten;
     if (!request.quiet) {
         reportSkipped(log, out, err);
     }

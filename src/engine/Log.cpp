@@ -84,6 +84,39 @@ QString Log::fileNameFor(const QDateTime& endTime, int attempt) {
     return stem + suffix + QStringLiteral(".log");
 }
 
+QString statusText(PageOutcome outcome) {
+    return outcome == PageOutcome::Written ? QStringLiteral("Completed")
+                                           : QStringLiteral("Unable to save page!");
+}
+
+QString statusText(SourceOutcome outcome, const QString& reason) {
+    switch (outcome) {
+    case SourceOutcome::Converted:
+        return {};
+    case SourceOutcome::NotOpened:
+        return QStringLiteral("Unable to Open File!");
+    case SourceOutcome::Failed:
+        return reason;
+    case SourceOutcome::Skipped:
+        return QStringLiteral("Skipped: already converted");
+    }
+    return reason;
+}
+
+bool Log::anyFailure() const {
+    for (const LogFiles& source : files) {
+        if (source.outcome == SourceOutcome::NotOpened || source.outcome == SourceOutcome::Failed) {
+            return true;
+        }
+        for (const LogFile& page : source.logFiles) {
+            if (page.outcome == PageOutcome::NotWritten) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 QByteArray Log::toXml() const {
     const pugi::xml_document doc = buildDocument(*this);
     std::ostringstream out;

@@ -10,11 +10,29 @@
 
 struct Edition;
 
+// What became of a page and of a source. The log's status texts, and whether
+// a run had failures, are derived from these alone.
+enum class PageOutcome { Written, NotWritten };
+enum class SourceOutcome { Converted, NotOpened, Failed, Skipped };
+
+// "Completed" / "Unable to save page!"
+QString statusText(PageOutcome outcome);
+// "" (converted or cancelled) / "Unable to Open File!" / `reason` /
+// "Skipped: already converted"
+QString statusText(SourceOutcome outcome, const QString& reason = {});
+
 // One output page of a conversion.
 struct LogFile {
     QString targetFile;   // name of the file the page went to
     int sourcePageNo = 0; // from 1
-    QString status;       // "Completed" or "Unable to save page!"
+    // A page counts as written only once it is recorded so.
+    PageOutcome outcome = PageOutcome::NotWritten;
+    QString status; // statusText(outcome), once recorded
+
+    void record(PageOutcome what) {
+        outcome = what;
+        status = statusText(what);
+    }
 };
 
 // One source file of a conversion and the pages written from it.
@@ -22,12 +40,17 @@ struct LogFiles {
     QString filename;   // the source's name
     QString sourcePath; // its folder
     QString targetPath; // where its outputs went
-    QString status;     // "" when converted or cancelled, else why not
-    int pages = 0;      // pages written
+    SourceOutcome outcome = SourceOutcome::Converted;
+    QString status; // statusText(outcome, why it failed)
+    int pages = 0;  // pages written
     // A deque, so that a reference to an entry stays valid while more are added.
     std::deque<LogFile> logFiles;
 
     LogFile& addLogFile() { return logFiles.emplace_back(); }
+    void record(SourceOutcome what, const QString& reason = {}) {
+        outcome = what;
+        status = statusText(what, reason);
+    }
 };
 
 // What one conversion did, saved as an XML file named after the moment it
@@ -38,6 +61,10 @@ struct LogFiles {
 class Log {
 public:
     Log();
+
+    // Whether a source could not be opened or converted, or a page was not
+    // written; a skipped source is no failure.
+    bool anyFailure() const;
 
     QDateTime startTime;
     QDateTime endTime;

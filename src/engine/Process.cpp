@@ -22,10 +22,10 @@ const QString Process::kMessageSomeFailed =
     QStringLiteral("Pictavo unable able to convert some of the files!\r\nPlease check log for more "
                    "information.");
 const QString Process::kMessageCancelled = QStringLiteral("Process cancelled!");
-const QString Process::kStatusUnableToOpen = QStringLiteral("Unable to Open File!");
-const QString Process::kStatusCompleted = QStringLiteral("Completed");
-const QString Process::kStatusUnableToSave = QStringLiteral("Unable to save page!");
-const QString Process::kStatusSkipped = QStringLiteral("Skipped: already converted");
+const QString Process::kStatusUnableToOpen = statusText(SourceOutcome::NotOpened);
+const QString Process::kStatusCompleted = statusText(PageOutcome::Written);
+const QString Process::kStatusUnableToSave = statusText(PageOutcome::NotWritten);
+const QString Process::kStatusSkipped = statusText(SourceOutcome::Skipped);
 
 namespace {
 
@@ -299,7 +299,7 @@ void Process::convertGroup(Run& run, const OutputFile& group) {
         }
         if (!converted) {
             run.failed = true;
-            entry.status = converted.error();
+            entry.record(SourceOutcome::Failed, converted.error());
         }
     }
     addOne(m_totalFileProcessed, &Process::totalFileProcessedChanged);
@@ -319,7 +319,7 @@ Status Process::convertItem(Run& run, const OutputFile& group, const FileItem& i
                             const QString& targetFolder, LogFiles& entry) {
     auto source = PageSource::open(item.filePath().toLocalFile(), m_limits);
     if (!source) {
-        entry.status = kStatusUnableToOpen;
+        entry.record(SourceOutcome::NotOpened);
         run.everyPageWritten = false;
         systemLog(QStringLiteral("Cannot open “%1”: %2")
                       .arg(item.filePath().toLocalFile(), source.error()));
@@ -399,11 +399,11 @@ Status Process::writePages(Run& run, PageSource& source, const QList<int>& pages
             }
         }
         if (saved) {
-            page.status = kStatusCompleted;
+            page.record(PageOutcome::Written);
             addOne(m_totalFileCreated, &Process::totalFileCreatedChanged);
             ++entry.pages;
         } else {
-            page.status = kStatusUnableToSave;
+            page.record(PageOutcome::NotWritten);
             run.everyPageWritten = false;
         }
         addOne(m_totalPagesProcessed, &Process::totalPagesProcessedChanged);
@@ -427,7 +427,7 @@ bool Process::skipIfWritten(const QString& targetFolder, const QStringList& name
             return false;
         }
     }
-    entry.status = kStatusSkipped;
+    entry.record(SourceOutcome::Skipped);
     m_totalFileSkipped.fetch_add(1);
     const int done = m_totalPagesProcessed.fetch_add(pageCount) + pageCount;
     Q_EMIT totalPagesProcessedChanged(done);
@@ -467,11 +467,11 @@ bool Process::saveAsTiff(const QString& path, const QList<int>& range, PageSourc
                     }
                 }
                 if (added) {
-                    page.status = kStatusCompleted;
+                    page.record(PageOutcome::Written);
                     ++logFiles.pages;
                     gathered.push_back(&page);
                 } else {
-                    page.status = kStatusUnableToSave;
+                    page.record(PageOutcome::NotWritten);
                 }
                 addOne(m_totalPagesProcessed, &Process::totalPagesProcessedChanged);
                 if (!isCombining()) {
@@ -491,7 +491,7 @@ bool Process::saveAsTiff(const QString& path, const QList<int>& range, PageSourc
         // The pages never reached a file: the log must not say they did.
         systemLog(QStringLiteral("Cannot write “%1”: %2").arg(path, written.error()));
         for (LogFile* page : gathered) {
-            page->status = kStatusUnableToSave;
+            page->record(PageOutcome::NotWritten);
         }
         logFiles.pages -= static_cast<int>(gathered.size());
         return false;

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 #include <string>
@@ -206,6 +207,73 @@ TEST_F(LogTest, DefaultFolderIsTheApplicationLogsFolder) {
               QDir(StringUtilities::getAppPath(Edition::currentEdition()))
                   .filePath(QStringLiteral("Logs")));
     EXPECT_TRUE(QFileInfo::exists(log.logFilePath()));
+}
+
+// What a run's outcomes say about failure, whatever texts the log shows.
+struct FailureCase {
+    const char* name;
+    std::function<void(Log&)> fill;
+    bool failed;
+};
+
+class LogFailureTest : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(LogFailureTest, FailureFollowsTheOutcomes) {
+    Log log;
+    GetParam().fill(log);
+    EXPECT_EQ(log.anyFailure(), GetParam().failed);
+}
+
+void writtenPages(LogFiles& source, int count) {
+    for (int n = 1; n <= count; ++n) {
+        LogFile& page = source.addLogFile();
+        page.sourcePageNo = n;
+        page.record(PageOutcome::Written);
+    }
+}
+
+const FailureCase kFailureCases[] = {
+    {"EmptyRun", [](Log&) {}, false},
+    {"EveryPageWritten", [](Log& log) { writtenPages(log.addFiles(), 3); }, false},
+    {"SkippedSource",
+     [](Log& log) {
+         writtenPages(log.addFiles(), 1);
+         log.addFiles().record(SourceOutcome::Skipped);
+     },
+     false},
+    {"SourceNotOpened", [](Log& log) { log.addFiles().record(SourceOutcome::NotOpened); }, true},
+    {"SourceFailed",
+     [](Log& log) { log.addFiles().record(SourceOutcome::Failed, QStringLiteral("disk full")); },
+     true},
+    {"OnePageNotWritten",
+     [](Log& log) {
+         LogFiles& source = log.addFiles();
+         writtenPages(source, 2);
+         source.addLogFile().record(PageOutcome::NotWritten);
+     },
+     true},
+    // A page entry whose outcome was never recorded is not taken as written.
+    {"PageNeverRecorded", [](Log& log) { log.addFiles().addLogFile(); }, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Runs, LogFailureTest, ::testing::ValuesIn(kFailureCases),
+                         [](const ::testing::TestParamInfo<FailureCase>& failure) {
+                             return std::string(failure.param.name);
+                         });
+
+TEST(LogStatusTextTest, OutcomesReadAsTheLogWritesThem) {
+    LogFiles source;
+    source.record(SourceOutcome::Failed, QStringLiteral("disk full"));
+    EXPECT_EQ(source.status, QStringLiteral("disk full"));
+    source.record(SourceOutcome::NotOpened);
+    EXPECT_EQ(source.status, QStringLiteral("Unable to Open File!"));
+    source.record(SourceOutcome::Converted);
+    EXPECT_TRUE(source.status.isEmpty());
+    LogFile page;
+    page.record(PageOutcome::NotWritten);
+    EXPECT_EQ(page.status, QStringLiteral("Unable to save page!"));
+    page.record(PageOutcome::Written);
+    EXPECT_EQ(page.status, QStringLiteral("Completed"));
 }
 
 } // namespace
