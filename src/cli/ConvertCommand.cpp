@@ -153,6 +153,9 @@ int runConvert(const ConvertRequest& request, const Edition& edition, QTextStrea
                                 ? QString()
                                 : QFileInfo(request.outputFolder).absoluteFilePath());
     process.setSkipExisting(request.skipExisting);
+    if (request.jobs > 0) {
+        process.setWorkers(request.jobs);
+    }
     int totalPages = 0;
     for (size_t i = 0; i < sources->size(); ++i) {
         const auto& item = (*sources)[i];
@@ -188,7 +191,7 @@ int runConvert(const ConvertRequest& request, const Edition& edition, QTextStrea
     const Log& log = process.log();
     const bool logWritten = !log.logFilePath().isEmpty();
     const bool failed =
-        log.anyFailure() || process.message() == Process::kMessageSomeFailed || !logWritten;
+        log.anyFailure() || process.verdict() == RunVerdict::SomeFailed || !logWritten;
     if (!request.quiet) {
         reportSkipped(log, out, err);
     }

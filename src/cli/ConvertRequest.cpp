@@ -1,6 +1,7 @@
 #include "cli/ConvertRequest.h"
 
 #include "engine/OutputFormats.h"
+#include "engine/Process.h"
 #include "engine/Settings.h"
 #include "platform/Edition.h"
 
@@ -12,6 +13,8 @@
 #include <span>
 
 namespace {
+
+constexpr int kMaxJobs = Process::kMaxWorkers;
 
 constexpr int kUsageError = 2;
 constexpr int kMaxLeadingZeros = Settings::kMaxLeadingZeros;
@@ -87,6 +90,10 @@ struct Options {
     QCommandLineOption skipExisting{
         QStringLiteral("skip-existing"),
         QStringLiteral("Leave sources whose outputs are all there already.")};
+    QCommandLineOption jobs{
+        {QStringLiteral("j"), QStringLiteral("jobs")},
+        QStringLiteral("Pages converted at once, 1-%1 (default: one per core).").arg(kMaxJobs),
+        QStringLiteral("N")};
     QCommandLineOption recursive{{QStringLiteral("r"), QStringLiteral("recursive")},
                                  QStringLiteral("Walk folders into their subfolders.")};
     QCommandLineOption list{
@@ -103,9 +110,9 @@ struct Options {
     QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version.")};
 
     QList<QCommandLineOption> all() const {
-        return {type,         quality, compression, split,        separator,
-                leadingZeros, output,  mirror,      skipExisting, recursive,
-                list,         logDir,  quiet,       help,         version};
+        return {type,   quality, compression,  split,  separator, leadingZeros,
+                output, mirror,  skipExisting, jobs,   recursive, list,
+                logDir, quiet,   help,         version};
     }
 };
 
@@ -201,6 +208,15 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, const Edition& 
         }
     }
     r.skipExisting = parser.isSet(options.skipExisting);
+    if (parser.isSet(options.jobs)) {
+        const auto jobs = boundedNumber(parser.value(options.jobs), 1, kMaxJobs);
+        if (!jobs) {
+            return usageError(QStringLiteral("--jobs takes a whole number from 1 to %1, not '%2'")
+                                  .arg(kMaxJobs)
+                                  .arg(parser.value(options.jobs)));
+        }
+        r.jobs = *jobs;
+    }
     r.recursive = parser.isSet(options.recursive);
     r.listFiles = parser.values(options.list);
     r.logFolder = parser.value(options.logDir);

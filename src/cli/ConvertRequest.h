@@ -18,6 +18,7 @@ struct ConvertRequest {
     QString outputFolder; // "" : each source's own folder
     QString mirrorRoot;   // "" : no mirroring; else outputs follow the sources' folders under it
     bool skipExisting = false;
+    int jobs = 0; // pages at once; 0 : one per core
     bool recursive = false;
     QStringList listFiles; // "-" is standard input
     QString logFolder;     // "" : the application's Logs folder

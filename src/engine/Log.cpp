@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <exception>
 #include <pugixml.hpp>
 #include <sstream>
@@ -115,6 +116,38 @@ bool Log::anyFailure() const {
         }
     }
     return false;
+}
+
+bool Log::anySourceFailed() const {
+    return std::any_of(files.begin(), files.end(), [](const LogFiles& source) {
+        return source.outcome == SourceOutcome::Failed;
+    });
+}
+
+int Log::sourcesConverted() const {
+    return static_cast<int>(std::count_if(files.begin(), files.end(), [](const LogFiles& source) {
+        return source.outcome != SourceOutcome::Skipped;
+    }));
+}
+
+RunVerdict verdictOf(const Log& log, bool cancelled, bool jobFailed, int filesCreated) {
+    if (jobFailed || log.anySourceFailed()) {
+        return RunVerdict::SomeFailed;
+    }
+    if (cancelled) {
+        return RunVerdict::Cancelled;
+    }
+    const int sources = log.sourcesConverted();
+    // Sources that yielded no file at all are no success, whatever the reason.
+    if (sources > 0 && filesCreated == 0) {
+        return RunVerdict::SomeFailed;
+    }
+    // One file per source and nothing lost is all; pages split into files of
+    // their own are counted, not claimed as all.
+    if (!log.anyFailure() && sources == filesCreated) {
+        return RunVerdict::AllConverted;
+    }
+    return RunVerdict::SomeConverted;
 }
 
 QByteArray Log::toXml() const {

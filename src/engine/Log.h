@@ -21,6 +21,9 @@ QString statusText(PageOutcome outcome);
 // "Skipped: already converted"
 QString statusText(SourceOutcome outcome, const QString& reason = {});
 
+// How a run ended, as its closing message says it.
+enum class RunVerdict { AllConverted, SomeConverted, SomeFailed, Cancelled };
+
 // One output page of a conversion.
 struct LogFile {
     QString targetFile;   // name of the file the page went to
@@ -65,6 +68,10 @@ public:
     // Whether a source could not be opened or converted, or a page was not
     // written; a skipped source is no failure.
     bool anyFailure() const;
+    // Whether a source ended in failure (not merely unopened or short of pages).
+    bool anySourceFailed() const;
+    // Sources the run reached and did not skip.
+    int sourcesConverted() const;
 
     QDateTime startTime;
     QDateTime endTime;
@@ -96,3 +103,7 @@ private:
     QString m_logFilePath;
     QString m_saveError;
 };
+
+// The verdict on a run from what its log records: `cancelled` when it was
+// told to stop, `jobFailed` when it broke off outside any source.
+RunVerdict verdictOf(const Log& log, bool cancelled, bool jobFailed, int filesCreated);

@@ -5,15 +5,17 @@
 #include "engine/OutputNames.h"
 #include "engine/PageMapping.h"
 #include "engine/Settings.h"
-#include "engine/TiffWriter.h"
+#include "engine/TaskPool.h"
 #include "filelist/FileItem.h"
 #include "platform/SystemLog.h"
 #include "platform/Workspace.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 
 #include <exception>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 
@@ -26,31 +28,6 @@ const QString Process::kStatusUnableToOpen = statusText(SourceOutcome::NotOpened
 const QString Process::kStatusCompleted = statusText(PageOutcome::Written);
 const QString Process::kStatusUnableToSave = statusText(PageOutcome::NotWritten);
 const QString Process::kStatusSkipped = statusText(SourceOutcome::Skipped);
-
-namespace {
-
-// A classic TIFF ends at 4 GiB; leave room for directories and tags.
-constexpr qint64 kClassicTiffRoom = (qint64(4) << 30) - (qint64(64) << 20);
-// Compression can grow a page: LZW by half on noise, CCITT codes past a
-// bilevel page's own bits on dither.
-constexpr qint64 kWorstGrowth = 2;
-constexpr qint64 kPageOverhead = 4096;
-
-} // namespace
-
-// Decided from every page's header before the first is written, since the
-// container cannot change once a file is under way.
-bool Process::needsBigTiff(PageSource& source, const QList<int>& range) {
-    qint64 total = 0;
-    for (const int n : range) {
-        const qint64 bytes = source.pageByteSize(n - 1);
-        total += qMax<qint64>(0, bytes) * kWorstGrowth + kPageOverhead;
-        if (total > kClassicTiffRoom) {
-            return true;
-        }
-    }
-    return false;
-}
 
 namespace {
 
@@ -70,11 +47,21 @@ QString joinPath(const QString& folder, const QString& name) {
 
 // State of one run of start(), private to the worker.
 struct Process::Run {
+    // The run broke off outside any source.
     bool failed = false;
-    // Cleared by any page that did not reach a file, and by a source that
-    // could not be opened.
-    bool everyPageWritten = true;
-    std::optional<OutputNamer> namer;
+    TaskPool* pool = nullptr;
+    // Set once the job is told to stop: how many tasks were handed out; only
+    // those are still recorded.
+    std::optional<int> handedOut;
+
+    // Whether task `index` is still to be recorded: always while the job
+    // runs; after a stop, only the tasks already handed out.
+    bool mayCommit(const Process& job, int index) {
+        if (!handedOut && !job.isCombining()) {
+            handedOut = pool->stop();
+        }
+        return !handedOut || index < *handedOut;
+    }
 };
 
 QString timeTakenString(const QDateTime& start, const QDateTime& end, bool inWords) {
@@ -109,7 +96,9 @@ QString timeTakenString(const QDateTime& start, const QDateTime& end, bool inWor
         .arg(rest, 2, 10, QLatin1Char('0'));
 }
 
-Process::Process(QObject* parent) : QObject(parent), m_timeTaken(QStringLiteral("In Process...")) {}
+Process::Process(QObject* parent)
+    : QObject(parent), m_workers(qMax(1, QThread::idealThreadCount())),
+      m_timeTaken(QStringLiteral("In Process...")) {}
 
 Process::~Process() = default;
 
@@ -224,6 +213,10 @@ QList<int> Process::getPageRanges(const FileItem* item) {
     return pages;
 }
 
+void Process::setWorkers(int workers) {
+    m_workers = qBound(1, workers, kMaxWorkers);
+}
+
 void Process::start() {
     Run run;
     {
@@ -238,20 +231,7 @@ void Process::start() {
         if (!m_hasSettings) {
             throw std::logic_error("the job has no settings");
         }
-        QStringList sources;
-        for (const OutputFile& group : m_outputFiles) {
-            sources.append(group.filename);
-        }
-        run.namer.emplace(sources);
-        for (const OutputFile& group : m_outputFiles) {
-            if (!isCombining()) {
-                break;
-            }
-            convertGroup(run, group);
-            if (!isCombining()) {
-                break;
-            }
-        }
+        execute(run, makePlan());
     } catch (const std::exception& e) {
         run.failed = true;
         systemLogError(QStringLiteral("(Process=>start)"), QString::fromLocal8Bit(e.what()));
@@ -271,39 +251,162 @@ QString Process::targetFolderOf(const OutputFile& group) const {
     return folder.isEmpty() ? folderOf(group.filename) : folder;
 }
 
-void Process::convertGroup(Run& run, const OutputFile& group) {
-    const QString targetFolder = targetFolderOf(group);
-    LogFiles& entry = m_log.addFiles();
-    entry.filename = fileNameOf(group.filename);
-    entry.sourcePath = folderOf(group.filename);
-    entry.targetPath = targetFolder;
-    setSourceInProcess(group.filename);
-    if (!group.targetFolder.isEmpty()) {
-        // Another job may make it at the same moment; a folder that cannot be
-        // made shows as pages that could not be saved.
-        (void)QDir().mkpath(targetFolder);
+ConversionPlan Process::makePlan() const {
+    std::vector<PlanSource> sources;
+    sources.reserve(m_outputFiles.size());
+    for (const OutputFile& group : m_outputFiles) {
+        PlanSource& source = sources.emplace_back();
+        source.sourcePath = group.filename;
+        source.targetFolder = targetFolderOf(group);
+        if (!group.targetFolder.isEmpty()) {
+            // Another job may make it at the same moment; a folder that cannot
+            // be made shows as pages that could not be saved.
+            (void)QDir().mkpath(source.targetFolder);
+        }
+        for (const auto& item : group.fileItems) {
+            if (item) {
+                source.items.push_back({item->filePath().toLocalFile(), item->pages()});
+            }
+        }
     }
+    const OutputFormat* format = outputFormat(m_options.outputType);
+    PlanRules rules;
+    rules.separator = m_options.separator;
+    // An edition without the digits option never pads, whatever record it was given.
+    rules.leadingZeros = m_edition.hasLeadingZerosOption ? m_options.leadingZeros : 0;
+    rules.outputType = m_options.outputType;
+    rules.gathersPages =
+        format != nullptr && format->options.tiffSplit && !m_options.isSplitTIFFIntoSinglePages;
+    rules.skipExisting = m_skipExisting;
+    return makeConversionPlan(sources, rules);
+}
 
-    for (const auto& item : group.fileItems) {
-        if (!isCombining()) {
+void Process::execute(Run& run, const ConversionPlan& plan) {
+    const TaskOptions options{WriteOptions{m_options.jpegQuality, m_options.tiffCompressionIndex},
+                              m_limits};
+    std::vector<SourceCache> sources;
+    sources.reserve(static_cast<size_t>(m_workers));
+    for (int i = 0; i < m_workers; ++i) {
+        sources.emplace_back(m_limits);
+    }
+    TaskPool pool(
+        m_workers, static_cast<int>(plan.tasks.size()), [this] { return isCombining(); },
+        [&](int index, int worker, TaskChannel& channel) {
+            return runTask(plan.tasks[static_cast<size_t>(index)], options,
+                           sources[static_cast<size_t>(worker)], channel);
+        });
+    run.pool = &pool;
+    for (const PlannedGroup& group : plan.groups) {
+        if (!run.mayCommit(*this, group.firstTask)) {
             break;
         }
-        if (!item) {
+        commitGroup(run, plan, group);
+    }
+    run.pool = nullptr;
+}
+
+void Process::commitGroup(Run& run, const ConversionPlan& plan, const PlannedGroup& group) {
+    LogFiles& entry = m_log.addFiles();
+    entry.filename = fileNameOf(group.sourcePath);
+    entry.sourcePath = folderOf(group.sourcePath);
+    entry.targetPath = group.targetFolder;
+    setSourceInProcess(group.sourcePath);
+
+    for (const PlannedItem& item : group.items) {
+        if (!run.mayCommit(*this, item.firstTask)) {
+            break;
+        }
+        if (item.skipped) {
+            entry.record(SourceOutcome::Skipped);
+            m_totalFileSkipped.fetch_add(1);
+            const int done = m_totalPagesProcessed.fetch_add(item.pageCount) + item.pageCount;
+            Q_EMIT totalPagesProcessedChanged(done);
             continue;
         }
-        Status converted;
-        try {
-            converted = convertItem(run, group, *item, targetFolder, entry);
-        } catch (const std::exception& e) {
-            converted = Status::failure(QString::fromLocal8Bit(e.what()));
+        int index = item.firstTask;
+        const int end = item.firstTask + item.taskCount;
+        for (; index < end && run.mayCommit(*this, index); ++index) {
+            if (!commitTask(run, plan.tasks[static_cast<size_t>(index)], index, entry)) {
+                ++index;
+                break;
+            }
         }
-        if (!converted) {
-            run.failed = true;
-            entry.record(SourceOutcome::Failed, converted.error());
+        // What is left of an item that ended early is waited for, not recorded.
+        for (; index < end && run.mayCommit(*this, index); ++index) {
+            skipTask(run, index);
         }
     }
     addOne(m_totalFileProcessed, &Process::totalFileProcessedChanged);
     reportProgress();
+}
+
+void Process::skipTask(Run& run, int index) {
+    while (!run.pool->next(index).ending) {
+    }
+    run.pool->committedTask(index);
+}
+
+bool Process::commitTask(Run& run, const PlannedTask& task, int index, LogFiles& entry) {
+    std::vector<LogFile*> gathered;
+    int committed = 0;
+    std::optional<TaskEnding> ending;
+    while (!ending) {
+        TaskPool::Update update = run.pool->next(index);
+        for (const PageResult& page : update.pages) {
+            commitPage(task, page, entry);
+            if (task.gathered && page.outcome == PageOutcome::Written) {
+                gathered.push_back(&entry.logFiles.back());
+            }
+            ++committed;
+        }
+        run.pool->committedPages(index, committed);
+        ending = std::move(update.ending);
+    }
+    run.pool->committedTask(index);
+    for (const QString& line : ending->diagnostics) {
+        systemLog(line);
+    }
+    const bool lostGathered = task.gathered && !gathered.empty() && !ending->fileWritten;
+    if (lostGathered) {
+        // The pages never reached a file: the log must not say they did.
+        for (LogFile* page : gathered) {
+            page->record(PageOutcome::NotWritten);
+        }
+        entry.pages -= static_cast<int>(gathered.size());
+    } else if (task.gathered && ending->fileWritten) {
+        addOne(m_totalFileCreated, &Process::totalFileCreatedChanged);
+    }
+    switch (ending->end) {
+    case TaskEnd::NotOpened:
+        entry.record(SourceOutcome::NotOpened);
+        systemLog(QStringLiteral("Cannot open “%1”: %2").arg(task.sourcePath, ending->error));
+        return false;
+    case TaskEnd::Failed:
+        entry.record(SourceOutcome::Failed, ending->error);
+        return false;
+    case TaskEnd::Done:
+    case TaskEnd::NotStarted:
+        break;
+    }
+    return true;
+}
+
+void Process::commitPage(const PlannedTask& task, const PageResult& page, LogFiles& entry) {
+    setOutputInProcess(task.targetFolder, page.name);
+    for (const QString& line : page.diagnostics) {
+        systemLog(line);
+    }
+    LogFile& logged = entry.addLogFile();
+    logged.targetFile = page.name;
+    logged.sourcePageNo = page.pageNo;
+    logged.record(page.outcome);
+    if (page.outcome == PageOutcome::Written) {
+        if (!task.gathered) {
+            addOne(m_totalFileCreated, &Process::totalFileCreatedChanged);
+        }
+        ++entry.pages;
+    }
+    addOne(m_totalPagesProcessed, &Process::totalPagesProcessedChanged);
 }
 
 void Process::reportProgress() {
@@ -315,206 +418,82 @@ void Process::reportProgress() {
     }
 }
 
-Status Process::convertItem(Run& run, const OutputFile& group, const FileItem& item,
-                            const QString& targetFolder, LogFiles& entry) {
-    auto source = PageSource::open(item.filePath().toLocalFile(), m_limits);
-    if (!source) {
-        entry.record(SourceOutcome::NotOpened);
-        run.everyPageWritten = false;
-        systemLog(QStringLiteral("Cannot open “%1”: %2")
-                      .arg(item.filePath().toLocalFile(), source.error()));
-        return {};
-    }
-    const QList<int> pages = getPageRanges(&item);
-    const QString baseName = baseNameOf(fileNameOf(group.filename));
-    const OutputFormat* format = outputFormat(m_options.outputType);
-    if (format != nullptr && format->options.tiffSplit && !m_options.isSplitTIFFIntoSinglePages) {
-        const auto namesFor = [&](const QString& base) {
-            return pages.isEmpty() ? QStringList() : QStringList{multiPageTiffFileName(base)};
-        };
-        const QString chosen = run.namer->claim(targetFolder, baseName, namesFor);
-        if (skipIfWritten(targetFolder, namesFor(chosen), static_cast<int>(pages.size()), entry)) {
-            return {};
-        }
-        const QString name = multiPageTiffFileName(chosen);
-        setOutputInProcess(targetFolder, name);
-        const bool written = saveAsTiff(joinPath(targetFolder, name), pages, source->get(), entry);
-        if (written) {
-            addOne(m_totalFileCreated, &Process::totalFileCreatedChanged);
-        }
-        if (!written || entry.pages < pages.size()) {
-            run.everyPageWritten = false;
-        }
-        return {};
-    }
-    return writePages(run, **source, pages, targetFolder, baseName, entry);
-}
+namespace {
 
-Status Process::writePages(Run& run, PageSource& source, const QList<int>& pages,
-                           const QString& targetFolder, const QString& baseName, LogFiles& entry) {
-    const QString& separator = m_options.separator;
-    // An edition without the digits option never pads, whatever record it was given.
-    const int zeros = m_edition.hasLeadingZerosOption ? m_options.leadingZeros : 0;
-    const int type = m_options.outputType;
-    const auto namesFor = [&](const QString& base) {
-        QStringList names;
-        names.reserve(pages.size());
-        for (const int n : pages) {
-            names.append(pageFileName(base, separator, zeros, type, n));
+// Records a gathered TIFF's pages straight into a log entry, for callers that
+// gather one source on their own thread.
+class EntryChannel final : public TaskChannel {
+public:
+    EntryChannel(Process& job, LogFiles& entry, std::vector<LogFile*>& gathered,
+                 const std::function<void()>& pageDone)
+        : m_job(job), m_entry(entry), m_gathered(gathered), m_pageDone(pageDone) {}
+    void publish(PageResult page) override {
+        for (const QString& line : page.diagnostics) {
+            systemLog(line);
         }
-        return names;
-    };
-    const QString chosen = run.namer->claim(targetFolder, baseName, namesFor);
-    if (skipIfWritten(targetFolder, namesFor(chosen), static_cast<int>(pages.size()), entry)) {
-        return {};
+        LogFile& logged = m_entry.addLogFile();
+        logged.targetFile = page.name;
+        logged.sourcePageNo = page.pageNo;
+        logged.record(page.outcome);
+        if (page.outcome == PageOutcome::Written) {
+            ++m_entry.pages;
+            m_gathered.push_back(&logged);
+        }
+        m_pageDone();
     }
+    bool mayContinue() override { return m_job.isCombining(); }
 
-    for (const int n : pages) {
-        if (!isCombining()) {
-            break;
-        }
-        const QString name = pageFileName(chosen, separator, zeros, type, n);
-        setOutputInProcess(targetFolder, name);
-        if (n < 1 || n > source.pageCount()) {
-            return Status::failure(QStringLiteral("Page %1 does not exist; the file has %2 pages")
-                                       .arg(n)
-                                       .arg(source.pageCount()));
-        }
-        LogFile& page = entry.addLogFile();
-        page.targetFile = name;
-        page.sourcePageNo = n;
-        bool saved = false;
-        {
-            // The decoded page lives only for this iteration.
-            const Result<QImage> image = source.readPage(n - 1);
-            if (image) {
-                logPageMapping(*image, n, entry.filename);
-                saved = ImageUtilities::save(
-                    *image, joinPath(targetFolder, name),
-                    WriteOptions{m_options.jpegQuality, m_options.tiffCompressionIndex});
-            } else {
-                systemLog(QStringLiteral("Cannot read page %1 of “%2”: %3")
-                              .arg(n)
-                              .arg(entry.filename, image.error()));
-            }
-        }
-        if (saved) {
-            page.record(PageOutcome::Written);
-            addOne(m_totalFileCreated, &Process::totalFileCreatedChanged);
-            ++entry.pages;
-        } else {
-            page.record(PageOutcome::NotWritten);
-            run.everyPageWritten = false;
-        }
-        addOne(m_totalPagesProcessed, &Process::totalPagesProcessedChanged);
-        if (!isCombining()) {
-            break;
-        }
-    }
-    return {};
-}
+private:
+    Process& m_job;
+    LogFiles& m_entry;
+    std::vector<LogFile*>& m_gathered;
+    const std::function<void()>& m_pageDone;
+};
 
-// The names are claimed first, so a later source of the same base name still
-// steps aside to its " (2)" names rather than taking these.
-bool Process::skipIfWritten(const QString& targetFolder, const QStringList& names, int pageCount,
-                            LogFiles& entry) {
-    if (!m_skipExisting || names.isEmpty()) {
-        return false;
-    }
-    for (const QString& name : names) {
-        // Every write is renamed into place whole, so a file that is there is complete.
-        if (!QFileInfo(joinPath(targetFolder, name)).isFile()) {
-            return false;
-        }
-    }
-    entry.record(SourceOutcome::Skipped);
-    m_totalFileSkipped.fetch_add(1);
-    const int done = m_totalPagesProcessed.fetch_add(pageCount) + pageCount;
-    Q_EMIT totalPagesProcessedChanged(done);
-    return true;
-}
+} // namespace
 
 bool Process::saveAsTiff(const QString& path, const QList<int>& range, PageSource* image,
                          LogFiles& logFiles) {
-    std::optional<TiffPageEncoder> encoder;
+    if (image == nullptr || range.isEmpty()) {
+        return false;
+    }
     std::vector<LogFile*> gathered;
-    const QString name = fileNameOf(path);
-    if (image != nullptr && !range.isEmpty()) {
-        try {
-            const auto container = needsBigTiff(*image, range)
-                                       ? TiffPageEncoder::Container::BigTiff
-                                       : TiffPageEncoder::Container::Classic;
-            for (const int n : range) {
-                if (!isCombining()) {
-                    break;
-                }
-                LogFile& page = logFiles.addLogFile();
-                page.targetFile = name;
-                page.sourcePageNo = n;
-                bool added = false;
-                if (n >= 1 && n <= image->pageCount()) {
-                    const Result<QImage> decoded = image->readPage(n - 1);
-                    if (!decoded) {
-                        systemLog(QStringLiteral("Cannot read page %1 of “%2”: %3")
-                                      .arg(n)
-                                      .arg(logFiles.filename, decoded.error()));
-                    } else {
-                        logPageMapping(*decoded, n, logFiles.filename);
-                        if (!encoder) {
-                            encoder.emplace(path, container);
-                        }
-                        added = encoder->appendPage(*decoded, m_options.tiffCompressionIndex).ok();
-                    }
-                }
-                if (added) {
-                    page.record(PageOutcome::Written);
-                    ++logFiles.pages;
-                    gathered.push_back(&page);
-                } else {
-                    page.record(PageOutcome::NotWritten);
-                }
-                addOne(m_totalPagesProcessed, &Process::totalPagesProcessedChanged);
-                if (!isCombining()) {
-                    break;
-                }
-            }
-        } catch (const std::exception& e) {
-            systemLogError(QStringLiteral("(saveAsTiff:range:image:logFiles:)"),
-                           QString::fromLocal8Bit(e.what()));
+    const std::function<void()> pageDone = [this] {
+        addOne(m_totalPagesProcessed, &Process::totalPagesProcessedChanged);
+    };
+    EntryChannel channel(*this, logFiles, gathered, pageDone);
+    try {
+        const TaskEnding ending = gatherIntoTiff(
+            path, range, *image, m_options.tiffCompressionIndex, logFiles.filename, channel);
+        for (const QString& line : ending.diagnostics) {
+            systemLog(line);
         }
-    }
-    if (!encoder || gathered.empty()) {
-        return false;
-    }
-    const Status written = encoder->finish();
-    if (!written) {
-        // The pages never reached a file: the log must not say they did.
-        systemLog(QStringLiteral("Cannot write “%1”: %2").arg(path, written.error()));
-        for (LogFile* page : gathered) {
-            page->record(PageOutcome::NotWritten);
+        if (ending.fileWritten) {
+            return true;
         }
-        logFiles.pages -= static_cast<int>(gathered.size());
-        return false;
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("(saveAsTiff:range:image:logFiles:)"),
+                       QString::fromLocal8Bit(e.what()));
     }
-    return true;
+    for (LogFile* page : gathered) {
+        page->record(PageOutcome::NotWritten);
+    }
+    logFiles.pages -= static_cast<int>(gathered.size());
+    return false;
 }
 
-QString Process::chooseMessage(const Run& run) const {
-    if (run.failed) {
-        return kMessageSomeFailed;
-    }
-    if (!isCombining()) {
-        return kMessageCancelled;
-    }
-    const int groups = static_cast<int>(m_outputFiles.size()) - totalFileSkipped();
-    // Sources that yielded no file at all are no success, whatever the reason.
-    if (groups > 0 && totalFileCreated() == 0) {
-        return kMessageSomeFailed;
-    }
-    if (run.everyPageWritten && groups == totalFileCreated()) {
+QString Process::messageFor(RunVerdict verdict, int filesCreated) {
+    switch (verdict) {
+    case RunVerdict::AllConverted:
         return kMessageAllConverted;
+    case RunVerdict::SomeFailed:
+        return kMessageSomeFailed;
+    case RunVerdict::Cancelled:
+        return kMessageCancelled;
+    case RunVerdict::SomeConverted:
+        break;
     }
-    return QStringLiteral("Total %1 files converted successfully.").arg(totalFileCreated());
+    return QStringLiteral("Total %1 files converted successfully.").arg(filesCreated);
 }
 
 void Process::finish(Run& run) {
@@ -526,7 +505,10 @@ void Process::finish(Run& run) {
     }
 
     m_wasCancelled = !isCombining();
-    setString(m_message, chooseMessage(run), &Process::messageChanged);
+    const RunVerdict verdict =
+        verdictOf(m_log, m_wasCancelled.load(), run.failed, totalFileCreated());
+    m_verdict = verdict;
+    setString(m_message, messageFor(verdict, totalFileCreated()), &Process::messageChanged);
     setString(m_timeTaken,
               timeTakenString(m_log.startTime, m_log.endTime, m_edition.elapsedTimeInWords),
               &Process::timeTakenChanged);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "engine/ConversionPlan.h"
 #include "engine/Log.h"
 #include "engine/PageSource.h"
+#include "engine/PageTask.h"
 #include "engine/Settings.h"
 #include "platform/Edition.h"
 
@@ -89,6 +91,11 @@ public:
     // A source whose outputs all stand under its own names already is left
     // alone, so that a run cut short can be run again.
     void setSkipExisting(bool skip) { m_skipExisting = skip; }
+    // Pages converted at once; the number of cores until set. Names, the log
+    // and the counters read the same whatever the number.
+    void setWorkers(int workers);
+    static constexpr int kMaxWorkers = 256;
+    int workers() const { return m_workers; }
     QString outputFolder() const { return m_outputFolder; }
     std::vector<OutputFile>& outputFiles() { return m_outputFiles; }
     const std::vector<OutputFile>& outputFiles() const { return m_outputFiles; }
@@ -107,7 +114,9 @@ public:
     static QList<int> getPageRanges(const FileItem* item);
     // Whether the pages of `range` may pass a classic TIFF's 4 GiB once
     // written, judged from their headers before any is decoded.
-    static bool needsBigTiff(PageSource& source, const QList<int>& range);
+    static bool needsBigTiff(PageSource& source, const QList<int>& range) {
+        return pagesNeedBigTiff(source, range);
+    }
     // Gathers the pages of `image` into one TIFF at `path`; true when written.
     bool saveAsTiff(const QString& path, const QList<int>& range, PageSource* image,
                     LogFiles& logFiles);
@@ -131,6 +140,10 @@ public:
     // Whether the run ended because it was told to stop; valid once finished.
     bool wasCancelled() const { return m_wasCancelled.load(); }
     const Log& log() const { return m_log; }
+    // How the run ended; valid once finished.
+    RunVerdict verdict() const { return m_verdict.load(); }
+    // The closing message for a verdict.
+    static QString messageFor(RunVerdict verdict, int filesCreated);
 
     static const QString kMessageAllConverted;
     static const QString kMessageSomeFailed;
@@ -159,13 +172,14 @@ Q_SIGNALS:
 private:
     struct Run;
 
-    void convertGroup(Run& run, const OutputFile& group);
-    Status convertItem(Run& run, const OutputFile& group, const FileItem& item,
-                       const QString& targetFolder, LogFiles& entry);
-    Status writePages(Run& run, PageSource& source, const QList<int>& pages,
-                      const QString& targetFolder, const QString& baseName, LogFiles& entry);
-    bool skipIfWritten(const QString& targetFolder, const QStringList& names, int pageCount,
-                       LogFiles& entry);
+    ConversionPlan makePlan() const;
+    void execute(Run& run, const ConversionPlan& plan);
+    void commitGroup(Run& run, const ConversionPlan& plan, const PlannedGroup& group);
+    // False when the item ended early (its source could not be opened or a
+    // page is missing).
+    bool commitTask(Run& run, const PlannedTask& task, int index, LogFiles& entry);
+    void commitPage(const PlannedTask& task, const PageResult& page, LogFiles& entry);
+    void skipTask(Run& run, int index);
     void finish(Run& run);
     void reportProgress();
 
@@ -173,7 +187,6 @@ private:
     void addOne(std::atomic<int>& counter, void (Process::*signal)(int));
     void setSourceInProcess(const QString& path);
     void setOutputInProcess(const QString& folder, const QString& name);
-    QString chooseMessage(const Run& run) const;
 
     QString targetFolderOf(const OutputFile& group) const;
     // Where every output goes; "" for each source's own folder.
@@ -188,8 +201,10 @@ private:
     DecodeLimits m_limits;
     QString m_outputFolder;
     bool m_skipExisting = false;
+    int m_workers = 1;
     std::vector<OutputFile> m_outputFiles;
     Log m_log;
+    std::atomic<RunVerdict> m_verdict{RunVerdict::SomeFailed};
 
     std::atomic<bool> m_isCombining{false};
     std::atomic<bool> m_isCompleted{false};

@@ -168,7 +168,16 @@ INSTANTIATE_TEST_SUITE_P(
                   "no TIFF files"},
         UsageCase{"MirrorWithoutOutput",
                   {QStringLiteral("--mirror"), QStringLiteral("@IN"), QStringLiteral("@IN")},
-                  "--mirror needs an output folder"}),
+                  "--mirror needs an output folder"},
+        UsageCase{"NoJobs",
+                  {QStringLiteral("-j"), QStringLiteral("0"), QStringLiteral("@IN")},
+                  "--jobs takes"},
+        UsageCase{"JobsNotANumber",
+                  {QStringLiteral("--jobs"), QStringLiteral("all"), QStringLiteral("@IN")},
+                  "'all'"},
+        UsageCase{"TooManyJobs",
+                  {QStringLiteral("--jobs"), QStringLiteral("257"), QStringLiteral("@IN")},
+                  "from 1 to 256"}),
     ByName());
 
 TEST_F(ConvertCliTest, UnwritableLogIsAFailureNamedOnStderr) {
@@ -216,6 +225,29 @@ TEST_F(ConvertCliTest, HelpAndVersion) {
     const CliResult version = runCli({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(version.out.startsWith(QStringLiteral("pictavo-convert ")));
+}
+
+TEST_F(ConvertCliTest, OneJobOrManyWriteTheSameFiles) {
+    for (int i = 0; i < 3; ++i) {
+        makeTiff(QStringLiteral("doc%1.tif").arg(i), 5, 40);
+    }
+    QMap<QString, QByteArray> written[2];
+    const char* jobs[2] = {"1", "3"};
+    for (int run = 0; run < 2; ++run) {
+        const QString folder = makeTestFolder(QStringLiteral("jobs%1").arg(run));
+        const CliResult r =
+            runCli({QStringLiteral("-t"), QStringLiteral("png"), QStringLiteral("-j"),
+                    QString::fromLatin1(jobs[run]), QStringLiteral("-o"), folder,
+                    QStringLiteral("--log-dir"), logs, in});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.startsWith(QStringLiteral("Total 15 files converted successfully.")))
+            << r.out.toStdString();
+        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden)) {
+            written[run].insert(name, readFileBytes(QDir(folder).filePath(name)));
+        }
+    }
+    EXPECT_EQ(written[0].size(), 15);
+    EXPECT_EQ(written[1], written[0]);
 }
 
 TEST_F(ConvertCliTest, InterruptCancelsAtAPageBoundary) {

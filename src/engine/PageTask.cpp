@@ -1,0 +1,168 @@
+#include "engine/PageTask.h"
+
+#include "engine/ImageUtilities.h"
+#include "engine/PageMapping.h"
+#include "engine/TiffWriter.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <optional>
+
+namespace {
+
+// A classic TIFF ends at 4 GiB; leave room for directories and tags.
+constexpr qint64 kClassicTiffRoom = (qint64(4) << 30) - (qint64(64) << 20);
+// Compression can grow a page: LZW by half on noise, CCITT codes past a
+// bilevel page's own bits on dither.
+constexpr qint64 kWorstGrowth = 2;
+constexpr qint64 kPageOverhead = 4096;
+
+QString joinPath(const QString& folder, const QString& name) {
+    return folder.isEmpty() ? name : QDir(folder).filePath(name);
+}
+
+QString cannotRead(int pageNo, const QString& sourceName, const QString& why) {
+    return QStringLiteral("Cannot read page %1 of “%2”: %3").arg(pageNo).arg(sourceName, why);
+}
+
+// The page's mapping line, when its pixels are not an exact copy.
+void noteMapping(const QImage& page, PageResult& result, const QString& sourceName) {
+    const QString mapping = pageMapping(page);
+    if (!mapping.isEmpty()) {
+        result.diagnostics.append(QStringLiteral("Page %1 of “%2” is not an exact copy: %3")
+                                      .arg(result.pageNo)
+                                      .arg(sourceName, mapping));
+    }
+}
+
+TaskEnding missingPage(int pageNo, int pageCount) {
+    return {
+        TaskEnd::Failed,
+        QStringLiteral("Page %1 does not exist; the file has %2 pages").arg(pageNo).arg(pageCount),
+        false,
+        {}};
+}
+
+TaskEnding writeEachPage(const PlannedTask& task, const TaskOptions& options, PageSource& source,
+                         TaskChannel& channel) {
+    const QString sourceName = QFileInfo(task.sourcePath).fileName();
+    for (qsizetype i = 0; i < task.pages.size(); ++i) {
+        const int n = task.pages.at(i);
+        if (n < 1 || n > source.pageCount()) {
+            return missingPage(n, source.pageCount());
+        }
+        PageResult result{n, task.names.at(i), PageOutcome::NotWritten, {}};
+        {
+            // The decoded page lives only for this page.
+            const Result<QImage> image = source.readPage(n - 1);
+            if (image) {
+                noteMapping(*image, result, sourceName);
+                if (ImageUtilities::save(*image, joinPath(task.targetFolder, result.name),
+                                         options.write)) {
+                    result.outcome = PageOutcome::Written;
+                }
+            } else {
+                result.diagnostics.append(cannotRead(n, sourceName, image.error()));
+            }
+        }
+        channel.publish(std::move(result));
+    }
+    return {};
+}
+
+} // namespace
+
+Result<PageSource*> SourceCache::open(const QString& path) {
+    if (path != m_path) {
+        m_source.reset();
+        m_path = path;
+        auto opened = PageSource::open(path, m_limits);
+        if (opened) {
+            m_source = std::move(*opened);
+            m_error.clear();
+        } else {
+            m_error = opened.error();
+        }
+    }
+    if (!m_source) {
+        return Result<PageSource*>::failure(m_error);
+    }
+    return m_source.get();
+}
+
+// Decided from every page's header before the first is written, since the
+// container cannot change once a file is under way.
+bool pagesNeedBigTiff(PageSource& source, const QList<int>& range) {
+    qint64 total = 0;
+    for (const int n : range) {
+        const qint64 bytes = source.pageByteSize(n - 1);
+        total += qMax<qint64>(0, bytes) * kWorstGrowth + kPageOverhead;
+        if (total > kClassicTiffRoom) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TaskEnding gatherIntoTiff(const QString& path, const QList<int>& range, PageSource& source,
+                          int compressionIndex, const QString& sourceName, TaskChannel& channel) {
+    TaskEnding ending;
+    if (range.isEmpty()) {
+        return ending;
+    }
+    const QString name = QFileInfo(path).fileName();
+    const auto container = pagesNeedBigTiff(source, range) ? TiffPageEncoder::Container::BigTiff
+                                                           : TiffPageEncoder::Container::Classic;
+    std::optional<TiffPageEncoder> encoder;
+    int added = 0;
+    for (const int n : range) {
+        if (!channel.mayContinue()) {
+            break;
+        }
+        PageResult result{n, name, PageOutcome::NotWritten, {}};
+        if (n >= 1 && n <= source.pageCount()) {
+            const Result<QImage> decoded = source.readPage(n - 1);
+            if (!decoded) {
+                result.diagnostics.append(cannotRead(n, sourceName, decoded.error()));
+            } else {
+                noteMapping(*decoded, result, sourceName);
+                if (!encoder) {
+                    encoder.emplace(path, container);
+                }
+                if (encoder->appendPage(*decoded, compressionIndex).ok()) {
+                    result.outcome = PageOutcome::Written;
+                    ++added;
+                }
+            }
+        }
+        channel.publish(std::move(result));
+    }
+    if (!encoder || added == 0) {
+        return ending;
+    }
+    const Status written = encoder->finish();
+    ending.fileWritten = written.ok();
+    if (!written) {
+        ending.diagnostics.append(
+            QStringLiteral("Cannot write “%1”: %2").arg(path, written.error()));
+    }
+    return ending;
+}
+
+TaskEnding runTask(const PlannedTask& task, const TaskOptions& options, SourceCache& sources,
+                   TaskChannel& channel) {
+    const Result<PageSource*> source = sources.open(task.sourcePath);
+    if (!source) {
+        return {TaskEnd::NotOpened, source.error(), false, {}};
+    }
+    if (!task.gathered) {
+        return writeEachPage(task, options, **source, channel);
+    }
+    if (task.names.isEmpty()) {
+        return {};
+    }
+    return gatherIntoTiff(joinPath(task.targetFolder, task.names.first()), task.pages, **source,
+                          options.write.tiffCompressionIndex, QFileInfo(task.sourcePath).fileName(),
+                          channel);
+}
