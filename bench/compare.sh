@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs pictavo-convert and its peers (ImageMagick, GraphicsMagick, libvips and
-# the minimal libtiff+codec loop) on the same work, one after the other, and
+# Runs pictavo-convert and its peers (ImageMagick, GraphicsMagick, libvips,
+# Pillow and the minimal libtiff+codec loop) on the same work, one after the other, and
 # prints wall and CPU time, pages per second, peak memory, output bytes and
 # our ratio to each.
 #
@@ -50,6 +50,18 @@ if [[ ! -f $corpus/long-rgb.tif ]]; then
   mv "$corpus/long-rgb.tif.part" "$corpus/long-rgb.tif"
 fi
 
+# The same bilevel document 10 and 100 times over: memory must not grow with
+# the page count.
+for copies in 10 100; do
+  long=$corpus/long$((copies * 20))-bilevel.tif
+  if [[ ! -f $long ]]; then
+    parts=()
+    for _ in $(seq "$copies"); do parts+=("$corpus/doc-bilevel.tif"); done
+    tiffcp "${parts[@]}" "$long.part"
+    mv "$long.part" "$long"
+  fi
+done
+
 # ImageMagick's packaged policy refuses A4 multi-page work; give it room.
 policy=$work/magick-policy
 mkdir -p "$policy"
@@ -89,8 +101,12 @@ declare -A inputs=(
   [bilevel-jpg]=doc-bilevel.tif [bilevel-png]=doc-bilevel.tif
   [photo-jpg]=photo-rgb.tif [photo-png]=photo-rgb.tif [photo-gif]=photo-rgb.tif [photo-bmp]=photo-rgb.tif
   [multi-tiff]="doc-bilevel.tif doc-gray.tif" [small-jpg]=many-small [long-jpg]=long-rgb.tif
+  [long200-png]=long200-bilevel.tif [long2000-png]=long2000-bilevel.tif
 )
-tasks=(bilevel-jpg bilevel-png photo-jpg photo-png photo-gif photo-bmp multi-tiff small-jpg long-jpg)
+tasks=(bilevel-jpg bilevel-png photo-jpg photo-png photo-gif photo-bmp multi-tiff small-jpg long-jpg
+  long200-png long2000-png)
+# Rows that measure memory against page count: ours and the bound only.
+is_memory_row() { [[ $1 == long*-png ]]; }
 
 ext_of() { case $1 in *-jpg) echo jpg ;; *-png) echo png ;; *-gif) echo gif ;; *-bmp) echo bmp ;; *) echo tiff ;; esac; }
 limit_fmt() { case $1 in jpg) echo jpeg ;; *) echo "$1" ;; esac; }
@@ -151,6 +167,16 @@ run_vips() { # task out
   measure "$out" bash -c "$script"
 }
 
+run_pillow() { # task out
+  local t=$1 out=$2 ext; ext=$(ext_of "$t")
+  if [[ $t == multi-tiff ]]; then
+    measure "$out" bash -c "python3 '$here/pillow_convert.py' --tiff group4 '$out' '$corpus/doc-bilevel.tif' && python3 '$here/pillow_convert.py' --tiff tiff_lzw '$out' '$corpus/doc-gray.tif'"
+    return
+  fi
+  mapfile -t src < <(sources "$t")
+  measure "$out" python3 "$here/pillow_convert.py" "$ext" "$out" "${src[@]}"
+}
+
 run_limit() { # task out procs
   local t=$1 out=$2 procs=$3 ext; ext=$(ext_of "$t")
   mapfile -t src < <(sources "$t")
@@ -192,13 +218,16 @@ for t in "${tasks[@]}"; do
   fi
   results[limit-1proc]=$(run_limit "$t" "$work/out-limit1" 1)
   [[ $t != multi-tiff ]] && results[limit-2proc]=$(run_limit "$t" "$work/out-limit2" 2)
-  results[vips]=$(run_vips "$t" "$work/out-vips")
-  results[graphicsmagick]=$(run_magick gm "$t" "$work/out-gm")
-  if [[ $t != long-jpg ]]; then # ImageMagick decodes every page first: gigabytes here
-    results[imagemagick]=$(run_magick convert "$t" "$work/out-im")
+  if ! is_memory_row "$t"; then
+    results[pillow]=$(run_pillow "$t" "$work/out-pillow")
+    results[vips]=$(run_vips "$t" "$work/out-vips")
+    results[graphicsmagick]=$(run_magick gm "$t" "$work/out-gm")
+    if [[ $t != long-jpg ]]; then # ImageMagick decodes every page first: gigabytes here
+      results[imagemagick]=$(run_magick convert "$t" "$work/out-im")
+    fi
   fi
   read -r ours _ <<<"${results[pictavo]}"
-  for tool in pictavo limit-1proc limit-2proc vips graphicsmagick imagemagick; do
+  for tool in pictavo limit-1proc limit-2proc pillow vips graphicsmagick imagemagick; do
     [[ -n ${results[$tool]:-} ]] || continue
     read -r wall cpu peak bytes <<<"${results[$tool]}"
     if [[ $wall == n/a ]]; then
