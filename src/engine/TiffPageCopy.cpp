@@ -106,12 +106,16 @@ bool readStrips(TIFF* tif, const CopiablePage& page, std::vector<std::vector<uin
     }
     const uint64_t sampleBytes =
         (uint64_t(page.width) * page.samplesPerPixel * page.bitsPerSample + 7) / 8 * page.height;
+    const uint64_t fileBytes = TIFFGetSizeProc(tif)(TIFFClientdata(tif));
     uint64_t total = 0;
     strips.resize(count);
     for (uint32_t s = 0; s < count; ++s) {
         const uint64_t size = TIFFGetStrileByteCount(tif, s);
+        const uint64_t offset = TIFFGetStrileOffset(tif, s);
         total += size;
-        if (size == 0 || total > sampleBytes * kMaxExpansion + kSlackBytes) {
+        // Nothing is allocated for bytes the file does not hold.
+        if (size == 0 || offset > fileBytes || size > fileBytes - offset ||
+            total > sampleBytes * kMaxExpansion + kSlackBytes) {
             return false;
         }
         strips[s].resize(static_cast<size_t>(size));

@@ -257,7 +257,12 @@ TiffHandle* TiffPageSource::tiffDirectory(int index, QImage& attributes) {
     if (!layout) {
         return nullptr;
     }
-    QImage carrier(1, 1, choosePlan(tif, *layout).format);
+    // A page the decoder would refuse is not copied either.
+    const QImage::Format format = choosePlan(tif, *layout).format;
+    if (!checkPageLimits(*layout, format, m_limits)) {
+        return nullptr;
+    }
+    QImage carrier(1, 1, format);
     if (carrier.isNull()) {
         return nullptr;
     }

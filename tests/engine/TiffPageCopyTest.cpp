@@ -263,6 +263,20 @@ TEST(TiffPageCopyTest, TruncatedStripIsNotCopied) {
     EXPECT_FALSE(copied.value());
 }
 
+TEST(TiffPageCopyTest, PageBeyondTheSourceLimitsIsNotCopied) {
+    const QString folder = makeTestFolder();
+    const QString sourcePath = folder + QStringLiteral("/source.tif");
+    ASSERT_TRUE(writeTestTiff(sourcePath, {bilevelPage(64, 64, true, COMPRESSION_CCITTFAX4)}));
+    DecodeLimits limits;
+    limits.maxPixels = 64 * 63;
+    Result<std::unique_ptr<PageSource>> source = PageSource::open(sourcePath, limits);
+    ASSERT_TRUE(source);
+    const Result<bool> copied =
+        copyTiffPageToFile(*source.value(), 0, folder + QStringLiteral("/page.tiff"), kG4);
+    ASSERT_TRUE(copied);
+    EXPECT_FALSE(copied.value());
+}
+
 TEST(TiffPageCopyTest, SpentEncoderFails) {
     const QString folder = makeTestFolder();
     Result<std::unique_ptr<PageSource>> source =
