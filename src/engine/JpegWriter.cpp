@@ -79,9 +79,13 @@ public:
             return line;
         }
         uchar* out = m_row.data();
-        const int bytes = (m_pixels.width() + 7) / 8;
-        for (int i = 0; i < bytes; ++i, out += 8) {
+        const int whole = m_pixels.width() / 8;
+        for (int i = 0; i < whole; ++i, out += 8) {
             std::memcpy(out, m_expansion[line[i]].data(), 8);
+        }
+        // QImage leaves the bits past the last pixel undefined.
+        if (const int rest = m_pixels.width() % 8; rest != 0) {
+            std::memcpy(out, m_expansion[line[whole] & (0xFF00U >> rest)].data(), 8);
         }
         return m_row.data();
     }

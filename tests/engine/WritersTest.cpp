@@ -366,6 +366,7 @@ std::vector<GrayScaleMonoCase> grayMonoCases() {
         for (const int width : {1, 7, 8, 9, 17, 64}) {
             for (const QImage::Format format : {QImage::Format_Mono, QImage::Format_MonoLSB}) {
                 QImage page(width, 11, format);
+                page.fill(0);
                 page.setColorTable(table);
                 for (int y = 0; y < page.height(); ++y) {
                     for (int x = 0; x < width; ++x) {
