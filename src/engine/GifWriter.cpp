@@ -170,7 +170,7 @@ Status quantize(QImage& rgba, IndexedPage& out) {
         return quantizeFailure("liq_image_quantize", e);
     }
     std::unique_ptr<liq_result, LiqDeleter> result(raw);
-    liq_set_dithering_level(result.get(), 1.0F);
+    liq_set_dithering_level(result.get(), GifWriter::kDitheringLevel);
     if (const liq_error e = liq_write_remapped_image(result.get(), image.get(), out.indices.data(),
                                                      out.indices.size());
         e != LIQ_OK) {

@@ -6,10 +6,13 @@
 #include <QColorSpace>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <utility>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -35,11 +38,83 @@ struct CompressorGuard {
     ~CompressorGuard() { jpeg_destroy_compress(info); }
 };
 
+// The rows libjpeg takes, read straight from the page where its layout
+// allows: a 1-bit page is expanded a byte (8 pixels) at a time through a
+// table of gray levels, so no 8-bit copy of the page is made.
+class JpegRows {
+public:
+    static Result<JpegRows> forPage(const QImage& page) {
+        JpegRows rows;
+        if (isGrayMono(page)) {
+            rows.m_pixels = page.convertToFormat(QImage::Format_Mono);
+            if (rows.m_pixels.isNull()) {
+                return Result<JpegRows>::failure(
+                    QStringLiteral("Not enough memory to convert a %1 x %2 page")
+                        .arg(page.width())
+                        .arg(page.height()));
+            }
+            rows.fillExpansion(PagePixels::completeTable(page));
+            // Room for a whole last byte of pixels.
+            rows.m_row.resize(static_cast<size_t>(page.width() + 7) / 8 * 8);
+            return rows;
+        }
+        const Result<QImage> pixels = PagePixels::isGrayPage(page)
+                                          ? PagePixels::toGray8OverWhite(page)
+                                          : PagePixels::toRgb888Flattened(page);
+        if (!pixels) {
+            return Result<JpegRows>::failure(pixels.error());
+        }
+        rows.m_pixels = pixels.value();
+        return rows;
+    }
+
+    int components() const { return m_pixels.format() == QImage::Format_RGB888 ? 3 : 1; }
+    int width() const { return m_pixels.width(); }
+    int height() const { return m_pixels.height(); }
+
+    // Valid until the next call.
+    const uchar* row(int y) {
+        const uchar* line = m_pixels.constScanLine(y);
+        if (m_row.empty()) {
+            return line;
+        }
+        uchar* out = m_row.data();
+        const int whole = m_pixels.width() / 8;
+        for (int i = 0; i < whole; ++i, out += 8) {
+            std::memcpy(out, m_expansion[line[i]].data(), 8);
+        }
+        // QImage leaves the bits past the last pixel undefined.
+        if (const int rest = m_pixels.width() % 8; rest != 0) {
+            std::memcpy(out, m_expansion[line[whole] & (0xFF00U >> rest)].data(), 8);
+        }
+        return m_row.data();
+    }
+
+private:
+    static bool isGrayMono(const QImage& page) {
+        return (page.format() == QImage::Format_Mono || page.format() == QImage::Format_MonoLSB) &&
+               PagePixels::isGrayPage(page);
+    }
+
+    void fillExpansion(const QList<QRgb>& table) {
+        const std::array<uchar, 2> level{static_cast<uchar>(qRed(PagePixels::overWhite(table[0]))),
+                                         static_cast<uchar>(qRed(PagePixels::overWhite(table[1])))};
+        for (size_t byte = 0; byte < m_expansion.size(); ++byte) {
+            for (size_t bit = 0; bit < 8; ++bit) {
+                m_expansion[byte][bit] = level[(byte >> (7 - bit)) & 1U];
+            }
+        }
+    }
+
+    QImage m_pixels; // Grayscale8, RGB888, or Format_Mono expanded row by row
+    std::array<std::array<uchar, 8>, 256> m_expansion{};
+    std::vector<uchar> m_row;
+};
+
 // Everything the compressor needs, prepared before setjmp so that a longjmp
 // skips no destructor.
 struct JpegJob {
-    const QImage* pixels;
-    int components;
+    JpegRows* rows;
     int quality;
     bool fullChroma;
     int densityUnit; // 0: no resolution, 1: per inch, 2: per centimetre
@@ -85,10 +160,10 @@ bool compress(jpeg_compress_struct& info, JpegError& error, const JpegJob& job) 
     }
     jpeg_create_compress(&info);
     jpeg_stdio_dest(&info, job.file);
-    info.image_width = static_cast<JDIMENSION>(job.pixels->width());
-    info.image_height = static_cast<JDIMENSION>(job.pixels->height());
-    info.input_components = job.components;
-    info.in_color_space = job.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    info.image_width = static_cast<JDIMENSION>(job.rows->width());
+    info.image_height = static_cast<JDIMENSION>(job.rows->height());
+    info.input_components = job.rows->components();
+    info.in_color_space = job.rows->components() == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, job.quality, TRUE);
     setSampling(info, job.fullChroma);
@@ -104,8 +179,7 @@ bool compress(jpeg_compress_struct& info, JpegError& error, const JpegJob& job) 
     }
     while (info.next_scanline < info.image_height) {
         // libjpeg reads the row only; the API just lacks const.
-        JSAMPROW row =
-            const_cast<uchar*>(job.pixels->constScanLine(static_cast<int>(info.next_scanline)));
+        JSAMPROW row = const_cast<uchar*>(job.rows->row(static_cast<int>(info.next_scanline)));
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
@@ -126,11 +200,6 @@ Status checkSize(const QImage& page) {
     return {};
 }
 
-Result<QImage> jpegPixels(const QImage& page) {
-    return PagePixels::isGrayPage(page) ? PagePixels::toGray8OverWhite(page)
-                                        : PagePixels::toRgb888Flattened(page);
-}
-
 } // namespace
 
 int jpegLibraryQuality(int quality) {
@@ -147,17 +216,16 @@ Status JpegWriter::encode(const QImage& page, const QString& path,
     if (Status usable = checkSize(page); !usable) {
         return usable;
     }
-    const Result<QImage> pixels = jpegPixels(page);
-    if (!pixels) {
-        return Status::failure(pixels.error());
+    Result<JpegRows> rows = JpegRows::forPage(page);
+    if (!rows) {
+        return Status::failure(rows.error());
     }
     const QByteArray icc = page.colorSpace().iccProfile();
     Result<FilePointer> file = openForWriting(path);
     if (!file) {
         return Status::failure(file.error());
     }
-    JpegJob job{&pixels.value(),
-                pixels->format() == QImage::Format_Grayscale8 ? 1 : 3,
+    JpegJob job{&rows.value(),
                 jpegLibraryQuality(options.jpegQuality),
                 jpegKeepsFullChroma(options.jpegQuality),
                 0,

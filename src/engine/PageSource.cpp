@@ -41,3 +41,7 @@ Result<std::unique_ptr<PageSource>> PageSource::openTiffData(QByteArray data,
 qint64 PageSource::pageByteSize(int /*index*/) {
     return -1;
 }
+
+TiffHandle* PageSource::tiffDirectory(int /*index*/, QImage& /*attributes*/) {
+    return nullptr;
+}

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+class TiffHandle;
+
 // Bounds that protect against hostile files: nothing is allocated for a page
 // before its dimensions are checked against them.
 struct DecodeLimits {
@@ -45,4 +47,10 @@ public:
     // An upper bound of page `index`'s decoded bytes, read from its header
     // without decoding it; -1 when the header cannot tell.
     virtual qint64 pageByteSize(int index);
+    // For writers that copy a TIFF page's compressed data rather than decode
+    // it: the handle, set on page `index`, and in `attributes` a 1 x 1 image
+    // of the page's decoded format carrying the resolution and colour space
+    // readPage() gives it. nullptr when the source holds no TIFF or the page
+    // cannot be read.
+    virtual TiffHandle* tiffDirectory(int index, QImage& attributes);
 };

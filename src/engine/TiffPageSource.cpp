@@ -245,3 +245,29 @@ qint64 TiffPageSource::pageByteSize(int index) {
                                               : std::min<qint64>(4, std::max<qint64>(3, samples));
     return pixels * heldSamples * bytesPerSample;
 }
+
+TiffHandle* TiffPageSource::tiffDirectory(int index, QImage& attributes) {
+    m_tiff.clearError();
+    if (index < 0 || index >= m_pageCount ||
+        TIFFSetDirectory(m_tiff.get(), static_cast<tdir_t>(index)) != 1) {
+        return nullptr;
+    }
+    TIFF* tif = m_tiff.get();
+    const Result<TiffPageLayout> layout = readPageLayout(tif, index + 1);
+    if (!layout) {
+        return nullptr;
+    }
+    // A page the decoder would refuse is not copied either.
+    const QImage::Format format = choosePlan(tif, *layout).format;
+    if (!checkPageLimits(*layout, format, m_limits)) {
+        return nullptr;
+    }
+    QImage carrier(1, 1, format);
+    if (carrier.isNull()) {
+        return nullptr;
+    }
+    setColourSpace(tif, *layout, carrier);
+    setResolution(tif, layout->orientation >= ORIENTATION_LEFTTOP, carrier);
+    attributes = carrier;
+    return &m_tiff;
+}

@@ -19,6 +19,7 @@ public:
     int pageCount() const override;
     Result<QImage> readPage(int index) override;
     qint64 pageByteSize(int index) override;
+    TiffHandle* tiffDirectory(int index, QImage& attributes) override;
 
 private:
     Result<QImage> decodeCurrentPage(int index);

@@ -2,7 +2,9 @@
 
 #include "engine/OutputFormats.h"
 #include "engine/PagePixels.h"
+#include "engine/PageSource.h"
 #include "engine/TiffHandle.h"
+#include "engine/TiffPageCopy.h"
 #include "platform/AtomicFile.h"
 
 #include <QColorSpace>
@@ -139,6 +141,26 @@ TiffLayout layoutFor(const QImage& page, uint16_t compression) {
     return layout;
 }
 
+bool setResolutionTags(TIFF* tif, const QImage& page) {
+    if (!hasResolution(page)) {
+        return true;
+    }
+    const StatedResolution r = statedResolution(page);
+    return TIFFSetField(tif, TIFFTAG_XRESOLUTION, r.x) &&
+           TIFFSetField(tif, TIFFTAG_YRESOLUTION, r.y) &&
+           TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT,
+                        r.perCentimetre ? RESUNIT_CENTIMETER : RESUNIT_INCH);
+}
+
+bool setProfileTag(TIFF* tif, const QImage& page) {
+    const QByteArray icc = page.colorSpace().iccProfile();
+    if (icc.isEmpty()) {
+        return true;
+    }
+    return TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(icc.size()),
+                        icc.constData()) != 0;
+}
+
 class DirectoryWriter {
 public:
     DirectoryWriter(TiffHandle& handle, const QImage& page, const TiffLayout& layout)
@@ -188,7 +210,8 @@ private:
             m_layout.photometric != PHOTOMETRIC_PALETTE) {
             ok = TIFFSetField(m_tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
         }
-        return ok && setRowsPerStrip() && setResolution() && setProfile();
+        return ok && setRowsPerStrip() && setResolutionTags(m_tif, m_page) &&
+               setProfileTag(m_tif, m_page);
     }
 
     bool setRowsPerStrip() {
@@ -199,26 +222,6 @@ private:
             rows = static_cast<uint32_t>(std::clamp<tmsize_t>(kStripBytes / rowBytes, 1, rows));
         }
         return TIFFSetField(m_tif, TIFFTAG_ROWSPERSTRIP, rows) != 0;
-    }
-
-    bool setResolution() {
-        if (!hasResolution(m_page)) {
-            return true;
-        }
-        const StatedResolution r = statedResolution(m_page);
-        return TIFFSetField(m_tif, TIFFTAG_XRESOLUTION, r.x) &&
-               TIFFSetField(m_tif, TIFFTAG_YRESOLUTION, r.y) &&
-               TIFFSetField(m_tif, TIFFTAG_RESOLUTIONUNIT,
-                            r.perCentimetre ? RESUNIT_CENTIMETER : RESUNIT_INCH);
-    }
-
-    bool setProfile() {
-        const QByteArray icc = m_page.colorSpace().iccProfile();
-        if (icc.isEmpty()) {
-            return true;
-        }
-        return TIFFSetField(m_tif, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(icc.size()),
-                            icc.constData()) != 0;
     }
 
     Status writeRows() {
@@ -270,6 +273,65 @@ Status writeDirectory(TiffHandle& handle, const QImage& page, int compressionInd
     return DirectoryWriter(handle, page, layout).write();
 }
 
+// The tags a decoded page would get from DirectoryWriter, around strips
+// that are already compressed.
+Status writeCopiedDirectory(TiffHandle& handle, const CopiablePage& page,
+                            const QImage& attributes) {
+    TIFF* tif = handle.get();
+    bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, page.width) &&
+              TIFFSetField(tif, TIFFTAG_IMAGELENGTH, page.height) &&
+              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, page.bitsPerSample) &&
+              TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, page.samplesPerPixel) &&
+              TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, page.photometric) &&
+              TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+              TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
+              TIFFSetField(tif, TIFFTAG_COMPRESSION, page.compression) &&
+              TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, page.rowsPerStrip);
+    if (ok && page.predictor != PREDICTOR_NONE) {
+        ok = TIFFSetField(tif, TIFFTAG_PREDICTOR, page.predictor);
+    }
+    if (ok && page.group4Options) {
+        ok = TIFFSetField(tif, TIFFTAG_GROUP4OPTIONS, *page.group4Options);
+    }
+    if (!ok || !setResolutionTags(tif, attributes) || !setProfileTag(tif, attributes)) {
+        return Status::failure(QStringLiteral("TIFF: cannot describe the copied page"));
+    }
+    for (size_t s = 0; s < page.strips.size(); ++s) {
+        const std::vector<uint8_t>& strip = page.strips[s];
+        if (TIFFWriteRawStrip(tif, static_cast<uint32_t>(s), const_cast<uint8_t*>(strip.data()),
+                              static_cast<tmsize_t>(strip.size())) < 0) {
+            return Status::failure(
+                QStringLiteral("TIFF: cannot write a copied strip: %1").arg(handle.lastError()));
+        }
+    }
+    if (TIFFWriteDirectory(tif) == 0) {
+        return Status::failure(
+            QStringLiteral("TIFF: cannot write the copied page: %1").arg(handle.lastError()));
+    }
+    return {};
+}
+
+// The page `index` of the source as it can be copied for `compressionIndex`,
+// with the resolution and profile a decoded page would carry.
+struct SourcePage {
+    CopiablePage page;
+    QImage attributes;
+};
+
+std::optional<SourcePage> copiableSourcePage(PageSource& source, int index, int compressionIndex) {
+    QImage attributes;
+    TiffHandle* handle = source.tiffDirectory(index, attributes);
+    if (handle == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<CopiablePage> page =
+        readCopiablePage(*handle, static_cast<uint16_t>(tiffCompressionTag(compressionIndex)));
+    if (!page) {
+        return std::nullopt;
+    }
+    return SourcePage{std::move(*page), std::move(attributes)};
+}
+
 Status closeFailure(const TiffHandle& handle) {
     return Status::failure(QStringLiteral("TIFF: %1")
                                .arg(handle.lastError().isEmpty()
@@ -311,6 +373,23 @@ struct TiffPageEncoder::Private {
         return {};
     }
 
+    // Opens the file before the first page; a spent or finished encoder
+    // takes no more.
+    Status readyForPage() {
+        if (!failure.isEmpty()) {
+            return Status::failure(failure);
+        }
+        if (finished) {
+            return Status::failure(QStringLiteral("The file is already finished"));
+        }
+        if (!handle) {
+            if (Status opened = open(); !opened) {
+                return fail(std::move(opened));
+            }
+        }
+        return {};
+    }
+
     Status fail(Status status) {
         failure = status.error();
         handle.reset();
@@ -338,22 +417,37 @@ int TiffPageEncoder::pageCount() const {
 }
 
 Status TiffPageEncoder::appendPage(const QImage& page, int compressionIndex) {
-    if (!d->failure.isEmpty()) {
-        return Status::failure(d->failure);
-    }
-    if (d->finished) {
-        return Status::failure(QStringLiteral("The file is already finished"));
-    }
-    if (!d->handle) {
-        if (Status opened = d->open(); !opened) {
-            return d->fail(std::move(opened));
-        }
+    if (Status ready = d->readyForPage(); !ready) {
+        return ready;
     }
     if (Status written = writeDirectory(*d->handle, page, compressionIndex); !written) {
         return d->fail(std::move(written));
     }
     ++d->pages;
     return {};
+}
+
+Result<bool> TiffPageEncoder::appendCopiedPage(PageSource& source, int index,
+                                               int compressionIndex) {
+    if (!d->failure.isEmpty()) {
+        return Result<bool>::failure(d->failure);
+    }
+    if (d->finished) {
+        return Result<bool>::failure(QStringLiteral("The file is already finished"));
+    }
+    const std::optional<SourcePage> copiable = copiableSourcePage(source, index, compressionIndex);
+    if (!copiable) {
+        return false;
+    }
+    if (Status ready = d->readyForPage(); !ready) {
+        return Result<bool>::failure(ready.error());
+    }
+    if (Status written = writeCopiedDirectory(*d->handle, copiable->page, copiable->attributes);
+        !written) {
+        return Result<bool>::failure(d->fail(std::move(written)).error());
+    }
+    ++d->pages;
+    return true;
 }
 
 Status TiffPageEncoder::finish() {
@@ -375,4 +469,17 @@ Status TiffPageEncoder::finish() {
     }
     d->finished = true;
     return {};
+}
+
+Result<bool> copyTiffPageToFile(PageSource& source, int index, const QString& path,
+                                int compressionIndex) {
+    TiffPageEncoder encoder(path);
+    const Result<bool> copied = encoder.appendCopiedPage(source, index, compressionIndex);
+    if (!copied || !*copied) {
+        return copied;
+    }
+    if (Status finished = encoder.finish(); !finished) {
+        return Result<bool>::failure(finished.error());
+    }
+    return true;
 }

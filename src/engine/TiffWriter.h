@@ -8,6 +8,8 @@
 
 #include <memory>
 
+class PageSource;
+
 // The TIFF Compression tag for the user's compression choice (see
 // tiffCompressions()); an index outside the table is none.
 int tiffCompressionTag(int compressionIndex);
@@ -43,6 +45,13 @@ public:
 
     // After a failure the encoder is spent: later calls fail too.
     Status appendPage(const QImage& page, int compressionIndex);
+    // Appends page `index` of a TIFF source by copying its compressed strips,
+    // when writing its decoded page with appendPage() would give the same
+    // samples under the same compression, photometric, depth, resolution and
+    // profile (the strip layout and LZW predictor stay the source's). True:
+    // the page was appended. False: the page cannot be copied; nothing was
+    // appended and the encoder is still usable. A failure spends the encoder.
+    Result<bool> appendCopiedPage(PageSource& source, int index, int compressionIndex);
     Status finish();
 
     int pageCount() const;
@@ -51,3 +60,10 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+// Page `index` of a TIFF source as a TIFF file of its own, by copying its
+// compressed strips (see TiffPageEncoder::appendCopiedPage). The file appears
+// at `path` only when complete. False: the page cannot be copied and nothing
+// was written; the caller decodes it and saves it the usual way.
+Result<bool> copyTiffPageToFile(PageSource& source, int index, const QString& path,
+                                int compressionIndex);

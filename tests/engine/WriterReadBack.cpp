@@ -286,8 +286,8 @@ BmpHeader readBmpHeader(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) {
         return header;
     }
-    const QByteArray bytes = file.read(46);
-    if (bytes.size() < 46 || !bytes.startsWith("BM")) {
+    const QByteArray bytes = file.read(50);
+    if (bytes.size() < 50 || !bytes.startsWith("BM")) {
         return header;
     }
     const auto littleEndian = [&](int offset, int size) {
@@ -301,6 +301,9 @@ BmpHeader readBmpHeader(const QString& path) {
     header.bitsPerPixel = static_cast<int>(littleEndian(28, 2));
     header.xPixelsPerMetre = static_cast<int32_t>(littleEndian(38, 4));
     header.yPixelsPerMetre = static_cast<int32_t>(littleEndian(42, 4));
+    header.fileSize = littleEndian(2, 4);
+    header.dataOffset = littleEndian(10, 4);
+    header.coloursUsed = static_cast<int>(littleEndian(46, 4));
     return header;
 }
 

@@ -79,6 +79,9 @@ struct BmpHeader {
     int bitsPerPixel = 0;
     int32_t xPixelsPerMetre = 0;
     int32_t yPixelsPerMetre = 0;
+    int64_t fileSize = 0;
+    int64_t dataOffset = 0;
+    int coloursUsed = 0;
 };
 BmpHeader readBmpHeader(const QString& path);
 

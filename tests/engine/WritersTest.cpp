@@ -4,11 +4,14 @@
 #include "engine/GifWriter.h"
 #include "engine/ImageUtilities.h"
 #include "engine/JpegWriter.h"
+#include "engine/PageResolution.h"
 #include "engine/PngWriter.h"
 #include "engine/TiffWriter.h"
 #include "support/TestEnvironment.h"
+#include "support/TestTiff.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QImageReader>
 
 #include <functional>
@@ -183,26 +186,95 @@ struct BmpLayoutCase {
     std::string name;
     PageKind kind;
     int bitsPerPixel;
+    int coloursUsed;
 };
 
 class BmpLayoutTest : public ::testing::TestWithParam<BmpLayoutCase> {};
 
-TEST_P(BmpLayoutTest, WritesTheNarrowestLayoutQtOffers) {
+TEST_P(BmpLayoutTest, WritesTheNarrowestLayout) {
     const BmpLayoutCase& c = GetParam();
     const QString path = makeTestFolder() + QStringLiteral("/page.bmp");
     ASSERT_TRUE(ImageUtilities::saveAsBmpWithName(makePage(c.kind, 9, 4), path));
-    EXPECT_EQ(readBmpHeader(path).bitsPerPixel, c.bitsPerPixel);
+    const BmpHeader header = readBmpHeader(path);
+    EXPECT_EQ(header.bitsPerPixel, c.bitsPerPixel);
+    EXPECT_EQ(header.coloursUsed, c.coloursUsed);
+    // Rows of whole 32-bit words after the headers and the palette.
+    const int64_t stride = (9 * c.bitsPerPixel + 31) / 32 * 4;
+    EXPECT_EQ(header.dataOffset, 54 + 4 * c.coloursUsed);
+    EXPECT_EQ(header.fileSize, header.dataOffset + 4 * stride);
+    EXPECT_EQ(QFileInfo(path).size(), header.fileSize);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, BmpLayoutTest,
-                         ::testing::Values(BmpLayoutCase{"Mono", PageKind::MonoZeroWhite, 1},
-                                           BmpLayoutCase{"Gray8", PageKind::Gray8, 8},
-                                           BmpLayoutCase{"Gray16", PageKind::Gray16, 8},
-                                           // Qt packs a palette of up to 16 colours into 4 bits.
-                                           BmpLayoutCase{"Indexed8", PageKind::Indexed8, 4},
-                                           BmpLayoutCase{"Rgb888", PageKind::Rgb888, 24},
-                                           BmpLayoutCase{"Rgba64", PageKind::Rgba64, 24}),
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, BmpLayoutTest,
+    ::testing::Values(BmpLayoutCase{"Mono", PageKind::MonoZeroWhite, 1, 2},
+                      BmpLayoutCase{"MonoColoured", PageKind::MonoColoured, 1, 2},
+                      BmpLayoutCase{"Gray8", PageKind::Gray8, 8, 256},
+                      BmpLayoutCase{"Gray16", PageKind::Gray16, 8, 256},
+                      // A palette of up to 16 colours packs into 4 bits.
+                      BmpLayoutCase{"Indexed8", PageKind::Indexed8, 4, 16},
+                      BmpLayoutCase{"Indexed8Alpha", PageKind::Indexed8Alpha, 4, 16},
+                      BmpLayoutCase{"Rgb888", PageKind::Rgb888, 24, 0},
+                      BmpLayoutCase{"Rgba8888", PageKind::Rgba8888, 24, 0},
+                      BmpLayoutCase{"Rgba64", PageKind::Rgba64, 24, 0},
+                      BmpLayoutCase{"Rgb32", PageKind::Rgb32, 24, 0}),
+    ByName());
+
+struct BmpWidthCase {
+    std::string name;
+    PageKind kind;
+    int colours; // palette entries for indexed pages, 0 otherwise
+};
+
+class BmpWidthTest : public ::testing::TestWithParam<BmpWidthCase> {};
+
+// Every width from 1 to 33 meets each row padding and each partly filled
+// last byte of 1- and 4-bit rows.
+TEST_P(BmpWidthTest, EveryWidthReadsBackAsThePage) {
+    const BmpWidthCase& c = GetParam();
+    const QString path = makeTestFolder() + QStringLiteral("/page.bmp");
+    for (int width = 1; width <= 33; ++width) {
+        QImage page = makePage(c.kind, width, 3);
+        if (c.colours > 0) {
+            QList<QRgb> table;
+            for (int i = 0; i < c.colours; ++i) {
+                table.append(qRgb(i, 255 - i, (i * 37) % 256));
+            }
+            page.setColorTable(table);
+            for (int y = 0; y < page.height(); ++y) {
+                for (int x = 0; x < width; ++x) {
+                    page.setPixel(x, y, static_cast<uint>((x * 5 + y * 11) % c.colours));
+                }
+            }
+        }
+        ASSERT_TRUE(ImageUtilities::saveAsBmpWithName(page, path)) << width;
+        EXPECT_EQ(firstDifference(flattenedOverWhite(page), QImage(path)), "") << width;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, BmpWidthTest,
+                         ::testing::Values(BmpWidthCase{"Mono", PageKind::MonoZeroBlack, 0},
+                                           BmpWidthCase{"Nibbles", PageKind::Indexed8, 16},
+                                           BmpWidthCase{"Bytes", PageKind::Indexed8, 200},
+                                           BmpWidthCase{"Gray", PageKind::Gray8, 0},
+                                           BmpWidthCase{"Rgb", PageKind::Rgb888, 0}),
                          ByName());
+
+TEST(BmpWriterTest, ResolutionIsStoredOnlyWhenThePageHasOne) {
+    const QString folder = makeTestFolder();
+    QImage page = makePage(PageKind::Rgb888, 5, 5);
+    page.setDotsPerMeterX(11811);
+    page.setDotsPerMeterY(5906);
+    ASSERT_TRUE(ImageUtilities::saveAsBmpWithName(page, folder + QStringLiteral("/with.bmp")));
+    const BmpHeader with = readBmpHeader(folder + QStringLiteral("/with.bmp"));
+    EXPECT_EQ(with.xPixelsPerMetre, 11811);
+    EXPECT_EQ(with.yPixelsPerMetre, 5906);
+    markWithoutResolution(page);
+    ASSERT_TRUE(ImageUtilities::saveAsBmpWithName(page, folder + QStringLiteral("/without.bmp")));
+    const BmpHeader without = readBmpHeader(folder + QStringLiteral("/without.bmp"));
+    EXPECT_EQ(without.xPixelsPerMetre, 0);
+    EXPECT_EQ(without.yPixelsPerMetre, 0);
+}
 
 struct JpegQualityCase {
     std::string name;
@@ -275,6 +347,72 @@ TEST(JpegWriterTest, GrayPaletteWritesOneComponent) {
     ASSERT_TRUE(ImageUtilities::saveAsJpegWithName(page, path, 10));
     EXPECT_EQ(readJpegFacts(path).components, 1);
 }
+
+struct GrayScaleMonoCase {
+    std::string name;
+    QImage page;
+};
+
+// A 1-bit page with its two gray levels; widths around whole bytes.
+std::vector<GrayScaleMonoCase> grayMonoCases() {
+    const QList<std::pair<const char*, QList<QRgb>>> tables = {
+        {"ZeroBlack", {qRgb(0, 0, 0), qRgb(255, 255, 255)}},
+        {"ZeroWhite", {qRgb(255, 255, 255), qRgb(0, 0, 0)}},
+        {"TwoGrays", {qRgb(40, 40, 40), qRgb(200, 200, 200)}},
+        {"TranslucentGray", {qRgba(0, 0, 0, 128), qRgb(90, 90, 90)}},
+    };
+    std::vector<GrayScaleMonoCase> cases;
+    for (const auto& [tableName, table] : tables) {
+        for (const int width : {1, 7, 8, 9, 17, 64}) {
+            for (const QImage::Format format : {QImage::Format_Mono, QImage::Format_MonoLSB}) {
+                QImage page(width, 11, format);
+                page.fill(0);
+                page.setColorTable(table);
+                for (int y = 0; y < page.height(); ++y) {
+                    for (int x = 0; x < width; ++x) {
+                        page.setPixel(x, y, static_cast<uint>((x * 7 + y * 3) % 5 < 2));
+                    }
+                }
+                cases.push_back({std::string(tableName) + "_" + std::to_string(width) +
+                                     (format == QImage::Format_Mono ? "_Msb" : "_Lsb"),
+                                 page});
+            }
+        }
+    }
+    return cases;
+}
+
+QImage grayOverWhite(const QImage& page) {
+    QImage gray(page.size(), QImage::Format_Grayscale8);
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            const QRgb c = page.pixel(x, y);
+            const int a = qAlpha(c);
+            gray.scanLine(y)[x] = static_cast<uchar>((qRed(c) * a + 255 * (255 - a) + 127) / 255);
+        }
+    }
+    gray.setDotsPerMeterX(page.dotsPerMeterX());
+    gray.setDotsPerMeterY(page.dotsPerMeterY());
+    return gray;
+}
+
+class JpegMonoTest : public ::testing::TestWithParam<GrayScaleMonoCase> {};
+
+// The 1-bit rows are expanded on the fly; the file must be the one its 8-bit
+// gray form gives.
+TEST_P(JpegMonoTest, WritesTheFileOfItsGrayForm) {
+    const QImage& page = GetParam().page;
+    const QString folder = makeTestFolder();
+    ASSERT_TRUE(ImageUtilities::saveAsJpegWithName(page, folder + QStringLiteral("/mono.jpg"), 10));
+    ASSERT_TRUE(ImageUtilities::saveAsJpegWithName(grayOverWhite(page),
+                                                   folder + QStringLiteral("/gray.jpg"), 10));
+    const QByteArray mono = readFileBytes(folder + QStringLiteral("/mono.jpg"));
+    EXPECT_FALSE(mono.isEmpty());
+    EXPECT_EQ(mono, readFileBytes(folder + QStringLiteral("/gray.jpg")));
+    EXPECT_EQ(readJpegFacts(folder + QStringLiteral("/mono.jpg")).components, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, JpegMonoTest, ::testing::ValuesIn(grayMonoCases()), ByName());
 
 struct GifPaletteCase {
     std::string name;

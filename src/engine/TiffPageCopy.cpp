@@ -1,0 +1,161 @@
+#include "engine/TiffPageCopy.h"
+
+#include "engine/TiffPageLayout.h"
+
+#include <QSysInfo>
+
+#include <algorithm>
+
+namespace {
+
+// Compressed data this much larger than the samples it holds is no data worth
+// copying; the decoder gets to say what is wrong with it.
+constexpr uint64_t kMaxExpansion = 2;
+constexpr uint64_t kSlackBytes = uint64_t(1) << 20;
+
+struct WrittenForm {
+    uint16_t photometric;
+    uint16_t bitsPerSample;
+    uint16_t samplesPerPixel;
+};
+
+// The photometric, depth and samples TiffWriter gives the page the decoder
+// makes of this layout; nothing for layouts it writes in another form or
+// whose decoding changes the samples.
+std::optional<WrittenForm> writtenForm(const TiffPageLayout& l, const DecodePlan& plan,
+                                       uint16_t compression) {
+    if (plan.signedSamples || plan.alphaSample >= 0 || l.extraSampleCount != 0) {
+        return std::nullopt;
+    }
+    const bool fax = compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4;
+    switch (plan.format) {
+    case QImage::Format_Mono:
+        // Fax pages are always written white-is-zero.
+        if (fax && !plan.minIsWhite) {
+            return std::nullopt;
+        }
+        return WrittenForm{plan.minIsWhite ? uint16_t(PHOTOMETRIC_MINISWHITE)
+                                           : uint16_t(PHOTOMETRIC_MINISBLACK),
+                           1, 1};
+    case QImage::Format_Grayscale8:
+    case QImage::Format_Grayscale16:
+        if (fax || plan.kind != PixelKind::Gray || plan.minIsWhite) {
+            return std::nullopt;
+        }
+        return WrittenForm{PHOTOMETRIC_MINISBLACK,
+                           plan.format == QImage::Format_Grayscale16 ? uint16_t(16) : uint16_t(8),
+                           1};
+    case QImage::Format_RGB888:
+    case QImage::Format_RGBX64:
+        if (fax || plan.kind != PixelKind::Rgb) {
+            return std::nullopt;
+        }
+        return WrittenForm{PHOTOMETRIC_RGB,
+                           plan.format == QImage::Format_RGBX64 ? uint16_t(16) : uint16_t(8), 3};
+    default:
+        return std::nullopt;
+    }
+}
+
+bool sameByteOrderAsOutput(TIFF* tif) {
+    // Our files are written in host order; samples wider than a byte are
+    // stored in the file's order.
+    const bool hostBigEndian = QSysInfo::ByteOrder == QSysInfo::BigEndian;
+    return (TIFFIsBigEndian(tif) != 0) == hostBigEndian;
+}
+
+bool layoutIsCopiable(TIFF* tif, const TiffPageLayout& l, uint16_t compression) {
+    uint16_t fillOrder = FILLORDER_MSB2LSB;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fillOrder);
+    // Group 3 pages may be one of several codings; only decoding tells which.
+    return l.compression == compression && compression != COMPRESSION_CCITTFAX3 && !l.tiled &&
+           l.planar == PLANARCONFIG_CONTIG && l.orientation == ORIENTATION_TOPLEFT &&
+           l.sampleFormat == SAMPLEFORMAT_UINT && fillOrder == FILLORDER_MSB2LSB &&
+           (l.bitsPerSample <= 8 || sameByteOrderAsOutput(tif));
+}
+
+std::optional<uint16_t> copiablePredictor(TIFF* tif, const TiffPageLayout& l) {
+    if (l.compression != COMPRESSION_LZW) {
+        return PREDICTOR_NONE;
+    }
+    uint16_t predictor = PREDICTOR_NONE;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PREDICTOR, &predictor);
+    if (predictor == PREDICTOR_NONE ||
+        (predictor == PREDICTOR_HORIZONTAL && l.bitsPerSample >= 8)) {
+        return predictor;
+    }
+    return std::nullopt;
+}
+
+std::optional<uint32_t> group4Options(TIFF* tif, uint16_t compression) {
+    uint32_t options = 0;
+    if (compression != COMPRESSION_CCITTFAX4 ||
+        TIFFGetField(tif, TIFFTAG_GROUP4OPTIONS, &options) != 1) {
+        return std::nullopt;
+    }
+    return options;
+}
+
+// Every strip whole, or nothing.
+bool readStrips(TIFF* tif, const CopiablePage& page, std::vector<std::vector<uint8_t>>& strips) {
+    const uint32_t count = TIFFNumberOfStrips(tif);
+    const uint64_t expectedCount =
+        (uint64_t(page.height) + page.rowsPerStrip - 1) / uint64_t(page.rowsPerStrip);
+    if (count == 0 || count != expectedCount) {
+        return false;
+    }
+    const uint64_t sampleBytes =
+        (uint64_t(page.width) * page.samplesPerPixel * page.bitsPerSample + 7) / 8 * page.height;
+    const uint64_t fileBytes = TIFFGetSizeProc(tif)(TIFFClientdata(tif));
+    uint64_t total = 0;
+    strips.resize(count);
+    for (uint32_t s = 0; s < count; ++s) {
+        const uint64_t size = TIFFGetStrileByteCount(tif, s);
+        const uint64_t offset = TIFFGetStrileOffset(tif, s);
+        total += size;
+        // Nothing is allocated for bytes the file does not hold.
+        if (size == 0 || offset > fileBytes || size > fileBytes - offset ||
+            total > sampleBytes * kMaxExpansion + kSlackBytes) {
+            return false;
+        }
+        strips[s].resize(static_cast<size_t>(size));
+        if (TIFFReadRawStrip(tif, s, strips[s].data(), static_cast<tmsize_t>(size)) !=
+            static_cast<tmsize_t>(size)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<CopiablePage> readCopiablePage(TiffHandle& source, uint16_t compression) {
+    TIFF* tif = source.get();
+    const Result<TiffPageLayout> layout =
+        readPageLayout(tif, static_cast<int>(TIFFCurrentDirectory(tif)) + 1);
+    if (!layout || !layoutIsCopiable(tif, *layout, compression)) {
+        return std::nullopt;
+    }
+    const std::optional<WrittenForm> form =
+        writtenForm(*layout, choosePlan(tif, *layout), compression);
+    const std::optional<uint16_t> predictor = copiablePredictor(tif, *layout);
+    if (!form || !predictor || form->photometric != layout->photometric ||
+        form->bitsPerSample != layout->bitsPerSample ||
+        form->samplesPerPixel != layout->samplesPerPixel) {
+        return std::nullopt;
+    }
+    CopiablePage page;
+    page.width = layout->width;
+    page.height = layout->height;
+    page.rowsPerStrip = std::clamp<uint32_t>(layout->rowsPerStrip, 1, layout->height);
+    page.bitsPerSample = form->bitsPerSample;
+    page.samplesPerPixel = form->samplesPerPixel;
+    page.photometric = form->photometric;
+    page.compression = compression;
+    page.predictor = *predictor;
+    page.group4Options = group4Options(tif, compression);
+    if (!readStrips(tif, page, page.strips)) {
+        return std::nullopt;
+    }
+    return page;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "engine/TiffHandle.h"
+
+#include <QImage>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include <tiffio.h>
+
+// A TIFF page whose compressed strips can go into another TIFF unchanged,
+// because decoding and writing it again would give the same samples under the
+// same tags. Strip layout, predictor and fax options stay the source's: they
+// describe the data, not the pixels.
+struct CopiablePage {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t rowsPerStrip = 0;
+    uint16_t bitsPerSample = 0;
+    uint16_t samplesPerPixel = 0;
+    uint16_t photometric = 0;
+    uint16_t compression = 0;
+    uint16_t predictor = PREDICTOR_NONE;
+    std::optional<uint32_t> group4Options;
+    std::vector<std::vector<uint8_t>> strips;
+};
+
+// The page the source handle is set on, read for copying into a file written
+// with `compression`; nothing when the writer would store it differently
+// (another compression, photometric, depth or sample layout, an orientation
+// to apply, tiles, bit order) or its strips cannot all be read whole.
+std::optional<CopiablePage> readCopiablePage(TiffHandle& source, uint16_t compression);
