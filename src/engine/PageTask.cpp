@@ -44,6 +44,14 @@ TaskEnding missingPage(int pageNo, int pageCount) {
         {}};
 }
 
+// A copy that fails leaves nothing behind; the page is then decoded and
+// written the usual way, which reports what is wrong.
+bool copiedInto(PageSource& source, int pageNo, const QString& path, const WriteOptions& options) {
+    const Result<bool> copied =
+        copyTiffPageToFile(source, pageNo - 1, path, options.tiffCompressionIndex);
+    return copied && *copied;
+}
+
 TaskEnding writeEachPage(const PlannedTask& task, const TaskOptions& options, PageSource& source,
                          TaskChannel& channel) {
     const QString sourceName = QFileInfo(task.sourcePath).fileName();
@@ -53,13 +61,18 @@ TaskEnding writeEachPage(const PlannedTask& task, const TaskOptions& options, Pa
             return missingPage(n, source.pageCount());
         }
         PageResult result{n, task.names.at(i), PageOutcome::NotWritten, {}};
+        const QString path = joinPath(task.targetFolder, result.name);
+        if (options.tiffOutput && copiedInto(source, n, path, options.write)) {
+            result.outcome = PageOutcome::Written;
+            channel.publish(std::move(result));
+            continue;
+        }
         {
             // The decoded page lives only for this page.
             const Result<QImage> image = source.readPage(n - 1);
             if (image) {
                 noteMapping(*image, result, sourceName);
-                if (ImageUtilities::save(*image, joinPath(task.targetFolder, result.name),
-                                         options.write)) {
+                if (ImageUtilities::save(*image, path, options.write)) {
                     result.outcome = PageOutcome::Written;
                 }
             } else {
@@ -122,14 +135,23 @@ TaskEnding gatherIntoTiff(const QString& path, const QList<int>& range, PageSour
         }
         PageResult result{n, name, PageOutcome::NotWritten, {}};
         if (n >= 1 && n <= source.pageCount()) {
+            if (!encoder) {
+                encoder.emplace(path, container);
+            }
+            const Result<bool> copied = encoder->appendCopiedPage(source, n - 1, compressionIndex);
+            if (!copied || *copied) {
+                if (copied) {
+                    result.outcome = PageOutcome::Written;
+                    ++added;
+                }
+                channel.publish(std::move(result));
+                continue;
+            }
             const Result<QImage> decoded = source.readPage(n - 1);
             if (!decoded) {
                 result.diagnostics.append(cannotRead(n, sourceName, decoded.error()));
             } else {
                 noteMapping(*decoded, result, sourceName);
-                if (!encoder) {
-                    encoder.emplace(path, container);
-                }
                 if (encoder->appendPage(*decoded, compressionIndex).ok()) {
                     result.outcome = PageOutcome::Written;
                     ++added;

@@ -53,6 +53,9 @@ public:
 struct TaskOptions {
     WriteOptions write;
     DecodeLimits limits;
+    // TIFF pages become TIFF files: a page that needs no change has its
+    // compressed strips copied instead of being decoded and encoded again.
+    bool tiffOutput = false;
 };
 
 struct TaskEnding {
