@@ -132,10 +132,7 @@ void fillRow(const BmpLayout& layout, const uchar* in, std::vector<uint8_t>& row
     switch (layout.bitsPerPixel) {
     case 1:
         std::copy_n(in, (width + 7) / 8, row.begin());
-        // QImage leaves the bits past the last pixel undefined.
-        if (width % 8 != 0) {
-            row[static_cast<size_t>(width / 8)] &= static_cast<uint8_t>(0xFF00U >> (width % 8));
-        }
+        PagePixels::clearBitsPastLastPixel(row.data(), width);
         break;
     case 4:
         for (int x = 0; x + 1 < width; x += 2) {

@@ -238,4 +238,10 @@ QList<QRgb> completeTable(const QImage& page) {
     return table;
 }
 
+void clearBitsPastLastPixel(uchar* row, int width) {
+    if (width > 0 && width % 8 != 0) {
+        row[width / 8] &= static_cast<uchar>(0xFF00U >> (width % 8));
+    }
+}
+
 } // namespace PagePixels

@@ -54,4 +54,8 @@ int highestIndex(const QImage& indexed8);
 // page uses has an entry (missing entries are opaque black).
 QList<QRgb> completeTable(const QImage& page);
 
+// QImage leaves the bits past the last pixel of a 1-bit (MSB first) row
+// undefined; a file must not carry them, or it differs from run to run.
+void clearBitsPastLastPixel(uchar* row, int width);
+
 } // namespace PagePixels

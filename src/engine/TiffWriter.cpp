@@ -244,6 +244,9 @@ private:
     void fillRow(const uchar* source, std::vector<uchar>& row) const {
         if (!m_layout.dropFourthSample) {
             std::memcpy(row.data(), source, row.size());
+            if (m_layout.pixels.depth() == 1) {
+                PagePixels::clearBitsPastLastPixel(row.data(), m_layout.pixels.width());
+            }
             return;
         }
         constexpr size_t kSampleBytes = sizeof(uint16_t);

@@ -6,6 +6,7 @@
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -81,6 +82,31 @@ TEST(TiffWriterTest, UncompressedStripsHoldAbout64KiB) {
     ASSERT_EQ(pages.size(), 1U);
     EXPECT_EQ(pages[0].rowsPerStrip, 21U);
     EXPECT_EQ(pages[0].strips, 5U);
+}
+
+// Memory past a 1-bit row's last pixel is whatever QImage left there; the file
+// must hold zeros, so the same page always gives the same bytes.
+TEST(TiffWriterTest, BitsPastTheLastPixelOfABilevelRowAreZero) {
+    for (const int width : {1, 7, 9, 13, 15}) {
+        QImage page(width, 4, QImage::Format_Mono);
+        page.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+        page.fill(1); // every bit set, those past the last pixel too
+        page.setPixel(0, 1, 0);
+        const QString path =
+            QDir(makeTestFolder(QStringLiteral("pad"))).filePath(QStringLiteral("p.tiff"));
+        ASSERT_TRUE(ImageUtilities::saveAsTiffWithName(page, path, 0));
+        TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "r");
+        ASSERT_NE(tiff, nullptr);
+        std::vector<uint8_t> strip(static_cast<size_t>(TIFFStripSize(tiff)));
+        ASSERT_GT(TIFFReadRawStrip(tiff, 0, strip.data(), static_cast<tmsize_t>(strip.size())), 0);
+        const size_t rowBytes = static_cast<size_t>(width + 7) / 8;
+        const uint8_t unused = static_cast<uint8_t>(0xFFU >> (width % 8 == 0 ? 8 : width % 8));
+        for (size_t y = 0; y < 4; ++y) {
+            const uint8_t last = strip[y * rowBytes + rowBytes - 1];
+            EXPECT_EQ(last & unused, 0) << "width " << width << " row " << y;
+        }
+        TIFFClose(tiff);
+    }
 }
 
 TEST(TiffWriterTest, TwoColourGrayPageCountsAsBilevel) {
