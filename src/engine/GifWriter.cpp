@@ -12,6 +12,9 @@
 
 #include <gif_lib.h>
 #include <libimagequant.h>
+#ifdef PICTAVO_HAS_OPENMP
+#include <omp.h>
+#endif
 
 namespace {
 
@@ -151,6 +154,12 @@ Status quantizeFailure(const char* step, liq_error error) {
 }
 
 Status quantize(QImage& rgba, IndexedPage& out) {
+#ifdef PICTAVO_HAS_OPENMP
+    // The job already runs a page on every core; the quantiser's own threads
+    // would only spin beside them (half its time on a busy machine). Its
+    // settings were chosen on one thread, where they also decide dithering.
+    omp_set_num_threads(1);
+#endif
     std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create());
     if (!attr) {
         return quantizeFailure("liq_attr_create", LIQ_OUT_OF_MEMORY);
