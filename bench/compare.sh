@@ -170,11 +170,11 @@ run_vips() { # task out
 run_pillow() { # task out
   local t=$1 out=$2 ext; ext=$(ext_of "$t")
   if [[ $t == multi-tiff ]]; then
-    measure "$out" bash -c "python3 '$here/pillow_convert.py' --tiff group4 '$out' '$corpus/doc-bilevel.tif' && python3 '$here/pillow_convert.py' --tiff tiff_lzw '$out' '$corpus/doc-gray.tif'"
+    measure "$out" bash -c "/usr/bin/python3 '$here/pillow_convert.py' --tiff group4 '$out' '$corpus/doc-bilevel.tif' && /usr/bin/python3 '$here/pillow_convert.py' --tiff tiff_lzw '$out' '$corpus/doc-gray.tif'"
     return
   fi
   mapfile -t src < <(sources "$t")
-  measure "$out" python3 "$here/pillow_convert.py" "$ext" "$out" "${src[@]}"
+  measure "$out" /usr/bin/python3 "$here/pillow_convert.py" "$ext" "$out" "${src[@]}"
 }
 
 run_limit() { # task out procs
@@ -239,5 +239,18 @@ for t in "${tasks[@]}"; do
     printf '%-12s %-14s %8s %8s %8s %9d %12d %10s\n' "$t" "$tool" "$wall" "$cpu" "$pps" \
       $((peak / 1024)) "$bytes" "$(ratio "$ours" "$wall")"
   done
+  if [[ $t == photo-gif ]]; then
+    # Speed alone is no win: the same pages' quality, dithering credited.
+    for page in 0 5; do
+      outs=()
+      for f in "$work/out-pictavo/photo-rgb$((page + 1)).gif" "$work/out-gm/photo-rgb-$page.gif" \
+        "$work/out-im/photo-rgb-$page.gif" "$work/out-pillow/photo-rgb-$page.gif" \
+        "$work/out-vips/photo-rgb-$page.gif"; do
+        [[ -f $f ]] && outs+=("$f")
+      done
+      echo "# quality of page $((page + 1)):"
+      /usr/bin/python3 "$kit/quality.py" "$corpus/photo-rgb.tif" "$page" "${outs[@]}" | sed 's/^/#   /'
+    done
+  fi
   unset results
 done
