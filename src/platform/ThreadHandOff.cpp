@@ -18,6 +18,7 @@
 #ifdef PICTAVO_TSAN
 #include <sanitizer/tsan_interface.h>
 
+// In the runtime of both compilers, but not in GCC 12's header.
 extern "C" void __tsan_ignore_thread_begin();
 extern "C" void __tsan_ignore_thread_end();
 #endif
