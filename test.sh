@@ -2,7 +2,8 @@
 # Installs what is missing, builds and runs every test.
 #   ./test.sh             RelWithDebInfo build
 #   ./test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build
-#   ./test.sh --thread    ThreadSanitizer build; only the tests that use threads
+#   ./test.sh --thread    ThreadSanitizer build of the test programs; only the tests
+#                         that use threads
 set -euo pipefail
 cd "$(dirname "$0")"
 

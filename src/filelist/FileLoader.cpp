@@ -7,9 +7,6 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QMetaObject>
-#include <QObject>
-#include <QThread>
 
 #include <algorithm>
 #include <atomic>
@@ -202,14 +199,6 @@ void loadURLs(FileLoaderHost& host, const Arguments* request, const FileLoaderOp
         host.updateTimeTakenLabel(
             loadTimeLabel(timeTakenString(start, end, options.elapsedTimeInWords)));
     });
-}
-
-void runOnThreadOf(QObject* context, const std::function<void()>& work) {
-    if (QThread::currentThread() == context->thread()) {
-        work();
-        return;
-    }
-    QMetaObject::invokeMethod(context, work, Qt::BlockingQueuedConnection);
 }
 
 bool includeSubfolders(const Preferences& preferences) {

@@ -2,6 +2,7 @@
 
 #include "filelist/Arguments.h"
 #include "filelist/FileList.h"
+#include "platform/ThreadHandOff.h"
 
 #include <QList>
 #include <QString>
@@ -12,14 +13,13 @@
 #include <memory>
 #include <vector>
 
-class QObject;
 class Preferences;
 
 // What the file loader needs from the main controller.
 //
 // Threads: the loader calls every member from its worker thread. Each call
 // except isProcessing() must run on the main thread and return only when it
-// is done (a waiting call, e.g. runOnThreadOf() below), so the loader sees its
+// is done (a waiting call, e.g. runOnThreadOf()), so the loader sees its
 // effects before it goes on. isProcessing() is the shared busy flag: an atomic
 // read from any thread, flipped to false by the main thread to cancel a load.
 class FileLoaderHost {
@@ -76,12 +76,6 @@ bool addFilesToList(FileLoaderHost& host, const QList<QUrl>& urls,
 // grew.
 bool addFolderToList(FileLoaderHost& host, const QList<QUrl>& urls, bool includeSubdirectories,
                      const FileLoaderOptions& options = {});
-
-// Runs `work` on the thread of `context` and returns when it is done: directly
-// when the caller is already on that thread, else as a blocking queued call
-// (which needs that thread's event loop running). For hosts whose members are
-// called from the loading worker.
-void runOnThreadOf(QObject* context, const std::function<void()>& work);
 
 // The include-subfolders preference ("INCLUDESUBFOLDERS"); false when absent.
 bool includeSubfolders(const Preferences& preferences);

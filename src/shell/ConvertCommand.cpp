@@ -5,6 +5,7 @@
 #include "platform/Constants.h"
 #include "platform/FolderAccess.h"
 #include "platform/SystemLog.h"
+#include "platform/ThreadHandOff.h"
 #include "shell/AlertPanels.h"
 #include "shell/Dialogs.h"
 #include "shell/MainThreadWorkspace.h"
@@ -185,13 +186,10 @@ void PictavoAppDelegate::launchJob(const std::shared_ptr<Process>& job) {
     // job that still runs.
     m_jobThread = std::thread([this, job] {
         job->start();
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_jobRunning = false;
-                Q_EMIT workerEnded();
-            },
-            Qt::QueuedConnection);
+        postToThreadOf(this, [this] {
+            m_jobRunning = false;
+            Q_EMIT workerEnded();
+        });
     });
     m_progressPanel->open();
 }

@@ -3,6 +3,7 @@
 #include "filelist/FileList.h"
 #include "filelist/FolderWalker.h"
 #include "platform/Preferences.h"
+#include "platform/ThreadHandOff.h"
 #include "shell/Dialogs.h"
 #include "shell/FileTableModel.h"
 #include "shell/PictavoAppDelegate.h"
@@ -118,15 +119,12 @@ void PictavoAppDelegate::loadURLs(const Arguments& request) {
     options.elapsedTimeInWords = edition().elapsedTimeInWords;
     m_loader = std::thread([this, request, options] {
         ::loadURLs(*this, &request, options);
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_loaderRunning = false;
-                Q_EMIT loadFinished();
-                addPendingHandedPaths();
-                Q_EMIT workerEnded();
-            },
-            Qt::QueuedConnection);
+        postToThreadOf(this, [this] {
+            m_loaderRunning = false;
+            Q_EMIT loadFinished();
+            addPendingHandedPaths();
+            Q_EMIT workerEnded();
+        });
     });
 }
 

@@ -1,6 +1,6 @@
 #include "shell/MainThreadWorkspace.h"
 
-#include "filelist/FileLoader.h"
+#include "platform/ThreadHandOff.h"
 
 bool MainThreadWorkspace::openFile(const QString& path) {
     bool done = false;

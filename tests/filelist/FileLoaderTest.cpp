@@ -482,8 +482,7 @@ TEST_F(FileLoaderTest, WorkerThreadReachesTheListOnlyThroughTheMainThread) {
     QEventLoop loop;
     std::thread worker([&] {
         loadURLs(host, &arguments, kEveryItem);
-        QMetaObject::invokeMethod(
-            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        postToThreadOf(&loop, [&loop] { loop.quit(); });
     });
     loop.exec();
     worker.join();
