@@ -172,7 +172,7 @@ bool writeRows(png_structp png, png_infop info, const PngJob& job) {
     }
     png_init_io(png, job.file);
     png_set_benign_errors(png, 1);
-    png_set_compression_level(png, PngWriter::kCompressionLevel);
+    png_set_compression_level(png, PngWriter::compressionLevel(job.layout->bitDepth));
     writeHeader(png, info, job);
     const PngLayout& layout = *job.layout;
     if (layout.swapBytes) {

@@ -15,4 +15,11 @@ public:
     // 2400 x 1600 RGB page, 6.06 MB in 0.73 s against 5.83 MB in 1.39 s at
     // level 6 (4 % larger, about twice as fast).
     static constexpr int kCompressionLevel = 4;
+    // 1-bit pages are an eighth of the bytes, and filters do nothing for
+    // them: level 6 costs little there and saves 4 % (20 A4 scans: 3.22 MB
+    // in 0.46 s of CPU against 3.34 MB in 0.30 s).
+    static constexpr int kBilevelCompressionLevel = 6;
+    static int compressionLevel(int bitDepth) {
+        return bitDepth < 8 ? kBilevelCompressionLevel : kCompressionLevel;
+    }
 };
