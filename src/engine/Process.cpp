@@ -391,8 +391,10 @@ bool Process::commitTask(Run& run, const PlannedTask& task, int index, LogFiles&
     return true;
 }
 
-void Process::commitPage(const PlannedTask& task, const PageResult& page, LogFiles& entry) {
-    setOutputInProcess(task.targetFolder, page.name);
+namespace {
+
+// One page into its source's log entry, its system-log lines first.
+LogFile& recordPage(LogFiles& entry, const PageResult& page) {
     for (const QString& line : page.diagnostics) {
         systemLog(line);
     }
@@ -401,10 +403,18 @@ void Process::commitPage(const PlannedTask& task, const PageResult& page, LogFil
     logged.sourcePageNo = page.pageNo;
     logged.record(page.outcome);
     if (page.outcome == PageOutcome::Written) {
-        if (!task.gathered) {
-            addOne(m_totalFileCreated, &Process::totalFileCreatedChanged);
-        }
         ++entry.pages;
+    }
+    return logged;
+}
+
+} // namespace
+
+void Process::commitPage(const PlannedTask& task, const PageResult& page, LogFiles& entry) {
+    setOutputInProcess(task.targetFolder, page.name);
+    recordPage(entry, page);
+    if (page.outcome == PageOutcome::Written && !task.gathered) {
+        addOne(m_totalFileCreated, &Process::totalFileCreatedChanged);
     }
     addOne(m_totalPagesProcessed, &Process::totalPagesProcessedChanged);
 }
@@ -428,15 +438,8 @@ public:
                  const std::function<void()>& pageDone)
         : m_job(job), m_entry(entry), m_gathered(gathered), m_pageDone(pageDone) {}
     void publish(PageResult page) override {
-        for (const QString& line : page.diagnostics) {
-            systemLog(line);
-        }
-        LogFile& logged = m_entry.addLogFile();
-        logged.targetFile = page.name;
-        logged.sourcePageNo = page.pageNo;
-        logged.record(page.outcome);
+        LogFile& logged = recordPage(m_entry, page);
         if (page.outcome == PageOutcome::Written) {
-            ++m_entry.pages;
             m_gathered.push_back(&logged);
         }
         m_pageDone();
