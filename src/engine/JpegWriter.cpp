@@ -204,7 +204,8 @@ Status checkSize(const QImage& page) {
 
 int jpegLibraryQuality(int quality) {
     const float factor = static_cast<float>(quality) / 10.0F;
-    return std::clamp(static_cast<int>(std::lround(factor * 100.0F)), 1, 100);
+    // Clamped before narrowing: a stored quality far out of range would wrap.
+    return static_cast<int>(std::clamp(std::lround(factor * 100.0F), 1L, 100L));
 }
 
 bool jpegKeepsFullChroma(int quality) {

@@ -11,6 +11,15 @@ QString extensionOf(const QString& path) {
     return dot > slash ? path.mid(dot + 1) : QString();
 }
 
+// The system reads "//scans/a.tif" as "/scans/a.tif"; a file URL would take
+// "scans" for a host, and a host it cannot parse for no URL at all.
+QString withOneLeadingSlash(QString path) {
+    while (path.startsWith(QLatin1String("//"))) {
+        path.remove(0, 1);
+    }
+    return path;
+}
+
 } // namespace
 
 QList<QUrl> parsePathList(const QString& text, const QStringList& allowedTypes,
@@ -25,7 +34,7 @@ QList<QUrl> parsePathList(const QString& text, const QStringList& allowedTypes,
         if (line.isEmpty() || !allowedTypes.contains(extensionOf(line).toUpper())) {
             continue;
         }
-        const QUrl url = QUrl::fromLocalFile(base.absoluteFilePath(line));
+        const QUrl url = QUrl::fromLocalFile(withOneLeadingSlash(base.absoluteFilePath(line)));
         if (!seen.contains(url.toString())) {
             seen.insert(url.toString());
             urls.append(url);

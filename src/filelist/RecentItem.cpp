@@ -2,12 +2,16 @@
 
 #include <QVariantMap>
 
+#include <algorithm>
+
 namespace {
 
 const QString kItemPath = QStringLiteral("itemPath");
 const QString kLastUsedDate = QStringLiteral("lastUsedDate");
 
 } // namespace
+
+const QString RecentItem::kPreferencesKey = QStringLiteral("RECENTITEMS");
 
 RecentItem::RecentItem() : m_lastUsedDate(QDateTime::currentDateTime()) {}
 
@@ -37,4 +41,32 @@ QVariantMap RecentItem::getData() const {
         map.insert(kLastUsedDate, m_lastUsedDate);
     }
     return map;
+}
+
+std::vector<RecentItem> recentItemsFromData(const QVariant& stored) {
+    std::vector<RecentItem> items;
+    if (stored.typeId() != QMetaType::QVariantList) {
+        return items;
+    }
+    for (const QVariant& entry : stored.toList()) {
+        RecentItem item;
+        item.setData(entry);
+        items.push_back(item);
+    }
+    sortNewestFirst(items);
+    return items;
+}
+
+QVariantList recentItemsData(const std::vector<RecentItem>& items) {
+    QVariantList data;
+    for (const RecentItem& item : items) {
+        data.append(item.getData());
+    }
+    return data;
+}
+
+void sortNewestFirst(std::vector<RecentItem>& items) {
+    std::stable_sort(items.begin(), items.end(), [](const RecentItem& a, const RecentItem& b) {
+        return a.lastUsedDate() > b.lastUsedDate();
+    });
 }

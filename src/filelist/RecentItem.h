@@ -4,11 +4,15 @@
 #include <QString>
 #include <QVariant>
 
+#include <vector>
+
 // One remembered folder and when it was last added or chosen.
 //
 // Threads: main thread only.
 class RecentItem {
 public:
+    static const QString kPreferencesKey; // "RECENTITEMS"
+
     // No path, last used now.
     RecentItem();
     // `path`, last used now.
@@ -35,3 +39,12 @@ private:
     QDateTime m_lastUsedDate;
     QString m_itemPath;
 };
+
+// The folders kept under "RECENTITEMS": one item per entry of the stored
+// list, newest first (a tie keeps the stored order); anything but a list gives
+// none.
+std::vector<RecentItem> recentItemsFromData(const QVariant& stored);
+// The stored form of `items`, in their order.
+QVariantList recentItemsData(const std::vector<RecentItem>& items);
+// Newest first; items of the same date keep their order.
+void sortNewestFirst(std::vector<RecentItem>& items);

@@ -2,6 +2,8 @@
 
 #include <QSettings>
 
+#include <algorithm>
+
 namespace {
 
 // A group written by writeGroup() that holds a list, rather than a dictionary.
@@ -31,7 +33,13 @@ void writeValue(QSettings& settings, const QString& key, const QVariant& value) 
     settings.remove(key);
     switch (value.typeId()) {
     case QMetaType::QVariantMap:
-        writeMap(settings, key, value.toMap());
+        // A group without keys would not exist, and a list would lose its
+        // place; the empty dictionary goes in as a value.
+        if (value.toMap().isEmpty()) {
+            settings.setValue(key, value);
+        } else {
+            writeMap(settings, key, value.toMap());
+        }
         break;
     case QMetaType::QVariantList:
     case QMetaType::QStringList:
@@ -45,11 +53,19 @@ void writeValue(QSettings& settings, const QString& key, const QVariant& value) 
 
 QVariant readValue(QSettings& settings, const QString& key);
 
+// A damaged or hand-edited file may claim any size; a list has no more
+// elements than its group has entries beside the marker and the size.
+int storedListSize(const QSettings& settings) {
+    const qsizetype elements = settings.childKeys().size() + settings.childGroups().size() - 2;
+    return static_cast<int>(std::clamp<qsizetype>(settings.value(QStringLiteral("size")).toInt(), 0,
+                                                  std::max<qsizetype>(elements, 0)));
+}
+
 QVariant readGroup(QSettings& settings, const QString& key) {
     settings.beginGroup(key);
     QVariant result;
     if (settings.value(kListMarker).toBool()) {
-        const int size = settings.value(QStringLiteral("size")).toInt();
+        const int size = storedListSize(settings);
         QVariantList list;
         for (int i = 1; i <= size; ++i) {
             list.append(readValue(settings, QString::number(i)));

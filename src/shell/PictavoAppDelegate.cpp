@@ -27,7 +27,6 @@
 
 namespace {
 
-const QString kRecentItemsKey = QStringLiteral("RECENTITEMS");
 constexpr qint64 kReviewFileCountLimit = 500;
 
 } // namespace
@@ -112,7 +111,7 @@ void PictavoAppDelegate::restoreListChoices() {
 
 void PictavoAppDelegate::storeListChoices() {
     if (m_services.preferences != nullptr) {
-        m_services.preferences->setValue(kRecentItemsKey, recentItemsData());
+        m_services.preferences->setValue(RecentItem::kPreferencesKey, recentItemsData());
     }
 }
 

@@ -18,7 +18,6 @@
 
 namespace {
 
-const QString kRecentItemsKey = QStringLiteral("RECENTITEMS");
 const QString kPopupTitle = QStringLiteral("Recent Folders...");
 constexpr int kListWidth = 480;
 
@@ -32,24 +31,14 @@ bool isReadableFolder(const QString& path) {
 void PictavoAppDelegate::loadStoredRecentItems() {
     m_recentItems.clear();
     if (m_services.preferences != nullptr) {
-        const QVariant stored = m_services.preferences->value(kRecentItemsKey);
-        if (stored.typeId() == QMetaType::QVariantList) {
-            for (const QVariant& entry : stored.toList()) {
-                RecentItem item;
-                item.setData(entry);
-                m_recentItems.push_back(item);
-            }
-        }
+        m_recentItems =
+            recentItemsFromData(m_services.preferences->value(RecentItem::kPreferencesKey));
     }
     loadRecentFolders();
 }
 
 QVariantList PictavoAppDelegate::recentItemsData() const {
-    QVariantList data;
-    for (const RecentItem& item : m_recentItems) {
-        data.append(item.getData());
-    }
-    return data;
+    return ::recentItemsData(m_recentItems);
 }
 
 void PictavoAppDelegate::addRecentItem(const QStringList& folders) {
@@ -65,10 +54,7 @@ void PictavoAppDelegate::addRecentItem(const QStringList& folders) {
 }
 
 void PictavoAppDelegate::loadRecentFolders() {
-    std::stable_sort(m_recentItems.begin(), m_recentItems.end(),
-                     [](const RecentItem& a, const RecentItem& b) {
-                         return a.lastUsedDate() > b.lastUsedDate();
-                     });
+    sortNewestFirst(m_recentItems);
     QComboBox* popup = m_ui->recentFoldersPopup;
     const QSignalBlocker quiet(popup);
     popup->clear();

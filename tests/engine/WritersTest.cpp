@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <climits>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -327,7 +328,9 @@ INSTANTIATE_TEST_SUITE_P(Qualities, JpegQualityTest,
                                            JpegQualityCase{"Five", 5, 50, 16, 2},
                                            JpegQualityCase{"Zero", 0, 1, 255, 2},
                                            JpegQualityCase{"AboveTen", 12, 100, 1, 1},
-                                           JpegQualityCase{"Negative", -3, 1, 255, 2}),
+                                           JpegQualityCase{"Negative", -3, 1, 255, 2},
+                                           JpegQualityCase{"LargestStored", INT_MAX, 100, 1, 1},
+                                           JpegQualityCase{"SmallestStored", INT_MIN, 1, 255, 2}),
                          ByName());
 
 struct JpegComponentsCase {

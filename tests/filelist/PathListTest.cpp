@@ -47,7 +47,10 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"TwoCarriageReturnsKeepOne", "/s/a.tif\r\r\n", {}},
         ParseCase{"RelativeAgainstTheBase", "scans/a.tif", {"/base/scans/a.tif"}},
         ParseCase{"DotOnlyInAFolderName", "/s/x.tif/readme\n/s/x.tif/b.tif", {"/s/x.tif/b.tif"}},
-        ParseCase{"NoText", "", {}}),
+        ParseCase{"NoText", "", {}},
+        ParseCase{"DoubleSlashIsTheRootNotAHost", "//scans/a.tif", {"/scans/a.tif"}},
+        ParseCase{
+            "UnparsableHostAfterDoubleSlash", "//[(.tif\n///s/b.tif", {"/[(.tif", "/s/b.tif"}}),
     ByName());
 
 // An item for a file of exactly `bytes`, then given fixed modification and
@@ -177,6 +180,61 @@ TEST(RecentItemTest, SurvivesTheIniStore) {
     read.setData(store.value(QStringLiteral("RECENTITEMS")).toList().value(0));
     EXPECT_EQ(read.itemPath(), QStringLiteral("/scans"));
     EXPECT_EQ(read.lastUsedDate(), when);
+}
+
+QVariantMap storedItem(const QString& path, const QDateTime& when) {
+    return {{QStringLiteral("itemPath"), path}, {QStringLiteral("lastUsedDate"), when}};
+}
+
+struct StoredItemsCase {
+    std::string name;
+    QVariant stored;
+    QStringList paths; // as loaded, newest first
+};
+
+class StoredRecentItemsTest : public ::testing::TestWithParam<StoredItemsCase> {};
+
+TEST_P(StoredRecentItemsTest, LoadNewestFirst) {
+    QStringList paths;
+    for (const RecentItem& item : recentItemsFromData(GetParam().stored)) {
+        paths.append(item.itemPath());
+    }
+    EXPECT_EQ(paths, GetParam().paths);
+}
+
+const QDateTime kMonday(QDate(2026, 12, 7), QTime(9, 0));
+const QDateTime kTuesday(QDate(2026, 12, 8), QTime(9, 0));
+
+INSTANTIATE_TEST_SUITE_P(
+    Stored, StoredRecentItemsTest,
+    ::testing::Values(StoredItemsCase{"NewestFirst",
+                                      QVariantList{storedItem(QStringLiteral("/old"), kMonday),
+                                                   storedItem(QStringLiteral("/new"), kTuesday)},
+                                      {"/new", "/old"}},
+                      StoredItemsCase{"SameDateKeepsTheStoredOrder",
+                                      QVariantList{storedItem(QStringLiteral("/b"), kMonday),
+                                                   storedItem(QStringLiteral("/a"), kMonday)},
+                                      {"/b", "/a"}},
+                      StoredItemsCase{"EntryThatIsNoDictionaryIsPathlessAndNew",
+                                      QVariantList{QStringLiteral("/plain"),
+                                                   storedItem(QStringLiteral("/a"), kMonday)},
+                                      {"", "/a"}},
+                      StoredItemsCase{
+                          "NotAList", QVariant(storedItem(QStringLiteral("/a"), kMonday)), {}},
+                      StoredItemsCase{"NothingStored", QVariant(), {}}),
+    ByName());
+
+TEST(StoredRecentItemsTest, StoredFormLoadsBackTheSameItems) {
+    RecentItem undated(QStringLiteral("/undated"));
+    undated.setLastUsedDate({});
+    RecentItem dated(QStringLiteral("/dated"));
+    dated.setLastUsedDate(kTuesday);
+    const std::vector<RecentItem> items = recentItemsFromData(recentItemsData({dated, undated}));
+    ASSERT_EQ(items.size(), 2U);
+    EXPECT_EQ(items[0].itemPath(), QStringLiteral("/dated"));
+    EXPECT_EQ(items[0].lastUsedDate(), kTuesday);
+    EXPECT_EQ(items[1].itemPath(), QStringLiteral("/undated"));
+    EXPECT_FALSE(items[1].lastUsedDate().isValid());
 }
 
 } // namespace

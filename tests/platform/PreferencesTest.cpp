@@ -51,6 +51,20 @@ TEST(SettingsPreferencesTest, ListsOfDictionariesKeepTheirOrder) {
     EXPECT_EQ(back[1].toMap().value(QStringLiteral("path")).toString(), QStringLiteral("/a"));
 }
 
+// Lists are read no further than their entries go, so every element must
+// leave one, the empty dictionary too.
+TEST(SettingsPreferencesTest, EmptyDictionariesKeepTheirPlaceInAList) {
+    const QString path = storePath();
+    const QVariantList items{QVariantMap{}, QStringLiteral("a"), QVariantMap{}};
+    {
+        SettingsPreferences store(path);
+        store.setValue(QStringLiteral("RECENTITEMS"), items);
+        ASSERT_TRUE(store.synchronize());
+    }
+    SettingsPreferences reopened(path);
+    EXPECT_EQ(reopened.value(QStringLiteral("RECENTITEMS")).toList(), items);
+}
+
 TEST(SettingsPreferencesTest, ReplacingAValueDropsTheOldKeys) {
     SettingsPreferences store(storePath());
     store.setValue(QStringLiteral("K"), QVariantMap{{QStringLiteral("old"), 1}});
@@ -77,5 +91,36 @@ TEST(SettingsPreferencesTest, UnwritableStoreReportsFailure) {
     store.setValue(QStringLiteral("A"), 1);
     EXPECT_FALSE(store.synchronize());
 }
+
+struct DamagedListCase {
+    std::string name;
+    QByteArray group; // the lines of [RECENTITEMS]
+    QStringList elements;
+};
+
+class DamagedListTest : public ::testing::TestWithParam<DamagedListCase> {};
+
+// A size the file cannot back once made the load read two billion elements.
+TEST_P(DamagedListTest, ListSizeIsBoundByTheEntriesThere) {
+    const QString path = storePath();
+    ASSERT_TRUE(writeFileBytes(path, "[RECENTITEMS]\n__list__=true\n" + GetParam().group));
+    SettingsPreferences store(path);
+    QStringList elements;
+    for (const QVariant& element : store.value(QStringLiteral("RECENTITEMS")).toList()) {
+        elements.append(element.toString());
+    }
+    EXPECT_EQ(elements, GetParam().elements);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, DamagedListTest,
+    ::testing::Values(DamagedListCase{"SizeOfTheEntries", "size=2\n1=a\n2=b\n", {"a", "b"}},
+                      DamagedListCase{
+                          "SizeFarPastTheEntries", "size=2147483647\n1=a\n2=b\n", {"a", "b"}},
+                      DamagedListCase{"SizeWithoutEntries", "size=1000000000\n", {}},
+                      DamagedListCase{"NegativeSize", "size=-5\n1=a\n", {}},
+                      DamagedListCase{"SizeNotANumber", "size=many\n1=a\n", {}},
+                      DamagedListCase{"SizeBelowTheEntries", "size=1\n1=a\n2=b\n", {"a"}}),
+    ByName());
 
 } // namespace
