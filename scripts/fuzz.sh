@@ -76,7 +76,7 @@ for target in "${targets[@]}"; do
   seeds=$(find "$work/$target/seeds" -type f | wc -l)
   echo "== $target: ${each}s from $seeds seeds" >&2
   status=0
-  # New inputs go to "found"; the seeds stay as they are.
+  # New inputs go to "found"; the starting inputs stay as they are.
   TMPDIR="$scratch" \
   ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
   UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
