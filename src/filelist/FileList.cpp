@@ -1,11 +1,19 @@
 #include "filelist/FileList.h"
 
+#include <QCollator>
 #include <QDateTime>
+#include <QFile>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <numeric>
+#include <optional>
+#include <thread>
 #include <variant>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -20,6 +28,12 @@ std::vector<std::size_t> identityOrder(std::size_t count) {
     return order;
 }
 
+std::vector<int> identityRows(int count) {
+    std::vector<int> rows(static_cast<std::size_t>(std::max(0, count)));
+    std::iota(rows.begin(), rows.end(), 0);
+    return rows;
+}
+
 // The sort value of one cell, made once per item so that a sort neither
 // stats the file nor folds case once per comparison.
 using SortValue = std::variant<QString, qint64>;
@@ -31,9 +45,65 @@ struct Column {
     std::function<SortValue(const FileItem&)> value;
 };
 
-qint64 dateValue(const QDateTime& when) {
-    // A missing date sorts before every real one.
-    return when.isValid() ? when.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+// A missing date sorts before every real one.
+constexpr qint64 kMissingDate = std::numeric_limits<qint64>::min();
+
+enum class FileTime { Modified, Created, Accessed };
+
+// The item's date in milliseconds since the epoch, as QFileInfo reads it
+// (statx, whole milliseconds, zero meaning unknown) but without building a
+// local QDateTime: a sort reads every row's date, and the local-time
+// conversion is what made that slow.
+qint64 dateValue(const FileItem& item, FileTime which) {
+    const QString path = item.filePath().toLocalFile();
+    struct statx info {};
+    if (path.isEmpty() || ::statx(AT_FDCWD, QFile::encodeName(path).constData(), 0,
+                                  STATX_MTIME | STATX_ATIME | STATX_BTIME, &info) != 0) {
+        return kMissingDate;
+    }
+    const auto millis = [](const statx_timestamp& t) {
+        return qint64{t.tv_sec} * 1000 + t.tv_nsec / 1000000;
+    };
+    qint64 ms = 0;
+    switch (which) {
+    case FileTime::Modified:
+        ms = millis(info.stx_mtime);
+        break;
+    case FileTime::Created:
+        ms = (info.stx_mask & STATX_BTIME) != 0 ? millis(info.stx_btime) : 0;
+        break;
+    case FileTime::Accessed:
+        ms = millis(info.stx_atime);
+        break;
+    }
+    return ms == 0 ? kMissingDate : ms;
+}
+
+// `make(i)` for i in [0, count), on up to one thread per core: a sort
+// derives one value per row, and a long list must not keep the window
+// waiting for one core to do it all. `make` only reads what never changes.
+template <typename T, typename Make> std::vector<T> mapInParallel(std::size_t count, Make make) {
+    std::vector<T> values(count);
+    std::atomic<std::size_t> next{0};
+    constexpr std::size_t kChunk = 1024;
+    const auto work = [&] {
+        for (std::size_t start = next.fetch_add(kChunk); start < count;
+             start = next.fetch_add(kChunk)) {
+            for (std::size_t i = start; i < std::min(count, start + kChunk); ++i) {
+                values[i] = make(i);
+            }
+        }
+    };
+    const std::size_t helpers = std::min<std::size_t>(
+        std::max(1U, std::thread::hardware_concurrency()) - 1, count / kChunk);
+    {
+        std::vector<std::jthread> threads;
+        for (std::size_t t = 0; t < helpers; ++t) {
+            threads.emplace_back(work);
+        }
+        work();
+    }
+    return values;
 }
 
 Column columnFor(const QString& key) {
@@ -42,9 +112,9 @@ Column columnFor(const QString& key) {
         return Column{ColumnKind::Text,
                       [field](const FileItem& item) { return (item.*field)().toCaseFolded(); }};
     };
-    const auto date = [](QDateTime (FileItem::*field)() const) {
+    const auto date = [](FileTime which) {
         return Column{ColumnKind::Number,
-                      [field](const FileItem& item) { return dateValue((item.*field)()); }};
+                      [which](const FileItem& item) { return dateValue(item, which); }};
     };
     if (column == QLatin1String("NAME")) {
         return text(&FileItem::name);
@@ -66,22 +136,44 @@ Column columnFor(const QString& key) {
                 [](const FileItem& item) { return qint64{item.isSelected() ? 1 : 0}; }};
     }
     if (column == QLatin1String("DATEMODIFIED")) {
-        return date(&FileItem::dateModified);
+        return date(FileTime::Modified);
     }
     if (column == QLatin1String("DATECREATED")) {
-        return date(&FileItem::dateCreated);
+        return date(FileTime::Created);
     }
     if (column == QLatin1String("DATEACCESSED")) {
-        return date(&FileItem::dateAccessed);
+        return date(FileTime::Accessed);
     }
     return {};
 }
 
-bool valueLess(ColumnKind kind, const SortValue& a, const SortValue& b) {
-    if (kind == ColumnKind::Text) {
-        return QString::localeAwareCompare(std::get<QString>(a), std::get<QString>(b)) < 0;
-    }
+bool valueLess(const SortValue& a, const SortValue& b) {
     return std::get<qint64>(a) < std::get<qint64>(b);
+}
+
+// Stable order of the rows by `less` on their indices; descending swaps the
+// operands rather than reversing the result, so equal rows keep their order
+// either way.
+template <typename Less>
+std::vector<std::size_t> sortedRows(std::size_t count, Qt::SortOrder order, Less less) {
+    std::vector<std::size_t> rows = identityOrder(count);
+    const bool descending = order == Qt::DescendingOrder;
+    std::stable_sort(rows.begin(), rows.end(), [&](std::size_t a, std::size_t b) {
+        return descending ? less(b, a) : less(a, b);
+    });
+    return rows;
+}
+
+// Collation keys order text exactly as QString::localeAwareCompare does, at
+// the cost of one key per row instead of a collation per comparison.
+std::vector<std::size_t> sortedByText(const std::vector<SortValue>& values, Qt::SortOrder order) {
+    const std::vector<std::optional<QCollatorSortKey>> keys =
+        mapInParallel<std::optional<QCollatorSortKey>>(values.size(), [&values](std::size_t i) {
+            return QCollator::defaultSortKey(std::get<QString>(values[i]));
+        });
+    return sortedRows(keys.size(), order, [&keys](std::size_t a, std::size_t b) {
+        return keys[a]->compare(*keys[b]) < 0;
+    });
 }
 
 } // namespace
@@ -128,6 +220,7 @@ int FileList::appendAll(const Items& items) {
     const int first = size();
     const int last = first + static_cast<int>(fresh.size()) - 1;
     Q_EMIT aboutToAppend(first, last);
+    ++m_revision;
     for (Item& item : fresh) {
         addToTotals(*item);
         m_items.push_back(std::move(item));
@@ -164,6 +257,7 @@ void FileList::removeRows(std::vector<int> rows) {
 
 void FileList::removeRun(int first, int last) {
     Q_EMIT aboutToRemove(first, last);
+    ++m_revision;
     const auto begin = m_items.begin() + first;
     const auto end = m_items.begin() + last + 1;
     for (auto it = begin; it != end; ++it) {
@@ -176,6 +270,7 @@ void FileList::removeRun(int first, int last) {
 
 void FileList::clear() {
     Q_EMIT aboutToReset();
+    ++m_revision;
     m_items.clear();
     m_keys.clear();
     m_totalPages = 0;
@@ -193,6 +288,7 @@ bool FileList::move(int from, int to) {
         return true;
     }
     Q_EMIT aboutToMove(from, to);
+    ++m_revision;
     const auto first = m_items.begin();
     if (from < to) {
         std::rotate(first + from, first + from + 1, first + to + 1);
@@ -213,6 +309,33 @@ void FileList::setChecked(int row, bool checked) {
     addToTotals(item);
     Q_EMIT checkedChanged(row);
     Q_EMIT totalsChanged();
+}
+
+void FileList::setCheckedRows(const std::vector<int>& rows,
+                              const std::function<bool(bool)>& after) {
+    int first = -1;
+    int last = -1;
+    for (const int row : rows) {
+        FileItem& item = *at(row);
+        const bool wanted = after(item.isSelected());
+        if (wanted == item.isSelected()) {
+            continue;
+        }
+        subtractFromTotals(item);
+        item.setIsSelected(wanted);
+        addToTotals(item);
+        first = first < 0 ? row : first;
+        last = row;
+    }
+    if (first < 0) {
+        return;
+    }
+    Q_EMIT checkedRangeChanged(first, last);
+    Q_EMIT totalsChanged();
+}
+
+void FileList::setCheckedAll(const std::function<bool(bool)>& after) {
+    setCheckedRows(identityRows(size()), after);
 }
 
 void FileList::recountTotals() {
@@ -258,28 +381,43 @@ void FileList::sort(const LessThan& lessThan) {
 }
 
 void FileList::sortByColumn(const QString& key, Qt::SortOrder order) {
+    if (std::optional<std::vector<std::size_t>> rows = sortOrder(m_items, key, order)) {
+        reorder(std::move(*rows));
+    }
+}
+
+bool FileList::sortReadsFiles(const QString& key) {
+    const QString column = key.toUpper();
+    return columnFor(key).kind == ColumnKind::Text || column.startsWith(QLatin1String("DATE"));
+}
+
+std::optional<std::vector<std::size_t>> FileList::sortOrder(const Items& items, const QString& key,
+                                                            Qt::SortOrder order) {
     const Column column = columnFor(key);
     if (column.kind == ColumnKind::None) {
-        return;
+        return std::nullopt;
     }
-    std::vector<SortValue> values;
-    values.reserve(m_items.size());
-    for (const Item& item : m_items) {
-        values.push_back(column.value(*item));
+    const std::vector<SortValue> values = mapInParallel<SortValue>(
+        items.size(), [&](std::size_t i) { return column.value(*items[i]); });
+    if (column.kind == ColumnKind::Text) {
+        return sortedByText(values, order);
     }
-    const bool descending = order == Qt::DescendingOrder;
-    std::vector<std::size_t> rows = identityOrder(m_items.size());
-    // Descending swaps the operands rather than reversing the result, so equal
-    // rows keep their order either way.
-    std::stable_sort(rows.begin(), rows.end(), [&](std::size_t a, std::size_t b) {
-        return descending ? valueLess(column.kind, values[b], values[a])
-                          : valueLess(column.kind, values[a], values[b]);
+    return sortedRows(values.size(), order, [&values](std::size_t a, std::size_t b) {
+        return valueLess(values[a], values[b]);
     });
-    reorder(std::move(rows));
+}
+
+bool FileList::applySortOrder(std::vector<std::size_t> order, quint64 revision) {
+    if (revision != m_revision || order.size() != m_items.size()) {
+        return false;
+    }
+    reorder(std::move(order));
+    return true;
 }
 
 void FileList::reorder(std::vector<std::size_t> order) {
     Q_EMIT aboutToReset();
+    ++m_revision;
     Items sorted;
     sorted.reserve(order.size());
     for (const std::size_t row : order) {

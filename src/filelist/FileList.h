@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // The controller's ordered list of source files, with an index of the items'
@@ -25,6 +26,7 @@
 //   aboutToMove(from, to) / moved()           -> beginMoveRows(from, from, to > from ? to + 1 : to)
 //   aboutToReset() / reset()                  -> beginResetModel / endResetModel (sort, clear)
 //   checkedChanged(row)                       -> dataChanged for that row's check cell
+//   checkedRangeChanged(first, last)          -> dataChanged for the check cells of the rows
 // totalsChanged() follows every change of a total.
 //
 // Threads: main thread only. A loading worker never touches the list; it hands
@@ -75,6 +77,12 @@ public:
 
     // Sets the item's isSelected and keeps the checked totals.
     void setChecked(int row, bool checked);
+    // Sets the check of each row in `rows` (ascending, in range) to what
+    // `after` makes of its current one, with one checkedRangeChanged over the
+    // rows that changed and one totalsChanged; nothing when none changed.
+    void setCheckedRows(const std::vector<int>& rows, const std::function<bool(bool)>& after);
+    // setCheckedRows over every row.
+    void setCheckedAll(const std::function<bool(bool)>& after);
     // Recounts every total; for callers that changed items' isSelected
     // directly.
     void recountTotals();
@@ -86,6 +94,20 @@ public:
     // the three dates by time (missing dates first), isSelected unchecked
     // first. Stable; an unknown key leaves the order as it is.
     void sortByColumn(const QString& key, Qt::SortOrder order);
+    // Whether a sort by the column reads each row's text or file dates: work
+    // that may go to another thread through sortOrder and applySortOrder.
+    static bool sortReadsFiles(const QString& key);
+    // The order sortByColumn gives `items`: the rows' old numbers in their new
+    // order; nothing for an unknown key. For the columns sortReadsFiles names,
+    // it reads only what never changes in an item, so it may run on any
+    // thread with a copy of the items.
+    static std::optional<std::vector<std::size_t>> sortOrder(const Items& items, const QString& key,
+                                                             Qt::SortOrder order);
+    // Counts the changes of the rows' number or order.
+    quint64 revision() const { return m_revision; }
+    // Puts the rows in `order`, made by sortOrder for the list at `revision`;
+    // false, and nothing changes, when the rows have changed since.
+    bool applySortOrder(std::vector<std::size_t> order, quint64 revision);
 
     // The sums are kept in 64 bits and clamped to int on the way out.
     int totalPages() const;
@@ -104,6 +126,7 @@ Q_SIGNALS:
     void aboutToReset();
     void reset();
     void checkedChanged(int row);
+    void checkedRangeChanged(int first, int last);
     void totalsChanged();
 
 private:
@@ -117,4 +140,5 @@ private:
     qint64 m_totalPages = 0;
     qint64 m_checkedPages = 0;
     int m_checkedCount = 0;
+    quint64 m_revision = 0;
 };

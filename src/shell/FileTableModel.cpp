@@ -1,6 +1,7 @@
 #include "shell/FileTableModel.h"
 
 #include "filelist/FileList.h"
+#include "platform/ThreadHandOff.h"
 
 namespace {
 
@@ -11,6 +12,13 @@ enum Column { Check = 0, Name, Pages, Size, Type, Modified, Created, Accessed, L
 FileTableModel::FileTableModel(FileList& files, QObject* parent)
     : QAbstractTableModel(parent), m_files(files) {
     forwardListSignals();
+}
+
+FileTableModel::~FileTableModel() {
+    // The worker reads only its copy of the items; its result is dropped.
+    if (m_sortWorker.joinable()) {
+        m_sortWorker.join();
+    }
 }
 
 const QStringList& FileTableModel::columnKeys() {
@@ -42,6 +50,9 @@ void FileTableModel::forwardListSignals() {
     connect(&m_files, &FileList::checkedChanged, this, [this](int row) {
         const QModelIndex cell = index(row, Check);
         Q_EMIT dataChanged(cell, cell, {Qt::CheckStateRole});
+    });
+    connect(&m_files, &FileList::checkedRangeChanged, this, [this](int first, int last) {
+        Q_EMIT dataChanged(index(first, Check), index(last, Check), {Qt::CheckStateRole});
     });
 }
 
@@ -113,7 +124,53 @@ Qt::ItemFlags FileTableModel::flags(const QModelIndex& index) const {
 }
 
 void FileTableModel::sort(int column, Qt::SortOrder order) {
-    if (column >= 0 && column < columnCount()) {
-        m_files.sortByColumn(columnKeys().at(column), order);
+    if (column < 0 || column >= columnCount()) {
+        return;
     }
+    const QString key = columnKeys().at(column);
+    const quint64 id = ++m_sortRequests;
+    if (m_files.size() < m_backgroundSortRows || !FileList::sortReadsFiles(key)) {
+        m_pendingSort.reset();
+        m_files.sortByColumn(key, order);
+        Q_EMIT sorted();
+        return;
+    }
+    m_pendingSort = SortRequest{key, order, id};
+    if (!m_sortRunning) {
+        startPendingSort();
+    }
+}
+
+void FileTableModel::startPendingSort() {
+    const SortRequest request = *std::exchange(m_pendingSort, std::nullopt);
+    if (m_sortWorker.joinable()) {
+        m_sortWorker.join(); // it has posted its result already
+    }
+    m_sortRunning = true;
+    m_sortWorker =
+        std::thread([this, request, items = m_files.items(), revision = m_files.revision()] {
+            std::optional<std::vector<std::size_t>> rows =
+                FileList::sortOrder(items, request.key, request.order);
+            postToThreadOf(this, [this, rows = std::move(rows), request, revision]() mutable {
+                finishSort(std::move(rows), request, revision);
+            });
+        });
+}
+
+void FileTableModel::finishSort(std::optional<std::vector<std::size_t>> rows,
+                                const SortRequest& request, quint64 revision) {
+    m_sortRunning = false;
+    if (m_pendingSort) {
+        startPendingSort();
+        return;
+    }
+    if (request.id != m_sortRequests) {
+        return; // a quick sort asked for later has been done already
+    }
+    if (rows && !m_files.applySortOrder(std::move(*rows), revision)) {
+        m_pendingSort = request; // the rows changed meanwhile
+        startPendingSort();
+        return;
+    }
+    Q_EMIT sorted();
 }

@@ -325,7 +325,7 @@ protected:
     void buildFilesContextMenu();
     void buildHeaderContextMenu();
     void connectTableSignals();
-    void applyCheckTag(int row, int tag);
+    void applyCheckTag(const std::vector<int>& rows, int tag);
     void afterCheckChange();
     QStringList selectedPaths() const;
     QMenu* m_filesContextMenu = nullptr;  // owned by the window

@@ -274,12 +274,8 @@ void PictavoAppDelegate::selectDeselectRemoveAll(int tag) {
     }
 }
 
-void PictavoAppDelegate::applyCheckTag(int row, int tag) {
-    const bool checked = m_files->at(row)->isSelected();
-    const bool wanted = checkedAfter(tag, checked);
-    if (wanted != checked) {
-        m_files->setChecked(row, wanted);
-    }
+void PictavoAppDelegate::applyCheckTag(const std::vector<int>& rows, int tag) {
+    m_files->setCheckedRows(rows, [tag](bool checked) { return checkedAfter(tag, checked); });
 }
 
 void PictavoAppDelegate::afterCheckChange() {
@@ -290,9 +286,7 @@ void PictavoAppDelegate::afterCheckChange() {
 
 void PictavoAppDelegate::checkUncheckInvertSelection(int tag) {
     try {
-        for (const int row : selectedRows()) {
-            applyCheckTag(row, tag);
-        }
+        applyCheckTag(selectedRows(), tag);
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(checkUncheckInvertSelection:)"), reasonOf(e));
     }
@@ -301,9 +295,7 @@ void PictavoAppDelegate::checkUncheckInvertSelection(int tag) {
 
 void PictavoAppDelegate::checkUncheckInvertAll(int tag) {
     try {
-        for (int row = 0; row < m_files->size(); ++row) {
-            applyCheckTag(row, tag);
-        }
+        m_files->setCheckedAll([tag](bool checked) { return checkedAfter(tag, checked); });
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(checkUncheckInvertAll:)"), reasonOf(e));
     }
@@ -311,9 +303,7 @@ void PictavoAppDelegate::checkUncheckInvertAll(int tag) {
 }
 
 void PictavoAppDelegate::invertCheckOfSelectedRows() {
-    for (const int row : selectedRows()) {
-        applyCheckTag(row, InvertRows);
-    }
+    applyCheckTag(selectedRows(), InvertRows);
     updateTotalLabel();
 }
 

@@ -17,8 +17,11 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -101,6 +104,45 @@ protected:
 
     QString totals() const {
         return controller->window()->findChild<QLabel*>(QStringLiteral("labelTotalFiles"))->text();
+    }
+
+    FileTableModel* model() const { return qobject_cast<FileTableModel*>(table()->model()); }
+
+    // Sorts as a click on the column's header does, and waits for the rows'
+    // new order.
+    void sortAndWait(const QString& key, Qt::SortOrder order) {
+        QSignalSpy sorted(model(), &FileTableModel::sorted);
+        table()->sortByColumn(FileTableModel::columnOf(key), order);
+        ASSERT_TRUE(sorted.count() > 0 || sorted.wait(30000));
+    }
+
+    // `count` hard links to one two-page file, named out of order and in
+    // mixed case, so each sort moves rows.
+    FileList::Items linkedItems(int count, int first = 0) const {
+        const QString one = QDir(data).filePath(QStringLiteral("one.tif"));
+        if (!QFile::exists(one)) {
+            EXPECT_TRUE(writeTestTiff(one, {grayPage(4, 4), grayPage(4, 4)}));
+        }
+        FileList::Items items;
+        for (int i = first; i < first + count; ++i) {
+            const QString link = QDir(data).filePath(
+                QStringLiteral("%1%2.tif").arg(i % 2 == 0 ? "f" : "F").arg((i * 7919) % 100003));
+            std::error_code error;
+            std::filesystem::create_hard_link(QFile::encodeName(one).toStdString(),
+                                              QFile::encodeName(link).toStdString(), error);
+            EXPECT_FALSE(error) << error.message();
+            items.push_back(FileItem::initWithURL(QUrl::fromLocalFile(link)));
+        }
+        return items;
+    }
+
+    static FileList::Items byName(FileList::Items items, Qt::SortOrder order) {
+        std::stable_sort(items.begin(), items.end(), [order](const auto& a, const auto& b) {
+            const int c =
+                QString::localeAwareCompare(a->name().toCaseFolded(), b->name().toCaseFolded());
+            return order == Qt::AscendingOrder ? c < 0 : c > 0;
+        });
+        return items;
     }
 
     static QString totalsText(int files, int checked, int pages) {
@@ -229,6 +271,8 @@ TEST_P(CheckCommandInBothEditions, ChangesTheChecksAndTheTotals) {
     startWithFiles(4);
     setChecks({true, false, true, false});
     controller->selectRows({1, 2});
+    const std::vector<bool> before = checks();
+    QSignalSpy changed(table()->model(), &QAbstractItemModel::dataChanged);
     if (c.menuItem != nullptr) {
         menuItem(c.menuItem)->trigger();
     } else if (c.allRows) {
@@ -237,6 +281,20 @@ TEST_P(CheckCommandInBothEditions, ChangesTheChecksAndTheTotals) {
         controller->checkUncheckInvertSelection(c.tag);
     }
     EXPECT_EQ(checks(), c.after);
+    // The table hears of every changed check, and shows the new ones.
+    std::vector<bool> told(before.size(), false);
+    for (const QList<QVariant>& signal : changed) {
+        for (int row = signal[0].toModelIndex().row(); row <= signal[1].toModelIndex().row();
+             ++row) {
+            told[static_cast<size_t>(row)] = true;
+        }
+    }
+    for (size_t row = 0; row < before.size(); ++row) {
+        EXPECT_TRUE(before[row] == c.after[row] || told[row]) << row;
+        EXPECT_EQ(table()->model()->index(static_cast<int>(row), 0).data(Qt::CheckStateRole),
+                  QVariant(c.after[row] ? Qt::Checked : Qt::Unchecked))
+            << row;
+    }
     int checked = 0;
     int pages = 0;
     for (size_t row = 0; row < c.after.size(); ++row) {
@@ -575,6 +633,73 @@ TEST_P(TableCommandsInBothEditions, HeaderSortReordersTheListInPlace) {
     table()->sortByColumn(FileTableModel::columnOf(QStringLiteral("pages")), Qt::DescendingOrder);
     EXPECT_EQ(order(), (std::vector<int>{3, 2, 1, 0}));
     table()->sortByColumn(FileTableModel::columnOf(QStringLiteral("name")), Qt::AscendingOrder);
+    EXPECT_EQ(order(), (std::vector<int>{0, 1, 2, 3}));
+}
+
+// A list of a few thousand rows: the checks change with one notification,
+// and the header's sorts, done on a worker, order every row.
+TEST_F(TableCommandsTest, LongListChecksAndSortsEveryRow) {
+    start();
+    constexpr int kRows = 3000;
+    const FileList::Items items = linkedItems(kRows);
+    controller->files().appendAll(items);
+    controller->resetView(true);
+    controller->updateTotalLabel();
+
+    QSignalSpy changed(table()->model(), &QAbstractItemModel::dataChanged);
+    menuItem("uncheckAllMenuItem")->trigger();
+    EXPECT_EQ(checks(), std::vector<bool>(kRows, false));
+    ASSERT_EQ(changed.size(), 1);
+    EXPECT_EQ(changed[0][0].toModelIndex().row(), 0);
+    EXPECT_EQ(changed[0][1].toModelIndex().row(), kRows - 1);
+    EXPECT_EQ(totals(), totalsText(kRows, 0, 0));
+    EXPECT_FALSE(isCommandEnabled(UiCommand::Convert));
+    menuItem("checkAllMenuItem")->trigger();
+    EXPECT_EQ(totals(), totalsText(kRows, kRows, 2 * kRows));
+    EXPECT_TRUE(isCommandEnabled(UiCommand::Convert));
+
+    for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+        sortAndWait(QStringLiteral("name"), order);
+        EXPECT_TRUE(controller->files().items() == byName(items, order)) << order;
+    }
+}
+
+TEST_F(TableCommandsTest, RowsAddedDuringABackgroundSortAreSortedToo) {
+    start();
+    model()->setBackgroundSortRows(1);
+    const FileList::Items first = linkedItems(50);
+    const FileList::Items later = linkedItems(50, 50);
+    controller->files().appendAll(first);
+    QSignalSpy sorted(model(), &FileTableModel::sorted);
+    table()->sortByColumn(FileTableModel::columnOf(QStringLiteral("name")), Qt::AscendingOrder);
+    EXPECT_TRUE(model()->isSorting());
+    controller->files().appendAll(later);
+    ASSERT_TRUE(sorted.wait(30000));
+    FileList::Items all = first;
+    all.insert(all.end(), later.begin(), later.end());
+    EXPECT_TRUE(controller->files().items() == byName(all, Qt::AscendingOrder));
+}
+
+TEST_F(TableCommandsTest, ALaterQuickSortWinsOverABackgroundSort) {
+    startWithFiles(4);
+    model()->setBackgroundSortRows(1);
+    QSignalSpy sorted(model(), &FileTableModel::sorted);
+    table()->sortByColumn(FileTableModel::columnOf(QStringLiteral("name")), Qt::DescendingOrder);
+    table()->sortByColumn(FileTableModel::columnOf(QStringLiteral("pages")), Qt::DescendingOrder);
+    EXPECT_EQ(order(), (std::vector<int>{3, 2, 1, 0}));
+    const auto told = sorted.count();
+    // The name sort's worker ends without touching the rows.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !model()->isSorting(); }, 30000));
+    EXPECT_EQ(order(), (std::vector<int>{3, 2, 1, 0}));
+    EXPECT_EQ(sorted.count(), told);
+}
+
+TEST_F(TableCommandsTest, ALaterBackgroundSortWinsOverOneStillRunning) {
+    startWithFiles(4);
+    model()->setBackgroundSortRows(1);
+    table()->sortByColumn(FileTableModel::columnOf(QStringLiteral("name")), Qt::DescendingOrder);
+    sortAndWait(QStringLiteral("name"), Qt::AscendingOrder);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !model()->isSorting(); }, 30000));
     EXPECT_EQ(order(), (std::vector<int>{0, 1, 2, 3}));
 }
 
