@@ -4,6 +4,7 @@
 #include "filelist/ListExport.h"
 #include "platform/Constants.h"
 #include "platform/SystemLog.h"
+#include "platform/ThreadHandOff.h"
 #include "shell/AlertPanels.h"
 #include "shell/Dialogs.h"
 #include "shell/PictavoAppDelegate.h"
@@ -66,16 +67,40 @@ void PictavoAppDelegate::savePanelDidEnd(int returnCode, const QString& path) {
 }
 
 void PictavoAppDelegate::exportList(const QString& path) {
-    try {
-        const Status written = ::exportList(path, m_files->items());
-        if (!written) {
-            // A list the user believes saved must not be silently missing.
-            informationAlertPanel(*m_services.dialogs, m_window.get(),
-                                  StringUtilities::getAppTitle(edition()),
-                                  QStringLiteral("The list could not be exported to “%1”.\n%2")
-                                      .arg(path, written.error()));
+    joinExporter();
+    m_exportRunning = true;
+    // The text is made on a worker: each row's dates are read from the file
+    // system, which for a long list keeps a thread busy for seconds. The
+    // items' URLs and sizes never change, so the worker reads them freely.
+    m_exporter = std::thread([this, path, items = m_files->items()] {
+        Status written;
+        try {
+            written = ::exportList(path, items);
+        } catch (const std::exception& e) {
+            systemLogError(QStringLiteral("(export)"), QString::fromLocal8Bit(e.what()));
         }
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(export)"), QString::fromLocal8Bit(e.what()));
+        postToThreadOf(this, [this, path, written] {
+            m_exportRunning = false;
+            exportDidEnd(path, written);
+            Q_EMIT workerEnded();
+        });
+    });
+}
+
+void PictavoAppDelegate::exportDidEnd(const QString& path, const Status& written) {
+    if (!written) {
+        // A list the user believes saved must not be silently missing.
+        informationAlertPanel(*m_services.dialogs, m_window.get(),
+                              StringUtilities::getAppTitle(edition()),
+                              QStringLiteral("The list could not be exported to “%1”.\n%2")
+                                  .arg(path, written.error()));
+    }
+    Q_EMIT exportFinished();
+}
+
+void PictavoAppDelegate::joinExporter() {
+    waitForWorker(m_exportRunning);
+    if (m_exporter.joinable()) {
+        m_exporter.join();
     }
 }

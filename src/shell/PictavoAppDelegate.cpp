@@ -46,6 +46,7 @@ void PictavoAppDelegate::stopWorkers() {
         m_process->stop();
     }
     joinLoader();
+    joinExporter();
     joinJob();
 }
 

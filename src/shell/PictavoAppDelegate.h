@@ -5,6 +5,7 @@
 #include "filelist/FileLoader.h"
 #include "filelist/RecentItem.h"
 #include "platform/Edition.h"
+#include "platform/Result.h"
 #include "shell/ImportFilesWindowController.h"
 #include "shell/UsagesReportingWindowController.h"
 #include "shell/WindowParts.h"
@@ -148,7 +149,8 @@ public:
     void exportAction();
     // returnCode 1: write the list to `path`; anything else does nothing.
     void savePanelDidEnd(int returnCode, const QString& path);
-    // Writes the list to `path`; a failure is told to the user.
+    // Writes the list to `path` on a worker and returns at once;
+    // exportFinished follows, after a failure was told to the user.
     void exportList(const QString& path);
 
     // RecentFolders.cpp
@@ -240,7 +242,9 @@ Q_SIGNALS:
     void conversionFinished();
     // A load finished and the window is ready again.
     void loadFinished();
-    // A load's or a job's worker has made its last call to this thread.
+    // An export has written its file, or told why not.
+    void exportFinished();
+    // A load's, an export's or a job's worker has made its last call to this thread.
     void workerEnded();
 
 protected:
@@ -331,6 +335,11 @@ protected:
     QMenu* m_filesContextMenu = nullptr;  // owned by the window
     QMenu* m_headerContextMenu = nullptr; // owned by the window
     std::atomic<bool> m_loaderRunning{false};
+    // ImportExport.cpp
+    void exportDidEnd(const QString& path, const Status& written);
+    void joinExporter();
+    std::thread m_exporter;
+    std::atomic<bool> m_exportRunning{false};
     // ConvertCommand.cpp
     void watchProgress(Process& job, int totalPages);
     void refreshProgressTime();

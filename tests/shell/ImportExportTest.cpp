@@ -1,5 +1,6 @@
 #include "ControllerFixture.h"
 #include "filelist/FileList.h"
+#include "filelist/ListExport.h"
 #include "support/TestTiff.h"
 #include "widgets/SegmentedControl.h"
 
@@ -199,6 +200,13 @@ class ExportTest : public ControllerFixture {
 protected:
     QString folder = makeTestFolder(QStringLiteral("export"));
     void SetUp() override { start(); }
+
+    // Runs `trigger` and waits until the export it starts has ended.
+    void exportAndWait(const std::function<void()>& trigger) {
+        QSignalSpy finished(controller.get(), &PictavoAppDelegate::exportFinished);
+        trigger();
+        ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
+    }
 };
 
 using ExportInBothEditions = InBothEditions<ExportTest>;
@@ -211,7 +219,7 @@ TEST_F(ExportTest, SegmentAsksForANameAndWritesTheList) {
     controller->resetView(true); // the segment is there once the list has files
     const QString path = QDir(folder).filePath(QStringLiteral("list.txt"));
     dialogs.answerNextPanel({true, {path}});
-    find<SegmentedControl>("filesFoldersSegmented")->click(4);
+    exportAndWait([this] { find<SegmentedControl>("filesFoldersSegmented")->click(4); });
     ASSERT_EQ(dialogs.savePanelsShown().size(), 1);
     const SavePanelRequest& panel = dialogs.savePanelsShown().first();
     EXPECT_EQ(panel.message, QStringLiteral("Export List To Tab Delimited Text File :"));
@@ -233,7 +241,7 @@ TEST_F(ExportTest, SegmentAsksForANameAndWritesTheList) {
 TEST_P(ExportInBothEditions, FailedWriteIsToldWithPathAndReason) {
     const QString path = QDir(folder).filePath(QStringLiteral("no/such/folder/list.txt"));
     dialogs.answerNextPanel({true, {path}});
-    controller->exportAction();
+    exportAndWait([this] { controller->exportAction(); });
     ASSERT_EQ(dialogs.alertsShown().size(), 1);
     EXPECT_TRUE(dialogs.alertsShown().first().informativeText.contains(path));
     EXPECT_FALSE(QFile::exists(path));
@@ -243,6 +251,23 @@ TEST_P(ExportInBothEditions, CancelWritesNothing) {
     dialogs.answerNextPanel({false, {QDir(folder).filePath(QStringLiteral("list.txt"))}});
     controller->exportAction();
     EXPECT_FALSE(QFile::exists(QDir(folder).filePath(QStringLiteral("list.txt"))));
+    EXPECT_TRUE(dialogs.alertsShown().isEmpty());
+}
+
+TEST_F(ExportTest, WritesTheListAsItWasWhenTheExportStarted) {
+    FileList::Items items;
+    for (const char* name : {"b.tif", "a.tif"}) {
+        const QString tiff = QDir(folder).filePath(QString::fromUtf8(name));
+        ASSERT_TRUE(writeTestTiff(tiff, {grayPage(8, 8)}));
+        items.push_back(FileItem::initWithURL(QUrl::fromLocalFile(tiff)));
+    }
+    controller->files().appendAll(items);
+    const QString path = QDir(folder).filePath(QStringLiteral("list.txt"));
+    exportAndWait([&] {
+        controller->exportList(path);
+        controller->files().clear();
+    });
+    EXPECT_EQ(readFileBytes(path), exportListText(items));
     EXPECT_TRUE(dialogs.alertsShown().isEmpty());
 }
 
