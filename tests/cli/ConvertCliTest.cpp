@@ -478,4 +478,62 @@ INSTANTIATE_TEST_SUITE_P(OutsideRoot, ConvertCliOutsideRootTest,
                                            OutsideCase{"ListedAndMissing", "gone.tif", true}),
                          ByName());
 
+// A bilevel page whose header claims 30000 x 30000 pixels over one tiny G4
+// strip: refused before any of it is decoded.
+bool writeOversizedBilevel(const QString& path) {
+    TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (tiff == nullptr) {
+        return false;
+    }
+    constexpr uint32_t kSide = 30000;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, kSide);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, kSide);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, kSide);
+    std::array<uint8_t, 8> strip{};
+    const bool written = TIFFWriteRawStrip(tiff, 0, strip.data(), strip.size()) > 0;
+    TIFFClose(tiff);
+    return written;
+}
+
+struct OversizedCase {
+    const char* name;
+    QStringList typeArguments;
+};
+
+class ConvertCliOversizedTest : public ConvertCliTest,
+                                public ::testing::WithParamInterface<OversizedCase> {};
+
+TEST_P(ConvertCliOversizedTest, PageOverThePixelLimitIsRefusedAndLeavesNoOutput) {
+    const QString source = QDir(in).filePath(QStringLiteral("huge.tif"));
+    ASSERT_TRUE(writeOversizedBilevel(source));
+    const CliResult r = runCli(common() + GetParam().typeArguments + QStringList{source});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Cannot read page 1 of “huge.tif”: Page 1 is 30000 "
+                                              "x 30000 pixels, more than the limit of 536870912 "
+                                              "pixels")))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("unable able to convert some of the files")))
+        << r.out.toStdString();
+    EXPECT_TRUE(
+        QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachOutput, ConvertCliOversizedTest,
+    ::testing::Values(OversizedCase{"Jpeg", {QStringLiteral("-t"), QStringLiteral("jpg")}},
+                      OversizedCase{"Png", {QStringLiteral("-t"), QStringLiteral("png")}},
+                      OversizedCase{"Bmp", {QStringLiteral("-t"), QStringLiteral("bmp")}},
+                      OversizedCase{"Gif", {QStringLiteral("-t"), QStringLiteral("gif")}},
+                      OversizedCase{"TiffPerPage",
+                                    {QStringLiteral("-t"), QStringLiteral("tiff"),
+                                     QStringLiteral("--split")}},
+                      OversizedCase{"GatheredTiff",
+                                    {QStringLiteral("-t"), QStringLiteral("tiff"),
+                                     QStringLiteral("-c"), QStringLiteral("g4")}}),
+    ByName());
+
 } // namespace
