@@ -31,6 +31,7 @@
 namespace {
 
 constexpr int kClockTickMs = 1000;
+constexpr int kProgressRefreshMs = 50;
 
 } // namespace
 
@@ -234,15 +235,21 @@ void PictavoAppDelegate::watchProgress(Process& job, int totalPages) {
     ui.closeProcessBtn->setEnabled(false);
     ui.viewLogBtn->setEnabled(false);
     // The job's signals come from its worker; these connections queue them.
-    connect(&job, &Process::sourcePathInProcessChanged, ui.sourceFileLabel,
-            [&ui](const QString& path) { showPath(ui.sourceFileLabel, path); });
-    connect(&job, &Process::outputPathInProcessChanged, ui.outputFileLabel,
-            [&ui](const QString& path) { showPath(ui.outputFileLabel, path); });
-    connect(&job, &Process::totalPagesProcessedChanged, ui.progressBar, &QProgressBar::setValue);
-    connect(&job, &Process::totalFileProcessedChanged, ui.filesCountLabel, [&ui, total](int done) {
-        ui.filesCountLabel->setText(QStringLiteral("%1 of %2").arg(done).arg(total));
+    // A run of small files reports hundreds of pages a second: the sheet
+    // shows the latest a few times a second rather than drawing each.
+    m_pendingProgress = {};
+    connect(&job, &Process::sourcePathInProcessChanged, m_progressPanel,
+            [this](const QString& path) { noteProgress([&](auto& p) { p.sourcePath = path; }); });
+    connect(&job, &Process::outputPathInProcessChanged, m_progressPanel,
+            [this](const QString& path) { noteProgress([&](auto& p) { p.outputPath = path; }); });
+    connect(&job, &Process::totalPagesProcessedChanged, m_progressPanel,
+            [this](int pages) { noteProgress([&](auto& p) { p.pages = pages; }); });
+    connect(&job, &Process::totalFileProcessedChanged, m_progressPanel, [this, total](int done) {
+        noteProgress(
+            [&](auto& p) { p.filesText = QStringLiteral("%1 of %2").arg(done).arg(total); });
     });
     connect(&job, &Process::finished, m_progressPanel, [this, &ui, &job] {
+        showProgress();
         m_progressClock->stop();
         ui.elapsedLabel->setText(job.timeTaken());
         QString message = job.message();
@@ -259,6 +266,31 @@ void PictavoAppDelegate::watchProgress(Process& job, int totalPages) {
         ui.closeProcessBtn->setFocus();
         Q_EMIT conversionFinished();
     });
+}
+
+void PictavoAppDelegate::noteProgress(const std::function<void(PendingProgress&)>& change) {
+    change(m_pendingProgress);
+    if (!std::exchange(m_progressRefreshQueued, true)) {
+        QTimer::singleShot(kProgressRefreshMs, m_progressPanel, [this] { showProgress(); });
+    }
+}
+
+void PictavoAppDelegate::showProgress() {
+    m_progressRefreshQueued = false;
+    PendingProgress shown = std::exchange(m_pendingProgress, {});
+    Ui::ProgressPanel& ui = *m_progressUi;
+    if (shown.sourcePath) {
+        showPath(ui.sourceFileLabel, *shown.sourcePath);
+    }
+    if (shown.outputPath) {
+        showPath(ui.outputFileLabel, *shown.outputPath);
+    }
+    if (shown.pages) {
+        ui.progressBar->setValue(*shown.pages);
+    }
+    if (shown.filesText) {
+        ui.filesCountLabel->setText(*shown.filesText);
+    }
 }
 
 void PictavoAppDelegate::cancelProcessAction() {
@@ -292,6 +324,9 @@ void PictavoAppDelegate::closeProcessAction() {
     recordProcessedFiles(m_process ? m_process->totalFileProcessed() : 0);
     if (m_process && m_process->isCompleted()) {
         joinJob();
+        // The run's log keeps an entry for each source: a long run's takes a
+        // fifth of a second to free, which a thread of its own does instead.
+        m_jobThread = std::thread([job = std::exchange(m_process, nullptr)] {});
     }
     m_process.reset();
     addPendingHandedPaths();

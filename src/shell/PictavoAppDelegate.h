@@ -20,6 +20,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 
 class Dialogs;
@@ -342,6 +343,17 @@ protected:
     std::atomic<bool> m_exportRunning{false};
     // ConvertCommand.cpp
     void watchProgress(Process& job, int totalPages);
+    // What the job reported since the sheet last showed its progress.
+    struct PendingProgress {
+        std::optional<QString> sourcePath;
+        std::optional<QString> outputPath;
+        std::optional<int> pages;
+        std::optional<QString> filesText;
+    };
+    void noteProgress(const std::function<void(PendingProgress&)>& change);
+    void showProgress();
+    PendingProgress m_pendingProgress;
+    bool m_progressRefreshQueued = false;
     void refreshProgressTime();
     void recordProcessedFiles(int count);
     void joinJob();

@@ -336,6 +336,24 @@ PICTAVO_CASES_IN_BOTH_EDITIONS(Ways, DismissSheetInBothEditions,
                                                  DismissCase{"CloseRequest",
                                                              Dismiss::CloseRequest}));
 
+TEST_P(ConvertInBothEditions, FinishedSheetShowsEveryCount) {
+    addSources(
+        {{QStringLiteral("a.tif"), 2}, {QStringLiteral("b.tif"), 1}, {QStringLiteral("c.tif"), 3}});
+    useDefaultFolder(out);
+    controller->settings().setOutputType(OutputPng);
+    convertAndWait();
+    EXPECT_EQ(inPanel<QLabel>("filesCountLabel")->text(), QStringLiteral("3 of 3"));
+    auto* bar = inPanel<QProgressBar>("progressBar");
+    EXPECT_EQ(bar->maximum(), 6);
+    EXPECT_EQ(bar->value(), 6);
+    // The run ends with no file in hand.
+    EXPECT_TRUE(inPanel<ElidedLabel>("sourceFileLabel")->displayedText().isEmpty());
+    EXPECT_TRUE(inPanel<ElidedLabel>("outputFileLabel")->displayedText().isEmpty());
+    EXPECT_EQ(outputs().size(), 6);
+    panelButton("closeProcessBtn")->click();
+    EXPECT_EQ(controller->process(), nullptr);
+}
+
 TEST_P(ConvertInBothEditions, UnwritableLogDisablesViewLogAndSaysWhy) {
     const QString logs =
         StringUtilities::appSubfolderPath(controller->edition(), QStringLiteral("Logs"));
