@@ -165,16 +165,15 @@ std::shared_ptr<Process> PictavoAppDelegate::makeJob() {
 void PictavoAppDelegate::launchJob(const std::shared_ptr<Process>& job) {
     job->setWorkspace(m_jobWorkspace.get());
     job->setDelegate(this);
-    int selected = 0;
+    std::vector<std::shared_ptr<FileItem>> checked;
     int pages = 0;
     for (const auto& item : m_files->items()) {
         if (item->isSelected()) {
-            job->outputFiles().push_back({item->filePath().toLocalFile(), {item}});
-            ++selected;
+            checked.push_back(item);
             pages += qMax(0, item->pages());
         }
     }
-    job->setTotalFileSelected(selected);
+    job->setTotalFileSelected(static_cast<int>(checked.size()));
     watchProgress(*job, pages);
 
     resetView(false);
@@ -185,7 +184,12 @@ void PictavoAppDelegate::launchJob(const std::shared_ptr<Process>& job) {
     Q_EMIT processCreated(job.get());
     // The worker holds the job too, so closing the sheet never frees a
     // job that still runs.
-    m_jobThread = std::thread([this, job] {
+    m_jobThread = std::thread([this, job, checked = std::move(checked)] {
+        // The sources' paths are made here: for a long list that takes the
+        // main thread a tenth of a second.
+        for (const auto& item : checked) {
+            job->outputFiles().push_back({item->filePath().toLocalFile(), {item}});
+        }
         job->start();
         postToThreadOf(this, [this] {
             m_jobRunning = false;
