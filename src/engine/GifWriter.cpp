@@ -23,16 +23,29 @@ constexpr int kMaxSide = 65535;
 constexpr int kOpaqueFrom = 128;
 constexpr QRgb kTransparentKey = 0;
 
-// The page as indices into a palette of at most 256 colours.
+// The page as indices into a palette of at most 256 colours: all of them, or,
+// for a 1-bit page, one row at a time made from its bits as it is asked for.
 struct IndexedPage {
     int width = 0;
     int height = 0;
     std::vector<GifByteType> indices;
     std::vector<GifColorType> palette;
     int transparentIndex = -1;
+    QImage oneBit;
+    std::array<GifByteType, 2> bitIndex{};
 
     GifByteType* row(int y) {
-        return indices.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+        if (oneBit.isNull()) {
+            return indices.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+        }
+        const uchar* in = oneBit.constScanLine(y);
+        const bool mostSignificantFirst = oneBit.format() == QImage::Format_Mono;
+        for (int x = 0; x < width; ++x) {
+            const int shift = mostSignificantFirst ? 7 - (x & 7) : x & 7;
+            indices[static_cast<size_t>(x)] =
+                bitIndex[static_cast<size_t>((in[x >> 3] >> shift) & 1)];
+        }
+        return indices.data();
     }
 };
 
@@ -80,6 +93,20 @@ IndexedPage fromIndexed(const QImage& page) {
             row[x] = remap[in[x]];
         }
     }
+    return out;
+}
+
+// A 1-bit page keeps its bits until it is written: indices for all of it
+// would be a byte per pixel, 0.5 GB for a page at the pixel limit.
+IndexedPage fromOneBit(const QImage& page) {
+    IndexedPage out;
+    out.width = page.width();
+    out.height = page.height();
+    const std::array<GifByteType, kMaxColors> remap =
+        takePalette(out, PagePixels::completeTable(page));
+    out.bitIndex = {remap[0], remap[1]};
+    out.oneBit = page;
+    out.indices.resize(static_cast<size_t>(out.width));
     return out;
 }
 
@@ -220,6 +247,8 @@ Result<IndexedPage> indexedPage(const QImage& page) {
     switch (page.format()) {
     case QImage::Format_Mono:
     case QImage::Format_MonoLSB:
+        // Qt's own conversion fills a short table its own way.
+        return page.colorTable().size() == 2 ? fromOneBit(page) : fromIndexed(page);
     case QImage::Format_Indexed8:
         return fromIndexed(page);
     case QImage::Format_Grayscale8:

@@ -436,6 +436,23 @@ TEST_P(JpegMonoTest, WritesTheFileOfItsGrayForm) {
 
 INSTANTIATE_TEST_SUITE_P(Tables, JpegMonoTest, ::testing::ValuesIn(grayMonoCases()), ByName());
 
+class GifMonoTest : public ::testing::TestWithParam<GrayScaleMonoCase> {};
+
+// The 1-bit rows are read straight into the palette indices; the file must be
+// the one the page's Indexed8 form gives.
+TEST_P(GifMonoTest, WritesTheFileOfItsIndexedForm) {
+    const QImage& page = GetParam().page;
+    const QString folder = makeTestFolder();
+    ASSERT_TRUE(ImageUtilities::saveAsGifWithName(page, folder + QStringLiteral("/mono.gif")));
+    ASSERT_TRUE(ImageUtilities::saveAsGifWithName(page.convertToFormat(QImage::Format_Indexed8),
+                                                  folder + QStringLiteral("/indexed.gif")));
+    const QByteArray mono = readFileBytes(folder + QStringLiteral("/mono.gif"));
+    EXPECT_FALSE(mono.isEmpty());
+    EXPECT_EQ(mono, readFileBytes(folder + QStringLiteral("/indexed.gif")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, GifMonoTest, ::testing::ValuesIn(grayMonoCases()), ByName());
+
 struct GifPaletteCase {
     std::string name;
     PageKind kind;
