@@ -3,7 +3,7 @@
 //   pictavo_bench_make_pages small PATH              one 64x64 gray page
 //   pictavo_bench_make_pages links PATH FOLDER COUNT  COUNT hard links to PATH
 //       in FOLDER, named page000000.tif on
-//   pictavo_bench_make_pages many PATH PAGES         PAGES 640x480 RGB pages
+//   pictavo_bench_make_pages many PATH PAGES         PAGES 320x240 RGB pages, LZW
 //   pictavo_bench_make_pages bilevel PATH SIDE [g4|none]
 //       one SIDE x SIDE page of 1 bit per pixel, white with black frames and
 //       bars, CCITT G4 or uncompressed strips of 64 rows
@@ -57,8 +57,8 @@ bool writeMany(const char* path, int pages) {
     if (tiff == nullptr) {
         return false;
     }
-    constexpr uint32_t kWidth = 640;
-    constexpr uint32_t kHeight = 480;
+    constexpr uint32_t kWidth = 320;
+    constexpr uint32_t kHeight = 240;
     std::vector<uint8_t> row(kWidth * 3);
     bool ok = true;
     for (int page = 0; page < pages && ok; ++page) {
