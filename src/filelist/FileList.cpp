@@ -1,7 +1,6 @@
 #include "filelist/FileList.h"
 
 #include <QCollator>
-#include <QDateTime>
 #include <QFile>
 
 #include <algorithm>
