@@ -1,6 +1,7 @@
 // pictavo-convert: the conversion engine for scripts and batch work.
 #include "cli/ConvertCommand.h"
 #include "cli/ConvertRequest.h"
+#include "platform/AtomicFile.h"
 #include "platform/Edition.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    failWritesPastFileSizeLimit();
     // The current edition's names and rules.
     const Edition edition = Edition::currentEdition();
     QCoreApplication app(argc, argv);

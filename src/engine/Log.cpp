@@ -194,7 +194,7 @@ Status Log::writeInto(const QString& folder) {
         if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(xml) != xml.size() ||
             !out.flush()) {
             return Status::failure(QStringLiteral("Cannot write “%1”: %2")
-                                       .arg(file.temporaryPath(), out.errorString()));
+                                       .arg(file.finalPath(), out.errorString()));
         }
     }
     // Two jobs that end in the same second must not replace each other's log.

@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include <fcntl.h>
@@ -34,10 +35,39 @@ AtomicFile::~AtomicFile() {
 Status AtomicFile::create() {
     discard();
     const QString folder = QFileInfo(m_finalPath).path();
+    if (createUnnamed(folder)) {
+        return {};
+    }
+    return createNamed(folder);
+}
+
+bool AtomicFile::createUnnamed(const QString& folder) {
+    const QByteArray encodedFolder =
+        QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
+    // 0666 lets the umask decide, as for any new file.
+    const int fd = ::open(encodedFolder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return false; // no unnamed files here (or no folder: the named path says why)
+    }
+    // Writers open the file anew by this path; without /proc (or with a umask
+    // that leaves the owner no write access) that fails, so check now.
+    const QString viaProc = QStringLiteral("/proc/self/fd/%1").arg(fd);
+    const int probe = ::open(QFile::encodeName(viaProc).constData(), O_RDWR | O_CLOEXEC);
+    if (probe < 0) {
+        ::close(fd);
+        return false;
+    }
+    ::close(probe);
+    m_unnamedFd = fd;
+    m_temporaryPath = viaProc;
+    m_pending = true;
+    return true;
+}
+
+Status AtomicFile::createNamed(const QString& folder) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString candidate = temporaryNameIn(folder);
         const QByteArray encoded = QFile::encodeName(candidate);
-        // 0666 lets the umask decide, as for any new file.
         const int fd = ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);
@@ -53,19 +83,44 @@ Status AtomicFile::create() {
     return Status::failure(QStringLiteral("Cannot create a temporary file in “%1”").arg(folder));
 }
 
+int AtomicFile::linkAs(const QString& path) {
+    const QByteArray from = QFile::encodeName(m_temporaryPath);
+    const QByteArray to = QFile::encodeName(path);
+    // The /proc link names the unnamed file; following it is the one way to
+    // link it that needs no privilege.
+    const int flags = m_unnamedFd >= 0 ? AT_SYMLINK_FOLLOW : 0;
+    return ::linkat(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), flags) == 0 ? 0 : errno;
+}
+
 Status AtomicFile::commit() {
     if (!m_pending) {
         return Status::failure(QStringLiteral("Nothing to commit for “%1”").arg(m_finalPath));
     }
-    const QByteArray from = QFile::encodeName(m_temporaryPath);
-    const QByteArray to = QFile::encodeName(m_finalPath);
-    if (::rename(from.constData(), to.constData()) != 0) {
-        const int error = errno;
+    int error = 0;
+    if (m_unnamedFd >= 0) {
+        error = linkAs(m_finalPath);
+        if (error == EEXIST) {
+            // Replacing needs a name to rename from; it exists only for the
+            // moment of the swap.
+            const QString folder = QFileInfo(m_finalPath).path();
+            const QString staging = temporaryNameIn(folder);
+            error = linkAs(staging);
+            if (error == 0 && ::rename(QFile::encodeName(staging).constData(),
+                                       QFile::encodeName(m_finalPath).constData()) != 0) {
+                error = errno;
+                ::unlink(QFile::encodeName(staging).constData());
+            }
+        }
+    } else if (::rename(QFile::encodeName(m_temporaryPath).constData(),
+                        QFile::encodeName(m_finalPath).constData()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
         discard();
         return Status::failure(
             QStringLiteral("Cannot write “%1”: %2").arg(m_finalPath, errnoText(error)));
     }
-    m_pending = false;
+    forgetPending();
     return {};
 }
 
@@ -76,27 +131,28 @@ AtomicFile::Outcome AtomicFile::commitWithoutReplacing(const QString& path, QStr
         }
         return Outcome::Failed;
     }
-    const QByteArray from = QFile::encodeName(m_temporaryPath);
-    const QByteArray to = QFile::encodeName(path);
-    // link() refuses an existing name atomically, so two writers can never
+    // A link refuses an existing name atomically, so two writers can never
     // take the same name.
-    if (::link(from.constData(), to.constData()) == 0) {
-        ::unlink(from.constData());
-        m_pending = false;
+    int failure = linkAs(path);
+    if (failure == 0) {
+        if (m_unnamedFd < 0) {
+            ::unlink(QFile::encodeName(m_temporaryPath).constData());
+        }
+        forgetPending();
         m_finalPath = path;
         return Outcome::Committed;
     }
-    int failure = errno;
     if (failure == EEXIST) {
         return Outcome::NameTaken;
     }
     // File systems without hard links: check, then rename.
-    if (failure == EPERM || failure == EOPNOTSUPP || failure == EXDEV) {
+    if (m_unnamedFd < 0 && (failure == EPERM || failure == EOPNOTSUPP || failure == EXDEV)) {
         if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
             return Outcome::NameTaken;
         }
-        if (::rename(from.constData(), to.constData()) == 0) {
-            m_pending = false;
+        const QByteArray from = QFile::encodeName(m_temporaryPath);
+        if (::rename(from.constData(), QFile::encodeName(path).constData()) == 0) {
+            forgetPending();
             m_finalPath = path;
             return Outcome::Committed;
         }
@@ -109,8 +165,20 @@ AtomicFile::Outcome AtomicFile::commitWithoutReplacing(const QString& path, QStr
 }
 
 void AtomicFile::discard() {
-    if (m_pending) {
+    if (m_pending && m_unnamedFd < 0) {
         ::unlink(QFile::encodeName(m_temporaryPath).constData());
-        m_pending = false;
     }
+    forgetPending(); // closing an unnamed file is what removes it
+}
+
+void AtomicFile::forgetPending() {
+    if (m_unnamedFd >= 0) {
+        ::close(m_unnamedFd);
+        m_unnamedFd = -1;
+    }
+    m_pending = false;
+}
+
+void failWritesPastFileSizeLimit() {
+    std::signal(SIGXFSZ, SIG_IGN);
 }

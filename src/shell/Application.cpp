@@ -1,5 +1,6 @@
 #include "shell/Application.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Constants.h"
 #include "platform/Edition.h"
 #include "platform/Preferences.h"
@@ -17,6 +18,7 @@
 #include <QUrl>
 
 int runPictavo(int argc, char** argv, const Edition& edition, const ControllerFactory& make) {
+    failWritesPastFileSizeLimit();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(edition.organization);
     QApplication::setApplicationName(edition.applicationName);
