@@ -144,7 +144,7 @@ protected:
         for (int i = 0; i < kSources; ++i) {
             std::vector<TestTiffPage> pages;
             for (int p = 0; p < kPages; ++p) {
-                pages.push_back(p % 2 == 0 ? rgbPage(900, 900, 8) : rgbPage(48, 40, 8));
+                pages.push_back(p % 2 == 0 ? rgbPage(600, 600, 8) : rgbPage(48, 40, 8));
             }
             ASSERT_TRUE(writeTestTiff(source(i), pages));
         }
