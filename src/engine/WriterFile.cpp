@@ -15,6 +15,14 @@ Result<FilePointer> openForWriting(const QString& path) {
     return file;
 }
 
+Status encoderFailure(std::FILE* file, const QString& path, const QString& encoderMessage) {
+    const int error = errno;
+    if (std::ferror(file) != 0 && error != 0) {
+        return Status::failure(QStringLiteral("Cannot write “%1”: %2").arg(path, errnoText(error)));
+    }
+    return Status::failure(encoderMessage);
+}
+
 Status closeAfterWriting(FilePointer file, const QString& path) {
     const bool flushed = std::fflush(file.get()) == 0 && std::ferror(file.get()) == 0;
     const int flushError = errno;

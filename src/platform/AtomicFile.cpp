@@ -164,6 +164,13 @@ AtomicFile::Outcome AtomicFile::commitWithoutReplacing(const QString& path, QStr
     return Outcome::Failed;
 }
 
+Status AtomicFile::inFinalTerms(Status status) const {
+    if (status.ok() || m_temporaryPath.isEmpty()) {
+        return status;
+    }
+    return Status::failure(QString(status.error()).replace(m_temporaryPath, m_finalPath));
+}
+
 void AtomicFile::discard() {
     if (m_pending && m_unnamedFd < 0) {
         ::unlink(QFile::encodeName(m_temporaryPath).constData());

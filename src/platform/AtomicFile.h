@@ -38,6 +38,10 @@ public:
     // tried.
     Outcome commitWithoutReplacing(const QString& path, QString* error = nullptr);
 
+    // A writer's message about the temporary file, naming the final one: the
+    // user knows no other.
+    Status inFinalTerms(Status status) const;
+
     // Removes the temporary file; the final name is left as it was.
     void discard();
 

@@ -15,7 +15,9 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -357,9 +359,16 @@ TEST_P(ConvertFaultTest, NothingHalfWrittenNothingLostAndTheLogTellsTheTruth) {
         EXPECT_EQ(readFileBytes(QDir(out).filePath(QStringLiteral("keep.txt"))), kUsersFile);
         break;
     }
-    if (c.fault == Fault::FileSizeLimit && !isGathered()) {
-        // Exactly the pages over the limit are missing.
-        EXPECT_EQ(completed.size(), kSources * kPages / 2);
+    if (c.fault == Fault::FileSizeLimit) {
+        // Told with the file's own name, not its temporary one.
+        EXPECT_TRUE(faulty.err.contains(QStringLiteral("Cannot write “%1/").arg(out)))
+            << faulty.err.toStdString();
+        EXPECT_FALSE(faulty.err.contains(QStringLiteral("/proc/"))) << faulty.err.toStdString();
+        if (!isGathered()) {
+            EXPECT_TRUE(faulty.err.contains(QString::fromLocal8Bit(std::strerror(EFBIG))));
+            // Exactly the pages over the limit are missing.
+            EXPECT_EQ(completed.size(), kSources * kPages / 2);
+        }
     }
     expectNextRunWorks();
 }
