@@ -1,5 +1,7 @@
 #include "shell/FileManagerWorkspace.h"
 
+#include "platform/NativePath.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QFileInfo>
@@ -25,8 +27,7 @@ FileManagerWorkspace::FileManagerWorkspace(Workspace* fallback, QString service)
 QStringList FileManagerWorkspace::fileUrls(const QStringList& paths) {
     QStringList urls;
     for (const QString& path : paths) {
-        urls.append(
-            QString::fromUtf8(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded()));
+        urls.append(QString::fromLatin1(NativePath::systemUrl(path).toEncoded()));
     }
     return urls;
 }
