@@ -22,7 +22,6 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QEvent>
-#include <QFileInfo>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QStackedWidget>

@@ -22,7 +22,6 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QFile>
-#include <QFileInfo>
 #include <QMainWindow>
 #include <QTimer>
 #include <QVBoxLayout>

@@ -11,7 +11,6 @@
 #include "ui_MainWindow.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QMainWindow>
 

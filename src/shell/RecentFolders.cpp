@@ -10,7 +10,6 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QMainWindow>
 #include <QSignalBlocker>
 

@@ -4,10 +4,12 @@
 #include "filelist/FolderWalker.h"
 #include "filelist/ListExport.h"
 #include "filelist/PathList.h"
+#include "filelist/RecentItem.h"
 #include "platform/NativePath.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
+#include <QSettings>
 #include <QUrl>
 
 #include <algorithm>
@@ -70,6 +72,19 @@ TEST_P(OddNamesTest, TheExportKeepsTheNameOnOneLine) {
     expected.replace('\t', ' ').replace('\n', ' ');
     EXPECT_EQ(NativePath::encode(QString::fromUtf8(fields[0])), expected);
     EXPECT_EQ(NativePath::encode(QString::fromUtf8(fields[7])), folder);
+}
+
+TEST_P(OddNamesTest, ARecentFolderOfTheNameSurvivesTheStore) {
+    const QString file = QString::fromUtf8(folder + "/p.conf");
+    RecentItem item(NativePath::decode(path));
+    {
+        QSettings store(file, QSettings::IniFormat);
+        store.setValue(QStringLiteral("RECENTITEMS"), QVariantList{item.getData()});
+    }
+    QSettings store(file, QSettings::IniFormat);
+    RecentItem read;
+    read.setData(store.value(QStringLiteral("RECENTITEMS")).toList().value(0));
+    EXPECT_EQ(NativePath::encode(read.itemPath()), path);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, OddNamesTest, ::testing::ValuesIn(oddNames()), ByName());

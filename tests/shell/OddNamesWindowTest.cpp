@@ -2,18 +2,27 @@
 #include "filelist/FileList.h"
 #include "platform/NativePath.h"
 #include "shell/FileTableModel.h"
+#include "shell/SingleInstance.h"
 #include "support/OddNames.h"
 #include "support/TestEnvironment.h"
 #include "widgets/CustomTableView.h"
 
 #include <QAbstractItemModel>
+#include <QCoreApplication>
 #include <QFile>
+#include <QSignalSpy>
 #include <QUrl>
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <vector>
 
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace {
 
@@ -105,6 +114,50 @@ TEST_P(OddNamesInBothEditions, ADroppedFolderNamedInBytesIsWalked) {
     EXPECT_TRUE(shownFolder.endsWith(QStringLiteral("/drop \uFFFD\uFFFD")));
     EXPECT_EQ(column("location", Qt::ToolTipRole).first(),
               shownFolder + QLatin1Char('/') + shownNames().first());
+}
+
+class OddNamesSecondStartTest : public OddNamesWindowTest {};
+
+// The second program's argv carries the name's bytes; QProcess would pass
+// them through UTF-8.
+pid_t startWithRawArguments(const QByteArray& instanceName, const QByteArray& argument) {
+    QByteArray program(PICTAVO_PATH);
+    QByteArray path = argument;
+    char* argv[] = {program.data(), path.data(), nullptr};
+    QByteArrayList environment{"PICTAVO_INSTANCE_NAME=" + instanceName};
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (!QByteArray(*e).startsWith("PICTAVO_INSTANCE_NAME=")) {
+            environment.append(QByteArray(*e));
+        }
+    }
+    std::vector<char*> envp;
+    for (QByteArray& e : environment) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    return posix_spawn(&pid, argv[0], nullptr, nullptr, argv, envp.data()) == 0 ? pid : -1;
+}
+
+TEST_F(OddNamesSecondStartTest, HandsOnANameThatIsNotUtf8) {
+    start();
+    const QString name = QStringLiteral("pictavo-odd-%1").arg(QCoreApplication::applicationPid());
+    SingleInstance instance(name);
+    ASSERT_TRUE(instance.listen());
+    connectSingleInstance(instance, *controller);
+    const QByteArray path = data + "/\xff caf\xe9\n.tif";
+    ASSERT_TRUE(writeAtBytes(path, smallTiffBytes()));
+
+    QSignalSpy received(&instance, &SingleInstance::received);
+    QSignalSpy loaded(controller.get(), &PictavoAppDelegate::loadFinished);
+    const pid_t second = startWithRawArguments(name.toUtf8(), path);
+    ASSERT_GT(second, 0);
+    ASSERT_TRUE(received.wait(30000));
+    int status = -1;
+    ASSERT_EQ(::waitpid(second, &status, 0), second);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(loaded.count() > 0 || loaded.wait(30000));
+    EXPECT_EQ(listedPaths(), QByteArrayList{path});
 }
 
 } // namespace
