@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -41,8 +40,8 @@ QString displayName(const QString& path);
 // QCoreApplication::arguments() gives them, but exact).
 QStringList arguments(int argc, const char* const* argv);
 
-// The local path of a file URL from outside the program (a drop, a list, a
-// file manager), its percent escapes read as bytes; "" for other URLs. Not
+// The local path of a file URL from outside the program (a drop, a file
+// manager), its percent escapes read as bytes; "" for other URLs. Not
 // for the program's own URLs, made by QUrl::fromLocalFile() from a decoded
 // path: their toLocalFile() is already exact.
 QString pathOfSystemUrl(const QUrl& url);

@@ -33,7 +33,8 @@ struct RawResult {
 };
 
 // QProcess passes its arguments through UTF-8, which is what is under test.
-RawResult runRaw(const QByteArrayList& arguments, const QByteArray& work) {
+RawResult runRaw(const QByteArrayList& arguments, const QByteArray& work,
+                 const QByteArray& input = {}) {
     QByteArrayList all{QByteArray(PICTAVO_CONVERT_PATH)};
     all += arguments;
     std::vector<char*> argv;
@@ -45,7 +46,9 @@ RawResult runRaw(const QByteArrayList& arguments, const QByteArray& work) {
     const QByteArray errPath = work + "/stderr";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    const QByteArray inPath = work + "/stdin";
+    EXPECT_TRUE(writeAtBytes(inPath, input));
+    posix_spawn_file_actions_addopen(&actions, 0, inPath.constData(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.constData(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -238,6 +241,25 @@ TEST_F(OddNamesCliRunTest, MirroredFoldersKeepTheirBytes) {
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(existsAtBytes(out + "/a\xff/b\xe9/\xfe"
                                     "1.jpg"));
+}
+
+TEST(OddNamesCliListTest, AListOnStandardInputNamesFilesThatAreNotUtf8) {
+    const QByteArray work = QFile::encodeName(makeTestFolder(QStringLiteral("cli-work")));
+    const QByteArray in = QFile::encodeName(makeTestFolder(QStringLiteral("in")));
+    const QByteArray logs = QFile::encodeName(makeTestFolder(QStringLiteral("logs")));
+    const QByteArrayList names{"\xff.tif", "caf\xe9.tif", "\xee\xbf\xbf.tif", "two words.tif"};
+    QByteArray list;
+    for (const QByteArray& name : names) {
+        ASSERT_TRUE(writeAtBytes(in + "/" + name, smallTiffBytes()));
+        list += in + "/" + name + "\n";
+    }
+    const RawResult r = runRaw({"--log-dir", logs, "--list", "-"}, work, list);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    QByteArrayList logged;
+    for (const LoggedSource& source : loggedSources(logs)) {
+        logged.append(source.fileName);
+    }
+    EXPECT_EQ(logged, names);
 }
 
 class OddNamesCliLimitsTest : public OddNamesCliFixture, public ::testing::Test {};

@@ -131,17 +131,4 @@ TEST_F(OddNamesWalkTest, FindsEveryNameInSubfoldersToo) {
     EXPECT_EQ(sorted(walk(root, true)), expected({root, sub}));
 }
 
-TEST_F(OddNamesWalkTest, AFolderNamedOddlyIsWalkedWhenGivenItself) {
-    EXPECT_EQ(sorted(walk(sub, false)), expected({sub}));
-}
-
-TEST_F(OddNamesWalkTest, FolderOrderIsTheNamesOrder) {
-    const QByteArrayList seen = walk(root, false);
-    QStringList names;
-    for (const QByteArray& path : seen) {
-        names.append(NativePath::decode(path));
-    }
-    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
-}
-
 } // namespace
