@@ -210,6 +210,31 @@ QString pathOfSystemUrl(const QUrl& url) {
     return decode(QByteArray::fromPercentEncoding(encoded));
 }
 
+QString fromQtPath(const QString& path) {
+    if (!path.startsWith(QLatin1Char('/')) || !path.contains(QChar(kReplacement)) || exists(path)) {
+        return path;
+    }
+    QString found;
+    for (const QString& component : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        const QString folder = found.isEmpty() ? QStringLiteral("/") : found;
+        QString next = found + QLatin1Char('/') + component;
+        if (!exists(next)) {
+            QStringList matches;
+            for (const QString& name : folderEntries(folder)) {
+                if (QString::fromUtf8(encode(name)) == component) {
+                    matches.append(name);
+                }
+            }
+            if (matches.size() != 1) {
+                return path;
+            }
+            next = found + QLatin1Char('/') + matches.first();
+        }
+        found = next;
+    }
+    return found.isEmpty() ? path : found;
+}
+
 QUrl systemUrl(const QString& path) {
     const QByteArray bytes = encode(absolutePath(path));
     return QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"), QUrl::StrictMode);

@@ -48,6 +48,12 @@ QString pathOfSystemUrl(const QUrl& url);
 // A file URL for another program, its escapes back to the bytes they stand for.
 QUrl systemUrl(const QString& path);
 
+// A path Qt gave (a file dialog's choice), in which each stray byte of a
+// name became U+FFFD: each component that is not there as written is
+// matched against its folder's names as Qt would have decoded them. The path
+// as given when none or several match, or when it is not absolute.
+QString fromQtPath(const QString& path);
+
 // The path from the root, cleaned as QFileInfo::absoluteFilePath() cleans it;
 // a relative path is taken from the current folder, read as bytes.
 QString absolutePath(const QString& path);

@@ -220,6 +220,15 @@ TEST_P(NativePathFileTest, MakesFoldersOfTheName) {
     EXPECT_TRUE(NativePath::isDirectory(nested));
 }
 
+TEST_P(NativePathFileTest, ADialogsLossyPathFindsTheFileAgain) {
+    const QByteArray exact = folder + "/sub\xe9/" + GetParam().bytes;
+    ASSERT_EQ(::mkdir(QByteArray(folder + "/sub\xe9").constData(), 0755), 0);
+    ASSERT_TRUE(writeAtBytes(exact, "x"));
+    // As QFileDialog hands it over: decoded by Qt, each stray byte lost.
+    const QString lossy = QString::fromUtf8(exact);
+    EXPECT_EQ(NativePath::encode(NativePath::fromQtPath(lossy)), exact);
+}
+
 INSTANTIATE_TEST_SUITE_P(OddNames, NativePathFileTest, ::testing::ValuesIn(oddNames()), ByName());
 
 TEST(NativePathTest, MissingPathsAndLinksAreToldApart) {
@@ -237,6 +246,16 @@ TEST(NativePathTest, MissingPathsAndLinksAreToldApart) {
     // A plain file in the way of a folder to make.
     ASSERT_TRUE(writeAtBytes(folder + "/file\xff", "x"));
     EXPECT_FALSE(NativePath::makePath(NativePath::decode(folder + "/file\xff/sub")));
+}
+
+TEST(NativePathTest, ALossyPathThatMatchesTwoNamesIsLeftAsItIs) {
+    const QByteArray folder = QFile::encodeName(makeTestFolder(QStringLiteral("twins")));
+    ASSERT_TRUE(writeAtBytes(folder + "/\xfe.tif", "x"));
+    ASSERT_TRUE(writeAtBytes(folder + "/\xff.tif", "x"));
+    const QString lossy = QString::fromUtf8(folder + "/\xff.tif");
+    EXPECT_EQ(NativePath::fromQtPath(lossy), lossy);
+    EXPECT_EQ(NativePath::fromQtPath(QStringLiteral("relative/\uFFFD")),
+              QStringLiteral("relative/\uFFFD"));
 }
 
 TEST(NativePathTest, PathsNearPathMaxAreReached) {
