@@ -3,6 +3,7 @@
 #include "cli/ConvertRequest.h"
 #include "platform/AtomicFile.h"
 #include "platform/Edition.h"
+#include "platform/NativePath.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -17,10 +18,12 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("pictavo-convert"));
     QCoreApplication::setApplicationVersion(edition.version);
 
-    const ParsedCommandLine parsed = parseCommandLine(QCoreApplication::arguments(), edition);
+    // Not QCoreApplication::arguments(): it cannot give back a name that is
+    // not UTF-8.
+    const ParsedCommandLine parsed = parseCommandLine(NativePath::arguments(argc, argv), edition);
     if (parsed.finished) {
         std::FILE* stream = parsed.exitCode == 0 ? stdout : stderr;
-        std::fputs(parsed.output.toLocal8Bit().constData(), stream);
+        std::fputs(NativePath::encode(parsed.output).constData(), stream);
         return parsed.exitCode;
     }
     QTextStream standardInput(stdin);

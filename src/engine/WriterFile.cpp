@@ -1,13 +1,12 @@
 #include "engine/WriterFile.h"
 
 #include "platform/AtomicFile.h"
-
-#include <QFile>
+#include "platform/NativePath.h"
 
 #include <cerrno>
 
 Result<FilePointer> openForWriting(const QString& path) {
-    FilePointer file(std::fopen(QFile::encodeName(path).constData(), "wb"));
+    FilePointer file(std::fopen(NativePath::encode(path).constData(), "wb"));
     if (!file) {
         return Result<FilePointer>::failure(
             QStringLiteral("Cannot open “%1”: %2").arg(path, errnoText(errno)));

@@ -1,7 +1,8 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/NativePath.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
@@ -43,7 +44,7 @@ Status AtomicFile::create() {
 
 bool AtomicFile::createUnnamed(const QString& folder) {
     const QByteArray encodedFolder =
-        QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
+        NativePath::encode(folder.isEmpty() ? QStringLiteral(".") : folder);
     // 0666 lets the umask decide, as for any new file.
     const int fd = ::open(encodedFolder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0) {
@@ -52,7 +53,7 @@ bool AtomicFile::createUnnamed(const QString& folder) {
     // Writers open the file anew by this path; without /proc (or with a umask
     // that leaves the owner no write access) that fails, so check now.
     const QString viaProc = QStringLiteral("/proc/self/fd/%1").arg(fd);
-    const int probe = ::open(QFile::encodeName(viaProc).constData(), O_RDWR | O_CLOEXEC);
+    const int probe = ::open(NativePath::encode(viaProc).constData(), O_RDWR | O_CLOEXEC);
     if (probe < 0) {
         ::close(fd);
         return false;
@@ -67,7 +68,7 @@ bool AtomicFile::createUnnamed(const QString& folder) {
 Status AtomicFile::createNamed(const QString& folder) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString candidate = temporaryNameIn(folder);
-        const QByteArray encoded = QFile::encodeName(candidate);
+        const QByteArray encoded = NativePath::encode(candidate);
         const int fd = ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);
@@ -84,8 +85,8 @@ Status AtomicFile::createNamed(const QString& folder) {
 }
 
 int AtomicFile::linkAs(const QString& path) {
-    const QByteArray from = QFile::encodeName(m_temporaryPath);
-    const QByteArray to = QFile::encodeName(path);
+    const QByteArray from = NativePath::encode(m_temporaryPath);
+    const QByteArray to = NativePath::encode(path);
     // The /proc link names the unnamed file; following it is the one way to
     // link it that needs no privilege.
     const int flags = m_unnamedFd >= 0 ? AT_SYMLINK_FOLLOW : 0;
@@ -105,14 +106,14 @@ Status AtomicFile::commit() {
             const QString folder = QFileInfo(m_finalPath).path();
             const QString staging = temporaryNameIn(folder);
             error = linkAs(staging);
-            if (error == 0 && ::rename(QFile::encodeName(staging).constData(),
-                                       QFile::encodeName(m_finalPath).constData()) != 0) {
+            if (error == 0 && ::rename(NativePath::encode(staging).constData(),
+                                       NativePath::encode(m_finalPath).constData()) != 0) {
                 error = errno;
-                ::unlink(QFile::encodeName(staging).constData());
+                ::unlink(NativePath::encode(staging).constData());
             }
         }
-    } else if (::rename(QFile::encodeName(m_temporaryPath).constData(),
-                        QFile::encodeName(m_finalPath).constData()) != 0) {
+    } else if (::rename(NativePath::encode(m_temporaryPath).constData(),
+                        NativePath::encode(m_finalPath).constData()) != 0) {
         error = errno;
     }
     if (error != 0) {
@@ -136,7 +137,7 @@ AtomicFile::Outcome AtomicFile::commitWithoutReplacing(const QString& path, QStr
     int failure = linkAs(path);
     if (failure == 0) {
         if (m_unnamedFd < 0) {
-            ::unlink(QFile::encodeName(m_temporaryPath).constData());
+            ::unlink(NativePath::encode(m_temporaryPath).constData());
         }
         forgetPending();
         m_finalPath = path;
@@ -147,11 +148,11 @@ AtomicFile::Outcome AtomicFile::commitWithoutReplacing(const QString& path, QStr
     }
     // File systems without hard links: check, then rename.
     if (m_unnamedFd < 0 && (failure == EPERM || failure == EOPNOTSUPP || failure == EXDEV)) {
-        if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
+        if (NativePath::exists(path) || NativePath::isSymLink(path)) {
             return Outcome::NameTaken;
         }
-        const QByteArray from = QFile::encodeName(m_temporaryPath);
-        if (::rename(from.constData(), QFile::encodeName(path).constData()) == 0) {
+        const QByteArray from = NativePath::encode(m_temporaryPath);
+        if (::rename(from.constData(), NativePath::encode(path).constData()) == 0) {
             forgetPending();
             m_finalPath = path;
             return Outcome::Committed;
@@ -173,7 +174,7 @@ Status AtomicFile::inFinalTerms(Status status) const {
 
 void AtomicFile::discard() {
     if (m_pending && m_unnamedFd < 0) {
-        ::unlink(QFile::encodeName(m_temporaryPath).constData());
+        ::unlink(NativePath::encode(m_temporaryPath).constData());
     }
     forgetPending(); // closing an unnamed file is what removes it
 }

@@ -1,5 +1,7 @@
 #include "platform/SystemLog.h"
 
+#include "platform/NativePath.h"
+
 #include <QByteArray>
 
 #include <cstdio>
@@ -20,7 +22,8 @@ SystemLogSink& currentSink() {
 }
 
 void writeToSystem(const QString& line) {
-    const QByteArray bytes = line.toUtf8();
+    // The system log takes text: a name's stray bytes show as U+FFFD.
+    const QByteArray bytes = NativePath::displayPath(line).toUtf8();
     std::fprintf(stderr, "%s\n", bytes.constData());
     std::fflush(stderr);
     syslog(LOG_USER | LOG_NOTICE, "%s", bytes.constData());

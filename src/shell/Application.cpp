@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Constants.h"
 #include "platform/Edition.h"
+#include "platform/NativePath.h"
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
 #include "shell/Dialogs.h"
@@ -11,7 +12,6 @@
 #include "shell/SingleInstance.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QIcon>
 #include <QMainWindow>
 #include <QTimer>
@@ -30,9 +30,11 @@ int runPictavo(int argc, char** argv, const Edition& edition, const ControllerFa
         QIcon::fromTheme(edition.desktopId, QIcon(QStringLiteral(":/shell/pictavo.svg"))));
     QApplication::setDesktopFileName(edition.desktopId);
 
+    // argv holds what QApplication left of it; decoded here, not by
+    // QApplication::arguments(), so that a name that is not UTF-8 survives.
     QStringList paths;
-    for (const QString& argument : QApplication::arguments().mid(1)) {
-        paths.append(QFileInfo(argument).absoluteFilePath());
+    for (const QString& argument : NativePath::arguments(argc, argv).mid(1)) {
+        paths.append(NativePath::absolutePath(argument));
     }
     // A second start hands its paths to the running program of the same
     // edition and ends.

@@ -1,5 +1,7 @@
 #include "ControllerFixture.h"
 #include "filelist/FileList.h"
+#include "platform/NativePath.h"
+#include "support/OddNames.h"
 #include "support/TestTiff.h"
 #include "widgets/SegmentedControl.h"
 
@@ -145,6 +147,31 @@ TEST_P(ImportInBothEditions, ChosenCrLfListImportsEveryLine) {
     EXPECT_EQ(part<QLineEdit>("importFile")->text(), list);
     importAndLoad();
     EXPECT_EQ(listed(), (QStringList{QStringLiteral("a.tif"), QStringLiteral("b.tif")}));
+}
+
+TEST_P(ImportInBothEditions, ChosenListNamesFilesWhoseNamesAreNotUtf8) {
+    const QByteArray folder = QFile::encodeName(data);
+    QByteArray list;
+    QByteArrayList expected;
+    for (const OddName& odd : oddNames()) {
+        if (odd.bytes.contains('\n')) {
+            continue; // a list holds one path a line
+        }
+        ASSERT_TRUE(writeAtBytes(folder + "/" + odd.bytes, smallTiffBytes()));
+        list += folder + "/" + odd.bytes + "\n";
+        expected.append(folder + "/" + odd.bytes);
+    }
+    const QString listPath = QDir(data).filePath(QStringLiteral("list.txt"));
+    ASSERT_TRUE(writeFileBytes(listPath, list));
+    dialogs.answerNextPanel({true, {listPath}});
+    part<QPushButton>("browseBtn")->click();
+    importAndLoad();
+    QByteArrayList paths;
+    for (const auto& item : controller->files().items()) {
+        paths.append(NativePath::encode(item->filePath().toLocalFile()));
+        EXPECT_EQ(item->pages(), 1) << paths.last().toStdString();
+    }
+    EXPECT_EQ(paths, expected);
 }
 
 TEST_P(ImportInBothEditions, PasteKeepsOnlyTheAcceptedPaths) {
