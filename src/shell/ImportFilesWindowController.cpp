@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QStringDecoder>
 
 #include <exception>
 
@@ -24,9 +25,17 @@ QString reasonOf(const std::exception& e) {
 
 // The text of a list file; none when it cannot be read. Decoded byte for
 // byte, so a line naming a file whose name is not UTF-8 still names it.
+// A list that is not UTF-8 text gives no text, so nothing is found and the
+// user is told so; its names, once read, keep their bytes.
 QString readList(const QString& path) {
     const std::unique_ptr<QFile> file = NativePath::openForReading(path);
-    return file ? NativePath::decode(file->readAll()) : QString();
+    if (!file) {
+        return {};
+    }
+    const QByteArray bytes = file->readAll();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString checked = utf8.decode(bytes); // decoding is lazy until it is a QString
+    return utf8.hasError() || checked.isEmpty() ? QString() : NativePath::decode(bytes);
 }
 
 } // namespace

@@ -30,6 +30,10 @@ protected:
 
     void SetUp() override {
         start();
+        openImport();
+    }
+
+    void openImport() {
         if (isFirstEdition()) {
             find<QPushButton>("importBtn")->click();
         } else {
@@ -149,18 +153,26 @@ TEST_P(ImportInBothEditions, ChosenCrLfListImportsEveryLine) {
     EXPECT_EQ(listed(), (QStringList{QStringLiteral("a.tif"), QStringLiteral("b.tif")}));
 }
 
-TEST_P(ImportInBothEditions, ChosenListNamesFilesWhoseNamesAreNotUtf8) {
+// Odd names in a UTF-8 list are found by their bytes; a list that is not
+// UTF-8 text finds nothing, and says so.
+TEST_P(ImportInBothEditions, ChosenListNamesOddFilesOnlyWhenItIsUtf8Text) {
     const QByteArray folder = QFile::encodeName(data);
     QByteArray list;
     QByteArrayList expected;
+    QByteArray notUtf8;
     for (const OddName& odd : oddNames()) {
         if (odd.bytes.contains('\n')) {
             continue; // a list holds one path a line
         }
         ASSERT_TRUE(writeAtBytes(folder + "/" + odd.bytes, smallTiffBytes()));
-        list += folder + "/" + odd.bytes + "\n";
-        expected.append(folder + "/" + odd.bytes);
+        if (!QString::fromUtf8(odd.bytes).contains(QChar::ReplacementCharacter)) {
+            list += folder + "/" + odd.bytes + "\n";
+            expected.append(folder + "/" + odd.bytes);
+        } else if (notUtf8.isEmpty()) {
+            notUtf8 = folder + "/" + odd.bytes + "\n";
+        }
     }
+    ASSERT_FALSE(notUtf8.isEmpty());
     const QString listPath = QDir(data).filePath(QStringLiteral("list.txt"));
     ASSERT_TRUE(writeFileBytes(listPath, list));
     dialogs.answerNextPanel({true, {listPath}});
@@ -172,6 +184,19 @@ TEST_P(ImportInBothEditions, ChosenListNamesFilesWhoseNamesAreNotUtf8) {
         EXPECT_EQ(item->pages(), 1) << paths.last().toStdString();
     }
     EXPECT_EQ(paths, expected);
+
+    const QString badList = QDir(data).filePath(QStringLiteral("latin1.txt"));
+    ASSERT_TRUE(writeFileBytes(badList, list + notUtf8));
+    openImport();
+    dialogs.answerNextPanel({true, {badList}});
+    part<QPushButton>("browseBtn")->click();
+    EXPECT_TRUE(window()->isVisible());
+    EXPECT_EQ(part<QLineEdit>("importFile")->text(), badList);
+    EXPECT_EQ(part<QLabel>("totalFilesFound")->text(), QStringLiteral("Total Files Found : 0"));
+    part<QPushButton>("importBtn")->click();
+    ASSERT_FALSE(alertTexts().isEmpty());
+    EXPECT_EQ(alertTexts().last(), QStringLiteral("No File(s) Found!"));
+    EXPECT_EQ(controller->files().items().size(), static_cast<size_t>(expected.size()));
 }
 
 TEST_P(ImportInBothEditions, PasteKeepsOnlyTheAcceptedPaths) {
