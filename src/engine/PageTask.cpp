@@ -3,6 +3,7 @@
 #include "engine/ImageUtilities.h"
 #include "engine/PageMapping.h"
 #include "engine/TiffWriter.h"
+#include "platform/SystemLog.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -72,9 +73,12 @@ TaskEnding writeEachPage(const PlannedTask& task, const TaskOptions& options, Pa
             const Result<QImage> image = source.readPage(n - 1);
             if (image) {
                 noteMapping(*image, result, sourceName);
+                // The writer's own lines join the page's, told in plan order.
+                SystemLogHold writerLines;
                 if (ImageUtilities::save(*image, path, options.write)) {
                     result.outcome = PageOutcome::Written;
                 }
+                result.diagnostics.append(writerLines.take());
             } else {
                 result.diagnostics.append(cannotRead(n, sourceName, image.error()));
             }
