@@ -9,10 +9,10 @@
 #include "filelist/FileItem.h"
 #include "platform/Constants.h"
 #include "platform/Edition.h"
+#include "platform/NativePath.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QTextStream>
 
 #include <thread>
@@ -22,7 +22,8 @@
 namespace {
 
 void printLine(std::FILE* stream, const QString& text) {
-    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
+    // A path is printed as the bytes it has on disk, for scripts to reuse.
+    std::fputs(NativePath::encode(QString(text + QLatin1Char('\n'))).constData(), stream);
     std::fflush(stream);
 }
 
@@ -35,15 +36,14 @@ Status checkOutputFolder(const QString& folder) {
     if (folder.isEmpty()) {
         return {};
     }
-    const QFileInfo info(folder);
-    if (!info.exists()) {
+    if (!NativePath::exists(folder)) {
         return Status::failure(QStringLiteral("the output folder '%1' does not exist").arg(folder));
     }
-    if (!info.isDir()) {
+    if (!NativePath::isDirectory(folder)) {
         return Status::failure(
             QStringLiteral("the output folder '%1' is not a folder").arg(folder));
     }
-    if (access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK | X_OK) != 0) {
+    if (!NativePath::isAccessible(folder, W_OK | X_OK)) {
         return Status::failure(
             QStringLiteral("the output folder '%1' is not writable").arg(folder));
     }
@@ -52,11 +52,11 @@ Status checkOutputFolder(const QString& folder) {
 
 Result<QString> prepareLogFolder(const Edition& edition, const QString& requested) {
     if (!requested.isEmpty()) {
-        if (!QDir().mkpath(requested)) {
+        if (!NativePath::makePath(requested)) {
             return Result<QString>::failure(
                 QStringLiteral("cannot create the log folder '%1'").arg(requested));
         }
-        return QFileInfo(requested).absoluteFilePath();
+        return NativePath::absolutePath(requested);
     }
     const QString logs = QStringLiteral("Logs");
     QString error;
@@ -151,7 +151,7 @@ int runConvert(const ConvertRequest& request, const Edition& edition, QTextStrea
     process.setLogsFolder(*logFolder);
     process.setOutputFolder(request.outputFolder.isEmpty()
                                 ? QString()
-                                : QFileInfo(request.outputFolder).absoluteFilePath());
+                                : NativePath::absolutePath(request.outputFolder));
     process.setSkipExisting(request.skipExisting);
     if (request.jobs > 0) {
         process.setWorkers(request.jobs);

@@ -3,13 +3,16 @@
 #include "filelist/FileItem.h"
 #include "filelist/FolderWalker.h"
 #include "filelist/PathList.h"
+#include "platform/NativePath.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSet>
 #include <QTextStream>
 #include <QUrl>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -20,12 +23,11 @@ public:
     explicit Collector(bool recursive) : m_recursive(recursive) {}
 
     Status add(const QString& path) {
-        const QFileInfo info(path);
-        if (!info.exists()) {
+        if (!NativePath::exists(path)) {
             return Status::failure(QStringLiteral("no such file or folder: '%1'").arg(path));
         }
-        const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
-        if (info.isDir()) {
+        const QUrl url = QUrl::fromLocalFile(NativePath::absolutePath(path));
+        if (NativePath::isDirectory(path)) {
             walkFolders(
                 {url}, m_recursive, [] { return true; }, [this](const QUrl& u) { append(u); });
         } else {
@@ -57,14 +59,23 @@ private:
 
 Result<QString> readList(const QString& listFile, QTextStream& standardInput) {
     if (listFile == QStringLiteral("-")) {
-        return standardInput.readAll();
+        // The bytes when there are any, so that a name that is not UTF-8
+        // still names its file.
+        QIODevice* device = standardInput.device();
+        return device != nullptr ? NativePath::decode(device->readAll()) : standardInput.readAll();
     }
-    QFile file(listFile);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const std::unique_ptr<QFile> file = NativePath::openForReading(listFile);
+    if (!file) {
         return Result<QString>::failure(
-            QStringLiteral("cannot read the list '%1': %2").arg(listFile, file.errorString()));
+            QStringLiteral("cannot read the list '%1': %2")
+                .arg(listFile, QString::fromLocal8Bit(std::strerror(errno))));
     }
-    return QString::fromUtf8(file.readAll());
+    const QByteArray bytes = file->readAll();
+    if (file->error() != QFileDevice::NoError) {
+        return Result<QString>::failure(
+            QStringLiteral("cannot read the list '%1': %2").arg(listFile, file->errorString()));
+    }
+    return NativePath::decode(bytes);
 }
 
 } // namespace
@@ -82,7 +93,8 @@ Result<Items> collectSources(const QStringList& paths, const QStringList& listFi
         if (!text) {
             return Result<Items>::failure(text.error());
         }
-        for (const QUrl& url : parsePathList(*text, allowedFileTypes())) {
+        for (const QUrl& url :
+             parsePathList(*text, allowedFileTypes(), NativePath::absolutePath(QString()))) {
             // One stale line must not cost the whole list: the path goes on
             // as a source that cannot be opened, and the log says so.
             if (!collector.add(url.toLocalFile())) {
@@ -98,13 +110,14 @@ Result<Items> collectSources(const QStringList& paths, const QStringList& listFi
 
 Result<QString> mirroredFolder(const QString& root, const QString& outputFolder,
                                const QString& sourcePath) {
-    const QString rootPath = QDir::cleanPath(QFileInfo(root).absoluteFilePath());
-    const QString folder = QFileInfo(QFileInfo(sourcePath).absoluteFilePath()).path();
+    const QString rootPath = NativePath::absolutePath(root);
+    const QString source = NativePath::absolutePath(sourcePath);
+    const QString folder = source.left(qMax(1, source.lastIndexOf(QLatin1Char('/'))));
     const QString relative = QDir(rootPath).relativeFilePath(folder);
     if (relative == QStringLiteral("..") || relative.startsWith(QStringLiteral("../")) ||
         QDir::isAbsolutePath(relative)) {
         return Result<QString>::failure(
             QStringLiteral("'%1' is not inside the --mirror folder '%2'").arg(sourcePath, root));
     }
-    return QDir::cleanPath(QDir(QFileInfo(outputFolder).absoluteFilePath()).filePath(relative));
+    return QDir::cleanPath(QDir(NativePath::absolutePath(outputFolder)).filePath(relative));
 }

@@ -1,7 +1,9 @@
 // pictavo-convert: the conversion engine for scripts and batch work.
 #include "cli/ConvertCommand.h"
 #include "cli/ConvertRequest.h"
+#include "platform/AtomicFile.h"
 #include "platform/Edition.h"
+#include "platform/NativePath.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -9,16 +11,19 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    failWritesPastFileSizeLimit();
     // The current edition's names and rules.
     const Edition edition = Edition::currentEdition();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pictavo-convert"));
     QCoreApplication::setApplicationVersion(edition.version);
 
-    const ParsedCommandLine parsed = parseCommandLine(QCoreApplication::arguments(), edition);
+    // Not QCoreApplication::arguments(): it cannot give back a name that is
+    // not UTF-8.
+    const ParsedCommandLine parsed = parseCommandLine(NativePath::arguments(argc, argv), edition);
     if (parsed.finished) {
         std::FILE* stream = parsed.exitCode == 0 ? stdout : stderr;
-        std::fputs(parsed.output.toLocal8Bit().constData(), stream);
+        std::fputs(NativePath::encode(parsed.output).constData(), stream);
         return parsed.exitCode;
     }
     QTextStream standardInput(stdin);

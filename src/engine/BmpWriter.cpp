@@ -2,8 +2,10 @@
 
 #include "engine/PagePixels.h"
 #include "engine/WriterFile.h"
+#include "platform/AtomicFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <utility>
@@ -167,7 +169,7 @@ Status writeBmp(const BmpLayout& layout, const QImage& page, std::FILE* file, co
         written = std::fwrite(row.data(), 1, row.size(), file) == row.size();
     }
     if (!written) {
-        return Status::failure(QStringLiteral("Cannot write “%1”").arg(path));
+        return Status::failure(QStringLiteral("Cannot write “%1”: %2").arg(path, errnoText(errno)));
     }
     return {};
 }

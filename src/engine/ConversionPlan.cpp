@@ -1,6 +1,7 @@
 #include "engine/ConversionPlan.h"
 
 #include "engine/OutputNames.h"
+#include "platform/NativePath.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,7 +30,7 @@ bool allWritten(const QString& folder, const QStringList& names) {
         return false;
     }
     for (const QString& name : names) {
-        if (!QFileInfo(QDir(folder).filePath(name)).isFile()) {
+        if (!NativePath::isFile(QDir(folder).filePath(name))) {
             return false;
         }
     }

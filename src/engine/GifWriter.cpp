@@ -355,7 +355,7 @@ Status GifWriter::encode(const QImage& page, const QString& path, const WriteOpt
         return Status::failure(file.error());
     }
     if (const Status s = writeGif(indexed.value(), file->get()); !s) {
-        return s;
+        return encoderFailure(file->get(), path, s.error());
     }
     return closeAfterWriting(std::move(file).value(), path);
 }

@@ -36,7 +36,7 @@ Status writeThrough(const PageWriter& writer, const QImage& image, const QString
         return created;
     }
     if (Status encoded = writer.encode(image, file.temporaryPath(), options); !encoded) {
-        return encoded;
+        return file.inFinalTerms(std::move(encoded));
     }
     return file.commit();
 }

@@ -242,7 +242,8 @@ Status JpegWriter::encode(const QImage& page, const QString& path,
     error.manager.emit_message = onMessage;
     const CompressorGuard guard{&info};
     if (!compress(info, error, job)) {
-        return Status::failure(
+        return encoderFailure(
+            file->get(), path,
             QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(error.message)));
     }
     return closeAfterWriting(std::move(file).value(), path);

@@ -4,12 +4,14 @@
 #include "platform/Constants.h"
 #include "platform/DateFormat.h"
 #include "platform/Edition.h"
+#include "platform/NativePath.h"
 #include "platform/SystemLog.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <pugixml.hpp>
 #include <sstream>
@@ -190,11 +192,11 @@ Status Log::writeInto(const QString& folder) {
         return created;
     }
     {
-        QFile out(file.temporaryPath());
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(xml) != xml.size() ||
-            !out.flush()) {
-            return Status::failure(QStringLiteral("Cannot write “%1”: %2")
-                                       .arg(file.temporaryPath(), out.errorString()));
+        const std::unique_ptr<QFile> out = NativePath::openForWriting(file.temporaryPath());
+        if (!out || out->write(xml) != xml.size() || !out->flush()) {
+            const QString why = out ? out->errorString() : errnoText(errno);
+            return Status::failure(
+                QStringLiteral("Cannot write “%1”: %2").arg(file.finalPath(), why));
         }
     }
     // Two jobs that end in the same second must not replace each other's log.

@@ -1,14 +1,14 @@
 #include "engine/OutputNames.h"
 
 #include "engine/OutputFormats.h"
+#include "platform/NativePath.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace {
 
 QString canonicalOutputPath(const QString& folder, const QString& name) {
-    return QDir::cleanPath(QDir(folder).absoluteFilePath(name));
+    return NativePath::absolutePath(folder.isEmpty() ? name : QDir(folder).filePath(name));
 }
 
 } // namespace
@@ -40,7 +40,7 @@ QString baseNameOf(const QString& fileName) {
 
 OutputNamer::OutputNamer(const QStringList& sourcePaths) {
     for (const QString& source : sourcePaths) {
-        m_taken.insert(QDir::cleanPath(QFileInfo(source).absoluteFilePath()));
+        m_taken.insert(NativePath::absolutePath(source));
     }
 }
 

@@ -3,20 +3,20 @@
 #include "engine/QtPageSource.h"
 #include "engine/TiffHandle.h"
 #include "engine/TiffPageSource.h"
+#include "platform/NativePath.h"
 
-#include <QFileInfo>
+#include <unistd.h>
 
 Result<std::unique_ptr<PageSource>> PageSource::open(const QString& path,
                                                      const DecodeLimits& limits) {
     using R = Result<std::unique_ptr<PageSource>>;
-    const QFileInfo info(path);
-    if (!info.exists()) {
+    if (!NativePath::exists(path)) {
         return R::failure(QStringLiteral("The file does not exist"));
     }
-    if (!info.isFile() || !info.isReadable()) {
+    if (!NativePath::isFile(path) || !NativePath::isAccessible(path, R_OK)) {
         return R::failure(QStringLiteral("The file cannot be read"));
     }
-    if (info.size() == 0) {
+    if (NativePath::fileSize(path) == 0) {
         return R::failure(QStringLiteral("The file is empty"));
     }
     if (fileHasTiffSignature(path)) {

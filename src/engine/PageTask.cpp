@@ -3,6 +3,7 @@
 #include "engine/ImageUtilities.h"
 #include "engine/PageMapping.h"
 #include "engine/TiffWriter.h"
+#include "platform/SystemLog.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -72,9 +73,12 @@ TaskEnding writeEachPage(const PlannedTask& task, const TaskOptions& options, Pa
             const Result<QImage> image = source.readPage(n - 1);
             if (image) {
                 noteMapping(*image, result, sourceName);
+                // The writer's own lines join the page's, told in plan order.
+                SystemLogHold writerLines;
                 if (ImageUtilities::save(*image, path, options.write)) {
                     result.outcome = PageOutcome::Written;
                 }
+                result.diagnostics.append(writerLines.take());
             } else {
                 result.diagnostics.append(cannotRead(n, sourceName, image.error()));
             }
@@ -129,6 +133,15 @@ TaskEnding gatherIntoTiff(const QString& path, const QList<int>& range, PageSour
                                                            : TiffPageEncoder::Container::Classic;
     std::optional<TiffPageEncoder> encoder;
     int added = 0;
+    // A file that refused one page refuses the rest for the same reason: it
+    // is told once.
+    bool writeFailureTold = false;
+    const auto noteWriteFailure = [&](PageResult& result, const QString& error) {
+        if (!writeFailureTold) {
+            result.diagnostics.append(QStringLiteral("Cannot write “%1”: %2").arg(path, error));
+            writeFailureTold = true;
+        }
+    };
     for (const int n : range) {
         if (!channel.mayContinue()) {
             break;
@@ -143,6 +156,8 @@ TaskEnding gatherIntoTiff(const QString& path, const QList<int>& range, PageSour
                 if (copied) {
                     result.outcome = PageOutcome::Written;
                     ++added;
+                } else {
+                    noteWriteFailure(result, copied.error());
                 }
                 channel.publish(std::move(result));
                 continue;
@@ -152,9 +167,12 @@ TaskEnding gatherIntoTiff(const QString& path, const QList<int>& range, PageSour
                 result.diagnostics.append(cannotRead(n, sourceName, decoded.error()));
             } else {
                 noteMapping(*decoded, result, sourceName);
-                if (encoder->appendPage(*decoded, compressionIndex).ok()) {
+                if (const Status appended = encoder->appendPage(*decoded, compressionIndex);
+                    appended) {
                     result.outcome = PageOutcome::Written;
                     ++added;
+                } else {
+                    noteWriteFailure(result, appended.error());
                 }
             }
         }
@@ -165,7 +183,7 @@ TaskEnding gatherIntoTiff(const QString& path, const QList<int>& range, PageSour
     }
     const Status written = encoder->finish();
     ending.fileWritten = written.ok();
-    if (!written) {
+    if (!written && !writeFailureTold) {
         ending.diagnostics.append(
             QStringLiteral("Cannot write “%1”: %2").arg(path, written.error()));
     }

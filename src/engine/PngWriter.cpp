@@ -222,7 +222,7 @@ Status PngWriter::encode(const QImage& page, const QString& path, const WriteOpt
     const PngJob job{&layout, resolution ? page.dotsPerMeterX() : 0,
                      resolution ? page.dotsPerMeterY() : 0, &icc, file->get()};
     if (!writeRows(guard.png, guard.info, job)) {
-        return Status::failure(QStringLiteral("PNG: %1").arg(messages.error));
+        return encoderFailure(file->get(), path, QStringLiteral("PNG: %1").arg(messages.error));
     }
     return closeAfterWriting(std::move(file).value(), path);
 }

@@ -7,6 +7,7 @@
 #include "engine/Settings.h"
 #include "engine/TaskPool.h"
 #include "filelist/FileItem.h"
+#include "platform/NativePath.h"
 #include "platform/SystemLog.h"
 #include "platform/Workspace.h"
 
@@ -261,7 +262,7 @@ ConversionPlan Process::makePlan() const {
         if (!group.targetFolder.isEmpty()) {
             // Another job may make it at the same moment; a folder that cannot
             // be made shows as pages that could not be saved.
-            (void)QDir().mkpath(source.targetFolder);
+            (void)NativePath::makePath(source.targetFolder);
         }
         for (const auto& item : group.fileItems) {
             if (item) {

@@ -1,5 +1,7 @@
 #include "engine/QtPageSource.h"
 
+#include "platform/NativePath.h"
+
 #include <algorithm>
 
 namespace {
@@ -44,7 +46,8 @@ QImage toPageForm(const QImage& image) {
 Result<std::unique_ptr<PageSource>> QtPageSource::create(const QString& path,
                                                          const DecodeLimits& limits) {
     using R = Result<std::unique_ptr<PageSource>>;
-    QImageReader reader(path);
+    const std::unique_ptr<QFile> file = NativePath::openForReading(path);
+    QImageReader reader(file.get());
     configure(reader, limits);
     if (!reader.canRead()) {
         return R::failure(QStringLiteral("Not a TIFF file and no image reader for it"));
@@ -62,7 +65,9 @@ int QtPageSource::pageCount() const {
 }
 
 void QtPageSource::restartReader() {
-    m_reader = std::make_unique<QImageReader>(m_path);
+    m_reader.reset();
+    m_file = NativePath::openForReading(m_path);
+    m_reader = std::make_unique<QImageReader>(m_file.get());
     configure(*m_reader, m_limits);
     m_nextIndex = 0;
 }

@@ -2,6 +2,7 @@
 
 #include "engine/PageSource.h"
 
+#include <QFile>
 #include <QImageReader>
 
 // The images of a non-TIFF file (PNG, JPEG, BMP, GIF...) read through
@@ -26,6 +27,8 @@ private:
     QString m_path;
     int m_pageCount = 0;
     DecodeLimits m_limits;
+    // Declared before the reader, which reads from it.
+    std::unique_ptr<QFile> m_file;
     std::unique_ptr<QImageReader> m_reader;
     int m_nextIndex = 0; // image the reader delivers on its next read()
 };

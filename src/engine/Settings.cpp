@@ -222,8 +222,14 @@ void Settings::synchronize() {
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(Settings=>synchronize)"), QString::fromUtf8(e.what()));
     }
-    // A failed flush has nowhere better to go; the next one tries again.
-    static_cast<void>(m_store->synchronize());
+    // The next flush tries again; the system log hears of the first failure
+    // of a streak (a read-only or full location), not of every change.
+    const bool saved = m_store->synchronize();
+    if (!saved && !m_storeFailing) {
+        systemLogError(QStringLiteral("(Settings=>synchronize)"),
+                       QStringLiteral("The preferences could not be saved"));
+    }
+    m_storeFailing = !saved;
 }
 
 void Settings::encodeWithCoder(QDataStream& out) const {

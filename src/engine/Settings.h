@@ -120,6 +120,7 @@ Q_SIGNALS:
 
 private:
     Preferences* m_store = nullptr;
+    bool m_storeFailing = false;
     bool m_hasLeadingZeros = true;
     int m_outputType = OutputJpeg;
     bool m_isSetCurrentAsDefaultOutputFolderPath = true;

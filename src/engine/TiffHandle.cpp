@@ -1,5 +1,7 @@
 #include "engine/TiffHandle.h"
 
+#include "platform/NativePath.h"
+
 #include <QFile>
 #include <QStringList>
 
@@ -160,7 +162,7 @@ Result<TiffHandle> TiffHandle::openFile(const QString& path, const char* mode,
     silenceGlobalHandlers();
     auto state = std::make_unique<State>();
     const auto options = makeOptions(state.get(), maxSingleAllocation);
-    state->tif = TIFFOpenExt(QFile::encodeName(path).constData(), mode, options.get());
+    state->tif = TIFFOpenExt(NativePath::encode(path).constData(), mode, options.get());
     if (state->tif == nullptr) {
         return Result<TiffHandle>::failure(
             openFailure(*state, QStringLiteral("Cannot open the file as TIFF")));
@@ -231,6 +233,6 @@ bool hasTiffSignature(const QByteArray& b) {
 }
 
 bool fileHasTiffSignature(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && hasTiffSignature(file.read(4));
+    const std::unique_ptr<QFile> file = NativePath::openForReading(path);
+    return file && hasTiffSignature(file->read(4));
 }

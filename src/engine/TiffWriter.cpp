@@ -394,6 +394,7 @@ struct TiffPageEncoder::Private {
     }
 
     Status fail(Status status) {
+        status = file.inFinalTerms(std::move(status));
         failure = status.error();
         handle.reset();
         file.discard();

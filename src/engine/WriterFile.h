@@ -14,5 +14,9 @@ struct FileCloser {
 using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
 
 Result<FilePointer> openForWriting(const QString& path);
+// An encoder's failure; when the file itself refused the bytes (a full disk,
+// a file size limit), that reason, with the path, says more than the
+// encoder's own words.
+Status encoderFailure(std::FILE* file, const QString& path, const QString& encoderMessage);
 // Flushes and closes; a full disk shows up here, not in the encoder.
 Status closeAfterWriting(FilePointer file, const QString& path);

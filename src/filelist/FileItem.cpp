@@ -2,9 +2,7 @@
 
 #include "filelist/Utilities.h"
 #include "platform/DateFormat.h"
-
-#include <QFile>
-#include <QFileInfo>
+#include "platform/NativePath.h"
 
 #include <array>
 #include <cmath>
@@ -40,6 +38,10 @@ QString withoutLastComponent(const QString& path) {
     return slash == 0 ? QStringLiteral("/") : path.left(slash);
 }
 
+std::optional<NativePath::Times> timesOf(const QUrl& url) {
+    return url.isEmpty() ? std::nullopt : NativePath::fileTimes(url.toLocalFile());
+}
+
 QString displayDate(const QDateTime& when) {
     return formatDate(when, kTableDatePattern);
 }
@@ -63,7 +65,7 @@ void FileItem::setFilePath(const QUrl& url) {
 
 qint64 FileItem::allocatedSize(const QString& path) {
     struct stat info {};
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0) {
+    if (path.isEmpty() || ::stat(NativePath::encode(path).constData(), &info) != 0) {
         return 0;
     }
     return static_cast<qint64>(info.st_blocks) * 512;
@@ -116,15 +118,18 @@ QString FileItem::sizeText(qint64 bytes) {
 }
 
 QDateTime FileItem::dateModified() const {
-    return m_filePath.isEmpty() ? QDateTime() : QFileInfo(m_filePath.toLocalFile()).lastModified();
+    const auto times = timesOf(m_filePath);
+    return times ? times->modified : QDateTime();
 }
 
 QDateTime FileItem::dateCreated() const {
-    return m_filePath.isEmpty() ? QDateTime() : QFileInfo(m_filePath.toLocalFile()).birthTime();
+    const auto times = timesOf(m_filePath);
+    return times ? times->created : QDateTime();
 }
 
 QDateTime FileItem::dateAccessed() const {
-    return m_filePath.isEmpty() ? QDateTime() : QFileInfo(m_filePath.toLocalFile()).lastRead();
+    const auto times = timesOf(m_filePath);
+    return times ? times->accessed : QDateTime();
 }
 
 QVariant FileItem::displayField(const QString& key) const {
@@ -133,7 +138,7 @@ QVariant FileItem::displayField(const QString& key) const {
         return m_isSelected;
     }
     if (column == QLatin1String("NAME")) {
-        return name();
+        return NativePath::displayPath(name());
     }
     if (column == QLatin1String("PAGES")) {
         return m_pages;
@@ -142,7 +147,7 @@ QVariant FileItem::displayField(const QString& key) const {
         return sizeInKB();
     }
     if (column == QLatin1String("TYPE")) {
-        return type();
+        return NativePath::displayPath(type());
     }
     if (column == QLatin1String("DATEMODIFIED")) {
         return displayDate(dateModified());
@@ -154,7 +159,7 @@ QVariant FileItem::displayField(const QString& key) const {
         return displayDate(dateAccessed());
     }
     if (column == QLatin1String("LOCATION")) {
-        return location();
+        return NativePath::displayPath(location());
     }
     // "SELECTION" and every unknown key.
     return QString(QLatin1String(""));

@@ -1,7 +1,8 @@
 #include "filelist/FileList.h"
 
+#include "platform/NativePath.h"
+
 #include <QCollator>
-#include <QFile>
 
 #include <algorithm>
 #include <atomic>
@@ -49,33 +50,29 @@ constexpr qint64 kMissingDate = std::numeric_limits<qint64>::min();
 
 enum class FileTime { Modified, Created, Accessed };
 
-// The item's date in milliseconds since the epoch, as QFileInfo reads it
-// (statx, whole milliseconds, zero meaning unknown) but without building a
-// local QDateTime: a sort reads every row's date, and the local-time
-// conversion is what made that slow.
+// The item's date in milliseconds since the epoch, read as
+// NativePath::fileTimes reads it (statx, whole milliseconds) but without
+// building a local QDateTime: a sort reads every row's date, and the
+// local-time conversion is what made that slow.
 qint64 dateValue(const FileItem& item, FileTime which) {
     const QString path = item.filePath().toLocalFile();
     struct statx info {};
-    if (path.isEmpty() || ::statx(AT_FDCWD, QFile::encodeName(path).constData(), 0,
-                                  STATX_MTIME | STATX_ATIME | STATX_BTIME, &info) != 0) {
+    if (path.isEmpty() || ::statx(AT_FDCWD, NativePath::encode(path).constData(), 0,
+                                  STATX_BASIC_STATS | STATX_BTIME, &info) != 0) {
         return kMissingDate;
     }
     const auto millis = [](const statx_timestamp& t) {
         return qint64{t.tv_sec} * 1000 + t.tv_nsec / 1000000;
     };
-    qint64 ms = 0;
     switch (which) {
     case FileTime::Modified:
-        ms = millis(info.stx_mtime);
-        break;
+        return millis(info.stx_mtime);
     case FileTime::Created:
-        ms = (info.stx_mask & STATX_BTIME) != 0 ? millis(info.stx_btime) : 0;
-        break;
+        return (info.stx_mask & STATX_BTIME) != 0U ? millis(info.stx_btime) : kMissingDate;
     case FileTime::Accessed:
-        ms = millis(info.stx_atime);
-        break;
+        return millis(info.stx_atime);
     }
-    return ms == 0 ? kMissingDate : ms;
+    return kMissingDate;
 }
 
 // `make(i)` for i in [0, count), on up to one thread per core: a sort

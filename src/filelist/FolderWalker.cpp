@@ -1,30 +1,34 @@
 #include "filelist/FolderWalker.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "platform/NativePath.h"
 
 namespace {
+
+QString childPath(const QString& folder, const QString& name) {
+    return folder.endsWith(QLatin1Char('/')) ? QString(folder + name)
+                                             : QString(folder + QLatin1Char('/') + name);
+}
 
 // Returns false when the walk must end.
 bool walkFolder(const QString& folder, bool includeSubdirectories,
                 const std::function<bool()>& keepGoing,
                 const std::function<void(const QUrl&)>& visit) {
-    const QDir dir(folder);
-    // No QDir::Hidden: names starting with "." are skipped, as are "." and "..".
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo& entry : entries) {
+    for (const QString& name : NativePath::folderEntries(folder)) {
         if (!keepGoing()) {
             return false;
         }
-        const bool isFolder = entry.isDir() && !entry.isSymLink();
-        if (isFolder) {
+        if (name.startsWith(QLatin1Char('.'))) {
+            continue;
+        }
+        const QString path = childPath(folder, name);
+        const bool isDir = NativePath::isDirectory(path);
+        if (isDir && !NativePath::isSymLink(path)) {
             if (includeSubdirectories &&
-                !walkFolder(entry.filePath(), includeSubdirectories, keepGoing, visit)) {
+                !walkFolder(path, includeSubdirectories, keepGoing, visit)) {
                 return false;
             }
-        } else if (!entry.isDir() && hasAllowedExtension(entry.fileName())) {
-            visit(QUrl::fromLocalFile(entry.filePath()));
+        } else if (!isDir && hasAllowedExtension(name)) {
+            visit(QUrl::fromLocalFile(path));
         }
     }
     return true;
@@ -52,12 +56,12 @@ void walkFolders(const QList<QUrl>& urls, bool includeSubdirectories,
         if (!url.isLocalFile()) {
             continue;
         }
-        const QFileInfo info(url.toLocalFile());
-        if (info.isDir()) {
-            if (!walkFolder(info.filePath(), includeSubdirectories, keepGoing, visit)) {
+        const QString path = url.toLocalFile();
+        if (NativePath::isDirectory(path)) {
+            if (!walkFolder(path, includeSubdirectories, keepGoing, visit)) {
                 return;
             }
-        } else if (hasAllowedExtension(info.fileName())) {
+        } else if (hasAllowedExtension(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1))) {
             visit(url);
         }
     }

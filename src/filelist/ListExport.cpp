@@ -3,8 +3,11 @@
 #include "filelist/FileItem.h"
 #include "platform/AtomicFile.h"
 #include "platform/DateFormat.h"
+#include "platform/NativePath.h"
 
 #include <QFile>
+
+#include <cerrno>
 
 namespace {
 
@@ -56,11 +59,10 @@ Status exportList(const QString& path, const std::vector<std::shared_ptr<FileIte
         return created;
     }
     {
-        QFile out(file.temporaryPath());
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            out.write(bytes) != bytes.size() || !out.flush()) {
-            return Status::failure(
-                QStringLiteral("Cannot write “%1”: %2").arg(path, out.errorString()));
+        const std::unique_ptr<QFile> out = NativePath::openForWriting(file.temporaryPath());
+        if (!out || out->write(bytes) != bytes.size() || !out->flush()) {
+            const QString why = out ? out->errorString() : errnoText(errno);
+            return Status::failure(QStringLiteral("Cannot write “%1”: %2").arg(path, why));
         }
     }
     return file.commit();

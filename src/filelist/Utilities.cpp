@@ -2,7 +2,9 @@
 
 #include "engine/TiffHandle.h"
 #include "engine/TiffPageSource.h"
+#include "platform/NativePath.h"
 
+#include <QFile>
 #include <QImageReader>
 
 int getTiffPageCount(const QUrl& url) {
@@ -20,6 +22,10 @@ int getTiffPageCount(const QUrl& url) {
         // Counted as a conversion reads the file, so the two always agree.
         return countReadablePages(*tiff, limits.maxPages);
     }
-    QImageReader reader(path);
+    const std::unique_ptr<QFile> file = NativePath::openForReading(path);
+    if (!file) {
+        return 0;
+    }
+    QImageReader reader(file.get());
     return reader.canRead() ? qMax(0, reader.imageCount()) : 0;
 }

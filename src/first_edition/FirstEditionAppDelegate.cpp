@@ -6,6 +6,7 @@
 #include "filelist/FolderWalker.h"
 #include "platform/Constants.h"
 #include "platform/FolderAccess.h"
+#include "platform/NativePath.h"
 #include "platform/Preferences.h"
 #include "platform/SystemLog.h"
 #include "platform/Workspace.h"
@@ -21,7 +22,6 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QEvent>
-#include <QFileInfo>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -528,9 +528,8 @@ bool FirstEditionAppDelegate::outputFolderIsUsable() {
                                             "source folder.\nDo you want to continue?"),
                              {QStringLiteral("Yes"), QStringLiteral("No")}) == kAlertFirstButton;
     }
-    const QFileInfo info(folder);
     // A plain file under the folder's name is no folder to write into.
-    if (folder.isEmpty() || !info.isDir()) {
+    if (folder.isEmpty() || !NativePath::isDirectory(folder)) {
         (void)criticalAlert(QStringLiteral("Output folder missing or invalid path!\r\nPlease "
                                            "select valid output folder."),
                             {});

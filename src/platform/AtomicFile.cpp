@@ -1,11 +1,13 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/NativePath.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include <fcntl.h>
@@ -34,10 +36,39 @@ AtomicFile::~AtomicFile() {
 Status AtomicFile::create() {
     discard();
     const QString folder = QFileInfo(m_finalPath).path();
+    if (createUnnamed(folder)) {
+        return {};
+    }
+    return createNamed(folder);
+}
+
+bool AtomicFile::createUnnamed(const QString& folder) {
+    const QByteArray encodedFolder =
+        NativePath::encode(folder.isEmpty() ? QStringLiteral(".") : folder);
+    // 0666 lets the umask decide, as for any new file.
+    const int fd = ::open(encodedFolder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return false; // no unnamed files here (or no folder: the named path says why)
+    }
+    // Writers open the file anew by this path; without /proc (or with a umask
+    // that leaves the owner no write access) that fails, so check now.
+    const QString viaProc = QStringLiteral("/proc/self/fd/%1").arg(fd);
+    const int probe = ::open(NativePath::encode(viaProc).constData(), O_RDWR | O_CLOEXEC);
+    if (probe < 0) {
+        ::close(fd);
+        return false;
+    }
+    ::close(probe);
+    m_unnamedFd = fd;
+    m_temporaryPath = viaProc;
+    m_pending = true;
+    return true;
+}
+
+Status AtomicFile::createNamed(const QString& folder) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString candidate = temporaryNameIn(folder);
-        const QByteArray encoded = QFile::encodeName(candidate);
-        // 0666 lets the umask decide, as for any new file.
+        const QByteArray encoded = NativePath::encode(candidate);
         const int fd = ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);
@@ -53,19 +84,44 @@ Status AtomicFile::create() {
     return Status::failure(QStringLiteral("Cannot create a temporary file in “%1”").arg(folder));
 }
 
+int AtomicFile::linkAs(const QString& path) {
+    const QByteArray from = NativePath::encode(m_temporaryPath);
+    const QByteArray to = NativePath::encode(path);
+    // The /proc link names the unnamed file; following it is the one way to
+    // link it that needs no privilege.
+    const int flags = m_unnamedFd >= 0 ? AT_SYMLINK_FOLLOW : 0;
+    return ::linkat(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), flags) == 0 ? 0 : errno;
+}
+
 Status AtomicFile::commit() {
     if (!m_pending) {
         return Status::failure(QStringLiteral("Nothing to commit for “%1”").arg(m_finalPath));
     }
-    const QByteArray from = QFile::encodeName(m_temporaryPath);
-    const QByteArray to = QFile::encodeName(m_finalPath);
-    if (::rename(from.constData(), to.constData()) != 0) {
-        const int error = errno;
+    int error = 0;
+    if (m_unnamedFd >= 0) {
+        error = linkAs(m_finalPath);
+        if (error == EEXIST) {
+            // Replacing needs a name to rename from; it exists only for the
+            // moment of the swap.
+            const QString folder = QFileInfo(m_finalPath).path();
+            const QString staging = temporaryNameIn(folder);
+            error = linkAs(staging);
+            if (error == 0 && ::rename(NativePath::encode(staging).constData(),
+                                       NativePath::encode(m_finalPath).constData()) != 0) {
+                error = errno;
+                ::unlink(NativePath::encode(staging).constData());
+            }
+        }
+    } else if (::rename(NativePath::encode(m_temporaryPath).constData(),
+                        NativePath::encode(m_finalPath).constData()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
         discard();
         return Status::failure(
             QStringLiteral("Cannot write “%1”: %2").arg(m_finalPath, errnoText(error)));
     }
-    m_pending = false;
+    forgetPending();
     return {};
 }
 
@@ -76,27 +132,28 @@ AtomicFile::Outcome AtomicFile::commitWithoutReplacing(const QString& path, QStr
         }
         return Outcome::Failed;
     }
-    const QByteArray from = QFile::encodeName(m_temporaryPath);
-    const QByteArray to = QFile::encodeName(path);
-    // link() refuses an existing name atomically, so two writers can never
+    // A link refuses an existing name atomically, so two writers can never
     // take the same name.
-    if (::link(from.constData(), to.constData()) == 0) {
-        ::unlink(from.constData());
-        m_pending = false;
+    int failure = linkAs(path);
+    if (failure == 0) {
+        if (m_unnamedFd < 0) {
+            ::unlink(NativePath::encode(m_temporaryPath).constData());
+        }
+        forgetPending();
         m_finalPath = path;
         return Outcome::Committed;
     }
-    int failure = errno;
     if (failure == EEXIST) {
         return Outcome::NameTaken;
     }
     // File systems without hard links: check, then rename.
-    if (failure == EPERM || failure == EOPNOTSUPP || failure == EXDEV) {
-        if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
+    if (m_unnamedFd < 0 && (failure == EPERM || failure == EOPNOTSUPP || failure == EXDEV)) {
+        if (NativePath::exists(path) || NativePath::isSymLink(path)) {
             return Outcome::NameTaken;
         }
-        if (::rename(from.constData(), to.constData()) == 0) {
-            m_pending = false;
+        const QByteArray from = NativePath::encode(m_temporaryPath);
+        if (::rename(from.constData(), NativePath::encode(path).constData()) == 0) {
+            forgetPending();
             m_finalPath = path;
             return Outcome::Committed;
         }
@@ -108,9 +165,28 @@ AtomicFile::Outcome AtomicFile::commitWithoutReplacing(const QString& path, QStr
     return Outcome::Failed;
 }
 
-void AtomicFile::discard() {
-    if (m_pending) {
-        ::unlink(QFile::encodeName(m_temporaryPath).constData());
-        m_pending = false;
+Status AtomicFile::inFinalTerms(Status status) const {
+    if (status.ok() || m_temporaryPath.isEmpty()) {
+        return status;
     }
+    return Status::failure(QString(status.error()).replace(m_temporaryPath, m_finalPath));
+}
+
+void AtomicFile::discard() {
+    if (m_pending && m_unnamedFd < 0) {
+        ::unlink(NativePath::encode(m_temporaryPath).constData());
+    }
+    forgetPending(); // closing an unnamed file is what removes it
+}
+
+void AtomicFile::forgetPending() {
+    if (m_unnamedFd >= 0) {
+        ::close(m_unnamedFd);
+        m_unnamedFd = -1;
+    }
+    m_pending = false;
+}
+
+void failWritesPastFileSizeLimit() {
+    std::signal(SIGXFSZ, SIG_IGN);
 }

@@ -5,10 +5,12 @@
 #include <QString>
 
 // A file that appears under its final name only once it is complete. The
-// content is written to a hidden temporary file in the destination folder
-// (same file system, so the final move is a rename); destroying an uncommitted
-// AtomicFile removes the temporary file. An existing file of the final name is
-// untouched until commit.
+// content is written to an unnamed file in the destination folder (O_TMPFILE),
+// linked under its name on commit: a process killed mid-write leaves nothing
+// behind. Where the file system has no unnamed files, a hidden temporary file
+// in the folder is renamed instead. Destroying an uncommitted AtomicFile
+// removes the temporary file. An existing file of the final name is untouched
+// until commit.
 //
 // Threads: one object is used by one thread.
 class AtomicFile {
@@ -22,7 +24,8 @@ public:
     // final name would get.
     Status create();
 
-    // Where to write the content; valid after create().
+    // Where to write the content, by opening it anew (for an unnamed file a
+    // path under /proc/self/fd); valid after create().
     const QString& temporaryPath() const { return m_temporaryPath; }
     const QString& finalPath() const { return m_finalPath; }
 
@@ -35,14 +38,30 @@ public:
     // tried.
     Outcome commitWithoutReplacing(const QString& path, QString* error = nullptr);
 
+    // A writer's message about the temporary file, naming the final one: the
+    // user knows no other.
+    Status inFinalTerms(Status status) const;
+
     // Removes the temporary file; the final name is left as it was.
     void discard();
 
 private:
+    bool createUnnamed(const QString& folder);
+    Status createNamed(const QString& folder);
+    // Gives the pending content the name `path`; fails with EEXIST when the
+    // name is taken.
+    int linkAs(const QString& path);
+    void forgetPending();
+
     QString m_finalPath;
     QString m_temporaryPath;
+    int m_unnamedFd = -1; // the unnamed file, held open until it is linked
     bool m_pending = false;
 };
 
 // The text of the current errno, for messages.
 QString errnoText(int error);
+
+// A write past the process's file size limit (ulimit -f) then fails with
+// EFBIG, as on a full disk, instead of killing the whole job mid-file.
+void failWritesPastFileSizeLimit();

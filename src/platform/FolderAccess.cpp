@@ -1,12 +1,9 @@
 #include "platform/FolderAccess.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "platform/NativePath.h"
 
 #include <unistd.h>
 
 bool mayWriteInto(const QString& folder) {
-    const QFileInfo info(folder);
-    return info.exists() &&
-           ::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK) == 0;
+    return !folder.isEmpty() && NativePath::isAccessible(NativePath::absolutePath(folder), W_OK);
 }

@@ -1,9 +1,12 @@
 #include "platform/SystemLog.h"
 
+#include "platform/NativePath.h"
+
 #include <QByteArray>
 
 #include <cstdio>
 #include <mutex>
+#include <utility>
 
 #include <syslog.h>
 
@@ -20,7 +23,8 @@ SystemLogSink& currentSink() {
 }
 
 void writeToSystem(const QString& line) {
-    const QByteArray bytes = line.toUtf8();
+    // The system log takes text: a name's stray bytes show as U+FFFD.
+    const QByteArray bytes = NativePath::displayPath(line).toUtf8();
     std::fprintf(stderr, "%s\n", bytes.constData());
     std::fflush(stderr);
     syslog(LOG_USER | LOG_NOTICE, "%s", bytes.constData());
@@ -28,7 +32,27 @@ void writeToSystem(const QString& line) {
 
 } // namespace
 
+namespace {
+thread_local QStringList* t_heldLines = nullptr;
+} // namespace
+
+SystemLogHold::SystemLogHold() : m_previous(t_heldLines) {
+    t_heldLines = &m_lines;
+}
+
+SystemLogHold::~SystemLogHold() {
+    t_heldLines = m_previous;
+}
+
+QStringList SystemLogHold::take() {
+    return std::exchange(m_lines, {});
+}
+
 void systemLog(const QString& line) {
+    if (t_heldLines != nullptr) {
+        t_heldLines->append(line);
+        return;
+    }
     SystemLogSink sink;
     {
         const std::lock_guard lock(sinkMutex());

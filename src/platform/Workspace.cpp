@@ -1,23 +1,12 @@
 #include "platform/Workspace.h"
 
+#include "platform/NativePath.h"
+
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QUrl>
 
-namespace {
-
-QList<QUrl> urlsOf(const QStringList& paths) {
-    QList<QUrl> urls;
-    for (const QString& p : paths) {
-        urls.append(QUrl::fromLocalFile(QFileInfo(p).absoluteFilePath()));
-    }
-    return urls;
-}
-
-} // namespace
-
 bool DesktopWorkspace::openFile(const QString& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    return QDesktopServices::openUrl(NativePath::systemUrl(path));
 }
 
 bool DesktopWorkspace::revealFiles(const QStringList& paths) {
@@ -25,11 +14,12 @@ bool DesktopWorkspace::revealFiles(const QStringList& paths) {
     // files is the closest thing.
     bool ok = !paths.isEmpty();
     QStringList opened;
-    for (const QUrl& url : urlsOf(paths)) {
-        const QString folder = QFileInfo(url.toLocalFile()).absolutePath();
+    for (const QString& path : paths) {
+        const QString file = NativePath::absolutePath(path);
+        const QString folder = file.left(qMax(1, file.lastIndexOf(QLatin1Char('/'))));
         if (!opened.contains(folder)) {
             opened.append(folder);
-            ok = QDesktopServices::openUrl(QUrl::fromLocalFile(folder)) && ok;
+            ok = QDesktopServices::openUrl(NativePath::systemUrl(folder)) && ok;
         }
     }
     return ok;

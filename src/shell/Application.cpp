@@ -1,7 +1,9 @@
 #include "shell/Application.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Constants.h"
 #include "platform/Edition.h"
+#include "platform/NativePath.h"
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
 #include "shell/Dialogs.h"
@@ -10,13 +12,13 @@
 #include "shell/SingleInstance.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QIcon>
 #include <QMainWindow>
 #include <QTimer>
 #include <QUrl>
 
 int runPictavo(int argc, char** argv, const Edition& edition, const ControllerFactory& make) {
+    failWritesPastFileSizeLimit();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(edition.organization);
     QApplication::setApplicationName(edition.applicationName);
@@ -28,9 +30,11 @@ int runPictavo(int argc, char** argv, const Edition& edition, const ControllerFa
         QIcon::fromTheme(edition.desktopId, QIcon(QStringLiteral(":/shell/pictavo.svg"))));
     QApplication::setDesktopFileName(edition.desktopId);
 
+    // argv holds what QApplication left of it; decoded here, not by
+    // QApplication::arguments(), so that a name that is not UTF-8 survives.
     QStringList paths;
-    for (const QString& argument : QApplication::arguments().mid(1)) {
-        paths.append(QFileInfo(argument).absoluteFilePath());
+    for (const QString& argument : NativePath::arguments(argc, argv).mid(1)) {
+        paths.append(NativePath::absolutePath(argument));
     }
     // A second start hands its paths to the running program of the same
     // edition and ends.

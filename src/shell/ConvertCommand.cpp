@@ -4,6 +4,7 @@
 #include "filelist/FileList.h"
 #include "platform/Constants.h"
 #include "platform/FolderAccess.h"
+#include "platform/NativePath.h"
 #include "platform/SystemLog.h"
 #include "platform/ThreadHandOff.h"
 #include "shell/AlertPanels.h"
@@ -21,7 +22,6 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QFile>
-#include <QFileInfo>
 #include <QMainWindow>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -96,14 +96,14 @@ void PictavoAppDelegate::convertAction() {
                 return;
             }
             panel.message =
-                QFileInfo::exists(m_outputFolder)
+                NativePath::exists(m_outputFolder)
                     ? QStringLiteral(
                           "Application does not have write permission for selected output "
                           "folder!\r\n[ %1 ]\r\nPlease select valid output folder.")
-                          .arg(m_outputFolder)
+                          .arg(NativePath::displayPath(m_outputFolder))
                     : QStringLiteral(
                           "Output folder [ %1 ] is missing!\r\nPlease select valid output folder.")
-                          .arg(m_outputFolder);
+                          .arg(NativePath::displayPath(m_outputFolder));
         } else {
             panel.message = QStringLiteral("Please select output folder!");
         }
@@ -128,7 +128,7 @@ void PictavoAppDelegate::outputFolderChosen(bool accepted, const QStringList& pa
             *m_services.dialogs, m_window.get(), StringUtilities::getAppTitle(edition()),
             QStringLiteral("Application does not have write permission for selected output "
                            "folder!\r\n[ %1 ]\r\nPlease try again or later.")
-                .arg(chosen));
+                .arg(NativePath::displayPath(chosen)));
         return;
     }
     m_outputFolder = chosen;
@@ -218,7 +218,7 @@ void PictavoAppDelegate::refreshProgressTime() {
 namespace {
 
 void showPath(ElidedLabel* label, const QString& path) {
-    label->setTextAndDetail(QFileInfo(path).fileName(), path);
+    label->setTextAndDetail(NativePath::displayName(path), NativePath::displayPath(path));
 }
 
 } // namespace

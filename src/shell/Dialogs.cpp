@@ -1,5 +1,7 @@
 #include "shell/Dialogs.h"
 
+#include "platform/NativePath.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -146,7 +148,10 @@ void QtDialogs::beginOpenPanel(QWidget* window, const OpenPanelRequest& request,
     }
     QObject::connect(dialog, &QFileDialog::finished, dialog,
                      [dialog, done = std::move(done), accessory, owner](int result) {
-                         const QStringList chosen = dialog->selectedFiles();
+                         QStringList chosen;
+                         for (const QString& path : dialog->selectedFiles()) {
+                             chosen.append(NativePath::fromQtPath(path));
+                         }
                          if (accessory) {
                              accessory->hide();
                              accessory->setParent(owner);

@@ -1,8 +1,9 @@
 #include "shell/FileManagerWorkspace.h"
 
+#include "platform/NativePath.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QFileInfo>
 #include <QUrl>
 
 #include <utility>
@@ -25,8 +26,7 @@ FileManagerWorkspace::FileManagerWorkspace(Workspace* fallback, QString service)
 QStringList FileManagerWorkspace::fileUrls(const QStringList& paths) {
     QStringList urls;
     for (const QString& path : paths) {
-        urls.append(
-            QString::fromUtf8(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded()));
+        urls.append(QString::fromLatin1(NativePath::systemUrl(path).toEncoded()));
     }
     return urls;
 }

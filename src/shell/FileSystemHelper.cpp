@@ -2,6 +2,7 @@
 // worker thread.
 #include "filelist/FileList.h"
 #include "filelist/FolderWalker.h"
+#include "platform/NativePath.h"
 #include "platform/Preferences.h"
 #include "platform/ThreadHandOff.h"
 #include "shell/Dialogs.h"
@@ -10,7 +11,6 @@
 #include "ui_MainWindow.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QMainWindow>
 
@@ -76,7 +76,7 @@ void PictavoAppDelegate::openPanelDidEnd(bool accepted, const QStringList& paths
     QStringList folders;
     for (const QString& path : paths) {
         request.urls.append(QUrl::fromLocalFile(path));
-        if (QFileInfo(path).isDir()) {
+        if (NativePath::isDirectory(path)) {
             folders.append(path);
         }
     }
@@ -93,7 +93,7 @@ bool PictavoAppDelegate::acceptDrop(const QList<QUrl>& urls) {
     for (const QUrl& url : urls) {
         if (url.isLocalFile()) {
             request.urls.append(url);
-            if (QFileInfo(url.toLocalFile()).isDir()) {
+            if (NativePath::isDirectory(url.toLocalFile())) {
                 folders.append(url.toLocalFile());
             }
         }

@@ -1,6 +1,7 @@
 #include "shell/FileTableModel.h"
 
 #include "filelist/FileList.h"
+#include "platform/NativePath.h"
 #include "platform/ThreadHandOff.h"
 
 namespace {
@@ -83,8 +84,9 @@ QVariant FileTableModel::data(const QModelIndex& index, int role) const {
         }
         return {};
     case Qt::ToolTipRole:
-        return index.column() == Name || index.column() == Location ? item.filePath().toLocalFile()
-                                                                    : QVariant();
+        return index.column() == Name || index.column() == Location
+                   ? QVariant(NativePath::displayPath(item.filePath().toLocalFile()))
+                   : QVariant();
     default:
         return {};
     }

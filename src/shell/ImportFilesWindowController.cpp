@@ -2,6 +2,7 @@
 
 #include "filelist/PathList.h"
 #include "platform/Constants.h"
+#include "platform/NativePath.h"
 #include "platform/SystemLog.h"
 #include "shell/AlertPanels.h"
 #include "shell/Dialogs.h"
@@ -22,15 +23,19 @@ QString reasonOf(const std::exception& e) {
     return QString::fromLocal8Bit(e.what());
 }
 
-// The text of a UTF-8 file; none when it cannot be read or is not UTF-8.
-QString readUtf8(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+// The text of a list file; none when it cannot be read. Decoded byte for
+// byte, so a line naming a file whose name is not UTF-8 still names it.
+// A list that is not UTF-8 text gives no text, so nothing is found and the
+// user is told so; its names, once read, keep their bytes.
+QString readList(const QString& path) {
+    const std::unique_ptr<QFile> file = NativePath::openForReading(path);
+    if (!file) {
         return {};
     }
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder(file.readAll());
-    return decoder.hasError() ? QString() : text;
+    const QByteArray bytes = file->readAll();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString checked = utf8.decode(bytes); // decoding is lazy until it is a QString
+    return utf8.hasError() || checked.isEmpty() ? QString() : NativePath::decode(bytes);
 }
 
 } // namespace
@@ -200,7 +205,7 @@ void ImportFilesWindowController::finish() {
 void ImportFilesWindowController::parseFile(const QString& path) {
     try {
         m_ui->importFile->setText(path);
-        parseText(readUtf8(path));
+        parseText(readList(path));
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(parseFile:)"), reasonOf(e));
     }

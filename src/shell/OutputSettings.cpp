@@ -1,5 +1,6 @@
 // The output settings sheet: its controls edit the controller's one Settings
 // record in place, and the record's changes flow back into the controls.
+#include "engine/OutputFormats.h"
 #include "engine/Settings.h"
 #include "shell/Dialogs.h"
 #include "shell/PictavoAppDelegate.h"
@@ -187,6 +188,19 @@ void bindFolderTab(Settings& settings, Ui::OutputSettingsPanel& panel) {
                  &Settings::isClearProcessedFilesChanged);
 }
 
+// A damaged or hand-edited store may name a format or compression no popup
+// lists; the popup would show nothing chosen. The first choice stands in, in
+// the record too, so what the window shows is what a job uses.
+void settleUnlistedChoices(Settings& s) {
+    if (outputFormat(s.outputType()) == nullptr) {
+        s.setOutputType(OutputJpeg);
+    }
+    if (s.tiffCompressionIndex() < 0 ||
+        static_cast<size_t>(s.tiffCompressionIndex()) >= tiffCompressions().size()) {
+        s.setTiffCompressionIndex(0);
+    }
+}
+
 // The controls as the record stands, for the start.
 void showSettings(const Settings& s, Ui::OutputSettingsPanel& panel, bool withLeadingZeros) {
     showValue(panel.outputTypePopup, [&s](QComboBox* c) { c->setCurrentIndex(s.outputType()); });
@@ -255,6 +269,7 @@ void PictavoAppDelegate::setupOutputSettings() {
     if (zeros) {
         panel.fileNameLeadingZerosStepper->setRange(0, Settings::kMaxLeadingZeros);
     }
+    settleUnlistedChoices(*m_settings);
     showSettings(*m_settings, panel, zeros);
     bindFormatTab(*m_settings, panel);
     bindNamesTab(*m_settings, panel, zeros);

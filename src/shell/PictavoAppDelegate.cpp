@@ -4,6 +4,7 @@
 #include "filelist/FileList.h"
 #include "filelist/FolderWalker.h"
 #include "platform/Constants.h"
+#include "platform/NativePath.h"
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
 #include "shell/FileTableModel.h"
@@ -289,9 +290,24 @@ void PictavoAppDelegate::setupCommandBar() {
     m_ui->navigationSegmented->setEnabled(1, false);
 }
 
+namespace {
+
+// A dropped URL carries the name's bytes percent-escaped; toLocalFile() would
+// read them as UTF-8 and lose any that are not.
+QList<QUrl> droppedUrls(const QList<QUrl>& urls) {
+    QList<QUrl> local;
+    for (const QUrl& url : urls) {
+        local.append(url.isLocalFile() ? QUrl::fromLocalFile(NativePath::pathOfSystemUrl(url))
+                                       : url);
+    }
+    return local;
+}
+
+} // namespace
+
 void PictavoAppDelegate::connectCommands() {
     connect(m_parts.mainTableView, &CustomTableView::urlsDropped, this,
-            [this](const QList<QUrl>& urls) { (void)acceptDrop(urls); });
+            [this](const QList<QUrl>& urls) { (void)acceptDrop(droppedUrls(urls)); });
     connect(m_parts.cancelBtn, &QPushButton::clicked, this, &PictavoAppDelegate::cancelAction);
     m_parts.includeSubfoldersMenuItem->setChecked(inculdeSubfolders());
     connect(m_parts.quitMenuItem, &QAction::triggered, qApp, &QApplication::quit,

@@ -1,6 +1,7 @@
 // The recent-folders pop-up: folders the user added, newest first, each able
 // to replace the list with its TIFF files.
 #include "filelist/FileList.h"
+#include "platform/NativePath.h"
 #include "platform/Preferences.h"
 #include "platform/SystemLog.h"
 #include "shell/Dialogs.h"
@@ -9,12 +10,13 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QMainWindow>
 #include <QSignalBlocker>
 
 #include <algorithm>
 #include <exception>
+
+#include <unistd.h>
 
 namespace {
 
@@ -22,8 +24,7 @@ const QString kPopupTitle = QStringLiteral("Recent Folders...");
 constexpr int kListWidth = 480;
 
 bool isReadableFolder(const QString& path) {
-    const QFileInfo info(path);
-    return info.isDir() && info.isReadable() && info.isExecutable();
+    return NativePath::isDirectory(path) && NativePath::isAccessible(path, R_OK | X_OK);
 }
 
 } // namespace

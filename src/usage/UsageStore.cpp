@@ -177,7 +177,7 @@ Status writeAtomically(const QString& path, const QByteArray& bytes) {
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size() ||
         !out.flush()) {
         return Status::failure(
-            QStringLiteral("Cannot write “%1”: %2").arg(file.temporaryPath(), out.errorString()));
+            QStringLiteral("Cannot write “%1”: %2").arg(file.finalPath(), out.errorString()));
     }
     out.close();
     return file.commit();

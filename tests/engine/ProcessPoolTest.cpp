@@ -12,8 +12,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QRegularExpression>
 
 #include <condition_variable>
+#include <functional>
 #include <gtest/gtest.h>
 #include <mutex>
 
@@ -123,6 +125,9 @@ protected:
     RunRecord convert(const std::vector<Source>& sources, int workers, const QString& folderName,
                       int cancelAfterPages = 0) {
         const QString out = makeTestFolder(folderName);
+        if (prepareOutput) {
+            prepareOutput(out);
+        }
         RunRecord record;
         SystemLogRedirect capture(
             [&record](const QString& line) { record.systemLines.append(line); });
@@ -161,6 +166,7 @@ protected:
 
     Log lastLog;
     QString lastOut;
+    std::function<void(const QString&)> prepareOutput;
 };
 
 struct OutputCase {
@@ -284,6 +290,35 @@ INSTANTIATE_TEST_SUITE_P(Points, CancelUnderThePool,
                                            CancelCase{"GatheredEarly", OutputTiff, 2},
                                            CancelCase{"GatheredSecondSource", OutputTiff, 8}),
                          ByName());
+
+// A folder standing where a page's file should go makes that write fail; the
+// writer's words reach the system log in the order of the pages, however
+// many workers wrote them.
+TEST_F(ProcessPoolTest, FailedWritesAreToldInPageOrder) {
+    settings.setOutputType(OutputPng);
+    settings.setSeparator(QStringLiteral("-"));
+    std::vector<Source> sources;
+    for (const char* name : {"first.tif", "second.tif", "third.tif"}) {
+        sources.push_back(source(QString::fromLatin1(name), 6));
+    }
+    prepareOutput = [](const QString& out) {
+        for (const char* blocked : {"first-2.png", "first-5.png", "second-3.png", "third-1.png"}) {
+            ASSERT_TRUE(QDir(out).mkdir(QString::fromLatin1(blocked)));
+        }
+    };
+    RunRecord one = convert(sources, 1, QStringLiteral("one"));
+    RunRecord many = convert(sources, 4, QStringLiteral("many"));
+    // The two runs write into folders of their own.
+    const QRegularExpression folder(QStringLiteral("/(one|many)-[0-9a-f]{8}/"));
+    one.systemLines.replaceInStrings(folder, QStringLiteral("/out/"));
+    many.systemLines.replaceInStrings(folder, QStringLiteral("/out/"));
+    const QStringList failures = one.systemLines.filter(QStringLiteral("Cannot write"));
+    ASSERT_EQ(failures.size(), 4) << one.systemLines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(failures.first().contains(QStringLiteral("first-2.png")));
+    EXPECT_TRUE(failures.last().contains(QStringLiteral("third-1.png")));
+    EXPECT_EQ(many.systemLines, one.systemLines);
+    EXPECT_EQ(many.log, one.log);
+}
 
 TEST(ConversionPlanTest, ClaimsNamesInSourceOrderAndSplitsPagesIntoTasks) {
     PlanRules rules;

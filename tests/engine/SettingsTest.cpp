@@ -5,6 +5,8 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -251,7 +253,9 @@ TEST(SettingsTest, FailedStoreIsLoggedAndStillFlushed) {
     const SystemLogCapture log;
     settings.synchronize();
     EXPECT_EQ(log.lines(),
-              QStringList{QStringLiteral("Error in (Settings=>synchronize) : disk full")});
+              (QStringList{QStringLiteral("Error in (Settings=>synchronize) : disk full"),
+                           QStringLiteral("Error in (Settings=>synchronize) : The preferences "
+                                          "could not be saved")}));
     EXPECT_EQ(store.flushes, 1);
 }
 
@@ -394,6 +398,36 @@ TEST(SettingsLoadTest, SnapshotCopiesWhatAJobReads) {
     EXPECT_FALSE(o.isOpenFolderAfterConversion);
     s.setSeparator(QStringLiteral("changed"));
     EXPECT_EQ(o.separator, QStringLiteral("_p"));
+}
+
+} // namespace
+
+namespace {
+
+// A location the preferences cannot be saved in (a plain file where their
+// folder should be stops even root) is told once, not at every change.
+TEST(SettingsStoreTest, UnsavablePreferencesAreToldOnce) {
+    const QString folder = makeTestFolder(QStringLiteral("store"));
+    const QString blocker = QDir(folder).filePath(QStringLiteral("config"));
+    ASSERT_TRUE(QFile(blocker).open(QIODevice::WriteOnly));
+    SettingsPreferences store(blocker + QStringLiteral("/Pictavo2.conf"));
+    Settings settings(&store);
+    SystemLogCapture log;
+    const auto failures = [&log] {
+        return log.lines().filter(QStringLiteral("The preferences could not be saved")).size();
+    };
+
+    settings.setSeparator(QStringLiteral("a"));
+    settings.synchronize();
+    settings.setSeparator(QStringLiteral("b"));
+    settings.synchronize();
+    EXPECT_EQ(failures(), 1);
+
+    ASSERT_TRUE(QFile::remove(blocker));
+    ASSERT_TRUE(QDir().mkdir(blocker));
+    settings.synchronize();
+    EXPECT_EQ(failures(), 1);
+    EXPECT_TRUE(QFileInfo::exists(blocker + QStringLiteral("/Pictavo2.conf")));
 }
 
 } // namespace

@@ -1,10 +1,10 @@
-// libFuzzer target: the bytes of a list file, decoded as the import window
-// (strict UTF-8) and pictavo-convert --list (lenient UTF-8) decode them, then
-// parsed with the program's source types or with types from the input.
+// libFuzzer target: the bytes of a list file, decoded as the import window and
+// pictavo-convert --list decode them (byte for byte, through NativePath), then
+// parsed with the program's source types or with types from the input. The
+// decoding must give back exactly the bytes it was given.
 #include "filelist/FolderWalker.h"
 #include "filelist/PathList.h"
-
-#include <QStringDecoder>
+#include "platform/NativePath.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -40,9 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string rest = input.ConsumeRemainingBytesAsString();
     const QByteArray bytes(rest.data(), static_cast<qsizetype>(rest.size()));
 
-    QStringDecoder strict(QStringDecoder::Utf8);
-    const QString windowText = strict(bytes);
-    parse(strict.hasError() ? QString() : windowText, types);
-    parse(QString::fromUtf8(bytes), types);
+    const QString text = NativePath::decode(bytes);
+    if (NativePath::encode(text) != bytes) {
+        std::abort();
+    }
+    parse(text, types);
     return 0;
 }

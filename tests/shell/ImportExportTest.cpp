@@ -1,6 +1,8 @@
 #include "ControllerFixture.h"
 #include "filelist/FileList.h"
 #include "filelist/ListExport.h"
+#include "platform/NativePath.h"
+#include "support/OddNames.h"
 #include "support/TestTiff.h"
 #include "widgets/SegmentedControl.h"
 
@@ -29,6 +31,10 @@ protected:
 
     void SetUp() override {
         start();
+        openImport();
+    }
+
+    void openImport() {
         if (isFirstEdition()) {
             find<QPushButton>("importBtn")->click();
         } else {
@@ -146,6 +152,52 @@ TEST_P(ImportInBothEditions, ChosenCrLfListImportsEveryLine) {
     EXPECT_EQ(part<QLineEdit>("importFile")->text(), list);
     importAndLoad();
     EXPECT_EQ(listed(), (QStringList{QStringLiteral("a.tif"), QStringLiteral("b.tif")}));
+}
+
+// Odd names in a UTF-8 list are found by their bytes; a list that is not
+// UTF-8 text finds nothing, and says so.
+TEST_P(ImportInBothEditions, ChosenListNamesOddFilesOnlyWhenItIsUtf8Text) {
+    const QByteArray folder = QFile::encodeName(data);
+    QByteArray list;
+    QByteArrayList expected;
+    QByteArray notUtf8;
+    for (const OddName& odd : oddNames()) {
+        if (odd.bytes.contains('\n')) {
+            continue; // a list holds one path a line
+        }
+        ASSERT_TRUE(writeAtBytes(folder + "/" + odd.bytes, smallTiffBytes()));
+        if (!QString::fromUtf8(odd.bytes).contains(QChar::ReplacementCharacter)) {
+            list += folder + "/" + odd.bytes + "\n";
+            expected.append(folder + "/" + odd.bytes);
+        } else if (notUtf8.isEmpty()) {
+            notUtf8 = folder + "/" + odd.bytes + "\n";
+        }
+    }
+    ASSERT_FALSE(notUtf8.isEmpty());
+    const QString listPath = QDir(data).filePath(QStringLiteral("list.txt"));
+    ASSERT_TRUE(writeFileBytes(listPath, list));
+    dialogs.answerNextPanel({true, {listPath}});
+    part<QPushButton>("browseBtn")->click();
+    importAndLoad();
+    QByteArrayList paths;
+    for (const auto& item : controller->files().items()) {
+        paths.append(NativePath::encode(item->filePath().toLocalFile()));
+        EXPECT_EQ(item->pages(), 1) << paths.last().toStdString();
+    }
+    EXPECT_EQ(paths, expected);
+
+    const QString badList = QDir(data).filePath(QStringLiteral("latin1.txt"));
+    ASSERT_TRUE(writeFileBytes(badList, list + notUtf8));
+    openImport();
+    dialogs.answerNextPanel({true, {badList}});
+    part<QPushButton>("browseBtn")->click();
+    EXPECT_TRUE(window()->isVisible());
+    EXPECT_EQ(part<QLineEdit>("importFile")->text(), badList);
+    EXPECT_EQ(part<QLabel>("totalFilesFound")->text(), QStringLiteral("Total Files Found : 0"));
+    part<QPushButton>("importBtn")->click();
+    ASSERT_FALSE(alertTexts().isEmpty());
+    EXPECT_EQ(alertTexts().last(), QStringLiteral("No File(s) Found!"));
+    EXPECT_EQ(controller->files().items().size(), static_cast<size_t>(expected.size()));
 }
 
 TEST_P(ImportInBothEditions, PasteKeepsOnlyTheAcceptedPaths) {

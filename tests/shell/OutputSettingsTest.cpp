@@ -6,6 +6,7 @@
 #include "shell/Dialogs.h"
 #include "shell/PictavoAppDelegate.h"
 #include "support/TestEnvironment.h"
+#include "support/TestTiff.h"
 #include "widgets/SegmentedControl.h"
 
 #include <QCheckBox>
@@ -526,3 +527,71 @@ TEST_F(OutputSettingsTest, OpeningTheSheetRewritesNoField) {
 }
 
 } // namespace
+
+// Whatever the preferences file holds, the window opens with every control
+// showing a value it can hold, and what it saves reads back the same.
+
+struct DamagedStoreCase {
+    std::string name;
+    QByteArray content;
+};
+
+using DamagedStoreInBothEditions = InBothEditionsWithCases<OutputSettingsTest, DamagedStoreCase>;
+
+TEST_P(DamagedStoreInBothEditions, WindowOpensWithValuesItsControlsCanShow) {
+    (void)controller->applicationShouldTerminate();
+    controller.reset();
+    preferences.reset();
+    ASSERT_TRUE(writeFileBytes(prefsPath, testCase().content));
+    preferences = std::make_unique<SettingsPreferences>(prefsPath);
+    start();
+
+    const auto shown = [this] {
+        QStringList values;
+        for (const char* name : {"outputTypePopup", "tiffCompressionPopup"}) {
+            auto* popup = find<QComboBox>(name);
+            EXPECT_GE(popup->currentIndex(), 0) << name;
+            EXPECT_LT(popup->currentIndex(), popup->count()) << name;
+            values.append(QString::number(popup->currentIndex()));
+        }
+        auto* slider = find<QSlider>("jpegQualitySlider");
+        EXPECT_GE(slider->value(), slider->minimum());
+        EXPECT_LE(slider->value(), slider->maximum());
+        values.append(QString::number(slider->value()));
+        if (!isFirstEdition()) {
+            auto* stepper = find<QSpinBox>("fileNameLeadingZerosStepper");
+            EXPECT_GE(stepper->value(), stepper->minimum());
+            EXPECT_LE(stepper->value(), stepper->maximum());
+            EXPECT_EQ(find<QLineEdit>("fileNameLeadingZerosText")->text(),
+                      QString::number(stepper->value()));
+            values.append(QString::number(stepper->value()));
+        }
+        values.append(find<QLineEdit>("fileNameSeparatorText")->text());
+        values.append(find<QLineEdit>("outputFolderPath")->text());
+        return values;
+    };
+    const QStringList first = shown();
+
+    (void)controller->applicationShouldTerminate();
+    controller.reset();
+    start();
+    EXPECT_EQ(shown(), first);
+}
+
+PICTAVO_CASES_IN_BOTH_EDITIONS(
+    Stores, DamagedStoreInBothEditions,
+    ::testing::Values(
+        DamagedStoreCase{"Empty", QByteArray()},
+        DamagedStoreCase{"GarbageBytes",
+                         QByteArray("\x00\xff[SETT\x01\n=\x80\xfe]]\n\x00@Variant(\xff", 27)},
+        DamagedStoreCase{"MissingKeys", "[SETTINGS]\nseparator=x\n"},
+        DamagedStoreCase{"WrongTypes",
+                         "[SETTINGS]\noutputType=banana\njpegQuality=@Variant(\\0\\0\\0\\x7f)\n"
+                         "tiffCompressionIndex=@ByteArray(\\xff)\nleadingZeros=true\n"
+                         "separator=@Rect(1 2 3 4)\noutputFolderPath=42\n"
+                         "isSplitTIFFIntoSinglePages=maybe\n"},
+        DamagedStoreCase{"OutOfRange",
+                         "[SETTINGS]\noutputType=2147483647\njpegQuality=-2147483648\n"
+                         "tiffCompressionIndex=-1\nleadingZeros=999999999\n"},
+        DamagedStoreCase{"SettingsIsAList", "[SETTINGS]\n__list__=true\nsize=2\n1=a\n2=b\n"},
+        DamagedStoreCase{"SettingsIsAText", "[General]\nSETTINGS=hello\n"}));

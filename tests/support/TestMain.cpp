@@ -1,13 +1,16 @@
 // The main of every test executable: a private HOME and XDG folders, a fixed
 // time zone and locale, and a QApplication so images, fonts and widgets work.
+#include <QApplication>
 #include <QByteArray>
 #include <QDir>
-#include <QApplication>
 #include <QTemporaryDir>
 
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
+
+#include <ftw.h>
+#include <unistd.h>
 
 namespace {
 
@@ -33,6 +36,17 @@ void setPrivateEnvironment(const QString& home) {
     tzset();
 }
 
+int removeEntry(const char* path, const struct stat* /*info*/, int /*type*/, FTW* /*at*/) {
+    (void)::remove(path);
+    return 0;
+}
+
+// By bytes: QTemporaryDir removes through UTF-8 and cannot reach names that
+// are not, which tests of such names leave behind.
+void removeTree(const QString& folder) {
+    (void)::nftw(QFile::encodeName(folder).constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -43,5 +57,7 @@ int main(int argc, char** argv) {
     setPrivateEnvironment(home.path());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    removeTree(home.path());
+    return result;
 }
