@@ -1,6 +1,7 @@
 #include "support/OddNames.h"
 
 #include "filelist/FileItem.h"
+#include "filelist/FileList.h"
 #include "filelist/FolderWalker.h"
 #include "filelist/ListExport.h"
 #include "filelist/PathList.h"
@@ -13,8 +14,10 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <array>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
@@ -35,6 +38,23 @@ protected:
         return FileItem::initWithURL(QUrl::fromLocalFile(NativePath::decode(path)));
     }
 };
+
+// The sort reads each file's dates itself; an odd name must give the date
+// the table shows, not a missing one.
+TEST_P(OddNamesTest, DateSortReadsTheFilesDates) {
+    const QByteArray plain = folder + "/plain.tif";
+    ASSERT_TRUE(writeAtBytes(plain, smallTiffBytes()));
+    FileList list;
+    list.appendAll({item(), FileItem::initWithURL(QUrl::fromLocalFile(NativePath::decode(plain)))});
+    // After the items read the files, which may move the access times.
+    const std::array<timespec, 2> old{timespec{1000000000, 0}, timespec{1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, plain.constData(), old.data(), 0), 0);
+    list.sortByColumn(QStringLiteral("dateModified"), Qt::AscendingOrder);
+    ASSERT_EQ(list.size(), 2);
+    EXPECT_EQ(NativePath::encode(list.at(0)->name()), QByteArray("plain.tif"));
+    list.sortByColumn(QStringLiteral("dateAccessed"), Qt::DescendingOrder);
+    EXPECT_EQ(NativePath::encode(list.at(0)->name()), GetParam().bytes);
+}
 
 TEST_P(OddNamesTest, FileItemReadsTheFileAndShowsItsName) {
     const auto file = item();
