@@ -22,8 +22,9 @@
 namespace {
 
 void printLine(std::FILE* stream, const QString& text) {
-    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
-    std::fflush(stream);
+    // A closed terminal leaves nothing to report the failure to.
+    (void)std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
+    (void)std::fflush(stream);
 }
 
 int fail(std::FILE* err, const QString& text) {
@@ -206,8 +207,6 @@ int runConvert(const ConvertRequest& request, const Edition& edition, QTextStrea
     if (!logWritten) {
         printLine(err, QStringLiteral("pictavo-convert: the log could not be written: ") +
                            log.saveError());
-    }
-    if (!logWritten) {
         return kExitSomeFailed; // a run without its log is never a clean one
     }
     if (interrupted) {

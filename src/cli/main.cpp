@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     const ParsedCommandLine parsed = parseCommandLine(QCoreApplication::arguments(), edition);
     if (parsed.finished) {
         std::FILE* stream = parsed.exitCode == 0 ? stdout : stderr;
-        std::fputs(parsed.output.toLocal8Bit().constData(), stream);
+        (void)std::fputs(parsed.output.toLocal8Bit().constData(), stream); // nowhere to report
         return parsed.exitCode;
     }
     QTextStream standardInput(stdin);

@@ -325,7 +325,7 @@ Status GifWriter::encode(const QImage& page, const QString& path, const WriteOpt
     if (!file) {
         return Status::failure(file.error());
     }
-    if (const Status s = writeGif(indexed.value(), file->get()); !s) {
+    if (Status s = writeGif(indexed.value(), file->get()); !s) {
         return s;
     }
     return closeAfterWriting(std::move(file).value(), path);

@@ -254,7 +254,7 @@ void FileList::sort(const LessThan& lessThan) {
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         return lessThan(*m_items[a], *m_items[b]);
     });
-    reorder(std::move(order));
+    reorder(order);
 }
 
 void FileList::sortByColumn(const QString& key, Qt::SortOrder order) {
@@ -275,10 +275,10 @@ void FileList::sortByColumn(const QString& key, Qt::SortOrder order) {
         return descending ? valueLess(column.kind, values[b], values[a])
                           : valueLess(column.kind, values[a], values[b]);
     });
-    reorder(std::move(rows));
+    reorder(rows);
 }
 
-void FileList::reorder(std::vector<std::size_t> order) {
+void FileList::reorder(const std::vector<std::size_t>& order) {
     Q_EMIT aboutToReset();
     Items sorted;
     sorted.reserve(order.size());

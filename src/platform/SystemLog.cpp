@@ -21,8 +21,9 @@ SystemLogSink& currentSink() {
 
 void writeToSystem(const QString& line) {
     const QByteArray bytes = line.toUtf8();
-    std::fprintf(stderr, "%s\n", bytes.constData());
-    std::fflush(stderr);
+    // Nowhere left to report a failing stderr; syslog still gets the line.
+    (void)std::fprintf(stderr, "%s\n", bytes.constData());
+    (void)std::fflush(stderr);
     syslog(LOG_USER | LOG_NOTICE, "%s", bytes.constData());
 }
 
