@@ -22,9 +22,10 @@
 namespace {
 
 void printLine(std::FILE* stream, const QString& text) {
-    // A path is printed as the bytes it has on disk, for scripts to reuse.
-    std::fputs(NativePath::encode(QString(text + QLatin1Char('\n'))).constData(), stream);
-    std::fflush(stream);
+    // A path is printed as the bytes it has on disk, for scripts to reuse; a
+    // closed terminal leaves nothing to report a failure to.
+    (void)std::fputs(NativePath::encode(QString(text + QLatin1Char('\n'))).constData(), stream);
+    (void)std::fflush(stream);
 }
 
 int fail(std::FILE* err, const QString& text) {
@@ -206,8 +207,6 @@ int runConvert(const ConvertRequest& request, const Edition& edition, QTextStrea
     if (!logWritten) {
         printLine(err, QStringLiteral("pictavo-convert: the log could not be written: ") +
                            log.saveError());
-    }
-    if (!logWritten) {
         return kExitSomeFailed; // a run without its log is never a clean one
     }
     if (interrupted) {

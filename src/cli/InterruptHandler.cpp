@@ -2,6 +2,7 @@
 
 #include <array>
 #include <csignal>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -44,7 +45,7 @@ InterruptHandler::InterruptHandler(std::function<void()> onFirst, QObject* paren
 }
 
 InterruptHandler::~InterruptHandler() {
-    signal(SIGINT, SIG_DFL);
+    (void)signal(SIGINT, SIG_DFL); // fails only for an invalid signal number
     m_notifier.reset();
     for (int& fd : g_pipe) {
         if (fd >= 0) {

@@ -20,8 +20,9 @@ int terminalWidth(std::FILE* out) {
 }
 
 void print(std::FILE* out, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), out);
-    std::fflush(out);
+    // A closed terminal leaves nothing to report the failure to.
+    (void)std::fputs(text.toLocal8Bit().constData(), out);
+    (void)std::fflush(out);
 }
 
 } // namespace

@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
     const ParsedCommandLine parsed = parseCommandLine(NativePath::arguments(argc, argv), edition);
     if (parsed.finished) {
         std::FILE* stream = parsed.exitCode == 0 ? stdout : stderr;
-        std::fputs(NativePath::encode(parsed.output).constData(), stream);
+        (void)std::fputs(NativePath::encode(parsed.output).constData(),
+                         stream); // nowhere to report
         return parsed.exitCode;
     }
     QTextStream standardInput(stdin);

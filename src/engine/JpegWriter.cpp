@@ -27,7 +27,7 @@ struct JpegError {
 [[noreturn]] void onFatalError(j_common_ptr info) {
     auto* error = reinterpret_cast<JpegError*>(info->err);
     (*info->err->format_message)(info, error->message);
-    std::longjmp(error->jump, 1);
+    std::longjmp(error->jump, 1); // NOLINT(cert-err52-cpp): libjpeg errors must not return
 }
 
 // Warnings and trace messages would go to stderr.
@@ -155,7 +155,7 @@ void setSampling(jpeg_compress_struct& info, bool fullChroma) {
 
 // No object with a destructor lives in this frame: libjpeg may longjmp here.
 bool compress(jpeg_compress_struct& info, JpegError& error, const JpegJob& job) {
-    if (setjmp(error.jump) != 0) {
+    if (setjmp(error.jump) != 0) { // NOLINT(cert-err52-cpp): libjpeg's only error path
         return false;
     }
     jpeg_create_compress(&info);

@@ -188,7 +188,7 @@ Status Log::writeInto(const QString& folder) {
     };
     const QByteArray xml = toXml();
     AtomicFile file(pathFor(1));
-    if (const Status created = file.create(); !created) {
+    if (Status created = file.create(); !created) {
         return created;
     }
     {

@@ -26,13 +26,13 @@ struct OutputOptions {
 };
 
 struct OutputFormat {
-    OutputType id;
-    const char* extension; // with its dot
-    const char* cliName;   // the value of --type
-    const char* label;     // the settings panel's popup
+    OutputType id{};
+    const char* extension = nullptr; // with its dot
+    const char* cliName = nullptr;   // the value of --type
+    const char* label = nullptr;     // the settings panel's popup
     OutputOptions options;
     // Writes one page; the path ends in `extension`.
-    bool (*save)(const QImage& image, const QString& path, const WriteOptions& options);
+    bool (*save)(const QImage& image, const QString& path, const WriteOptions& options) = nullptr;
 
     QLatin1StringView extensionText() const { return QLatin1StringView(extension); }
 };

@@ -151,7 +151,7 @@ Result<QImage> toRgb888Flattened(const QImage& page) {
     if (!page.hasAlphaChannel()) {
         return converted(page, QImage::Format_RGB888);
     }
-    const Result<QImage> rgba = converted(page, QImage::Format_RGBA8888);
+    Result<QImage> rgba = converted(page, QImage::Format_RGBA8888);
     if (!rgba) {
         return rgba;
     }

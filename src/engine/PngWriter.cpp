@@ -167,7 +167,7 @@ void writeHeader(png_structp png, png_infop info, const PngJob& job) {
 
 // No object with a destructor lives in this frame: libpng may longjmp here.
 bool writeRows(png_structp png, png_infop info, const PngJob& job) {
-    if (setjmp(png_jmpbuf(png)) != 0) {
+    if (setjmp(png_jmpbuf(png)) != 0) { // NOLINT(cert-err52-cpp): libpng's only error path
         return false;
     }
     png_init_io(png, job.file);

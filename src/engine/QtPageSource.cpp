@@ -6,11 +6,47 @@
 
 namespace {
 
-void configure(QImageReader& reader, const DecodeLimits& limits) {
-    constexpr qint64 kMegabyte = qint64(1) << 20;
-    const qint64 megabytes = std::max<qint64>(1, (limits.maxBytes + kMegabyte - 1) / kMegabyte);
-    reader.setAllocationLimit(static_cast<int>(std::min<qint64>(megabytes, INT_MAX)));
+// QImageReader's allocation limit is one value for the whole process, read by
+// every decoding thread: it is set once, before the first reader, to what the
+// default limits allow. A source's own limits are checked in checkSize().
+void setAllocationLimitOnce() {
+    static const bool set = [] {
+        constexpr qint64 kMegabyte = qint64(1) << 20;
+        const qint64 megabytes = (DecodeLimits{}.maxBytes + kMegabyte - 1) / kMegabyte;
+        QImageReader::setAllocationLimit(static_cast<int>(std::min<qint64>(megabytes, INT_MAX)));
+        return true;
+    }();
+    (void)set;
+}
+
+void configure(QImageReader& reader) {
+    setAllocationLimitOnce();
     reader.setAutoTransform(true); // upright, as TIFF pages are
+}
+
+// Readers that cannot tell the size or format before decoding are held by Qt's
+// limit only.
+Status checkSize(const QImageReader& reader, const DecodeLimits& limits, int index) {
+    const QSize size = reader.size();
+    if (!size.isValid()) {
+        return {};
+    }
+    const qint64 pixels = qint64(size.width()) * size.height();
+    const QImage::Format format = reader.imageFormat();
+    const qint64 bits =
+        format == QImage::Format_Invalid ? 0 : QImage::toPixelFormat(format).bitsPerPixel();
+    const qint64 bytes = (qint64(size.width()) * bits + 31) / 32 * 4 * size.height();
+    if (pixels > limits.maxPixels || bytes > limits.maxBytes) {
+        return Status::failure(
+            QStringLiteral(
+                "Page %1 is %2 x %3 pixels, more than the limit of %4 pixels or %5 bytes")
+                .arg(index + 1)
+                .arg(size.width())
+                .arg(size.height())
+                .arg(limits.maxPixels)
+                .arg(limits.maxBytes));
+    }
+    return {};
 }
 
 QString readerFailure(const QImageReader& reader, int index) {
@@ -48,7 +84,7 @@ Result<std::unique_ptr<PageSource>> QtPageSource::create(const QString& path,
     using R = Result<std::unique_ptr<PageSource>>;
     const std::unique_ptr<QFile> file = NativePath::openForReading(path);
     QImageReader reader(file.get());
-    configure(reader, limits);
+    configure(reader);
     if (!reader.canRead()) {
         return R::failure(QStringLiteral("Not a TIFF file and no image reader for it"));
     }
@@ -68,7 +104,7 @@ void QtPageSource::restartReader() {
     m_reader.reset();
     m_file = NativePath::openForReading(m_path);
     m_reader = std::make_unique<QImageReader>(m_file.get());
-    configure(*m_reader, m_limits);
+    configure(*m_reader);
     m_nextIndex = 0;
 }
 
@@ -105,6 +141,9 @@ Result<QImage> QtPageSource::readPage(int index) {
     }
     if (Status moved = moveTo(index); !moved) {
         return Result<QImage>::failure(moved.error());
+    }
+    if (Status fits = checkSize(*m_reader, m_limits, index); !fits) {
+        return Result<QImage>::failure(fits.error());
     }
     QImage image = m_reader->read();
     if (image.isNull()) {

@@ -46,7 +46,7 @@ Status readStripBands(TiffHandle& tiff, const TiffPageLayout& l, const DecodeLim
         band.firstRow = y;
         band.rowCount = std::min(l.rowsPerStrip, l.height - y);
         for (int plane = 0; plane < band.planes; ++plane) {
-            uint8_t* out = buffer.data() + plane * band.rowCount * band.planeRowBytes;
+            uint8_t* out = buffer.data() + size_t(plane) * band.rowCount * band.planeRowBytes;
             if (Status read = readStrip(tiff, l, y, plane, out, band.rowCount * band.planeRowBytes);
                 !read) {
                 return read;
@@ -89,7 +89,8 @@ Status readTileBands(TiffHandle& tiff, const TiffPageLayout& l, const DecodeLimi
         band.firstRow = y;
         band.rowCount = std::min(l.tileHeight, l.height - y);
         for (int plane = 0; plane < band.planes; ++plane) {
-            uint8_t* planeStart = buffer.data() + plane * band.rowCount * band.planeRowBytes;
+            uint8_t* planeStart =
+                buffer.data() + size_t(plane) * band.rowCount * band.planeRowBytes;
             for (uint32_t x = 0; x < l.width; x += l.tileWidth) {
                 const ttile_t index =
                     TIFFComputeTile(tiff.get(), x, y, 0, static_cast<uint16_t>(plane));

@@ -29,7 +29,8 @@ constexpr qsizetype kWarningsKept = 8;
 __attribute__((format(printf, 2, 0))) QString formatMessage(const char* module, const char* format,
                                                             va_list args) {
     std::array<char, 1024> buffer{};
-    std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    // Truncates a longer message, which is all we want; the buffer stays terminated.
+    (void)std::vsnprintf(buffer.data(), buffer.size(), format, args);
     QString text = QString::fromUtf8(buffer.data());
     if (module != nullptr && *module != '\0') {
         text = QString::fromUtf8(module) + QStringLiteral(": ") + text;

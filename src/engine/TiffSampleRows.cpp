@@ -31,7 +31,7 @@ void grayRow(const DecodePlan& plan, const uint16_t* s, uint32_t width, uint16_t
              uchar* out) {
     const bool wide = plan.format == QImage::Format_Grayscale16;
     for (uint32_t x = 0; x < width; ++x) {
-        const uint32_t v = plan.minIsWhite ? r.max - s[x * spp] : s[x * spp];
+        const uint32_t v = plan.minIsWhite ? r.max - s[size_t(x) * spp] : s[size_t(x) * spp];
         if (wide) {
             words(out)[x] = r.to16(v);
         } else {
@@ -103,14 +103,14 @@ void cmykRow(const uint16_t* s, uint32_t width, uint16_t spp, Range r, uchar* ou
 
 void paletteRow(const uint16_t* s, uint32_t width, uint16_t spp, uchar* out) {
     for (uint32_t x = 0; x < width; ++x) {
-        out[x] = static_cast<uchar>(s[x * spp]);
+        out[x] = static_cast<uchar>(s[size_t(x) * spp]);
     }
 }
 
 void widePaletteRow(const DecodePlan& plan, const uint16_t* s, uint32_t width, uint16_t spp,
                     uchar* out) {
     for (uint32_t x = 0; x < width; ++x) {
-        const uint16_t index = s[x * spp];
+        const uint16_t index = s[size_t(x) * spp];
         if (plan.colourMapIsEightBit) {
             for (int c = 0; c < 3; ++c) {
                 out[x * 3 + c] = static_cast<uchar>(plan.colourMap[c][index]);
@@ -183,7 +183,7 @@ void labRow(const DecodePlan& plan, const uint16_t* s, uint32_t width, uint16_t 
 void bilevelRow(const uint16_t* s, uint32_t width, uint16_t spp, uchar* out) {
     std::memset(out, 0, (width + 7) / 8);
     for (uint32_t x = 0; x < width; ++x) {
-        if (s[x * spp] != 0) {
+        if (s[size_t(x) * spp] != 0) {
             out[x / 8] = static_cast<uchar>(out[x / 8] | (0x80U >> (x % 8)));
         }
     }

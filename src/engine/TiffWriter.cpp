@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr tmsize_t kStripBytes = 64 * 1024;
+constexpr tmsize_t kStripBytes = tmsize_t{64} * 1024;
 
 // How the page's rows go into the directory.
 struct TiffLayout {
@@ -170,7 +170,7 @@ public:
         if (!setTags()) {
             return failure(QStringLiteral("Cannot describe the page"));
         }
-        if (const Status rows = writeRows(); !rows) {
+        if (Status rows = writeRows(); !rows) {
             return rows;
         }
         if (TIFFWriteDirectory(m_tif) == 0) {
@@ -354,7 +354,7 @@ Status TiffWriter::encode(const QImage& page, const QString& path,
     if (!handle) {
         return Status::failure(QStringLiteral("TIFF: %1").arg(handle.error()));
     }
-    if (const Status s = writeDirectory(handle.value(), page, options.tiffCompressionIndex); !s) {
+    if (Status s = writeDirectory(handle.value(), page, options.tiffCompressionIndex); !s) {
         return s;
     }
     return handle->close() ? Status() : closeFailure(handle.value());
@@ -364,7 +364,7 @@ struct TiffPageEncoder::Private {
     Private(QString path, Container kind) : file(std::move(path)), container(kind) {}
 
     Status open() {
-        if (const Status created = file.create(); !created) {
+        if (Status created = file.create(); !created) {
             return created;
         }
         Result<TiffHandle> opened = TiffHandle::openFile(
@@ -478,7 +478,7 @@ Status TiffPageEncoder::finish() {
 Result<bool> copyTiffPageToFile(PageSource& source, int index, const QString& path,
                                 int compressionIndex) {
     TiffPageEncoder encoder(path);
-    const Result<bool> copied = encoder.appendCopiedPage(source, index, compressionIndex);
+    Result<bool> copied = encoder.appendCopiedPage(source, index, compressionIndex);
     if (!copied || !*copied) {
         return copied;
     }

@@ -9,7 +9,8 @@
 
 // The stdio stream a C encoder writes into, closed when it goes away.
 struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+    // Only after a failure: closeAfterWriting checks the close of a written file.
+    void operator()(std::FILE* file) const { (void)std::fclose(file); }
 };
 using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
 

@@ -373,7 +373,7 @@ void FileList::sort(const LessThan& lessThan) {
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         return lessThan(*m_items[a], *m_items[b]);
     });
-    reorder(std::move(order));
+    reorder(order);
 }
 
 void FileList::sortByColumn(const QString& key, Qt::SortOrder order) {
@@ -411,7 +411,7 @@ bool FileList::applySortOrder(std::vector<std::size_t> order, quint64 revision) 
     return true;
 }
 
-void FileList::reorder(std::vector<std::size_t> order) {
+void FileList::reorder(const std::vector<std::size_t>& order) {
     Q_EMIT aboutToReset();
     ++m_revision;
     Items sorted;

@@ -133,7 +133,7 @@ private:
     void addToTotals(const FileItem& item);
     void subtractFromTotals(const FileItem& item);
     void removeRun(int first, int last);
-    void reorder(std::vector<std::size_t> order);
+    void reorder(const std::vector<std::size_t>& order);
 
     Items m_items;
     KeySet m_keys;

@@ -55,7 +55,7 @@ QByteArray exportListText(const std::vector<std::shared_ptr<FileItem>>& items) {
 Status exportList(const QString& path, const std::vector<std::shared_ptr<FileItem>>& items) {
     const QByteArray bytes = exportListText(items);
     AtomicFile file(path);
-    if (const Status created = file.create(); !created) {
+    if (Status created = file.create(); !created) {
         return created;
     }
     {

@@ -4,7 +4,8 @@
 #include "shell/Application.h"
 
 int main(int argc, char** argv) {
-    return runPictavo(argc, argv, Edition::firstEdition(), [](PictavoAppDelegate::Services s) {
-        return std::make_unique<FirstEditionAppDelegate>(s);
-    });
+    return runPictavo(argc, argv, Edition::firstEdition(),
+                      [](const PictavoAppDelegate::Services& s) {
+                          return std::make_unique<FirstEditionAppDelegate>(s);
+                      });
 }

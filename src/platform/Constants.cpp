@@ -22,7 +22,7 @@ QString StringUtilities::getAppPath(const Edition& edition) {
 }
 
 QString StringUtilities::appSubfolderPath(const Edition& edition, const QString& subfolder) {
-    const QString app = getAppPath(edition);
+    QString app = getAppPath(edition);
     if (subfolder.isEmpty()) {
         return app;
     }

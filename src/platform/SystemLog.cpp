@@ -25,8 +25,9 @@ SystemLogSink& currentSink() {
 void writeToSystem(const QString& line) {
     // The system log takes text: a name's stray bytes show as U+FFFD.
     const QByteArray bytes = NativePath::displayPath(line).toUtf8();
-    std::fprintf(stderr, "%s\n", bytes.constData());
-    std::fflush(stderr);
+    // Nowhere left to report a failing stderr; syslog still gets the line.
+    (void)std::fprintf(stderr, "%s\n", bytes.constData());
+    (void)std::fflush(stderr);
     syslog(LOG_USER | LOG_NOTICE, "%s", bytes.constData());
 }
 

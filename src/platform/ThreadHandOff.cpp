@@ -113,6 +113,7 @@ void runOnThreadOf(QObject* context, const std::function<void()>& work) {
 
 void postToThreadOf(QObject* context, std::function<void()> work) {
     QueuedWork queued(std::move(work));
+    // cppcheck-suppress unusedVariable ; a scope guard, there for its constructor
     const PostingUnrecorded posting;
     QMetaObject::invokeMethod(context, std::move(queued), Qt::QueuedConnection);
 }

@@ -122,7 +122,7 @@ void PictavoAppDelegate::outputFolderChosen(bool accepted, const QStringList& pa
     if (!accepted || paths.isEmpty()) {
         return;
     }
-    const QString chosen = paths.first();
+    const QString& chosen = paths.first();
     if (!mayWriteInto(chosen)) {
         informationAlertPanel(
             *m_services.dialogs, m_window.get(), StringUtilities::getAppTitle(edition()),

@@ -33,7 +33,7 @@ constexpr qint64 kReviewFileCountLimit = 500;
 } // namespace
 
 PictavoAppDelegate::PictavoAppDelegate(Services services, QObject* parent)
-    : QObject(parent), m_services(services) {}
+    : QObject(parent), m_services(std::move(services)) {}
 
 PictavoAppDelegate::~PictavoAppDelegate() {
     stopWorkers();

@@ -21,7 +21,7 @@ SingleInstance::SingleInstance(QString name, QObject* parent)
 }
 
 QString SingleInstance::defaultName(const QString& folder) {
-    const QString overridden = qEnvironmentVariable("PICTAVO_INSTANCE_NAME");
+    QString overridden = qEnvironmentVariable("PICTAVO_INSTANCE_NAME");
     if (!overridden.isEmpty()) {
         return overridden;
     }

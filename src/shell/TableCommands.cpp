@@ -388,6 +388,7 @@ void PictavoAppDelegate::moveUp() {
         return;
     }
     std::vector<FileList::Item> moving;
+    moving.reserve(rows.size());
     for (const int row : rows) {
         moving.push_back(m_files->at(row));
     }

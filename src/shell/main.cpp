@@ -3,7 +3,8 @@
 #include "shell/Application.h"
 
 int main(int argc, char** argv) {
-    return runPictavo(argc, argv, Edition::currentEdition(), [](PictavoAppDelegate::Services s) {
-        return std::make_unique<PictavoAppDelegate>(s);
-    });
+    return runPictavo(argc, argv, Edition::currentEdition(),
+                      [](const PictavoAppDelegate::Services& s) {
+                          return std::make_unique<PictavoAppDelegate>(s);
+                      });
 }

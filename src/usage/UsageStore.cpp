@@ -170,7 +170,7 @@ Status ensureFolder(const QString& folder) {
 
 Status writeAtomically(const QString& path, const QByteArray& bytes) {
     AtomicFile file(path);
-    if (const Status created = file.create(); !created) {
+    if (Status created = file.create(); !created) {
         return created;
     }
     QFile out(file.temporaryPath());
@@ -199,6 +199,7 @@ QString uuidFromMachineId(const QByteArray& content) {
 
 } // namespace
 
+// cppcheck-suppress passedByValue ; its members are moved from
 UsageStore::UsageStore(QString folder, BundleInfo bundle, QString hardwareUUID)
     : m_folder(std::move(folder)), m_productName(std::move(bundle.productName)),
       m_version(std::move(bundle.version)), m_buildDate(std::move(bundle.buildDate)),

@@ -7,6 +7,7 @@
 #include "support/TestTiff.h"
 
 #include <QColorSpace>
+#include <QImageReader>
 #include <QImageWriter>
 
 #include <functional>
@@ -404,5 +405,44 @@ TEST_P(QtImageTest, NonTiffReadsThroughImageReaderInDocumentedForm) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, QtImageTest, ::testing::ValuesIn(kQtImages), ByName());
+
+struct QtImageLimitCase {
+    const char* name;
+    DecodeLimits limits;
+    bool reads;
+};
+
+// A 64 x 32 RGB image: 2048 pixels, at least 6 KB decoded.
+const QtImageLimitCase kQtImageLimits[] = {
+    {"WithinLimits", {.maxPixels = 2048, .maxBytes = 1 << 20}, true},
+    {"MorePixelsThanLimit", {.maxPixels = 2047, .maxBytes = 1 << 20}, false},
+    {"MoreBytesThanLimit", {.maxPixels = 1 << 20, .maxBytes = 1000}, false},
+};
+
+class QtImageLimitTest : public ::testing::TestWithParam<QtImageLimitCase> {};
+
+TEST_P(QtImageLimitTest, SourceLimitsHoldWithoutChangingOtherReaders) {
+    const QtImageLimitCase& c = GetParam();
+    QImage written(64, 32, QImage::Format_RGB32);
+    written.fill(Qt::darkCyan);
+    const QString path = makeTestFolder() + QStringLiteral("/image.png");
+    ASSERT_TRUE(written.save(path, "png"));
+    ASSERT_TRUE(PageSource::open(path).ok());
+    // QImageReader's limit is the whole process's: one source's limits must
+    // not become every other reader's.
+    const int processLimit = QImageReader::allocationLimit();
+
+    auto source = PageSource::open(path, c.limits);
+    ASSERT_TRUE(source.ok()) << source.error().toStdString();
+    const Result<QImage> image = (*source)->readPage(0);
+    EXPECT_EQ(image.ok(), c.reads);
+    if (!c.reads) {
+        EXPECT_TRUE(image.error().contains(QStringLiteral("64 x 32 pixels, more than the limit")))
+            << image.error().toStdString();
+    }
+    EXPECT_EQ(QImageReader::allocationLimit(), processLimit);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, QtImageLimitTest, ::testing::ValuesIn(kQtImageLimits), ByName());
 
 } // namespace
