@@ -378,7 +378,7 @@ void FileList::sort(const LessThan& lessThan) {
 
 void FileList::sortByColumn(const QString& key, Qt::SortOrder order) {
     if (std::optional<std::vector<std::size_t>> rows = sortOrder(m_items, key, order)) {
-        reorder(std::move(*rows));
+        reorder(*rows);
     }
 }
 
@@ -403,11 +403,11 @@ std::optional<std::vector<std::size_t>> FileList::sortOrder(const Items& items, 
     });
 }
 
-bool FileList::applySortOrder(std::vector<std::size_t> order, quint64 revision) {
+bool FileList::applySortOrder(const std::vector<std::size_t>& order, quint64 revision) {
     if (revision != m_revision || order.size() != m_items.size()) {
         return false;
     }
-    reorder(std::move(order));
+    reorder(order);
     return true;
 }
 

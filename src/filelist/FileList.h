@@ -107,7 +107,7 @@ public:
     quint64 revision() const { return m_revision; }
     // Puts the rows in `order`, made by sortOrder for the list at `revision`;
     // false, and nothing changes, when the rows have changed since.
-    bool applySortOrder(std::vector<std::size_t> order, quint64 revision);
+    bool applySortOrder(const std::vector<std::size_t>& order, quint64 revision);
 
     // The sums are kept in 64 bits and clamped to int on the way out.
     int totalPages() const;

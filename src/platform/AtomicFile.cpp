@@ -188,5 +188,6 @@ void AtomicFile::forgetPending() {
 }
 
 void failWritesPastFileSizeLimit() {
-    std::signal(SIGXFSZ, SIG_IGN);
+    // The previous disposition is of no use: nothing else sets this signal.
+    (void)std::signal(SIGXFSZ, SIG_IGN);
 }

@@ -169,7 +169,7 @@ void FileTableModel::finishSort(std::optional<std::vector<std::size_t>> rows,
     if (request.id != m_sortRequests) {
         return; // a quick sort asked for later has been done already
     }
-    if (rows && !m_files.applySortOrder(std::move(*rows), revision)) {
+    if (rows && !m_files.applySortOrder(*rows, revision)) {
         m_pendingSort = request; // the rows changed meanwhile
         startPendingSort();
         return;
