@@ -112,7 +112,7 @@ public:
     void updateTotalLabel();
     void updateTotalPagesLabel() override;
     // The quality label: 10 gives "100%", any other q gives 10q + 10 percent.
-    static QString qualityPercentText(int jpegQuality);
+    static QString qualityPercentText(int storedQuality);
 
     // FileSystemHelper.cpp
     virtual void addFiles();

@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QMainWindow>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -142,7 +143,10 @@ bool PictavoAppDelegate::isCommandEnabled(Command command) const {
     return false;
 }
 
-QString PictavoAppDelegate::qualityPercentText(int jpegQuality) {
+QString PictavoAppDelegate::qualityPercentText(int storedQuality) {
+    // A damaged store may hold any number; the label tells what the slider
+    // shows and the writer uses, the nearer end of 0-10.
+    const int jpegQuality = std::clamp(storedQuality, 0, 10);
     const int percent = jpegQuality == 10 ? 10 * jpegQuality : 10 * jpegQuality + 10;
     return QStringLiteral("%1%").arg(percent);
 }

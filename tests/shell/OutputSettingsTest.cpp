@@ -557,6 +557,9 @@ TEST_P(DamagedStoreInBothEditions, WindowOpensWithValuesItsControlsCanShow) {
         auto* slider = find<QSlider>("jpegQualitySlider");
         EXPECT_GE(slider->value(), slider->minimum());
         EXPECT_LE(slider->value(), slider->maximum());
+        // The label next to the slider tells the slider's value.
+        EXPECT_EQ(find<QLabel>("qualityText")->text(),
+                  PictavoAppDelegate::qualityPercentText(slider->value()));
         values.append(QString::number(slider->value()));
         if (!isFirstEdition()) {
             auto* stepper = find<QSpinBox>("fileNameLeadingZerosStepper");
