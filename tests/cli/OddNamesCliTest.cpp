@@ -1,6 +1,5 @@
 // pictavo-convert given names as bytes: on its command line, in folders and
 // in lists, converted into outputs of the same bytes and named in the log.
-#include "platform/AtomicFile.h"
 #include "platform/NativePath.h"
 #include "support/OddNames.h"
 #include "support/TestEnvironment.h"
@@ -91,19 +90,6 @@ QByteArrayList entriesOf(const QByteArray& folder) {
     return names;
 }
 
-// Whether outputs land under their exact bytes. The final move of every write
-// goes through AtomicFile, whose names do not pass through NativePath yet;
-// until they do, outputs of names that are not UTF-8 cannot be checked.
-bool atomicFileKeepsBytes() {
-    const QByteArray folder = QFile::encodeName(makeTestFolder(QStringLiteral("atomic-probe")));
-    AtomicFile file(NativePath::decode(folder + "/\xff"));
-    return file.create().ok() && file.commit().ok() && existsAtBytes(folder + "/\xff");
-}
-
-bool needsExactBytes(const QByteArray& name) {
-    return NativePath::decode(name).toUtf8() != name;
-}
-
 struct LoggedSource {
     QByteArray fileName;
     QByteArray sourcePath;
@@ -160,9 +146,6 @@ class OddNamesCliTest : public OddNamesCliFixture, public ::testing::TestWithPar
 
 TEST_P(OddNamesCliTest, ConvertsTheNamedFileAndLogsItsName) {
     const OddName& name = GetParam();
-    if (needsExactBytes(name.firstJpeg()) && !atomicFileKeepsBytes()) {
-        GTEST_SKIP() << "AtomicFile still encodes names through QFile::encodeName";
-    }
     ASSERT_TRUE(writeAtBytes(in + "/" + name.bytes, tiff));
     const RawResult r = convert({in + "/" + name.bytes});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
@@ -188,12 +171,6 @@ INSTANTIATE_TEST_SUITE_P(Table, OddNamesCliTest, ::testing::ValuesIn(oddNames())
 
 class OddNamesCliRunTest : public OddNamesCliFixture, public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (!atomicFileKeepsBytes()) {
-            GTEST_SKIP() << "AtomicFile still encodes names through QFile::encodeName";
-        }
-    }
-
     QByteArrayList allFirstJpegs() const {
         QByteArrayList names;
         for (const OddName& name : oddNames()) {

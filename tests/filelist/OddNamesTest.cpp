@@ -73,11 +73,15 @@ TEST_P(OddNamesTest, FileItemReadsTheFileAndShowsItsName) {
 }
 
 TEST_P(OddNamesTest, AListOfItsPathNamesIt) {
-    if (GetParam().bytes.contains('\n')) {
-        GTEST_SKIP() << "a list holds one path a line";
-    }
     const QByteArray list = "ignored.png\n" + path + "\r\n" + path + "\n";
     const QList<QUrl> urls = parsePathList(NativePath::decode(list), {QStringLiteral("TIF")});
+    if (GetParam().bytes.contains('\n')) {
+        // A list holds one path a line: such a name splits and is never named.
+        EXPECT_TRUE(std::none_of(urls.begin(), urls.end(), [this](const QUrl& url) {
+            return NativePath::encode(url.toLocalFile()) == path;
+        }));
+        return;
+    }
     ASSERT_EQ(urls.size(), 1);
     EXPECT_EQ(NativePath::encode(urls.first().toLocalFile()), path);
 }
