@@ -7,6 +7,10 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
+# A clean clone anywhere reuses the compiler cache of another: paths are hashed
+# relative to the tree.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+
 preset=default
 case "${1:-}" in
   "") ;;
