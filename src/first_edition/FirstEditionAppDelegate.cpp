@@ -140,6 +140,9 @@ void FirstEditionAppDelegate::setupSettingsTabs() {
     for (const char* title : {"Format", "File Names", "Folder"}) {
         m_settingTabs->addTab(QString::fromUtf8(title));
     }
+    // A bar out of sight (the pane hidden at start) lays its new tabs out
+    // without telling the pane's layout, which would keep it zero high.
+    m_settingTabs->updateGeometry();
     QStackedWidget* pages = m_panelUi->settingTabView;
     m_settingTabs->setCurrentIndex(pages->currentIndex());
     connect(m_settingTabs, &QTabBar::currentChanged, pages, &QStackedWidget::setCurrentIndex);

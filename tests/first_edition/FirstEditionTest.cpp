@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QTabBar>
 #include <QTableView>
 #include <QTest>
 #include <QToolBar>
@@ -80,6 +81,75 @@ TEST_F(FirstEditionWindowSettingsPaneTest, StoredFalseStartsWithThePaneHidden) {
     EXPECT_FALSE(shownItem->isChecked());
     EXPECT_FALSE(preferences->value(kShowSettings).toBool());
 }
+
+struct ShowStateCase {
+    std::string name;
+    bool storedShown;
+};
+
+class FirstEditionWindowWholePaneTest : public FirstEditionFixture,
+                                        public ::testing::WithParamInterface<ShowStateCase> {
+protected:
+    // Presses the toolbar's Settings button as a user does.
+    void pressSettings() {
+        QToolBar* bar = firstEdition().toolbar();
+        ASSERT_NE(bar, nullptr);
+        auto* item = find<QAction>("preferencesToolbarItem");
+        ASSERT_NE(item, nullptr);
+        QWidget* button = bar->widgetForAction(item);
+        ASSERT_NE(button, nullptr);
+        ASSERT_TRUE(button->isVisible());
+        QTest::mouseClick(button, Qt::LeftButton);
+        // What the event loop does next: the layouts the click asked for.
+        QApplication::sendPostedEvents();
+    }
+
+    // Every tab shows in the bar and brings its page when clicked.
+    void expectEveryTabReachable() {
+        auto* tabs = find<QTabBar>("settingTabs");
+        auto* pages = find<QStackedWidget>("settingTabView");
+        ASSERT_NE(tabs, nullptr);
+        ASSERT_NE(pages, nullptr);
+        ASSERT_TRUE(tabs->isVisible());
+        ASSERT_EQ(tabs->count(), 3);
+        EXPECT_GT(tabs->height(), 0);
+        const char* const pageNames[] = {"formatTab", "namesTab", "folderTab"};
+        for (const int i : {2, 1, 0}) {
+            const QRect tab = tabs->tabRect(i);
+            ASSERT_TRUE(tabs->rect().contains(tab)) << i;
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tab.center());
+            EXPECT_EQ(pages->currentIndex(), i);
+            EXPECT_EQ(pages->currentWidget()->objectName(), QString::fromLatin1(pageNames[i]));
+            EXPECT_TRUE(pages->currentWidget()->isVisible()) << i;
+        }
+    }
+};
+
+TEST_P(FirstEditionWindowWholePaneTest, EveryTabCanBeReachedHoweverThePaneWasShown) {
+    preferences->setValue(kShowSettings, GetParam().storedShown);
+    start();
+    QApplication::sendPostedEvents();
+    auto* pane = find<QWidget>("rightBox");
+    ASSERT_NE(pane, nullptr);
+    if (!GetParam().storedShown) {
+        ASSERT_FALSE(pane->isVisible());
+        pressSettings();
+    }
+    ASSERT_TRUE(pane->isVisible());
+    expectEveryTabReachable();
+    for (int round = 0; round < 3; ++round) {
+        pressSettings();
+        ASSERT_FALSE(pane->isVisible()) << round;
+        pressSettings();
+        ASSERT_TRUE(pane->isVisible()) << round;
+        expectEveryTabReachable();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(StoredStates, FirstEditionWindowWholePaneTest,
+                         ::testing::Values(ShowStateCase{"StartedHidden", false},
+                                           ShowStateCase{"StartedShown", true}),
+                         ByName());
 
 struct ToggleCase {
     std::string name;
