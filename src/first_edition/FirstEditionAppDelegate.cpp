@@ -15,10 +15,12 @@
 #include "ui_OutputSettingsPanel.h"
 #include "ui_ProgressPanel.h"
 #include "widgets/CustomTableView.h"
+#include "widgets/FlowLayout.h"
 #include "widgets/SegmentedControl.h"
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QDialog>
 #include <QEvent>
@@ -29,8 +31,10 @@
 #include <QTabBar>
 #include <QToolBar>
 
+#include <algorithm>
 #include <exception>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -102,6 +106,11 @@ void FirstEditionAppDelegate::buildWindow() {
     m_window = std::make_unique<QMainWindow>();
     m_ui1 = std::make_unique<Ui::MainWindow1>();
     m_ui1->setupUi(m_window.get());
+    // The list pane is narrow beside the settings: its rows wrap rather than
+    // clip their captions.
+    FlowLayout::replaceRow(std::exchange(m_ui1->listButtons, nullptr));
+    FlowLayout::replaceRow(std::exchange(m_ui1->selectionButtons, nullptr));
+    FlowLayout::replaceRow(std::exchange(m_ui1->statusLayout, nullptr));
     embedSettingsPanel();
     m_parts = WindowParts::of(*m_window);
     // The label is the hint; drops pass through it to the table.
@@ -147,10 +156,21 @@ void FirstEditionAppDelegate::setupSettingsTabs() {
     m_settingTabs->setCurrentIndex(pages->currentIndex());
     connect(m_settingTabs, &QTabBar::currentChanged, pages, &QStackedWidget::setCurrentIndex);
     connect(pages, &QStackedWidget::currentChanged, m_settingTabs, &QTabBar::setCurrentIndex);
+    fitPaneToItsPages();
     // Both check boxes need a folder to act on.
     connect(m_settings.get(), &Settings::outputFolderPathChanged, this, [this](const QString& p) {
         m_panelUi->openFolderAfterConversionBtn->setEnabled(!p.isEmpty());
     });
+}
+
+void FirstEditionAppDelegate::fitPaneToItsPages() {
+    // As wide as its widest page needs, so that no caption is cut; the window
+    // keeps room for it beside the list.
+    QWidget* pane = m_ui1->rightBox;
+    pane->resize(std::max(pane->width(), pane->minimumSizeHint().width()), pane->height());
+    const int least = pane->width() + kShownPaneMargin + m_ui1->leftBox->minimumSizeHint().width();
+    m_window->setMinimumWidth(std::max(m_window->minimumWidth(), least));
+    followWindowSize();
 }
 
 void FirstEditionAppDelegate::setupCommands() {

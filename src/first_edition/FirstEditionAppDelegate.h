@@ -82,6 +82,7 @@ protected:
 
 private:
     void embedSettingsPanel();
+    void fitPaneToItsPages();
     // The list pane's width for the window and the settings pane; its origin
     // and height stay.
     void fitPanes();

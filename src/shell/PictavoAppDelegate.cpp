@@ -14,6 +14,7 @@
 #include "ui_OutputSettingsPanel.h"
 #include "ui_ProgressPanel.h"
 #include "widgets/CustomTableView.h"
+#include "widgets/FlowLayout.h"
 #include "widgets/SegmentedControl.h"
 
 #include <QApplication>
@@ -25,6 +26,8 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QThread>
+
+#include <utility>
 
 namespace {
 
@@ -154,6 +157,9 @@ void PictavoAppDelegate::buildWindow() {
     m_window = std::make_unique<QMainWindow>();
     m_ui = std::make_unique<Ui::MainWindow>();
     m_ui->setupUi(m_window.get());
+    // A window narrower than the whole command bar wraps it onto a second
+    // line rather than clip its captions.
+    FlowLayout::replaceRow(std::exchange(m_ui->commandBarLayout, nullptr));
     m_outputSettingPanel = new QDialog(m_window.get()); // owned by the window
     m_panelUi = std::make_unique<Ui::OutputSettingsPanel>();
     m_panelUi->setupUi(m_outputSettingPanel);
