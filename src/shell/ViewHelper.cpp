@@ -98,12 +98,10 @@ void PictavoAppDelegate::resetViewForProcess(bool enable) {
 void PictavoAppDelegate::updateTimeTakenLabel(const QString& text) {
     onMainThread([this, text] {
         try {
-            // Before any run: no time taken, in the edition's form.
-            const QDateTime now = QDateTime::currentDateTime();
+            // No run to tell of: the same zero in both editions, whose words
+            // are for the time a run took.
             m_parts.labelTimeTaken->setText(
-                text.isNull()
-                    ? timeLabelText(timeTakenString(now, now, edition().elapsedTimeInWords), 0, 0)
-                    : text);
+                text.isNull() ? timeLabelText(QStringLiteral("00:00"), 0, 0) : text);
             // No forced repaint: the worker waiting on this call must not
             // wait for the window to draw.
         } catch (const std::exception& e) {

@@ -44,11 +44,13 @@ protected:
                                                         : Edition::currentEdition();
     }
 
-    // The time label with no run to tell of: the first edition writes an
-    // elapsed time in words, and no time at all for none.
-    QString idleTimeLabel() const {
-        return isFirstEdition() ? QStringLiteral("Total Time Taken :  0/0")
-                                : QStringLiteral("Total Time Taken : 00:00 0/0");
+    // The time label with no run to tell of, in both editions.
+    static QString idleTimeLabel() { return QStringLiteral("Total Time Taken : 00:00 0/0"); }
+
+    // The time label after a load of less than a second: the first edition
+    // writes a time taken in words, none for under a second.
+    QString loadUnderASecondTimeLabel() const {
+        return isFirstEdition() ? QStringLiteral("Total Time Taken :  0/0") : idleTimeLabel();
     }
 
     // Builds the window, as the application does at start-up.
