@@ -1,4 +1,5 @@
 // The convert command, the job's worker and its progress sheet.
+#include "engine/Process.h"
 #include "engine/ProgressEstimate.h"
 #include "engine/Settings.h"
 #include "filelist/FileList.h"
@@ -20,6 +21,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDialog>
 #include <QFile>
 #include <QMainWindow>
@@ -199,19 +201,38 @@ void PictavoAppDelegate::launchJob(const std::shared_ptr<Process>& job) {
     m_progressPanel->open();
 }
 
-QString PictavoAppDelegate::progressTimeText(qint64 elapsedMs, int pagesDone, int totalPages) {
-    QString text = clockText(elapsedMs / 1000);
+namespace {
+
+// A span of whole seconds in the words of a run's time taken, without their
+// trailing space; a running clock reads "0 sec(s)" where those have none.
+QString secondsInWords(qint64 seconds) {
+    const QDateTime start = QDateTime::fromSecsSinceEpoch(0, Qt::UTC);
+    const QString words = timeTakenString(start, start.addSecs(seconds), true).trimmed();
+    return words.isEmpty() ? QStringLiteral("0 sec(s)") : words;
+}
+
+} // namespace
+
+QString PictavoAppDelegate::progressTimeText(qint64 elapsedMs, int pagesDone, int totalPages,
+                                             bool inWords) {
+    const auto span = [inWords](qint64 seconds) {
+        return inWords ? secondsInWords(seconds) : clockText(seconds);
+    };
+    QString text = span(elapsedMs / 1000);
     if (const auto leftMs = estimatedMsLeft(pagesDone, totalPages, elapsedMs)) {
-        text += QStringLiteral("  (about %1 left)").arg(clockText((*leftMs + 999) / 1000));
+        text += QStringLiteral("  (about %1 left)").arg(span((*leftMs + 999) / 1000));
     }
     return text;
 }
 
+void PictavoAppDelegate::showProgressTime(qint64 elapsedMs, int pagesDone) {
+    m_progressUi->elapsedLabel->setText(progressTimeText(
+        elapsedMs, pagesDone, m_progressUi->progressBar->maximum(), edition().elapsedTimeInWords));
+}
+
 void PictavoAppDelegate::refreshProgressTime() {
     if (m_process) {
-        m_progressUi->elapsedLabel->setText(progressTimeText(m_runClock.elapsed(),
-                                                             m_process->totalPagesProcessed(),
-                                                             m_progressUi->progressBar->maximum()));
+        showProgressTime(m_runClock.elapsed(), m_process->totalPagesProcessed());
     }
 }
 
@@ -231,7 +252,7 @@ void PictavoAppDelegate::watchProgress(Process& job, int totalPages) {
     ui.outputFileLabel->clear();
     ui.messageLabel->clear();
     m_runClock.start();
-    ui.elapsedLabel->setText(progressTimeText(0, 0, totalPages));
+    showProgressTime(0, 0);
     m_progressClock->start();
     const int total = job.totalFileSelected();
     ui.filesCountLabel->setText(QStringLiteral("0 of %1").arg(total));

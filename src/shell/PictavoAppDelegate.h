@@ -175,8 +175,10 @@ public:
     void cancelProcessAction();
     void viewLogAction();
     void closeProcessAction();
-    // The progress sheet's time: elapsed, and the time left once it can be told.
-    static QString progressTimeText(qint64 elapsedMs, int pagesDone, int totalPages);
+    // The progress sheet's time: elapsed, and the time left once it can be
+    // told; in clock digits, or in the words of a run's time taken.
+    static QString progressTimeText(qint64 elapsedMs, int pagesDone, int totalPages,
+                                    bool inWords = false);
     // The current job, from split() until the progress sheet is closed.
     Process* process() const { return m_process.get(); }
     QDialog* processViewPanel() const { return m_progressPanel; }
@@ -355,6 +357,7 @@ protected:
     PendingProgress m_pendingProgress;
     bool m_progressRefreshQueued = false;
     void refreshProgressTime();
+    void showProgressTime(qint64 elapsedMs, int pagesDone);
     void recordProcessedFiles(int count);
     void joinJob();
     std::unique_ptr<Ui::ProgressPanel> m_progressUi;

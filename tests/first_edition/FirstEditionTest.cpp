@@ -602,6 +602,32 @@ TEST_F(FirstEditionWindowConvertTest, WritableFolderConvertsIntoItWithUnpaddedNa
     EXPECT_EQ(filesIn(in), QStringList{QStringLiteral("long.tif")});
 }
 
+// The sheet's clock writes elapsed time in this edition's words, as the time
+// label and the log do.
+TEST_F(FirstEditionWindowConvertTest, TheRunningSheetTellsTheTimeInWords) {
+    const QString out = makeTestFolder(QStringLiteral("out"));
+    source(QStringLiteral("a.tif"), 2);
+    controller->settings().setOutputFolderPath(out);
+    QPushButton* convert = convertButton();
+    ASSERT_NE(convert, nullptr);
+    QSignalSpy finished(controller.get(), &PictavoAppDelegate::conversionFinished);
+    convert->click();
+    QDialog* sheet = controller->processViewPanel();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(sheet->isVisible());
+    ASSERT_TRUE(finished.isEmpty()); // its end reaches this thread only through events
+    auto* time = sheet->findChild<QLabel*>(QStringLiteral("elapsedLabel"));
+    ASSERT_NE(time, nullptr);
+    EXPECT_TRUE(time->isVisible());
+    EXPECT_EQ(time->text(), QStringLiteral("0 sec(s)"));
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_EQ(time->text(), controller->process()->timeTaken());
+    auto* close = sheet->findChild<QPushButton*>(QStringLiteral("closeProcessBtn"));
+    ASSERT_NE(close, nullptr);
+    close->click();
+    EXPECT_FALSE(sheet->isVisible());
+}
+
 // Ways a user dismisses the progress sheet other than its buttons.
 enum class Dismiss { Escape, CloseRequest };
 

@@ -397,15 +397,30 @@ struct TimeTextCase {
     int done;
     int total;
     const char* text;
+    bool inWords = false;
 };
 
 class ProgressTimeTextTest : public ::testing::TestWithParam<TimeTextCase> {};
 
 TEST_P(ProgressTimeTextTest, ElapsedThenTimeLeftOnceThePaceIsKnown) {
     const TimeTextCase& c = GetParam();
-    EXPECT_EQ(PictavoAppDelegate::progressTimeText(c.elapsedMs, c.done, c.total),
+    EXPECT_EQ(PictavoAppDelegate::progressTimeText(c.elapsedMs, c.done, c.total, c.inWords),
               QString::fromUtf8(c.text));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    InWords, ProgressTimeTextTest,
+    ::testing::Values(
+        TimeTextCase{"WordsAtStart", 0, 0, 10, "0 sec(s)", true},
+        TimeTextCase{"WordsUnderASecond", 999, 0, 10, "0 sec(s)", true},
+        TimeTextCase{"WordsTooFewPages", 2000, 2, 10, "2 sec(s)", true},
+        TimeTextCase{"WordsThreePages", 3000, 3, 12, "3 sec(s)  (about 9 sec(s) left)", true},
+        TimeTextCase{"WordsMinutes", 75000, 5, 10,
+                     "1 min(s) 15 sec(s)  (about 1 min(s) 15 sec(s) left)", true},
+        TimeTextCase{"WordsHours", 3725000, 10, 20,
+                     "1 hr(s) 2 min(s) 5 sec(s)  (about 1 hr(s) 2 min(s) 5 sec(s) left)", true},
+        TimeTextCase{"WordsAllDone", 5000, 10, 10, "5 sec(s)", true}),
+    ByName());
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProgressTimeTextTest,
