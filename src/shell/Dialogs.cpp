@@ -101,6 +101,27 @@ void prependRow(QGridLayout* grid, QWidget* widget) {
     grid->addWidget(widget, 0, 0, 1, columns);
 }
 
+// Qt's dialog in a files mode opens a chosen folder instead of choosing it.
+// Where folders may be chosen with files, Open (or Enter) takes each chosen
+// item as it is; a double click still opens a folder.
+class FilesAndFoldersDialog final : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+protected:
+    void accept() override {
+        const QStringList chosen = selectedFiles();
+        const bool allThere =
+            !chosen.isEmpty() && std::all_of(chosen.cbegin(), chosen.cend(),
+                                             [](const QString& p) { return QFileInfo::exists(p); });
+        if (allThere) {
+            QDialog::accept();
+            return;
+        }
+        QFileDialog::accept(); // tells of a name that is not there
+    }
+};
+
 QLabel* messageLabel(const QString& message, QWidget* parent) {
     QString text = message;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -116,7 +137,10 @@ QLabel* messageLabel(const QString& message, QWidget* parent) {
 
 void QtDialogs::beginOpenPanel(QWidget* window, const OpenPanelRequest& request,
                                std::function<void(bool, const QStringList&)> done) {
-    auto* dialog = new QFileDialog(window, request.title, request.directory); // owned by the window
+    const bool filesAndFolders = request.canChooseFiles && request.canChooseDirectories;
+    QFileDialog* dialog = // owned by the window
+        filesAndFolders ? new FilesAndFoldersDialog(window, request.title, request.directory)
+                        : new QFileDialog(window, request.title, request.directory);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     // Qt's own dialog, so that folders and files can be chosen together and an
