@@ -10,6 +10,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDateTime>
 #include <QMainWindow>
 #include <QSignalBlocker>
 
@@ -25,6 +26,18 @@ constexpr int kListWidth = 480;
 
 bool isReadableFolder(const QString& path) {
     return NativePath::isDirectory(path) && NativePath::isAccessible(path, R_OK | X_OK);
+}
+
+// Now, or just after the newest use when the clock has not moved on since:
+// what is used now must come first, also when two uses share a millisecond.
+QDateTime newerThanAll(const std::vector<RecentItem>& items) {
+    QDateTime stamp = QDateTime::currentDateTime();
+    for (const RecentItem& item : items) {
+        if (item.lastUsedDate().isValid() && item.lastUsedDate() >= stamp) {
+            stamp = item.lastUsedDate().addMSecs(1);
+        }
+    }
+    return stamp;
 }
 
 } // namespace
@@ -43,12 +56,14 @@ QVariantList PictavoAppDelegate::recentItemsData() const {
 }
 
 void PictavoAppDelegate::addRecentItem(const QStringList& folders) {
+    const QDateTime now = newerThanAll(m_recentItems);
     for (const QString& path : folders) {
         const bool known =
             std::any_of(m_recentItems.cbegin(), m_recentItems.cend(),
                         [&path](const RecentItem& item) { return item.isEqual(path); });
         if (!known) {
             m_recentItems.emplace_back(path);
+            m_recentItems.back().setLastUsedDate(now);
         }
     }
     loadRecentFolders();
@@ -86,7 +101,7 @@ void PictavoAppDelegate::recentFolderChanged(int index) {
             return;
         }
         if (isReadableFolder(title)) {
-            found->setLastUsedDate(QDateTime::currentDateTime());
+            found->setLastUsedDate(newerThanAll(m_recentItems));
             loadRecentFolders();
             popup->setCurrentIndex(popup->findText(title));
             replaceListWithFolders({title});
@@ -107,11 +122,13 @@ void PictavoAppDelegate::recentFolderChanged(int index) {
                 if (!accepted || paths.isEmpty()) {
                     return;
                 }
+                const QDateTime now = newerThanAll(m_recentItems);
                 for (RecentItem& item : m_recentItems) {
                     if (item.isEqual(title)) {
-                        item.setLastUsedDate(QDateTime::currentDateTime());
+                        item.setLastUsedDate(now);
                     }
                 }
+                // The chosen folders are newer still, so they come first.
                 addRecentItem(paths);
                 m_ui->recentFoldersPopup->setCurrentIndex(
                     m_ui->recentFoldersPopup->findText(paths.first()));

@@ -2,11 +2,14 @@
 #include "filelist/FileList.h"
 #include "support/TestTiff.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -192,6 +195,91 @@ TEST_F(BusyWindowTest, HandedPathsWaitForTheLoadAndConvertDoesNotStart) {
     ASSERT_TRUE(finished.count() > 1 || finished.wait(30000)); // the handed file
     EXPECT_EQ(listed(), (QStringList{QStringLiteral("b1.tif"), QStringLiteral("c1.tif")}));
     EXPECT_FALSE(controller->processViewPanel()->isVisible());
+}
+
+} // namespace
+
+namespace {
+
+// The real folder panel, as a user answers it.
+class RecentFoldersPanelTest : public ControllerFixture {
+protected:
+    QtDialogs realDialogs;
+    QString data = makeTestFolder(QStringLiteral("data"));
+
+    void SetUp() override {
+        controller = std::make_unique<PictavoAppDelegate>(PictavoAppDelegate::Services{
+            preferences.get(), &workspace, &realDialogs, Edition::currentEdition()});
+        controller->awakeFromNib();
+    }
+
+    QString folderWith(const QString& name, const QString& file) {
+        const QString folder = QDir(data).filePath(name);
+        QDir().mkpath(folder);
+        EXPECT_TRUE(writeTestTiff(QDir(folder).filePath(file), {grayPage(8, 8)}));
+        return folder;
+    }
+
+    QComboBox* popup() const { return find<QComboBox>("recentFoldersPopup"); }
+
+    QFileDialog* shownPanel() const {
+        for (QFileDialog* panel : controller->window()->findChildren<QFileDialog*>()) {
+            if (panel->isVisible()) {
+                return panel;
+            }
+        }
+        return nullptr;
+    }
+
+    // Adds `folder` through Add Folder's real panel.
+    void addFolder(const QString& folder) {
+        QSignalSpy loaded(controller.get(), &PictavoAppDelegate::loadFinished);
+        controller->addFolder();
+        QFileDialog* panel = shownPanel();
+        ASSERT_NE(panel, nullptr);
+        panel->selectFile(folder);
+        QTest::keyClick(panel, Qt::Key_Return);
+        ASSERT_TRUE(loaded.count() > 0 || loaded.wait(30000));
+    }
+
+    // The pop-up's entry for `folder`, picked from its list as a user does.
+    void choose(const QString& folder) {
+        QComboBox* box = popup();
+        const int index = box->findText(folder);
+        ASSERT_GT(index, 0) << folder.toStdString();
+        box->showPopup();
+        QAbstractItemView* list = box->view();
+        ASSERT_TRUE(list->isVisible());
+        const QRect row = list->visualRect(list->model()->index(index, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    }
+};
+
+// The folder chosen in place of a missing one is the newest and the
+// pop-up's choice; the missing one follows it.
+TEST_F(RecentFoldersPanelTest, RelocatedFolderBecomesTheNewestAndThePopUpsChoice) {
+    const QString gone = folderWith(QStringLiteral("gone"), QStringLiteral("g1.tif"));
+    const QString moved = folderWith(QStringLiteral("moved"), QStringLiteral("m1.tif"));
+    addFolder(gone);
+    ASSERT_TRUE(QDir(gone).removeRecursively());
+    choose(gone);
+    QFileDialog* panel = shownPanel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->windowTitle(), QStringLiteral("Choose folder(s):"));
+    QSignalSpy loaded(controller.get(), &PictavoAppDelegate::loadFinished);
+    panel->selectFile(moved);
+    QTest::keyClick(panel, Qt::Key_Return);
+    ASSERT_FALSE(panel->isVisible());
+    ASSERT_TRUE(loaded.count() > 0 || loaded.wait(30000));
+    EXPECT_EQ(popup()->currentText(), moved);
+    QStringList items;
+    for (int i = 0; i < popup()->count(); ++i) {
+        items.append(popup()->itemText(i));
+    }
+    EXPECT_EQ(items, (QStringList{QStringLiteral("Recent Folders..."), moved, gone}));
+    ASSERT_EQ(controller->files().size(), 1);
+    EXPECT_EQ(QFileInfo(controller->files().at(0)->filePath().toLocalFile()).fileName(),
+              QStringLiteral("m1.tif"));
 }
 
 } // namespace
