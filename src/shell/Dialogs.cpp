@@ -115,6 +115,7 @@ protected:
             !chosen.isEmpty() && std::all_of(chosen.cbegin(), chosen.cend(),
                                              [](const QString& p) { return QFileInfo::exists(p); });
         if (allThere) {
+            // NOLINTNEXTLINE(bugprone-parent-virtual-call): QFileDialog's would open a folder
             QDialog::accept();
             return;
         }
