@@ -253,6 +253,15 @@ TEST_P(CancelUnderThePool, LeavesExactlyWhatTheLogRecords) {
     int expectedPage = 1;
     int sourceIndex = 0;
     for (const LogFiles& source : lastLog.files) {
+        // Every source the stop came into says how far it got.
+        if (source.pages < 6) {
+            EXPECT_EQ(source.outcome, SourceOutcome::Incomplete);
+            EXPECT_EQ(source.status,
+                      QStringLiteral("Cancelled: %1 of 6 pages written").arg(source.pages));
+        } else {
+            EXPECT_EQ(source.outcome, SourceOutcome::Converted);
+            EXPECT_TRUE(source.status.isEmpty()) << source.status.toStdString();
+        }
         int written = 0;
         for (const LogFile& page : source.logFiles) {
             // Pages are recorded in order, each source's from its first.
