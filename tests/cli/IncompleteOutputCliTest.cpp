@@ -1,6 +1,6 @@
 // What pictavo-convert says when a source's outputs are not all written: a
 // source whose pages cannot all be read, an output left damaged by an
-// earlier run, a gathered TIFF cut short by Ctrl+C.
+// earlier run, a gathered TIFF cut short by Ctrl+C, a disk that fills up.
 // None of them passes for a complete conversion, and --skip-existing never
 // takes such an output for done.
 #include "engine/TiffHandle.h"
@@ -13,8 +13,11 @@
 #include <QProcess>
 
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -253,5 +256,55 @@ TEST_F(IncompleteOutputCliTest, CancelledGatheredTiffIsNeverTakenForWhole) {
               QString());
     EXPECT_EQ(summarizeTiff(gathered).pages, kPages);
 }
+
+// A disk that fills up (a file size limit stands in for it) is told in the
+// system's words with the output's own name, in TIFF output as in the others.
+class FullDiskTiffCliTest : public IncompleteOutputCliTest,
+                            public ::testing::WithParamInterface<TypeCase> {};
+
+TEST_P(FullDiskTiffCliTest, TheSystemsReasonIsTold) {
+    // Noise, which no compression brings under the limit.
+    TestTiffPage noise = rgbPage(300, 300, 8);
+    noise.sample = [](uint32_t x, uint32_t y, uint16_t s) {
+        return ((x * 2654435761U) ^ (y * 40503U) ^ (s * 977U)) >> 7 & 0xFFU;
+    };
+    const QString source = QDir(in).filePath(QStringLiteral("src.tif"));
+    ASSERT_TRUE(writeTestTiff(source, {noise, noise}));
+    constexpr rlim_t kLimit = 64 * 1024;
+    const CliRun run = convert(GetParam().options, {source}, [] {
+        const rlimit limit{kLimit, kLimit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    EXPECT_EQ(run.exitCode, 1) << run.out.toStdString() << run.err.toStdString();
+    const QString reason = QString::fromLocal8Bit(std::strerror(EFBIG));
+    for (const QString& name : GetParam().files) {
+        EXPECT_TRUE(
+            run.err.contains(QStringLiteral("Cannot write “%1”: %2").arg(output(name), reason)))
+            << run.err.toStdString();
+    }
+    EXPECT_FALSE(run.err.contains(QStringLiteral("/proc/"))) << run.err.toStdString();
+    EXPECT_TRUE(QDir(out).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    if (GetParam().files.size() == 1) {
+        // The one file of the source is lost: its entry says why.
+        EXPECT_EQ(
+            sourceAttribute(run.log, QStringLiteral("src.tif"), QStringLiteral("Status")),
+            QStringLiteral("Cannot write “%1”: %2").arg(output(GetParam().files.front()), reason));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tiff, FullDiskTiffCliTest,
+                         ::testing::Values(TypeCase{"Gathered",
+                                                    {QStringLiteral("-t"), QStringLiteral("tiff")},
+                                                    {QStringLiteral("src.tiff")}},
+                                           TypeCase{"GatheredLzw",
+                                                    {QStringLiteral("-t"), QStringLiteral("tiff"),
+                                                     QStringLiteral("-c"), QStringLiteral("lzw")},
+                                                    {QStringLiteral("src.tiff")}},
+                                           TypeCase{"PerPage",
+                                                    {QStringLiteral("-t"), QStringLiteral("tiff"),
+                                                     QStringLiteral("--split")},
+                                                    {QStringLiteral("src1.tiff"),
+                                                     QStringLiteral("src2.tiff")}}),
+                         ByName());
 
 } // namespace
