@@ -4,6 +4,7 @@
 //   pictavo_bench_make_pages links PATH FOLDER COUNT  COUNT hard links to PATH
 //       in FOLDER, named page000000.tif on
 //   pictavo_bench_make_pages many PATH PAGES         PAGES 320x240 RGB pages, LZW
+//   pictavo_bench_make_pages tiny PATH PAGES         PAGES 1x1 gray pages
 //   pictavo_bench_make_pages bilevel PATH SIDE [g4|none]
 //       one SIDE x SIDE page of 1 bit per pixel, white with black frames and
 //       bars, CCITT G4 or uncompressed strips of 64 rows
@@ -82,6 +83,22 @@ bool writeMany(const char* path, int pages) {
     return ok;
 }
 
+bool writeTiny(const char* path, int pages) {
+    TIFF* tiff = TIFFOpen(path, "w");
+    if (tiff == nullptr) {
+        return false;
+    }
+    bool ok = true;
+    for (int page = 0; page < pages && ok; ++page) {
+        setCommon(tiff, 1, 1, 8, 1, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 1U);
+        uint8_t pixel = static_cast<uint8_t>(page);
+        ok = TIFFWriteScanline(tiff, &pixel, 0, 0) == 1 && TIFFWriteDirectory(tiff) == 1;
+    }
+    TIFFClose(tiff);
+    return ok;
+}
+
 // Black where a pixel is on a frame every 1,000 pixels or on a bar of the
 // diagonal, white elsewhere (0 is white in min-is-white).
 void bilevelRow(std::vector<uint8_t>& row, uint32_t side, uint32_t y) {
@@ -138,11 +155,14 @@ int main(int argc, char** argv) {
         ok = writeLinks(argv[2], argv[3], std::atoi(argv[4]));
     } else if (what == "many" && argc > 3) {
         ok = writeMany(argv[2], std::atoi(argv[3]));
+    } else if (what == "tiny" && argc > 3) {
+        ok = writeTiny(argv[2], std::atoi(argv[3]));
     } else if (what == "bilevel" && argc > 3) {
         ok = writeBilevel(argv[2], static_cast<uint32_t>(std::atol(argv[3])),
                           argc <= 4 || std::strcmp(argv[4], "none") != 0);
     } else {
-        std::fprintf(stderr, "usage: pictavo_bench_make_pages small|links|many|bilevel PATH ...\n");
+        std::fprintf(stderr,
+                     "usage: pictavo_bench_make_pages small|links|many|tiny|bilevel PATH ...\n");
         return 2;
     }
     if (!ok) {

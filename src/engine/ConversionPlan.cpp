@@ -1,5 +1,6 @@
 #include "engine/ConversionPlan.h"
 
+#include "engine/OutputCompleteness.h"
 #include "engine/OutputNames.h"
 #include "platform/NativePath.h"
 
@@ -24,13 +25,17 @@ QStringList namesFor(const QString& base, const PlanRules& rules, int pageCount)
     return pageCount > 0 ? QStringList{multiPageTiffFileName(base)} : QStringList();
 }
 
-// Every write is renamed into place whole, so a file that is there is complete.
-bool allWritten(const QString& folder, const QStringList& names) {
+// A file under an output name may still be cut short (a full disk, a copy
+// broken off) or hold a gathered TIFF of fewer pages than its source.
+bool allWritten(const QString& folder, const QStringList& names, const PlanRules& rules,
+                int pageCount) {
     if (names.isEmpty()) {
         return false;
     }
+    const int pagesPerFile = rules.gathersPages ? pageCount : 1;
     for (const QString& name : names) {
-        if (!NativePath::isFile(QDir(folder).filePath(name))) {
+        const QString path = QDir(folder).filePath(name);
+        if (!NativePath::isFile(path) || !isCompleteOutput(path, rules.outputType, pagesPerFile)) {
             return false;
         }
     }
@@ -97,7 +102,8 @@ ConversionPlan makeConversionPlan(const std::vector<PlanSource>& sources, const 
             plannedItem.sourcePath = item.path;
             plannedItem.pageCount = pageCount;
             plannedItem.firstTask = static_cast<int>(plan.tasks.size());
-            plannedItem.skipped = rules.skipExisting && allWritten(source.targetFolder, names);
+            plannedItem.skipped = rules.skipExisting && !item.hasUnreadablePages &&
+                                  allWritten(source.targetFolder, names, rules, pageCount);
             if (!plannedItem.skipped) {
                 addTasks(plan, group, item.path, source.targetFolder, names, pageCount,
                          rules.gathersPages);

@@ -20,8 +20,8 @@ struct PlannedTask {
 // One list item of a source: the pages it feeds and the names they take.
 struct PlannedItem {
     QString sourcePath;
-    // Every output already stands under its name (the job skips existing
-    // outputs): nothing is converted.
+    // Every output already stands whole under its name (the job skips
+    // existing outputs): nothing is converted.
     bool skipped = false;
     int pageCount = 0;
     int firstTask = 0; // index into ConversionPlan::tasks
@@ -52,6 +52,9 @@ struct PlanSource {
     struct Item {
         QString path;
         int pages = 0;
+        // The file goes on past `pages` with pages that cannot be read: its
+        // outputs are never all there, so it is never skipped.
+        bool hasUnreadablePages = false;
     };
     std::vector<Item> items;
 };

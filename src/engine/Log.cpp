@@ -99,6 +99,7 @@ QString statusText(SourceOutcome outcome, const QString& reason) {
     case SourceOutcome::NotOpened:
         return QStringLiteral("Unable to Open File!");
     case SourceOutcome::Failed:
+    case SourceOutcome::Incomplete:
         return reason;
     case SourceOutcome::Skipped:
         return QStringLiteral("Skipped: already converted");

@@ -13,11 +13,13 @@ struct Edition;
 // What became of a page and of a source. The log's status texts, and whether
 // a run had failures, are derived from these alone.
 enum class PageOutcome { Written, NotWritten };
-enum class SourceOutcome { Converted, NotOpened, Failed, Skipped };
+// Converted: every page of the source reached its file. Incomplete: the job
+// was stopped before it had every page written.
+enum class SourceOutcome { Converted, NotOpened, Failed, Skipped, Incomplete };
 
 // "Completed" / "Unable to save page!"
 QString statusText(PageOutcome outcome);
-// "" (converted or cancelled) / "Unable to Open File!" / `reason` /
+// "" (converted) / "Unable to Open File!" / `reason` (failed or incomplete) /
 // "Skipped: already converted"
 QString statusText(SourceOutcome outcome, const QString& reason = {});
 
@@ -66,7 +68,7 @@ public:
     Log();
 
     // Whether a source could not be opened or converted, or a page was not
-    // written; a skipped source is no failure.
+    // written; a skipped source, or one the job was stopped in, is no failure.
     bool anyFailure() const;
     // Whether a source ended in failure (not merely unopened or short of pages).
     bool anySourceFailed() const;

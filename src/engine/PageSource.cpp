@@ -38,6 +38,10 @@ Result<std::unique_ptr<PageSource>> PageSource::openTiffData(QByteArray data,
                                   limits);
 }
 
+QString PageSource::unreadablePages() const {
+    return {};
+}
+
 qint64 PageSource::pageByteSize(int /*index*/) {
     return -1;
 }

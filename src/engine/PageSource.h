@@ -42,6 +42,10 @@ public:
                                                             const DecodeLimits& limits = {});
 
     virtual int pageCount() const = 0;
+    // Why pages after the last of pageCount() cannot be read, when the file
+    // goes on past it (a TIFF's chain of directories breaks off), naming the
+    // page where reading stopped; "" when the file ends there.
+    virtual QString unreadablePages() const;
     // Page `index`, from 0.
     virtual Result<QImage> readPage(int index) = 0;
     // An upper bound of page `index`'s decoded bytes, read from its header

@@ -23,6 +23,13 @@ QString joinPath(const QString& folder, const QString& name) {
     return folder.isEmpty() ? name : QDir(folder).filePath(name);
 }
 
+// A writer's message that names the file already stands as it is.
+QString writeFailureText(const QString& path, const QString& error) {
+    return error.startsWith(QStringLiteral("Cannot write “"))
+               ? error
+               : QStringLiteral("Cannot write “%1”: %2").arg(path, error);
+}
+
 QString cannotRead(int pageNo, const QString& sourceName, const QString& why) {
     return QStringLiteral("Cannot read page %1 of “%2”: %3").arg(pageNo).arg(sourceName, why);
 }
@@ -38,11 +45,11 @@ void noteMapping(const QImage& page, PageResult& result, const QString& sourceNa
 }
 
 TaskEnding missingPage(int pageNo, int pageCount) {
-    return {
-        TaskEnd::Failed,
-        QStringLiteral("Page %1 does not exist; the file has %2 pages").arg(pageNo).arg(pageCount),
-        false,
-        {}};
+    TaskEnding ending;
+    ending.end = TaskEnd::Failed;
+    ending.error =
+        QStringLiteral("Page %1 does not exist; the file has %2 pages").arg(pageNo).arg(pageCount);
+    return ending;
 }
 
 // A copy that fails leaves nothing behind; the page is then decoded and
@@ -135,11 +142,11 @@ TaskEnding gatherIntoTiff(const QString& path, const QList<int>& range, PageSour
     int added = 0;
     // A file that refused one page refuses the rest for the same reason: it
     // is told once.
-    bool writeFailureTold = false;
+    QString writeFailure;
     const auto noteWriteFailure = [&](PageResult& result, const QString& error) {
-        if (!writeFailureTold) {
-            result.diagnostics.append(QStringLiteral("Cannot write “%1”: %2").arg(path, error));
-            writeFailureTold = true;
+        if (writeFailure.isEmpty()) {
+            writeFailure = writeFailureText(path, error);
+            result.diagnostics.append(writeFailure);
         }
     };
     for (const int n : range) {
@@ -179,30 +186,51 @@ TaskEnding gatherIntoTiff(const QString& path, const QList<int>& range, PageSour
         channel.publish(std::move(result));
     }
     if (!encoder || added == 0) {
+        ending.error = writeFailure.isEmpty()
+                           ? QStringLiteral("No page could be written into “%1”").arg(name)
+                           : writeFailure;
         return ending;
     }
     const Status written = encoder->finish();
     ending.fileWritten = written.ok();
-    if (!written && !writeFailureTold) {
-        ending.diagnostics.append(
-            QStringLiteral("Cannot write “%1”: %2").arg(path, written.error()));
+    if (!written && writeFailure.isEmpty()) {
+        writeFailure = writeFailureText(path, written.error());
+        ending.diagnostics.append(writeFailure);
+    }
+    if (!written) {
+        ending.error = writeFailure;
     }
     return ending;
 }
+
+namespace {
+
+TaskEnding runOpenedTask(const PlannedTask& task, const TaskOptions& options, PageSource& source,
+                         TaskChannel& channel) {
+    if (!task.gathered) {
+        return writeEachPage(task, options, source, channel);
+    }
+    if (task.names.isEmpty()) {
+        return {};
+    }
+    return gatherIntoTiff(joinPath(task.targetFolder, task.names.first()), task.pages, source,
+                          options.write.tiffCompressionIndex, QFileInfo(task.sourcePath).fileName(),
+                          channel);
+}
+
+} // namespace
 
 TaskEnding runTask(const PlannedTask& task, const TaskOptions& options, SourceCache& sources,
                    TaskChannel& channel) {
     const Result<PageSource*> source = sources.open(task.sourcePath);
     if (!source) {
-        return {TaskEnd::NotOpened, source.error(), false, {}};
+        TaskEnding ending;
+        ending.end = TaskEnd::NotOpened;
+        ending.error = source.error();
+        return ending;
     }
-    if (!task.gathered) {
-        return writeEachPage(task, options, **source, channel);
-    }
-    if (task.names.isEmpty()) {
-        return {};
-    }
-    return gatherIntoTiff(joinPath(task.targetFolder, task.names.first()), task.pages, **source,
-                          options.write.tiffCompressionIndex, QFileInfo(task.sourcePath).fileName(),
-                          channel);
+    TaskEnding ending = runOpenedTask(task, options, **source, channel);
+    ending.readablePages = (*source)->pageCount();
+    ending.unreadablePages = (*source)->unreadablePages();
+    return ending;
 }

@@ -60,11 +60,17 @@ struct TaskOptions {
 
 struct TaskEnding {
     TaskEnd end = TaskEnd::Done;
+    // Why the task stopped early; for a gathered TIFF whose file was not
+    // written, why not.
     QString error;
     // A gathered TIFF only: whether its file was written. When not, the pages
     // it reported as written never reached a file.
     bool fileWritten = false;
     QStringList diagnostics;
+    // Once the source was opened: the pages it can give, and why the pages
+    // after them cannot be read ("" when the source ends there).
+    int readablePages = 0;
+    QString unreadablePages;
 };
 
 // Runs one task on the calling thread.

@@ -44,6 +44,10 @@ QString joinPath(const QString& folder, const QString& name) {
     return folder.isEmpty() ? name : QDir(folder).filePath(name);
 }
 
+QString pagesText(int count) {
+    return count == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(count);
+}
+
 } // namespace
 
 // State of one run of start(), private to the worker.
@@ -266,7 +270,8 @@ ConversionPlan Process::makePlan() const {
         }
         for (const auto& item : group.fileItems) {
             if (item) {
-                source.items.push_back({item->filePath().toLocalFile(), item->pages()});
+                source.items.push_back(
+                    {item->filePath().toLocalFile(), item->pages(), item->hasUnreadablePages()});
             }
         }
     }
@@ -314,31 +319,85 @@ void Process::commitGroup(Run& run, const ConversionPlan& plan, const PlannedGro
     setSourceInProcess(group.sourcePath);
 
     for (const PlannedItem& item : group.items) {
-        if (!run.mayCommit(*this, item.firstTask)) {
+        if (!commitItem(run, plan, item, entry)) {
             break;
-        }
-        if (item.skipped) {
-            entry.record(SourceOutcome::Skipped);
-            m_totalFileSkipped.fetch_add(1);
-            const int done = m_totalPagesProcessed.fetch_add(item.pageCount) + item.pageCount;
-            Q_EMIT totalPagesProcessedChanged(done);
-            continue;
-        }
-        int index = item.firstTask;
-        const int end = item.firstTask + item.taskCount;
-        for (; index < end && run.mayCommit(*this, index); ++index) {
-            if (!commitTask(run, plan.tasks[static_cast<size_t>(index)], index, entry)) {
-                ++index;
-                break;
-            }
-        }
-        // What is left of an item that ended early is waited for, not recorded.
-        for (; index < end && run.mayCommit(*this, index); ++index) {
-            skipTask(run, index);
         }
     }
     addOne(m_totalFileProcessed, &Process::totalFileProcessedChanged);
     reportProgress();
+}
+
+bool Process::commitItem(Run& run, const ConversionPlan& plan, const PlannedItem& item,
+                         LogFiles& entry) {
+    if (item.skipped) {
+        // Its outputs are whole whether or not the job goes on.
+        entry.record(SourceOutcome::Skipped);
+        m_totalFileSkipped.fetch_add(1);
+        const int done = m_totalPagesProcessed.fetch_add(item.pageCount) + item.pageCount;
+        Q_EMIT totalPagesProcessedChanged(done);
+        return run.mayCommit(*this, item.firstTask);
+    }
+    ItemTally tally;
+    if (!run.mayCommit(*this, item.firstTask)) {
+        concludeItem(item, tally, entry);
+        return false;
+    }
+    int index = item.firstTask;
+    const int end = item.firstTask + item.taskCount;
+    bool stopped = false;
+    for (; index < end; ++index) {
+        if (!run.mayCommit(*this, index)) {
+            stopped = true;
+            break;
+        }
+        if (!commitTask(run, plan.tasks[static_cast<size_t>(index)], index, entry, tally)) {
+            ++index;
+            break;
+        }
+    }
+    // What is left of an item that ended early is waited for, not recorded.
+    for (; index < end && run.mayCommit(*this, index); ++index) {
+        skipTask(run, index);
+    }
+    concludeItem(item, tally, entry);
+    return !stopped;
+}
+
+void Process::concludeItem(const PlannedItem& item, const ItemTally& tally, LogFiles& entry) {
+    if (tally.failed) {
+        return; // its entry says why already
+    }
+    if (!tally.unreadablePages.isEmpty()) {
+        systemLog(QStringLiteral("Cannot read “%1” past page %2: %3")
+                      .arg(item.sourcePath)
+                      .arg(tally.readablePages)
+                      .arg(tally.unreadablePages));
+        entry.record(SourceOutcome::Failed,
+                     QStringLiteral("Only %1 of the file could be read: %2")
+                         .arg(pagesText(tally.readablePages), tally.unreadablePages));
+        return;
+    }
+    // Only a stop leaves pages of an item unrecorded.
+    if (tally.recorded < item.pageCount) {
+        entry.record(SourceOutcome::Incomplete, QStringLiteral("Cancelled: %1 of %2 pages written")
+                                                    .arg(tally.written)
+                                                    .arg(item.pageCount));
+        return;
+    }
+    if (!tally.gathered || tally.written >= item.pageCount) {
+        return;
+    }
+    // One file stands for the whole source: without every page it is no
+    // conversion of it.
+    if (!tally.fileWritten) {
+        entry.record(SourceOutcome::Failed, tally.error);
+    } else {
+        entry.record(SourceOutcome::Failed,
+                     QStringLiteral("Only %1 of %2 pages were written into “%3”")
+                         .arg(tally.written)
+                         .arg(item.pageCount)
+                         .arg(tally.fileName));
+    }
 }
 
 void Process::skipTask(Run& run, int index) {
@@ -347,16 +406,21 @@ void Process::skipTask(Run& run, int index) {
     run.pool->committedTask(index);
 }
 
-bool Process::commitTask(Run& run, const PlannedTask& task, int index, LogFiles& entry) {
+bool Process::commitTask(Run& run, const PlannedTask& task, int index, LogFiles& entry,
+                         ItemTally& tally) {
     std::vector<LogFile*> gathered;
     int committed = 0;
+    int written = 0;
     std::optional<TaskEnding> ending;
     while (!ending) {
         TaskPool::Update update = run.pool->next(index);
         for (const PageResult& page : update.pages) {
             commitPage(task, page, entry);
-            if (task.gathered && page.outcome == PageOutcome::Written) {
-                gathered.push_back(&entry.logFiles.back());
+            if (page.outcome == PageOutcome::Written) {
+                ++written;
+                if (task.gathered) {
+                    gathered.push_back(&entry.logFiles.back());
+                }
             }
             ++committed;
         }
@@ -374,15 +438,30 @@ bool Process::commitTask(Run& run, const PlannedTask& task, int index, LogFiles&
             page->record(PageOutcome::NotWritten);
         }
         entry.pages -= static_cast<int>(gathered.size());
+        written = 0;
     } else if (task.gathered && ending->fileWritten) {
         addOne(m_totalFileCreated, &Process::totalFileCreatedChanged);
     }
+    tally.recorded += committed;
+    tally.written += written;
+    if (task.gathered) {
+        tally.gathered = true;
+        tally.fileWritten = ending->fileWritten;
+        tally.error = ending->error;
+        tally.fileName = task.names.value(0);
+    }
+    if (tally.unreadablePages.isEmpty() && ending->end != TaskEnd::NotStarted) {
+        tally.readablePages = ending->readablePages;
+        tally.unreadablePages = ending->unreadablePages;
+    }
     switch (ending->end) {
     case TaskEnd::NotOpened:
+        tally.failed = true;
         entry.record(SourceOutcome::NotOpened);
         systemLog(QStringLiteral("Cannot open “%1”: %2").arg(task.sourcePath, ending->error));
         return false;
     case TaskEnd::Failed:
+        tally.failed = true;
         entry.record(SourceOutcome::Failed, ending->error);
         return false;
     case TaskEnd::Done:

@@ -174,10 +174,31 @@ private:
 
     ConversionPlan makePlan() const;
     void execute(Run& run, const ConversionPlan& plan);
+    // What the tasks of one item came to, for its source's entry.
+    struct ItemTally {
+        int recorded = 0; // pages recorded, written or not
+        int written = 0;  // of them, those that reached a file
+        bool failed = false;
+        // A gathered TIFF: its file, whether it was written and why not.
+        bool gathered = false;
+        bool fileWritten = false;
+        QString fileName;
+        QString error;
+        // See TaskEnding.
+        int readablePages = 0;
+        QString unreadablePages;
+    };
+
     void commitGroup(Run& run, const ConversionPlan& plan, const PlannedGroup& group);
+    // False when the job stopped before the item was through.
+    bool commitItem(Run& run, const ConversionPlan& plan, const PlannedItem& item, LogFiles& entry);
+    // A source is converted only when every page it has reached its file;
+    // otherwise its entry says how far it came and why not further.
+    void concludeItem(const PlannedItem& item, const ItemTally& tally, LogFiles& entry);
     // False when the item ended early (its source could not be opened or a
     // page is missing).
-    bool commitTask(Run& run, const PlannedTask& task, int index, LogFiles& entry);
+    bool commitTask(Run& run, const PlannedTask& task, int index, LogFiles& entry,
+                    ItemTally& tally);
     void commitPage(const PlannedTask& task, const PageResult& page, LogFiles& entry);
     void skipTask(Run& run, int index);
     void finish(Run& run);

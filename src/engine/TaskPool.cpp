@@ -74,7 +74,9 @@ void TaskPool::work(int worker) {
         try {
             ending = m_run(index, worker, channel);
         } catch (const std::exception& e) {
-            ending = {TaskEnd::Failed, QString::fromLocal8Bit(e.what()), false, {}};
+            ending = TaskEnding{};
+            ending.end = TaskEnd::Failed;
+            ending.error = QString::fromLocal8Bit(e.what());
         }
         {
             const std::lock_guard lock(m_mutex);
@@ -113,7 +115,8 @@ TaskPool::Update TaskPool::next(int index) {
     });
     Update update;
     if (index >= m_next) {
-        update.ending = TaskEnding{TaskEnd::NotStarted, {}, false, {}};
+        update.ending = TaskEnding{};
+        update.ending->end = TaskEnd::NotStarted;
         return update;
     }
     Slot& s = slot(index);

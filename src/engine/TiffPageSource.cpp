@@ -79,23 +79,50 @@ tmsize_t maxTiffAllocation(const DecodeLimits& limits) {
         std::clamp<qint64>(limits.maxBytes, kFloor, TiffHandle::kDefaultMaxSingleAllocation));
 }
 
-int countReadablePages(TiffHandle& tiff, int maxPages) {
+namespace {
+
+QString withReason(const QString& text, const QString& reason) {
+    return reason.isEmpty() ? text : text + QStringLiteral(" (") + reason + QLatin1Char(')');
+}
+
+} // namespace
+
+PageChain walkPageChain(TiffHandle& tiff, int maxPages) {
+    PageChain chain;
     TIFF* tif = tiff.get();
     // A handle fresh from TIFFOpen is on the first directory already.
     if (maxPages <= 0 || (TIFFCurrentDirectory(tif) != 0 && TIFFSetDirectory(tif, 0) != 1)) {
-        return 0;
+        return chain;
     }
+    chain.offsets.push_back(TIFFCurrentDirOffset(tif));
     // Reading each directory in full, not only following the chain of
     // offsets, finds the ones whose tags cannot be read.
-    int count = 1;
-    while (count < maxPages && TIFFReadDirectory(tif) == 1) {
-        ++count;
+    while (TIFFLastDirectory(tif) == 0) {
+        const int next = static_cast<int>(chain.offsets.size()) + 1;
+        if (static_cast<int>(chain.offsets.size()) >= maxPages) {
+            chain.broken =
+                QStringLiteral("page %1 is past the limit of %2 pages").arg(next).arg(maxPages);
+            break;
+        }
+        tiff.clearError();
+        if (TIFFReadDirectory(tif) != 1) {
+            chain.broken =
+                withReason(QStringLiteral("the directory of page %1 cannot be read").arg(next),
+                           tiff.lastError());
+            break;
+        }
+        chain.offsets.push_back(TIFFCurrentDirOffset(tif));
     }
-    return count;
+    return chain;
 }
 
-TiffPageSource::TiffPageSource(TiffHandle handle, int pageCount, const DecodeLimits& limits)
-    : m_tiff(std::move(handle)), m_pageCount(pageCount), m_limits(limits) {}
+int countReadablePages(TiffHandle& tiff, int maxPages) {
+    return static_cast<int>(walkPageChain(tiff, maxPages).offsets.size());
+}
+
+TiffPageSource::TiffPageSource(TiffHandle handle, PageChain chain, const DecodeLimits& limits)
+    : m_tiff(std::move(handle)), m_offsets(std::move(chain.offsets)),
+      m_unreadablePages(std::move(chain.broken)), m_limits(limits) {}
 
 Result<std::unique_ptr<PageSource>> TiffPageSource::create(Result<TiffHandle> handle,
                                                            const DecodeLimits& limits) {
@@ -103,29 +130,48 @@ Result<std::unique_ptr<PageSource>> TiffPageSource::create(Result<TiffHandle> ha
     if (!handle) {
         return R::failure(handle.error());
     }
-    const int count = countReadablePages(*handle, limits.maxPages);
-    if (count == 0) {
+    PageChain chain = walkPageChain(*handle, limits.maxPages);
+    if (chain.offsets.empty()) {
         QString text = QStringLiteral("The TIFF file has no pages");
         if (!handle->lastError().isEmpty()) {
             text += QStringLiteral(": ") + handle->lastError();
         }
         return R::failure(text);
     }
-    return R(std::make_unique<TiffPageSource>(std::move(*handle), count, limits));
+    return R(std::make_unique<TiffPageSource>(std::move(*handle), std::move(chain), limits));
 }
 
 int TiffPageSource::pageCount() const {
-    return m_pageCount;
+    return static_cast<int>(m_offsets.size());
+}
+
+QString TiffPageSource::unreadablePages() const {
+    return m_unreadablePages;
+}
+
+bool TiffPageSource::goToPage(int index) {
+    if (index < 0 || index >= pageCount()) {
+        return false;
+    }
+    TIFF* tif = m_tiff.get();
+    const auto wanted = static_cast<tdir_t>(index);
+    // Every offset was met on the walk, so libtiff knows its page number; the
+    // walk from the first directory is left for the case it does not.
+    if (TIFFSetSubDirectory(tif, m_offsets[static_cast<size_t>(index)]) == 1 &&
+        TIFFCurrentDirectory(tif) == wanted) {
+        return true;
+    }
+    return TIFFSetDirectory(tif, wanted) == 1;
 }
 
 Result<QImage> TiffPageSource::readPage(int index) {
-    if (index < 0 || index >= m_pageCount) {
+    if (index < 0 || index >= pageCount()) {
         return Result<QImage>::failure(QStringLiteral("Page %1 does not exist; the file has %2")
                                            .arg(index + 1)
-                                           .arg(pagesText(m_pageCount)));
+                                           .arg(pagesText(pageCount())));
     }
     m_tiff.clearError();
-    if (TIFFSetDirectory(m_tiff.get(), static_cast<tdir_t>(index)) != 1) {
+    if (!goToPage(index)) {
         QString text = QStringLiteral("Page %1 cannot be read").arg(index + 1);
         if (!m_tiff.lastError().isEmpty()) {
             text += QStringLiteral(": ") + m_tiff.lastError();
@@ -173,8 +219,7 @@ Result<QImage> TiffPageSource::decodeFaxVariant(int index, const TiffPageLayout&
                                                 const DecodePlan& plan) {
     TIFF* tif = m_tiff.get();
     for (const int alignment : {FAXMODE_BYTEALIGN, 0}) {
-        if (TIFFSetDirectory(tif, static_cast<tdir_t>(index)) != 1 ||
-            TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTRLE) != 1 ||
+        if (!goToPage(index) || TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTRLE) != 1 ||
             TIFFSetField(tif, TIFFTAG_FAXMODE, FAXMODE_NORTC | FAXMODE_NOEOL | alignment) != 1) {
             break;
         }
@@ -216,8 +261,7 @@ Result<QImage> TiffPageSource::decodeCurrentPage(int index) {
 }
 
 qint64 TiffPageSource::pageByteSize(int index) {
-    if (index < 0 || index >= m_pageCount ||
-        TIFFSetDirectory(m_tiff.get(), static_cast<tdir_t>(index)) != 1) {
+    if (!goToPage(index)) {
         return -1;
     }
     TIFF* tif = m_tiff.get();
@@ -248,8 +292,7 @@ qint64 TiffPageSource::pageByteSize(int index) {
 
 TiffHandle* TiffPageSource::tiffDirectory(int index, QImage& attributes) {
     m_tiff.clearError();
-    if (index < 0 || index >= m_pageCount ||
-        TIFFSetDirectory(m_tiff.get(), static_cast<tdir_t>(index)) != 1) {
+    if (!goToPage(index)) {
         return nullptr;
     }
     TIFF* tif = m_tiff.get();

@@ -4,6 +4,26 @@
 #include "engine/TiffHandle.h"
 #include "engine/TiffPageLayout.h"
 
+#include <vector>
+
+// The pages of a TIFF that can be read, walked once along its chain of
+// directories: from the first up to the end of the chain, or up to (not
+// including) the first one libtiff cannot read, a loop, or `maxPages`.
+struct PageChain {
+    std::vector<toff_t> offsets; // of each readable directory, in order
+    // Why the chain goes on past the last readable directory, naming the
+    // page where reading stopped, e.g. "the directory of page 3 cannot be
+    // read (...)"; "" when the chain ends there.
+    QString broken;
+};
+
+// Leaves the handle on an unspecified directory.
+PageChain walkPageChain(TiffHandle& tiff, int maxPages);
+
+// The number of pages walkPageChain() reads. The file list counts pages with
+// this too, so that its count is what a conversion goes through.
+int countReadablePages(TiffHandle& tiff, int maxPages);
+
 // The pages of a TIFF, each one directory, decoded on demand. Only the page
 // being decoded is held in memory.
 //
@@ -13,15 +33,18 @@ public:
     static Result<std::unique_ptr<PageSource>> create(Result<TiffHandle> handle,
                                                       const DecodeLimits& limits);
 
-    // Use create(): it counts the pages.
-    TiffPageSource(TiffHandle handle, int pageCount, const DecodeLimits& limits);
+    // Use create(): it walks the pages.
+    TiffPageSource(TiffHandle handle, PageChain chain, const DecodeLimits& limits);
 
     int pageCount() const override;
+    QString unreadablePages() const override;
     Result<QImage> readPage(int index) override;
     qint64 pageByteSize(int index) override;
     TiffHandle* tiffDirectory(int index, QImage& attributes) override;
 
 private:
+    // Makes page `index` the handle's current directory, read afresh.
+    bool goToPage(int index);
     Result<QImage> decodeCurrentPage(int index);
     Result<QImage> decodeWithPlan(const TiffPageLayout& layout, const DecodePlan& plan);
     Result<QImage> decodeChecked(const TiffPageLayout& layout, const DecodePlan& plan);
@@ -29,17 +52,13 @@ private:
                                     const DecodePlan& plan);
 
     TiffHandle m_tiff;
-    int m_pageCount = 0;
+    // Where each page's directory starts: a page is reached straight from
+    // it, not by following the chain from the first.
+    std::vector<toff_t> m_offsets;
+    QString m_unreadablePages;
     DecodeLimits m_limits;
 };
 
 // libtiff refuses any single allocation above this while reading a source
 // with these limits.
 tmsize_t maxTiffAllocation(const DecodeLimits& limits);
-
-// The pages of a TIFF that can be read: its directories from the first up to
-// (not including) the first one libtiff cannot read, the end of the chain, a
-// loop, or `maxPages`. The file list counts pages with this too, so that its
-// count is what a conversion goes through. Leaves the handle on an
-// unspecified directory.
-int countReadablePages(TiffHandle& tiff, int maxPages);

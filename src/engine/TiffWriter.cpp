@@ -6,10 +6,12 @@
 #include "engine/TiffHandle.h"
 #include "engine/TiffPageCopy.h"
 #include "platform/AtomicFile.h"
+#include "platform/NativePath.h"
 
 #include <QColorSpace>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -18,6 +20,20 @@
 namespace {
 
 constexpr tmsize_t kStripBytes = tmsize_t{64} * 1024;
+
+// A libtiff call that writes into the file failed: when the system refused
+// the bytes (a full disk, a file size limit), its reason with the file's
+// name, as the other writers say it; otherwise libtiff's own words, or
+// `fallback`. `error` is errno right after the call, cleared before it.
+Status writeFailure(const TiffHandle& handle, int error, const QString& fallback) {
+    if (error != 0) {
+        return Status::failure(
+            QStringLiteral("Cannot write “%1”: %2")
+                .arg(NativePath::decode(TIFFFileName(handle.get())), errnoText(error)));
+    }
+    const QString reason = handle.lastError();
+    return Status::failure(reason.isEmpty() ? fallback : QStringLiteral("TIFF: ") + reason);
+}
 
 // How the page's rows go into the directory.
 struct TiffLayout {
@@ -173,8 +189,9 @@ public:
         if (Status rows = writeRows(); !rows) {
             return rows;
         }
+        errno = 0;
         if (TIFFWriteDirectory(m_tif) == 0) {
-            return failure(QStringLiteral("Cannot write the page"));
+            return writeFailure(m_handle, errno, QStringLiteral("Cannot write the page"));
         }
         return {};
     }
@@ -234,8 +251,9 @@ private:
         std::vector<uchar> row(static_cast<size_t>(rowBytes));
         for (int y = 0; y < pixels.height(); ++y) {
             fillRow(pixels.constScanLine(y), row);
+            errno = 0;
             if (TIFFWriteScanline(m_tif, row.data(), static_cast<uint32_t>(y), 0) < 0) {
-                return failure(QStringLiteral("Cannot write row %1").arg(y));
+                return writeFailure(m_handle, errno, QStringLiteral("Cannot write row %1").arg(y));
             }
         }
         return {};
@@ -301,15 +319,15 @@ Status writeCopiedDirectory(TiffHandle& handle, const CopiablePage& page,
     }
     for (size_t s = 0; s < page.strips.size(); ++s) {
         const std::vector<uint8_t>& strip = page.strips[s];
+        errno = 0;
         if (TIFFWriteRawStrip(tif, static_cast<uint32_t>(s), const_cast<uint8_t*>(strip.data()),
                               static_cast<tmsize_t>(strip.size())) < 0) {
-            return Status::failure(
-                QStringLiteral("TIFF: cannot write a copied strip: %1").arg(handle.lastError()));
+            return writeFailure(handle, errno, QStringLiteral("TIFF: cannot write a copied strip"));
         }
     }
+    errno = 0;
     if (TIFFWriteDirectory(tif) == 0) {
-        return Status::failure(
-            QStringLiteral("TIFF: cannot write the copied page: %1").arg(handle.lastError()));
+        return writeFailure(handle, errno, QStringLiteral("TIFF: cannot write the copied page"));
     }
     return {};
 }
@@ -335,7 +353,18 @@ std::optional<SourcePage> copiableSourcePage(PageSource& source, int index, int 
     return SourcePage{std::move(*page), std::move(attributes)};
 }
 
-Status closeFailure(const TiffHandle& handle) {
+// Closes the file, which writes what libtiff still holds of it.
+Status closeWritten(TiffHandle& handle) {
+    // The name is gone once closed.
+    const QString path = NativePath::decode(TIFFFileName(handle.get()));
+    errno = 0;
+    if (handle.close()) {
+        return {};
+    }
+    const int error = errno;
+    if (error != 0) {
+        return Status::failure(QStringLiteral("Cannot write “%1”: %2").arg(path, errnoText(error)));
+    }
     return Status::failure(QStringLiteral("TIFF: %1")
                                .arg(handle.lastError().isEmpty()
                                         ? QStringLiteral("cannot finish the file")
@@ -357,7 +386,7 @@ Status TiffWriter::encode(const QImage& page, const QString& path,
     if (Status s = writeDirectory(handle.value(), page, options.tiffCompressionIndex); !s) {
         return s;
     }
-    return handle->close() ? Status() : closeFailure(handle.value());
+    return closeWritten(handle.value());
 }
 
 struct TiffPageEncoder::Private {
@@ -464,8 +493,8 @@ Status TiffPageEncoder::finish() {
     if (d->pages == 0) {
         return d->fail(Status::failure(QStringLiteral("No page to write")));
     }
-    if (!d->handle->close()) {
-        return d->fail(closeFailure(*d->handle));
+    if (Status closed = closeWritten(*d->handle); !closed) {
+        return d->fail(std::move(closed));
     }
     d->handle.reset();
     if (Status committed = d->file.commit(); !committed) {

@@ -60,7 +60,9 @@ std::shared_ptr<FileItem> FileItem::initWithURL(const QUrl& url) {
 void FileItem::setFilePath(const QUrl& url) {
     m_filePath = url;
     m_size = allocatedSize(url.toLocalFile());
-    m_pages = getTiffPageCount(m_filePath);
+    const PageTally tally = tallyPages(m_filePath);
+    m_pages = tally.readable;
+    m_hasUnreadablePages = tally.moreUnreadable;
 }
 
 qint64 FileItem::allocatedSize(const QString& path) {

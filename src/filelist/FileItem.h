@@ -15,7 +15,8 @@
 //
 // Threads: items are made on the file-loading worker and then handed to the
 // main thread; after that only `isSelected` changes, on the main thread. The
-// conversion job reads `filePath` and `pages`, which never change.
+// conversion job reads `filePath`, `pages` and `hasUnreadablePages`, which
+// never change.
 class FileItem {
 public:
     // An item with `isSelected` true, or nullptr when `url` is not a valid
@@ -25,6 +26,9 @@ public:
 
     QUrl filePath() const { return m_filePath; }
     int pages() const { return m_pages; }
+    // The file goes on past pages() with pages that cannot be read, so no
+    // conversion of it is ever complete.
+    bool hasUnreadablePages() const { return m_hasUnreadablePages; }
     // Bytes the file occupies on disk (allocated, not its length); 0 when
     // that could not be read.
     qint64 size() const { return m_size; }
@@ -75,5 +79,6 @@ private:
     bool m_isSelected = true;
     QUrl m_filePath;
     int m_pages = 0;
+    bool m_hasUnreadablePages = false;
     qint64 m_size = 0;
 };

@@ -8,8 +8,12 @@
 #include <QImageReader>
 
 int getTiffPageCount(const QUrl& url) {
+    return tallyPages(url).readable;
+}
+
+PageTally tallyPages(const QUrl& url) {
     if (!url.isValid() || !url.isLocalFile()) {
-        return 0;
+        return {};
     }
     const QString path = url.toLocalFile();
     if (fileHasTiffSignature(path)) {
@@ -17,15 +21,16 @@ int getTiffPageCount(const QUrl& url) {
         const DecodeLimits limits;
         auto tiff = TiffHandle::openFile(path, "rm", maxTiffAllocation(limits));
         if (!tiff) {
-            return 0;
+            return {};
         }
         // Counted as a conversion reads the file, so the two always agree.
-        return countReadablePages(*tiff, limits.maxPages);
+        const PageChain chain = walkPageChain(*tiff, limits.maxPages);
+        return {static_cast<int>(chain.offsets.size()), !chain.broken.isEmpty()};
     }
     const std::unique_ptr<QFile> file = NativePath::openForReading(path);
     if (!file) {
-        return 0;
+        return {};
     }
     QImageReader reader(file.get());
-    return reader.canRead() ? qMax(0, reader.imageCount()) : 0;
+    return {reader.canRead() ? qMax(0, reader.imageCount()) : 0, false};
 }

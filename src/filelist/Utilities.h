@@ -2,6 +2,16 @@
 
 #include <QUrl>
 
-// The number of images in the file: the pages (directories) of a TIFF, the
-// images of any other format Qt can read; 0 when it cannot tell.
+// The pages of a file as the list counts them.
+struct PageTally {
+    // The images in the file that can be read: the pages (directories) of a
+    // TIFF, the images of any other format Qt can read; 0 when it cannot tell.
+    int readable = 0;
+    // The file goes on past them with pages that cannot be read (a TIFF's
+    // chain of directories breaks off).
+    bool moreUnreadable = false;
+};
+PageTally tallyPages(const QUrl& url);
+
+// tallyPages(url).readable
 int getTiffPageCount(const QUrl& url);

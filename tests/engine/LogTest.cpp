@@ -245,6 +245,15 @@ const FailureCase kFailureCases[] = {
     {"SourceFailed",
      [](Log& log) { log.addFiles().record(SourceOutcome::Failed, QStringLiteral("disk full")); },
      true},
+    // Cut short by a stop: the run was cancelled, nothing failed.
+    {"SourceStoppedInPart",
+     [](Log& log) {
+         LogFiles& source = log.addFiles();
+         writtenPages(source, 2);
+         source.record(SourceOutcome::Incomplete,
+                       QStringLiteral("Cancelled: 2 of 5 pages written"));
+     },
+     false},
     {"OnePageNotWritten",
      [](Log& log) {
          LogFiles& source = log.addFiles();
@@ -267,6 +276,8 @@ TEST(LogStatusTextTest, OutcomesReadAsTheLogWritesThem) {
     EXPECT_EQ(source.status, QStringLiteral("disk full"));
     source.record(SourceOutcome::NotOpened);
     EXPECT_EQ(source.status, QStringLiteral("Unable to Open File!"));
+    source.record(SourceOutcome::Incomplete, QStringLiteral("Cancelled: 1 of 2 pages written"));
+    EXPECT_EQ(source.status, QStringLiteral("Cancelled: 1 of 2 pages written"));
     source.record(SourceOutcome::Converted);
     EXPECT_TRUE(source.status.isEmpty());
     LogFile page;

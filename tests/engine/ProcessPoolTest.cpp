@@ -1,4 +1,5 @@
 #include "engine/ConversionPlan.h"
+#include "engine/ImageUtilities.h"
 #include "engine/OutputNames.h"
 #include "engine/Process.h"
 #include "engine/Settings.h"
@@ -253,6 +254,15 @@ TEST_P(CancelUnderThePool, LeavesExactlyWhatTheLogRecords) {
     int expectedPage = 1;
     int sourceIndex = 0;
     for (const LogFiles& source : lastLog.files) {
+        // Every source the stop came into says how far it got.
+        if (source.pages < 6) {
+            EXPECT_EQ(source.outcome, SourceOutcome::Incomplete);
+            EXPECT_EQ(source.status,
+                      QStringLiteral("Cancelled: %1 of 6 pages written").arg(source.pages));
+        } else {
+            EXPECT_EQ(source.outcome, SourceOutcome::Converted);
+            EXPECT_TRUE(source.status.isEmpty()) << source.status.toStdString();
+        }
         int written = 0;
         for (const LogFile& page : source.logFiles) {
             // Pages are recorded in order, each source's from its first.
@@ -354,9 +364,16 @@ TEST(ConversionPlanTest, ClaimsNamesInSourceOrderAndSplitsPagesIntoTasks) {
 
 TEST(ConversionPlanTest, SkipsOnlySourcesWhoseEveryOutputStands) {
     const QString out = makeTestFolder(QStringLiteral("out"));
-    for (const char* name : {"done1.jpg", "done2.jpg", "half1.jpg"}) {
-        ASSERT_TRUE(writeFileBytes(QDir(out).filePath(QString::fromLatin1(name)), "x"));
+    QImage page(5, 4, QImage::Format_RGB888);
+    page.fill(Qt::darkCyan);
+    for (const char* name : {"done1.jpg", "done2.jpg", "half1.jpg", "cut1.jpg", "cut2.jpg",
+                             "unreadable1.jpg", "unreadable2.jpg"}) {
+        ASSERT_TRUE(ImageUtilities::save(page, QDir(out).filePath(QString::fromLatin1(name)),
+                                         WriteOptions{}));
     }
+    // Cut short, as by a full disk: there, but not whole.
+    QFile cut(QDir(out).filePath(QStringLiteral("cut2.jpg")));
+    ASSERT_TRUE(cut.resize(cut.size() / 2));
     PlanRules rules;
     rules.outputType = OutputJpeg;
     rules.skipExisting = true;
@@ -364,6 +381,11 @@ TEST(ConversionPlanTest, SkipsOnlySourcesWhoseEveryOutputStands) {
         {QStringLiteral("/in/done.tif"), out, {{QStringLiteral("/in/done.tif"), 2}}},
         {QStringLiteral("/in/half.tif"), out, {{QStringLiteral("/in/half.tif"), 2}}},
         {QStringLiteral("/in/none.tif"), out, {{QStringLiteral("/in/none.tif"), 0}}},
+        {QStringLiteral("/in/cut.tif"), out, {{QStringLiteral("/in/cut.tif"), 2}}},
+        // Its pages past the second cannot be read: never all there.
+        {QStringLiteral("/in/unreadable.tif"),
+         out,
+         {{QStringLiteral("/in/unreadable.tif"), 2, true}}},
     };
     const ConversionPlan plan = makeConversionPlan(sources, rules);
     EXPECT_TRUE(plan.groups[0].items[0].skipped);
@@ -371,6 +393,9 @@ TEST(ConversionPlanTest, SkipsOnlySourcesWhoseEveryOutputStands) {
     EXPECT_FALSE(plan.groups[1].items[0].skipped);
     EXPECT_EQ(plan.groups[1].items[0].taskCount, 2);
     EXPECT_FALSE(plan.groups[2].items[0].skipped); // nothing to find is not "all there"
+    EXPECT_FALSE(plan.groups[3].items[0].skipped);
+    EXPECT_EQ(plan.groups[3].items[0].taskCount, 2);
+    EXPECT_FALSE(plan.groups[4].items[0].skipped);
 }
 
 // Tasks that end out of order still come back in order, and no worker runs

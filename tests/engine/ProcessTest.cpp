@@ -234,7 +234,9 @@ TEST_F(ProcessTest, CancelBetweenPagesKeepsWrittenPages) {
     EXPECT_EQ(process.message(), QStringLiteral("Process cancelled!"));
     EXPECT_EQ(outputs(), (QStringList{QStringLiteral("long1.jpg"), QStringLiteral("long2.jpg")}));
     EXPECT_EQ(process.totalFileProcessed(), 1);
-    EXPECT_EQ(process.log().files.size(), 1U);
+    ASSERT_EQ(process.log().files.size(), 1U);
+    EXPECT_EQ(process.log().files.at(0).outcome, SourceOutcome::Incomplete);
+    EXPECT_EQ(process.log().files.at(0).status, QStringLiteral("Cancelled: 2 of 5 pages written"));
 }
 
 TEST_F(ProcessTest, CancelDuringMultiPageTiffWritesPagesGathered) {
@@ -246,6 +248,9 @@ TEST_F(ProcessTest, CancelDuringMultiPageTiffWritesPagesGathered) {
     EXPECT_EQ(process.totalFileCreated(), 1);
     EXPECT_EQ(process.log().files.at(0).pages, 2);
     EXPECT_EQ(summarizeTiff(QDir(out).filePath(QStringLiteral("long.tiff"))).pages, 2);
+    // Kept with the pages gathered, and never taken for the whole source.
+    EXPECT_EQ(process.log().files.at(0).outcome, SourceOutcome::Incomplete);
+    EXPECT_EQ(process.log().files.at(0).status, QStringLiteral("Cancelled: 2 of 5 pages written"));
 }
 
 TEST_F(ProcessTest, SameBaseNameFromTwoFoldersGetsANumber) {

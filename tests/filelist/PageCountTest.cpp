@@ -45,6 +45,7 @@ struct CountCase {
     const char* name;
     int broken; // directory made unreadable; -1: none
     int expected;
+    bool moreUnreadable; // the list knows pages past the count are lost
 };
 
 class PageCountTest : public ::testing::TestWithParam<CountCase> {};
@@ -60,6 +61,7 @@ TEST_P(PageCountTest, ListCountsThePagesAConversionReads) {
         keepAsFuzzSeed(bytes);
     }
     EXPECT_EQ(getTiffPageCount(QUrl::fromLocalFile(path)), c.expected);
+    EXPECT_EQ(tallyPages(QUrl::fromLocalFile(path)).moreUnreadable, c.moreUnreadable);
     auto source = PageSource::open(path);
     if (c.expected == 0) {
         EXPECT_FALSE(source.ok());
@@ -73,10 +75,10 @@ TEST_P(PageCountTest, ListCountsThePagesAConversionReads) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, PageCountTest,
-                         ::testing::Values(CountCase{"AllReadable", -1, 3},
-                                           CountCase{"LastUnreadable", 2, 2},
-                                           CountCase{"MiddleUnreadableEndsTheCount", 1, 1},
-                                           CountCase{"FirstUnreadable", 0, 0}),
+                         ::testing::Values(CountCase{"AllReadable", -1, 3, false},
+                                           CountCase{"LastUnreadable", 2, 2, true},
+                                           CountCase{"MiddleUnreadableEndsTheCount", 1, 1, true},
+                                           CountCase{"FirstUnreadable", 0, 0, false}),
                          ByName());
 
 } // namespace
