@@ -12,6 +12,11 @@ int getTiffPageCount(const QUrl& url) {
         return 0;
     }
     const QString path = url.toLocalFile();
+    // Opening a named pipe waits for a writer that may never come; a device
+    // reads what is not a file.
+    if (!NativePath::isFile(path)) {
+        return 0;
+    }
     if (fileHasTiffSignature(path)) {
         // Opened as a conversion opens it, under the same allocation limit.
         const DecodeLimits limits;
