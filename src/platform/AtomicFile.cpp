@@ -54,6 +54,7 @@ QString temporaryNameIn(const QString& folder) {
 }
 
 struct TemporaryOwner {
+    // cppcheck-suppress unusedStructMember ; read through the optional ownerOf() returns
     QString host;
     pid_t pid = 0;
 };
