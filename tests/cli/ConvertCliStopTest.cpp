@@ -87,7 +87,7 @@ QString logLineOf(const QString& out) {
     return at < 0 ? QString() : out.mid(at + 5).trimmed();
 }
 
-class StopCliTest : public ::testing::Test {
+class ConvertCliStopTest : public ::testing::Test {
 protected:
     QString in = makeTestFolder(QStringLiteral("in"));
     QString out = makeTestFolder(QStringLiteral("out"));
@@ -144,11 +144,12 @@ struct SignalCase {
     bool quiet;
 };
 
-class StopBySignalTest : public StopCliTest, public ::testing::WithParamInterface<SignalCase> {};
+class ConvertCliSignalTest : public ConvertCliStopTest,
+                             public ::testing::WithParamInterface<SignalCase> {};
 
 // One signal: no new page, the pages under way finished and kept, the log
 // saved and named, the exit status 128 + the signal. A second one: at once.
-TEST_P(StopBySignalTest, EndsInOrderOrAtOnceOnTheSecond) {
+TEST_P(ConvertCliSignalTest, EndsInOrderOrAtOnceOnTheSecond) {
     const SignalCase& c = GetParam();
     makeSources();
     const QStringList args =
@@ -212,7 +213,7 @@ TEST_P(StopBySignalTest, EndsInOrderOrAtOnceOnTheSecond) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Signals, StopBySignalTest,
+    Signals, ConvertCliSignalTest,
     ::testing::Values(SignalCase{"Interrupt", SIGINT, 0, false},
                       SignalCase{"TerminateLikeABatchSystem", SIGTERM, 0, true},
                       SignalCase{"TerminateWithProgress", SIGTERM, 0, false},
@@ -222,7 +223,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SignalCase{"HangupThenTerminate", SIGHUP, SIGTERM, false}),
     ByName());
 
-TEST_F(StopCliTest, HangupIgnoredAtStartStaysIgnored) {
+TEST_F(ConvertCliStopTest, HangupIgnoredAtStartStaysIgnored) {
     makeSources(2);
     QProcess cli;
     start(cli, arguments(), SIGHUP);
@@ -242,11 +243,12 @@ struct PipeCase {
     Reader reader;
 };
 
-class ClosedPipeTest : public StopCliTest, public ::testing::WithParamInterface<PipeCase> {};
+class ConvertCliClosedPipeTest : public ConvertCliStopTest,
+                                 public ::testing::WithParamInterface<PipeCase> {};
 
 // `pictavo-convert ... 2>&1 | head -n1` and the like: the reader goes away,
 // the run goes on to the end and saves its log.
-TEST_P(ClosedPipeTest, RunGoesOnWithoutItsReader) {
+TEST_P(ConvertCliClosedPipeTest, RunGoesOnWithoutItsReader) {
     const Reader reader = GetParam().reader;
     makeSources(4);
     std::array<int, 2> pipe{-1, -1};
@@ -295,7 +297,7 @@ TEST_P(ClosedPipeTest, RunGoesOnWithoutItsReader) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Readers, ClosedPipeTest,
+    Readers, ConvertCliClosedPipeTest,
     ::testing::Values(PipeCase{"BothStreamsHeadOneLine", Reader::BothStreamsHeadOneLine},
                       PipeCase{"OutputGoneAtStart", Reader::OutputGoneAtStart},
                       PipeCase{"ErrorsGoneAtStart", Reader::ErrorsGoneAtStart}),
@@ -327,7 +329,7 @@ QStringList temporariesIn(const QString& folder) {
 // time to tidy up leaves partial named temporaries; the rerun on the same
 // host removes them, never another host's or a live process's, and finishes
 // the job.
-TEST_F(StopCliTest, ShardKilledOnNamedTemporariesIsTidiedByItsRerun) {
+TEST_F(ConvertCliStopTest, ShardKilledOnNamedTemporariesIsTidiedByItsRerun) {
     const QString sub = QStringLiteral("a/b");
     makeSources(4);
     makeSources(2, sub);
