@@ -1,44 +1,44 @@
 #include "cli/ConvertCommand.h"
 
 #include "cli/ConvertRequest.h"
-#include "cli/InterruptHandler.h"
+#include "cli/OutputChannel.h"
 #include "cli/ProgressReporter.h"
 #include "cli/SourceCollector.h"
 #include "engine/Process.h"
 #include "engine/Settings.h"
 #include "filelist/FileItem.h"
+#include "platform/AtomicFile.h"
 #include "platform/Constants.h"
 #include "platform/Edition.h"
 #include "platform/NativePath.h"
+#include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
 
+#include <cerrno>
+#include <csignal>
 #include <thread>
 
 #include <unistd.h>
 
 namespace {
 
-void printLine(std::FILE* stream, const QString& text) {
-    // A path is printed as the bytes it has on disk, for scripts to reuse; a
-    // closed terminal leaves nothing to report a failure to.
-    (void)std::fputs(NativePath::encode(QString(text + QLatin1Char('\n'))).constData(), stream);
-    (void)std::fflush(stream);
-}
+constexpr QLatin1StringView kProgram("pictavo-convert: ");
 
-int fail(std::FILE* err, const QString& text) {
-    printLine(err, QStringLiteral("pictavo-convert: ") + text);
+int fail(OutputChannel& err, const QString& text) {
+    err.printLine(kProgram + text);
     return kExitUsage;
 }
 
+// What can be told before the sources are read: a folder that is there must be
+// one and be writable; one that is not there is made only once the sources
+// are known to be sound, so that a usage error leaves nothing behind.
 Status checkOutputFolder(const QString& folder) {
-    if (folder.isEmpty()) {
+    if (folder.isEmpty() || !NativePath::exists(folder)) {
         return {};
-    }
-    if (!NativePath::exists(folder)) {
-        return Status::failure(QStringLiteral("the output folder '%1' does not exist").arg(folder));
     }
     if (!NativePath::isDirectory(folder)) {
         return Status::failure(
@@ -49,6 +49,26 @@ Status checkOutputFolder(const QString& folder) {
             QStringLiteral("the output folder '%1' is not writable").arg(folder));
     }
     return {};
+}
+
+// Like mkdir -p.
+Status makeOutputFolder(const QString& folder) {
+    if (folder.isEmpty() || NativePath::isDirectory(folder)) {
+        return {};
+    }
+    if (!NativePath::makePath(folder)) {
+        const QString reason = errnoText(errno);
+        QString there = NativePath::absolutePath(folder);
+        while (!NativePath::exists(there) && there != QStringLiteral("/")) {
+            there = QFileInfo(there).path();
+        }
+        return Status::failure(
+            QStringLiteral("cannot create the output folder '%1': %2")
+                .arg(folder, NativePath::isDirectory(there)
+                                 ? reason
+                                 : QStringLiteral("'%1' is not a folder").arg(there)));
+    }
+    return checkOutputFolder(folder);
 }
 
 Result<QString> prepareLogFolder(const Edition& edition, const QString& requested) {
@@ -99,45 +119,140 @@ Result<QStringList> targetFolders(const Sources& sources, const ConvertRequest& 
     return folders;
 }
 
-void reportSkipped(const Log& log, std::FILE* out, std::FILE* err) {
+void reportSkipped(const Log& log, OutputChannel& out, OutputChannel& err) {
     int skipped = 0;
     for (const LogFiles& source : log.files) {
         if (source.outcome == SourceOutcome::Skipped) {
             ++skipped;
-            printLine(err, QStringLiteral("pictavo-convert: skipped '%1': already converted")
-                               .arg(QDir(source.sourcePath).filePath(source.filename)));
+            err.printLine(kProgram + QStringLiteral("skipped '%1': already converted")
+                                         .arg(QDir(source.sourcePath).filePath(source.filename)));
         }
     }
     if (skipped > 0) {
-        printLine(out, QStringLiteral("%1 source(s) skipped: already converted.").arg(skipped));
+        out.printLine(QStringLiteral("%1 source(s) skipped: already converted.").arg(skipped));
     }
+}
+
+QString stoppingNote(int signal) {
+    switch (signal) {
+    case SIGINT:
+        return QStringLiteral(
+            "\nCancelling after the pages under way (Ctrl+C again to quit at once)...");
+    case SIGHUP:
+        return QStringLiteral("\nHangup: cancelling after the pages under way (a second signal "
+                              "quits at once)...");
+    default:
+        return QStringLiteral("\nTerminated: cancelling after the pages under way (a second "
+                              "signal quits at once)...");
+    }
+}
+
+void reportUnopenable(const QStringList& missing, const QStringList& special, OutputChannel& err) {
+    for (const QString& path : missing) {
+        err.printLine(
+            kProgram +
+            QStringLiteral("no such file: '%1' (listed; it is logged as not opened)").arg(path));
+    }
+    for (const QString& path : special) {
+        err.printLine(kProgram + QStringLiteral("not a regular file: '%1' (%2; it is logged as "
+                                                "not opened)")
+                                     .arg(path, NativePath::fileKind(path)));
+    }
+}
+
+// Sources in order, each with its mirrored folder (or "").
+void addSources(Process& process, const Sources& sources, const QStringList& folders) {
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const auto& item = sources[i];
+        const QString folder =
+            folders.isEmpty() ? QString() : folders.at(static_cast<qsizetype>(i));
+        process.outputFiles().push_back({item->filePath().toLocalFile(), {item}, folder});
+    }
+    process.setTotalFileSelected(static_cast<int>(sources.size()));
+}
+
+int totalPagesOf(const Sources& sources) {
+    int total = 0;
+    for (const auto& item : sources) {
+        total += qMax(0, item->pages());
+    }
+    return total;
+}
+
+// The last lines and the exit status. `Log: PATH` is the run's result, so it
+// goes to stdout whatever the mode.
+int reportResult(const Process& process, bool quiet, int stopSignal, OutputChannel& out,
+                 OutputChannel& err) {
+    // An empty run's note already said all there is.
+    const bool nothingToDo = process.outputFiles().empty();
+    const Log& log = process.log();
+    const bool logWritten = !log.logFilePath().isEmpty();
+    // A signal that came after the last page stopped nothing.
+    const bool cancelled = stopSignal != 0 && process.wasCancelled();
+    const bool failed =
+        log.anyFailure() || process.verdict() == RunVerdict::SomeFailed || !logWritten;
+    if (!quiet) {
+        reportSkipped(log, out, err);
+        if (!nothingToDo || failed) {
+            out.printLine(process.message());
+        }
+    } else if (failed || cancelled) {
+        err.printLine(process.message()); // quiet runs still say what went wrong
+    }
+    if (!logWritten) {
+        err.printLine(kProgram + QStringLiteral("the log could not be written: ") +
+                      log.saveError());
+        return kExitSomeFailed; // a run without its log is never a clean one
+    }
+    out.printLine(QStringLiteral("Log: ") + log.logFilePath());
+    if (cancelled) {
+        return TerminationSignals::exitStatusFor(stopSignal);
+    }
+    return failed ? kExitSomeFailed : kExitConverted;
 }
 
 } // namespace
 
 int runConvert(const ConvertRequest& request, const Edition& edition, QTextStream& standardInput,
-               std::FILE* out, std::FILE* err) {
+               std::FILE* outStream, std::FILE* errStream) {
+    OutputChannel out(outStream);
+    OutputChannel err(errStream);
+    // From the start, so that a batch system's stop while the sources are
+    // read still ends in a log. Delivered once the job's event loop runs.
+    int stopSignal = 0;
+    Process process;
+    const TerminationSignals signals([&](int signal) {
+        if (stopSignal != 0) {
+            return;
+        }
+        stopSignal = signal;
+        if (!request.quiet) {
+            err.printLine(stoppingNote(signal));
+        }
+        process.stop();
+    });
+
     if (const Status folder = checkOutputFolder(request.outputFolder); !folder) {
         return fail(err, folder.error());
     }
-    QStringList missing;
-    auto sources = collectSources(request.paths, request.listFiles, request.recursive,
-                                  standardInput, &missing);
+    SourceProblems problems;
+    auto sources =
+        collectSources(request.paths, request.listFiles, request.recursive, standardInput,
+                       &problems, [] { return TerminationSignals::firstReceived() == 0; });
     if (!sources) {
         return fail(err, sources.error());
     }
-    for (const QString& path : missing) {
-        printLine(err,
-                  QStringLiteral("pictavo-convert: no such file: '%1' (listed; it is logged as "
-                                 "not opened)")
-                      .arg(path));
-    }
-    if (sources->empty()) {
-        return fail(err, QStringLiteral("no TIFF files found in the given paths"));
+    reportUnopenable(problems.missingListed, problems.notRegular, err);
+    if (sources->empty() && TerminationSignals::firstReceived() == 0) {
+        err.printLine(kProgram + QStringLiteral("no TIFF files found in the given paths; "
+                                                "nothing to convert"));
     }
     const Result<QStringList> folders = targetFolders(*sources, request);
     if (!folders) {
         return fail(err, folders.error());
+    }
+    if (const Status made = makeOutputFolder(request.outputFolder); !made) {
+        return fail(err, made.error());
     }
     const Result<QString> logFolder = prepareLogFolder(edition, request.logFolder);
     if (!logFolder) {
@@ -146,7 +261,6 @@ int runConvert(const ConvertRequest& request, const Edition& edition, QTextStrea
 
     Settings settings; // first-launch defaults; the GUI's preferences are never touched
     applyRequest(settings, request);
-    Process process;
     process.setEdition(edition);
     process.setSettings(&settings);
     process.setLogsFolder(*logFolder);
@@ -157,60 +271,21 @@ int runConvert(const ConvertRequest& request, const Edition& edition, QTextStrea
     if (request.jobs > 0) {
         process.setWorkers(request.jobs);
     }
-    int totalPages = 0;
-    for (size_t i = 0; i < sources->size(); ++i) {
-        const auto& item = (*sources)[i];
-        const QString folder =
-            folders->isEmpty() ? QString() : folders->at(static_cast<qsizetype>(i));
-        process.outputFiles().push_back({item->filePath().toLocalFile(), {item}, folder});
-        totalPages += qMax(0, item->pages());
-    }
-    process.setTotalFileSelected(static_cast<int>(sources->size()));
+    addSources(process, *sources, *folders);
     process.setIsCombining(true);
+    if (TerminationSignals::firstReceived() != 0) {
+        process.stop(); // not one page after the signal; the log is still saved
+    }
 
-    const auto style = request.quiet              ? ProgressReporter::Style::Quiet
-                       : isatty(fileno(err)) != 0 ? ProgressReporter::Style::Bar
-                                                  : ProgressReporter::Style::Lines;
-    ProgressReporter reporter(process, totalPages, style, err);
-    bool interrupted = false;
-    InterruptHandler interrupt([&process, &interrupted, err, quiet = request.quiet] {
-        interrupted = true;
-        if (!quiet) {
-            printLine(err,
-                      QStringLiteral(
-                          "\nCancelling after the current page (Ctrl+C again to quit at once)..."));
-        }
-        process.stop();
-    });
+    const auto style = request.quiet      ? ProgressReporter::Style::Quiet
+                       : err.isTerminal() ? ProgressReporter::Style::Bar
+                                          : ProgressReporter::Style::Lines;
+    ProgressReporter reporter(process, totalPagesOf(*sources), style, err);
     QObject::connect(&process, &Process::finished, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
     std::thread worker([&process] { process.start(); });
     QCoreApplication::exec();
     worker.join();
     reporter.end();
-
-    const Log& log = process.log();
-    const bool logWritten = !log.logFilePath().isEmpty();
-    const bool failed =
-        log.anyFailure() || process.verdict() == RunVerdict::SomeFailed || !logWritten;
-    if (!request.quiet) {
-        reportSkipped(log, out, err);
-    }
-    // Quiet runs still say what went wrong.
-    if (!request.quiet || failed) {
-        std::FILE* stream = request.quiet ? err : out;
-        printLine(stream, process.message());
-        if (logWritten) {
-            printLine(stream, QStringLiteral("Log: ") + log.logFilePath());
-        }
-    }
-    if (!logWritten) {
-        printLine(err, QStringLiteral("pictavo-convert: the log could not be written: ") +
-                           log.saveError());
-        return kExitSomeFailed; // a run without its log is never a clean one
-    }
-    if (interrupted) {
-        return kExitCancelled;
-    }
-    return failed ? kExitSomeFailed : kExitConverted;
+    return reportResult(process, request.quiet, stopSignal, out, err);
 }

@@ -80,7 +80,8 @@ struct Options {
         QStringLiteral("N"),
         QStringLiteral("0")};
     QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
-                              QStringLiteral("Output folder (default: each source's own folder)."),
+                              QStringLiteral("Output folder, made with its parents when missing "
+                                             "(default: each source's own folder)."),
                               QStringLiteral("dir")};
     QCommandLineOption mirror{
         QStringLiteral("mirror"),
@@ -104,7 +105,10 @@ struct Options {
         QStringLiteral("log-dir"),
         QStringLiteral("Where the XML log goes (default: the application folder's Logs)."),
         QStringLiteral("dir")};
-    QCommandLineOption quiet{QStringLiteral("quiet"), QStringLiteral("Only errors.")};
+    QCommandLineOption quiet{
+        QStringLiteral("quiet"),
+        QStringLiteral("No progress, and no final message when all went well: stderr gets only "
+                       "errors and notes, stdout only the 'Log: PATH' line.")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("Show this help.")};
     QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version.")};

@@ -1,5 +1,6 @@
 #include "cli/ProgressReporter.h"
 
+#include "cli/OutputChannel.h"
 #include "engine/Process.h"
 #include "engine/ProgressEstimate.h"
 
@@ -11,24 +12,18 @@ namespace {
 constexpr int kRefreshMs = 200;
 constexpr int kBarCells = 24;
 
-int terminalWidth(std::FILE* out) {
+int terminalWidth(const OutputChannel& out) {
     winsize size{};
-    if (ioctl(fileno(out), TIOCGWINSZ, &size) == 0 && size.ws_col > 20) {
+    if (ioctl(fileno(out.stream()), TIOCGWINSZ, &size) == 0 && size.ws_col > 20) {
         return size.ws_col;
     }
     return 80;
 }
 
-void print(std::FILE* out, const QString& text) {
-    // A closed terminal leaves nothing to report the failure to.
-    (void)std::fputs(text.toLocal8Bit().constData(), out);
-    (void)std::fflush(out);
-}
-
 } // namespace
 
-ProgressReporter::ProgressReporter(Process& process, int totalPages, Style style, std::FILE* out,
-                                   QObject* parent)
+ProgressReporter::ProgressReporter(Process& process, int totalPages, Style style,
+                                   OutputChannel& out, QObject* parent)
     : QObject(parent), m_process(process), m_totalPages(totalPages), m_style(style), m_out(out) {
     m_clock.start();
     if (m_style == Style::Bar) {
@@ -70,22 +65,22 @@ void ProgressReporter::drawBar() {
     const QString line =
         barLine(m_process.totalPagesProcessed(), m_totalPages, m_process.fileInProcess(),
                 m_clock.elapsed(), terminalWidth(m_out));
-    print(m_out, QStringLiteral("\r\x1b[K") + line);
+    m_out.print(QStringLiteral("\r\x1b[K") + line);
     m_drawn = true;
 }
 
 void ProgressReporter::sourceFinished(int processed) {
-    print(m_out, QStringLiteral("[%1/%2] %3 pages done, %4 elapsed\n")
-                     .arg(processed)
-                     .arg(m_process.outputFiles().size())
-                     .arg(m_process.totalPagesProcessed())
-                     .arg(clockText(m_clock.elapsed() / 1000)));
+    m_out.print(QStringLiteral("[%1/%2] %3 pages done, %4 elapsed\n")
+                    .arg(processed)
+                    .arg(m_process.outputFiles().size())
+                    .arg(m_process.totalPagesProcessed())
+                    .arg(clockText(m_clock.elapsed() / 1000)));
 }
 
 void ProgressReporter::end() {
     m_tick.stop();
     if (m_drawn) {
-        print(m_out, QStringLiteral("\r\x1b[K"));
+        m_out.print(QStringLiteral("\r\x1b[K"));
         m_drawn = false;
     }
 }

@@ -5,12 +5,12 @@
 #include <QString>
 #include <QTimer>
 
-#include <cstdio>
-
+class OutputChannel;
 class Process;
 
 // Shows a job's progress on stderr: a live bar on a terminal, plain lines
-// otherwise, nothing when quiet.
+// otherwise, nothing when quiet. A channel that closes stops only the
+// showing.
 //
 // Threads: lives on the main thread; the job's signals reach it queued.
 class ProgressReporter : public QObject {
@@ -18,7 +18,7 @@ class ProgressReporter : public QObject {
 public:
     enum class Style { Bar, Lines, Quiet };
 
-    ProgressReporter(Process& process, int totalPages, Style style, std::FILE* out,
+    ProgressReporter(Process& process, int totalPages, Style style, OutputChannel& out,
                      QObject* parent = nullptr);
 
     // Clears the bar line, so that what follows starts on a clean line.
@@ -34,7 +34,7 @@ private:
     Process& m_process;
     int m_totalPages;
     Style m_style;
-    std::FILE* m_out;
+    OutputChannel& m_out;
     QElapsedTimer m_clock;
     QTimer m_tick;
     bool m_drawn = false;

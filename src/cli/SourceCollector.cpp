@@ -20,7 +20,8 @@ using Items = std::vector<std::shared_ptr<FileItem>>;
 
 class Collector {
 public:
-    explicit Collector(bool recursive) : m_recursive(recursive) {}
+    Collector(bool recursive, SourceProblems& problems, const std::function<bool()>& keepGoing)
+        : m_recursive(recursive), m_problems(problems), m_keepGoing(keepGoing) {}
 
     Status add(const QString& path) {
         if (!NativePath::exists(path)) {
@@ -28,13 +29,17 @@ public:
         }
         const QUrl url = QUrl::fromLocalFile(NativePath::absolutePath(path));
         if (NativePath::isDirectory(path)) {
-            walkFolders(
-                {url}, m_recursive, [] { return true; }, [this](const QUrl& u) { append(u); });
+            walkFolders({url}, m_recursive, m_keepGoing, [this](const QUrl& u) { append(u); });
         } else {
+            if (!NativePath::isFile(path) && !m_seen.contains(url.toString())) {
+                m_problems.notRegular.append(path);
+            }
             append(url);
         }
         return {};
     }
+
+    bool keepGoing() const { return m_keepGoing(); }
 
     void addMissing(const QUrl& url) { append(url); }
 
@@ -53,6 +58,8 @@ private:
     }
 
     bool m_recursive;
+    SourceProblems& m_problems;
+    const std::function<bool()>& m_keepGoing;
     QSet<QString> m_seen;
     Items m_items;
 };
@@ -81,9 +88,15 @@ Result<QString> readList(const QString& listFile, QTextStream& standardInput) {
 } // namespace
 
 Result<Items> collectSources(const QStringList& paths, const QStringList& listFiles, bool recursive,
-                             QTextStream& standardInput, QStringList* missingListed) {
-    Collector collector(recursive);
+                             QTextStream& standardInput, SourceProblems* problems,
+                             const std::function<bool()>& keepGoing) {
+    SourceProblems unused;
+    SourceProblems& told = problems != nullptr ? *problems : unused;
+    Collector collector(recursive, told, keepGoing);
     for (const QString& path : paths) {
+        if (!collector.keepGoing()) {
+            return collector.take();
+        }
         if (const Status added = collector.add(path); !added) {
             return Result<Items>::failure(added.error());
         }
@@ -95,13 +108,14 @@ Result<Items> collectSources(const QStringList& paths, const QStringList& listFi
         }
         for (const QUrl& url :
              parsePathList(*text, allowedFileTypes(), NativePath::absolutePath(QString()))) {
+            if (!collector.keepGoing()) {
+                return collector.take();
+            }
             // One stale line must not cost the whole list: the path goes on
             // as a source that cannot be opened, and the log says so.
             if (!collector.add(url.toLocalFile())) {
                 collector.addMissing(url);
-                if (missingListed != nullptr) {
-                    missingListed->append(url.toLocalFile());
-                }
+                told.missingListed.append(url.toLocalFile());
             }
         }
     }

@@ -1,6 +1,7 @@
 // pictavo-convert: the conversion engine for scripts and batch work.
 #include "cli/ConvertCommand.h"
 #include "cli/ConvertRequest.h"
+#include "cli/OutputChannel.h"
 #include "platform/AtomicFile.h"
 #include "platform/Edition.h"
 #include "platform/NativePath.h"
@@ -12,6 +13,9 @@
 
 int main(int argc, char** argv) {
     failWritesPastFileSizeLimit();
+    // `| head` must not end the run: the conversion goes on without its
+    // progress.
+    ignoreBrokenPipes();
     // The current edition's names and rules.
     const Edition edition = Edition::currentEdition();
     QCoreApplication app(argc, argv);

@@ -13,6 +13,12 @@ Result<std::unique_ptr<PageSource>> PageSource::open(const QString& path,
     if (!NativePath::exists(path)) {
         return R::failure(QStringLiteral("The file does not exist"));
     }
+    // Checked before anything opens it: opening a named pipe waits for a
+    // writer that may never come.
+    if (NativePath::isSpecialFile(path)) {
+        return R::failure(
+            QStringLiteral("The file is %1, not a regular file").arg(NativePath::fileKind(path)));
+    }
     if (!NativePath::isFile(path) || !NativePath::isAccessible(path, R_OK)) {
         return R::failure(QStringLiteral("The file cannot be read"));
     }

@@ -27,7 +27,7 @@ bool walkFolder(const QString& folder, bool includeSubdirectories,
                 !walkFolder(path, includeSubdirectories, keepGoing, visit)) {
                 return false;
             }
-        } else if (!isDir && hasAllowedExtension(name)) {
+        } else if (!isDir && hasAllowedExtension(name) && !NativePath::isSpecialFile(path)) {
             visit(QUrl::fromLocalFile(path));
         }
     }
@@ -61,7 +61,8 @@ void walkFolders(const QList<QUrl>& urls, bool includeSubdirectories,
             if (!walkFolder(path, includeSubdirectories, keepGoing, visit)) {
                 return;
             }
-        } else if (hasAllowedExtension(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1))) {
+        } else if (hasAllowedExtension(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)) &&
+                   !NativePath::isSpecialFile(path)) {
             visit(url);
         }
     }

@@ -19,7 +19,8 @@ bool hasAllowedExtension(const QString& fileName);
 // `includeSubdirectories`), visiting its files with allowed extensions, in
 // name order, depth first. Hidden files and folders (names starting with ".")
 // are skipped, folders are never visited, symbolic links to folders are not
-// followed, and entries that cannot be read are skipped. `keepGoing` is asked
+// followed, and entries that cannot be read are skipped. Named pipes, sockets
+// and devices are skipped too, links to files are taken. `keepGoing` is asked
 // before every entry; when it answers false the walk ends.
 //
 // Threads: runs on the caller's thread; the callbacks are called there.

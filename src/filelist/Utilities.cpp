@@ -16,6 +16,11 @@ PageTally tallyPages(const QUrl& url) {
         return {};
     }
     const QString path = url.toLocalFile();
+    // Opening a named pipe waits for a writer that may never come; a device
+    // reads what is not a file.
+    if (!NativePath::isFile(path)) {
+        return {};
+    }
     if (fileHasTiffSignature(path)) {
         // Opened as a conversion opens it, under the same allocation limit.
         const DecodeLimits limits;

@@ -5,7 +5,9 @@
 // The pages of a file as the list counts them.
 struct PageTally {
     // The images in the file that can be read: the pages (directories) of a
-    // TIFF, the images of any other format Qt can read; 0 when it cannot tell.
+    // TIFF, the images of any other format Qt can read; 0 when it cannot tell,
+    // and for what is not a regular file (a named pipe, a device), which is
+    // never opened.
     int readable = 0;
     // The file goes on past them with pages that cannot be read (a TIFF's
     // chain of directories breaks off).

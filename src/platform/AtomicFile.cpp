@@ -5,23 +5,130 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
+#include <QSysInfo>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <mutex>
+#include <optional>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
+constexpr QLatin1StringView kTemporaryPrefix(".pictavo-");
+constexpr QLatin1StringView kTemporarySuffix(".tmp");
+constexpr qsizetype kTokenDigits = 16;
+
+// The host part of a temporary's name: the host name with anything that is
+// not plainly a host name's character made "_", so a name never holds a
+// separator.
+const QString& hostTag() {
+    static const QString tag = [] {
+        QString host = QSysInfo::machineHostName();
+        for (QChar& c : host) {
+            const bool plain =
+                c.unicode() < 128 &&
+                (c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('.'));
+            if (!plain) {
+                c = QLatin1Char('_');
+            }
+        }
+        return host.isEmpty() ? QStringLiteral("localhost") : host;
+    }();
+    return tag;
+}
+
 QString temporaryNameIn(const QString& folder) {
     const quint64 token = QRandomGenerator::global()->generate64();
-    const QString name = QStringLiteral(".pictavo-%1.tmp").arg(token, 16, 16, QLatin1Char('0'));
+    const QString name = kTemporaryPrefix +
+                         QStringLiteral("%1-%2-%3")
+                             .arg(hostTag())
+                             .arg(::getpid())
+                             .arg(token, kTokenDigits, 16, QLatin1Char('0')) +
+                         kTemporarySuffix;
     return folder.isEmpty() ? name : QDir(folder).filePath(name);
 }
 
+struct TemporaryOwner {
+    // cppcheck-suppress unusedStructMember ; read through the optional ownerOf() returns
+    QString host;
+    pid_t pid = 0;
+};
+
+// Read from the right, since a host name may hold "-".
+std::optional<TemporaryOwner> ownerOf(const QString& name) {
+    if (!name.startsWith(kTemporaryPrefix) || !name.endsWith(kTemporarySuffix)) {
+        return std::nullopt;
+    }
+    const QString middle = name.mid(kTemporaryPrefix.size(), name.size() - kTemporaryPrefix.size() -
+                                                                 kTemporarySuffix.size());
+    const qsizetype tokenDash = middle.lastIndexOf(QLatin1Char('-'));
+    const qsizetype pidDash =
+        tokenDash > 0 ? middle.lastIndexOf(QLatin1Char('-'), tokenDash - 1) : qsizetype(-1);
+    if (pidDash <= 0 || middle.size() - tokenDash - 1 != kTokenDigits) {
+        return std::nullopt;
+    }
+    bool tokenOk = false;
+    (void)middle.mid(tokenDash + 1).toULongLong(&tokenOk, 16);
+    const QString pidText = middle.mid(pidDash + 1, tokenDash - pidDash - 1);
+    bool pidOk = false;
+    const int pid = pidText.toInt(&pidOk);
+    if (!tokenOk || !pidOk || pid <= 0 || pidText.startsWith(QLatin1Char('+'))) {
+        return std::nullopt;
+    }
+    return TemporaryOwner{middle.left(pidDash), static_cast<pid_t>(pid)};
+}
+
+bool isRunning(pid_t pid) {
+    // EPERM: it runs, as another user.
+    return pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH;
+}
+
+// Once per folder and process: a folder is listed at most once per run.
+void removeStaleTemporariesOnce(const QString& folder) {
+    static std::mutex mutex;
+    static QSet<QString> swept;
+    const QString key = NativePath::absolutePath(folder.isEmpty() ? QStringLiteral(".") : folder);
+    {
+        const std::lock_guard lock(mutex);
+        if (swept.contains(key)) {
+            return;
+        }
+        swept.insert(key);
+    }
+    (void)removeStaleTemporaries(key);
+}
+
+bool unnamedFilesAllowed() {
+    static const bool allowed = qEnvironmentVariableIsEmpty("PICTAVO_NAMED_TEMPORARIES");
+    return allowed;
+}
+
 } // namespace
+
+bool isAtomicFileTemporary(const QString& name) {
+    return ownerOf(name).has_value();
+}
+
+int removeStaleTemporaries(const QString& folder) {
+    int removed = 0;
+    for (const QString& name : NativePath::folderEntries(folder)) {
+        const auto owner = ownerOf(name);
+        if (!owner || owner->host != hostTag() || isRunning(owner->pid)) {
+            continue;
+        }
+        const QString path = QDir(folder).filePath(name);
+        if (!NativePath::isSymLink(path) && NativePath::isFile(path) &&
+            ::unlink(NativePath::encode(path).constData()) == 0) {
+            ++removed;
+        }
+    }
+    return removed;
+}
 
 QString errnoText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -36,7 +143,8 @@ AtomicFile::~AtomicFile() {
 Status AtomicFile::create() {
     discard();
     const QString folder = QFileInfo(m_finalPath).path();
-    if (createUnnamed(folder)) {
+    removeStaleTemporariesOnce(folder);
+    if (unnamedFilesAllowed() && createUnnamed(folder)) {
         return {};
     }
     return createNamed(folder);

@@ -7,10 +7,15 @@
 // A file that appears under its final name only once it is complete. The
 // content is written to an unnamed file in the destination folder (O_TMPFILE),
 // linked under its name on commit: a process killed mid-write leaves nothing
-// behind. Where the file system has no unnamed files, a hidden temporary file
-// in the folder is renamed instead. Destroying an uncommitted AtomicFile
-// removes the temporary file. An existing file of the final name is untouched
-// until commit.
+// behind. Where the file system has no unnamed files (FUSE, NFS), a hidden
+// temporary file in the folder, ".pictavo-<host>-<pid>-<hex>.tmp", is renamed
+// instead; one that a killed process left is removed by the next process on
+// the same host to write into that folder (see removeStaleTemporaries).
+// Destroying an uncommitted AtomicFile removes the temporary file. An existing
+// file of the final name is untouched until commit.
+//
+// PICTAVO_NAMED_TEMPORARIES=1 in the environment makes every AtomicFile use
+// named temporaries, as on a file system without unnamed files.
 //
 // Threads: one object is used by one thread.
 class AtomicFile {
@@ -58,6 +63,15 @@ private:
     int m_unnamedFd = -1; // the unnamed file, held open until it is linked
     bool m_pending = false;
 };
+
+// Removes from `folder` the named temporaries of AtomicFile that processes of
+// this host left when they were killed: those whose process no longer runs.
+// Another host's, a running process's, and every other file stay. Returns how
+// many were removed. create() does this once per folder in each process.
+int removeStaleTemporaries(const QString& folder);
+
+// Whether `name` is an AtomicFile temporary of any process or host.
+bool isAtomicFileTemporary(const QString& name);
 
 // The text of the current errno, for messages.
 QString errnoText(int error);

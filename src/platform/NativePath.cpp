@@ -266,6 +266,32 @@ bool isSymLink(const QString& path) {
     return info && S_ISLNK(info->st_mode);
 }
 
+bool isSpecialFile(const QString& path) {
+    const auto info = statOf(path, true);
+    return info && !S_ISREG(info->st_mode) && !S_ISDIR(info->st_mode);
+}
+
+QString fileKind(const QString& path) {
+    const auto info = statOf(path, true);
+    if (!info) {
+        return QStringLiteral("nothing");
+    }
+    switch (info->st_mode & S_IFMT) {
+    case S_IFIFO:
+        return QStringLiteral("a named pipe");
+    case S_IFSOCK:
+        return QStringLiteral("a socket");
+    case S_IFCHR:
+        return QStringLiteral("a character device");
+    case S_IFBLK:
+        return QStringLiteral("a block device");
+    case S_IFDIR:
+        return QStringLiteral("a folder");
+    default:
+        return QStringLiteral("a file");
+    }
+}
+
 bool isAccessible(const QString& path, int mode) {
     return !path.isEmpty() && ::access(encode(path).constData(), mode) == 0;
 }

@@ -62,6 +62,13 @@ bool exists(const QString& path);      // follows links
 bool isDirectory(const QString& path); // follows links
 bool isFile(const QString& path);      // a regular file, following links
 bool isSymLink(const QString& path);
+// A named pipe, socket or device, following links: opening one for reading
+// may wait for ever, or read what is not a file.
+bool isSpecialFile(const QString& path);
+// What is at the path, following links, for messages: "a named pipe",
+// "a socket", "a character device", "a block device", "a folder", "a file",
+// or "nothing" when it cannot be read.
+QString fileKind(const QString& path);
 // access(2) with `mode` (R_OK, W_OK, X_OK).
 bool isAccessible(const QString& path, int mode);
 // -1 when it cannot be read.
