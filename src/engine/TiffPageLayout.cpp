@@ -393,5 +393,8 @@ Result<QImage> allocatePage(const TiffPageLayout& l, QImage::Format format) {
                 .arg(l.width)
                 .arg(l.height));
     }
+    // Decoders need not write every byte (row padding, a strip cut short), and
+    // what they leave must not be whatever the allocator handed out.
+    image.fill(0);
     return image;
 }

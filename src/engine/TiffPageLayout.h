@@ -73,7 +73,7 @@ struct DecodePlan {
 // work with (zero or absurd sizes, sample counts, bit depths).
 Result<TiffPageLayout> readPageLayout(TIFF* tif, int pageNumber);
 
-// A page-sized image of `format`, or the reason there is none.
+// A page-sized image of `format`, every byte zero, or the reason there is none.
 Result<QImage> allocatePage(const TiffPageLayout& l, QImage::Format format);
 
 // Chooses the decoder and output form. May set JPEGCOLORMODE on `tif` so that

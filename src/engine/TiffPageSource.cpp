@@ -168,8 +168,16 @@ Result<QImage> TiffPageSource::decodeChecked(const TiffPageLayout& layout, const
     if (!image) {
         return image;
     }
+    // Some decoders report damage and go on, leaving the rest of the strip
+    // as it was; such a page is not what the file holds.
+    if (!m_tiff.lastError().isEmpty()) {
+        return Result<QImage>::failure(
+            QStringLiteral("Page %1 cannot be decoded: the data is damaged (%2)")
+                .arg(layout.pageNumber)
+                .arg(m_tiff.lastError()));
+    }
     for (const QString& warning : m_tiff.warnings()) {
-        if (saysDataEndsEarly(warning)) {
+        if (saysDataEndsEarly(warning, layout.compression)) {
             return Result<QImage>::failure(
                 QStringLiteral("Page %1 cannot be decoded: the data ends early (%2)")
                     .arg(layout.pageNumber)
