@@ -33,6 +33,12 @@ RawStrips planarRgb(uint32_t width, uint32_t height, uint32_t rowsPerStrip) {
     return RawStrips{width, height, 3, true, rowsPerStrip, nullptr};
 }
 
+RawStrips tiledGray(uint32_t width, uint32_t height, uint32_t side) {
+    RawStrips page = gray(width, height, 0);
+    page.tileSide = side;
+    return page;
+}
+
 // Every row of strips of two rows alike, so that all strips can share one.
 RawStrips repeatingGray() {
     RawStrips page = gray(8, 8, 2);
@@ -67,6 +73,14 @@ const StoredCase kCases[] = {
          f.counts.resize(1);
      },
      "strip 1 has no data (0 bytes at offset 0)"},
+    {"OneTileForSixteen", tiledGray(64, 64, 16),
+     [](RawStripsFile& f) {
+         f.offsets.resize(1);
+         f.counts.resize(1);
+     },
+     "tile 1 has no data (0 bytes at offset 0)"},
+    {"TileRunningIntoTheNext", tiledGray(40, 40, 16), [](RawStripsFile& f) { f.offsets[4] -= 8; },
+     "tile 3 needs 256 bytes from offset 776 and runs into tile 4 at offset 1024"},
     // libtiff takes one strip per plane, the first three of plane 0's
     // thirteen; read whole, each would run into the next.
     {"PlanarRowsPerStripPastTheImage", planarRgb(5, 13, 1),
@@ -89,6 +103,7 @@ const StoredCase kCases[] = {
      },
      nullptr},
     {"PlanarOneRowPerStrip", planarRgb(5, 13, 1), [](RawStripsFile&) {}, nullptr},
+    {"TilesPastThePageEdges", tiledGray(40, 40, 16), [](RawStripsFile&) {}, nullptr},
     {"StripsSharingTheirData", repeatingGray(),
      [](RawStripsFile& f) {
          for (uint32_t& offset : f.offsets) {

@@ -74,19 +74,26 @@ uint8_t RawStrips::sample(uint32_t x, uint32_t y, uint16_t s) const {
 std::vector<QByteArray> RawStrips::strips() const {
     std::vector<QByteArray> out;
     const uint16_t planes = planar ? samples : 1;
+    const uint32_t blockWidth = tileSide > 0 ? tileSide : width;
+    const uint32_t blockHeight = tileSide > 0 ? tileSide : rowsPerStrip;
     for (uint16_t plane = 0; plane < planes; ++plane) {
-        for (uint32_t y0 = 0; y0 < height; y0 += rowsPerStrip) {
-            QByteArray strip;
-            for (uint32_t y = y0; y < std::min(height, y0 + rowsPerStrip); ++y) {
-                for (uint32_t x = 0; x < width; ++x) {
-                    for (uint16_t s = 0; s < samples; ++s) {
-                        if (!planar || s == plane) {
-                            strip.append(static_cast<char>(sample(x, y, s)));
+        for (uint32_t y0 = 0; y0 < height; y0 += blockHeight) {
+            for (uint32_t x0 = 0; x0 < width; x0 += blockWidth) {
+                QByteArray block;
+                const uint32_t rows =
+                    tileSide > 0 ? blockHeight : std::min(height - y0, blockHeight);
+                for (uint32_t y = y0; y < y0 + rows; ++y) {
+                    for (uint32_t x = x0; x < x0 + blockWidth; ++x) {
+                        for (uint16_t s = 0; s < samples; ++s) {
+                            if (!planar || s == plane) {
+                                const bool inside = x < width && y < height;
+                                block.append(static_cast<char>(inside ? sample(x, y, s) : 0));
+                            }
                         }
                     }
                 }
+                out.push_back(block);
             }
-            out.push_back(strip);
         }
     }
     return out;
@@ -103,7 +110,13 @@ RawStripsFile rawStripsFile(const RawStrips& page) {
     t.set(TIFFTAG_PHOTOMETRIC, RawTiff::kShort,
           {page.samples >= 3 ? uint32_t(PHOTOMETRIC_RGB) : uint32_t(PHOTOMETRIC_MINISBLACK)});
     t.set(TIFFTAG_SAMPLESPERPIXEL, RawTiff::kShort, {page.samples});
-    t.set(TIFFTAG_ROWSPERSTRIP, RawTiff::kLong, {page.rowsPerStrip});
+    file.tiled = page.tileSide > 0;
+    if (file.tiled) {
+        t.set(TIFFTAG_TILEWIDTH, RawTiff::kLong, {page.tileSide});
+        t.set(TIFFTAG_TILELENGTH, RawTiff::kLong, {page.tileSide});
+    } else {
+        t.set(TIFFTAG_ROWSPERSTRIP, RawTiff::kLong, {page.rowsPerStrip});
+    }
     t.set(TIFFTAG_PLANARCONFIG, RawTiff::kShort,
           {page.planar ? uint32_t(PLANARCONFIG_SEPARATE) : uint32_t(PLANARCONFIG_CONTIG)});
     return file;
@@ -117,7 +130,9 @@ void layOut(RawStripsFile& file) {
 }
 
 QByteArray finish(RawStripsFile& file) {
-    file.tiff.set(TIFFTAG_STRIPOFFSETS, RawTiff::kLong, file.offsets);
-    file.tiff.set(TIFFTAG_STRIPBYTECOUNTS, RawTiff::kLong, file.counts);
+    file.tiff.set(file.tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS, RawTiff::kLong,
+                  file.offsets);
+    file.tiff.set(file.tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, RawTiff::kLong,
+                  file.counts);
     return file.tiff.bytes();
 }

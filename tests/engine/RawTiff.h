@@ -33,8 +33,8 @@ private:
 };
 
 // An 8-bit page of `samples` per pixel stored uncompressed in strips of
-// `rowsPerStrip` rows (one set per sample when planar), pixel (x, y) holding
-// sample s = sampleAt(x, y, s).
+// `rowsPerStrip` rows, or in square tiles of `tileSide` pixels (one set per
+// sample when planar), pixel (x, y) holding sample s = sampleAt(x, y, s).
 struct RawStrips {
     uint32_t width = 8;
     uint32_t height = 8;
@@ -42,9 +42,11 @@ struct RawStrips {
     bool planar = false;
     uint32_t rowsPerStrip = 2;
     uint8_t (*sampleAt)(uint32_t x, uint32_t y, uint16_t s) = nullptr; // nullptr: a pattern
+    uint32_t tileSide = 0;                                             // 0: strips
 
     uint8_t sample(uint32_t x, uint32_t y, uint16_t s) const;
-    // The strips' bytes: all of plane 0 first when planar.
+    // The strips' or tiles' bytes: all of plane 0 first when planar; tiles
+    // row by row, padded with zeros past the page's edges.
     std::vector<QByteArray> strips() const;
 };
 
@@ -54,6 +56,7 @@ struct RawStrips {
 // finish() puts the file together.
 struct RawStripsFile {
     RawTiff tiff;
+    bool tiled = false;
     std::vector<QByteArray> strips;
     std::vector<uint32_t> offsets;
     std::vector<uint32_t> counts;
