@@ -3,6 +3,7 @@
 #include <QPixelFormat>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -394,7 +395,8 @@ Result<QImage> allocatePage(const TiffPageLayout& l, QImage::Format format) {
                 .arg(l.height));
     }
     // Decoders need not write every byte (row padding, a strip cut short), and
-    // what they leave must not be whatever the allocator handed out.
-    image.fill(0);
+    // what they leave must not be whatever the allocator handed out. fill()
+    // would leave the padding at the end of each row.
+    std::memset(image.bits(), 0, static_cast<size_t>(image.sizeInBytes()));
     return image;
 }

@@ -161,6 +161,22 @@ TEST_P(PageLayoutTest, DecodesToNativeFormWithExactPixels) {
     EXPECT_EQ(compareWithPage(*image, c.page, c.tolerance8), "");
 }
 
+// Writers may pass whole rows on; the bytes past a row's pixels must be the
+// same on every run, not what the allocator left there.
+TEST_P(PageLayoutTest, RowPaddingIsZero) {
+    auto source = openTestPages({GetParam().page});
+    ASSERT_TRUE(source.ok()) << source.error().toStdString();
+    const Result<QImage> image = (*source)->readPage(0);
+    ASSERT_TRUE(image.ok()) << image.error().toStdString();
+    const qsizetype used = (qsizetype(image->width()) * image->depth() + 7) / 8;
+    for (int y = 0; y < image->height(); ++y) {
+        const uchar* row = image->constScanLine(y);
+        for (qsizetype i = used; i < image->bytesPerLine(); ++i) {
+            ASSERT_EQ(row[i], 0) << "row " << y << ", byte " << i;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Layouts, PageLayoutTest, ::testing::ValuesIn(kLayouts), ByName());
 
 // Where stored pixel (sx, sy) is shown for each Orientation value, worked out
