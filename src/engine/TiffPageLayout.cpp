@@ -344,6 +344,22 @@ bool colourMapIsEightBit(const uint16_t* const map[3], size_t entries) {
     return true;
 }
 
+void clearRowPadding(QImage& image) {
+    const qsizetype bits = qsizetype(image.width()) * image.depth();
+    const qsizetype whole = bits / 8;
+    const int rest = static_cast<int>(bits % 8);
+    const auto kept = static_cast<uchar>(
+        image.format() == QImage::Format_MonoLSB ? 0xFFU >> (8 - rest) : 0xFFU << (8 - rest));
+    for (int y = 0; y < image.height(); ++y) {
+        uchar* row = image.scanLine(y);
+        qsizetype from = whole;
+        if (rest > 0) {
+            row[from++] &= kept;
+        }
+        std::memset(row + from, 0, static_cast<size_t>(image.bytesPerLine() - from));
+    }
+}
+
 qint64 qImageBytesPerLine(QImage::Format format, uint32_t width) {
     const qint64 bits = QImage::toPixelFormat(format).bitsPerPixel();
     return ((qint64(width) * bits + 31) / 32) * 4;

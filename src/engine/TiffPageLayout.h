@@ -91,5 +91,9 @@ Status checkBufferLimit(const TiffPageLayout& layout, qint64 bytes, const Decode
 // reader takes a map whose entries are all below 256 to be one of those.
 bool colourMapIsEightBit(const uint16_t* const map[3], size_t entries);
 
+// Zeroes the bits of every row past its pixels. Images Qt makes (conversions,
+// turns) leave them as allocated, and writers may pass whole bytes on.
+void clearRowPadding(QImage& image);
+
 // Bytes per row of `format` at `width`, as QImage lays it out (32-bit aligned).
 qint64 qImageBytesPerLine(QImage::Format format, uint32_t width);

@@ -240,6 +240,7 @@ Result<QImage> TiffPageSource::decodeCurrentPage(int index) {
         return Result<QImage>::failure(
             QStringLiteral("Not enough memory to turn page %1 upright").arg(index + 1));
     }
+    clearRowPadding(upright);
     setResolution(tif, layout->orientation >= ORIENTATION_LEFTTOP, upright);
     return upright;
 }
