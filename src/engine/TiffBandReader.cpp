@@ -20,8 +20,11 @@ QString decodeFailure(const TiffHandle& tiff, const TiffPageLayout& l, const QSt
     return text;
 }
 
+// The buffer is cleared first: a decoder that stops early without saying so
+// leaves zeros, not the previous strip.
 Status readStrip(TiffHandle& tiff, const TiffPageLayout& l, uint32_t y, int plane, uint8_t* out,
                  qint64 bytes) {
+    std::memset(out, 0, static_cast<size_t>(bytes));
     const tstrip_t strip = TIFFComputeStrip(tiff.get(), y, static_cast<uint16_t>(plane));
     const tmsize_t got = TIFFReadEncodedStrip(tiff.get(), strip, out, static_cast<tmsize_t>(bytes));
     if (got != static_cast<tmsize_t>(bytes)) {
@@ -94,6 +97,7 @@ Status readTileBands(TiffHandle& tiff, const TiffPageLayout& l, const DecodeLimi
             for (uint32_t x = 0; x < l.width; x += l.tileWidth) {
                 const ttile_t index =
                     TIFFComputeTile(tiff.get(), x, y, 0, static_cast<uint16_t>(plane));
+                std::fill(tile.begin(), tile.end(), uint8_t(0)); // as for strips
                 if (TIFFReadEncodedTile(tiff.get(), index, tile.data(),
                                         static_cast<tmsize_t>(tileBytes)) != tileBytes) {
                     return Status::failure(

@@ -49,12 +49,17 @@ __attribute__((format(printf, 4, 0))) int keepWarning(TIFF*, void* userData, con
                                                       const char* format, va_list args) {
     auto* state = static_cast<TiffHandle::State*>(userData);
     QString text = formatMessage(module, format, args);
-    // Past the first few, one warning of an early end is still kept: it
-    // decides whether the page is complete.
+    // Past the first few, one warning of each kind of early end is still
+    // kept: it decides whether the page is complete.
+    const auto anyData = [](const QString& warning) { return saysDataEndsEarly(warning); };
+    const auto group4Only = [](const QString& warning) {
+        return saysDataEndsEarly(warning, COMPRESSION_CCITTFAX4) && !saysDataEndsEarly(warning);
+    };
+    const auto firstOfKind = [&](const auto& kind) {
+        return kind(text) && std::none_of(state->warnings.cbegin(), state->warnings.cend(), kind);
+    };
     const bool keep =
-        state->warnings.size() < kWarningsKept ||
-        (saysDataEndsEarly(text) &&
-         std::none_of(state->warnings.cbegin(), state->warnings.cend(), saysDataEndsEarly));
+        state->warnings.size() < kWarningsKept || firstOfKind(anyData) || firstOfKind(group4Only);
     if (keep) {
         state->warnings.append(std::move(text));
     }
@@ -189,9 +194,11 @@ TIFF* TiffHandle::get() const {
     return m_state ? m_state->tif : nullptr;
 }
 
-bool saysDataEndsEarly(const QString& warning) {
+bool saysDataEndsEarly(const QString& warning, uint16_t compression) {
     return warning.contains(QLatin1String("Premature EOF")) ||
-           warning.contains(QLatin1String("Premature end"));
+           warning.contains(QLatin1String("Premature end")) ||
+           (compression == COMPRESSION_CCITTFAX4 &&
+            warning.contains(QLatin1String("Premature EOL")));
 }
 
 QStringList TiffHandle::warnings() const {

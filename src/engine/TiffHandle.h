@@ -55,8 +55,9 @@ private:
 
 // libtiff only warns when fax or JPEG data stops before the page is complete
 // (and fills the rest); such a warning means the page is not what the file
-// holds.
-bool saysDataEndsEarly(const QString& warning);
+// holds. For Group 4 data an end-of-line code cut short also stops the strip,
+// leaving its later rows unwritten.
+bool saysDataEndsEarly(const QString& warning, uint16_t compression = COMPRESSION_NONE);
 
 // True when the file starts with a TIFF or BigTIFF header.
 bool hasTiffSignature(const QByteArray& firstBytes);

@@ -1,6 +1,7 @@
 #include "engine/TiffPageCopy.h"
 
 #include "engine/TiffPageLayout.h"
+#include "engine/TiffStoredData.h"
 
 #include <QSysInfo>
 
@@ -96,8 +97,33 @@ std::optional<uint32_t> group4Options(TIFF* tif, uint16_t compression) {
     return options;
 }
 
+uint32_t rowsOfStrip(const CopiablePage& page, uint32_t strip) {
+    return std::min(page.rowsPerStrip, page.height - strip * page.rowsPerStrip);
+}
+
+// A strip goes into another file as is only when its bytes are what its rows
+// need: uncompressed, exactly as many; compressed, data that decodes to the
+// whole strip with nothing for libtiff to complain about. Otherwise the copy
+// would carry the fault into a file of ours, where readers refuse it.
+bool stripAgreesWithItsRows(TiffHandle& source, const CopiablePage& page, uint32_t strip,
+                            std::vector<uint8_t>& scratch) {
+    TIFF* tif = source.get();
+    const auto needed = static_cast<uint64_t>(TIFFVStripSize64(tif, rowsOfStrip(page, strip)));
+    if (page.compression == COMPRESSION_NONE) {
+        return TIFFGetStrileByteCount(tif, strip) == needed;
+    }
+    scratch.resize(static_cast<size_t>(needed));
+    source.clearError();
+    const tmsize_t decoded =
+        TIFFReadEncodedStrip(tif, strip, scratch.data(), static_cast<tmsize_t>(scratch.size()));
+    return decoded == static_cast<tmsize_t>(needed) && source.lastError().isEmpty() &&
+           source.warnings().isEmpty();
+}
+
 // Every strip whole, or nothing.
-bool readStrips(TIFF* tif, const CopiablePage& page, std::vector<std::vector<uint8_t>>& strips) {
+bool readStrips(TiffHandle& source, const CopiablePage& page,
+                std::vector<std::vector<uint8_t>>& strips) {
+    TIFF* tif = source.get();
     const uint32_t count = TIFFNumberOfStrips(tif);
     const uint64_t expectedCount =
         (uint64_t(page.height) + page.rowsPerStrip - 1) / uint64_t(page.rowsPerStrip);
@@ -108,6 +134,7 @@ bool readStrips(TIFF* tif, const CopiablePage& page, std::vector<std::vector<uin
         (uint64_t(page.width) * page.samplesPerPixel * page.bitsPerSample + 7) / 8 * page.height;
     const uint64_t fileBytes = TIFFGetSizeProc(tif)(TIFFClientdata(tif));
     uint64_t total = 0;
+    std::vector<uint8_t> scratch;
     strips.resize(count);
     for (uint32_t s = 0; s < count; ++s) {
         const uint64_t size = TIFFGetStrileByteCount(tif, s);
@@ -120,7 +147,8 @@ bool readStrips(TIFF* tif, const CopiablePage& page, std::vector<std::vector<uin
         }
         strips[s].resize(static_cast<size_t>(size));
         if (TIFFReadRawStrip(tif, s, strips[s].data(), static_cast<tmsize_t>(size)) !=
-            static_cast<tmsize_t>(size)) {
+                static_cast<tmsize_t>(size) ||
+            !stripAgreesWithItsRows(source, page, s, scratch)) {
             return false;
         }
     }
@@ -133,7 +161,7 @@ std::optional<CopiablePage> readCopiablePage(TiffHandle& source, uint16_t compre
     TIFF* tif = source.get();
     const Result<TiffPageLayout> layout =
         readPageLayout(tif, static_cast<int>(TIFFCurrentDirectory(tif)) + 1);
-    if (!layout || !layoutIsCopiable(tif, *layout, compression)) {
+    if (!layout || !layoutIsCopiable(tif, *layout, compression) || !checkStoredData(tif, *layout)) {
         return std::nullopt;
     }
     const std::optional<WrittenForm> form =
@@ -154,7 +182,7 @@ std::optional<CopiablePage> readCopiablePage(TiffHandle& source, uint16_t compre
     page.compression = compression;
     page.predictor = *predictor;
     page.group4Options = group4Options(tif, compression);
-    if (!readStrips(tif, page, page.strips)) {
+    if (!readStrips(source, page, page.strips)) {
         return std::nullopt;
     }
     return page;

@@ -30,5 +30,7 @@ struct CopiablePage {
 // The page the source handle is set on, read for copying into a file written
 // with `compression`; nothing when the writer would store it differently
 // (another compression, photometric, depth or sample layout, an orientation
-// to apply, tiles, bit order) or its strips cannot all be read whole.
+// to apply, tiles, bit order) or its strips cannot all be read whole: each
+// must hold exactly what its rows need and, when compressed, decode cleanly to
+// them, so that the file written reads back without complaint.
 std::optional<CopiablePage> readCopiablePage(TiffHandle& source, uint16_t compression);

@@ -3,6 +3,7 @@
 #include <QPixelFormat>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -343,6 +344,22 @@ bool colourMapIsEightBit(const uint16_t* const map[3], size_t entries) {
     return true;
 }
 
+void clearRowPadding(QImage& image) {
+    const qsizetype bits = qsizetype(image.width()) * image.depth();
+    const qsizetype whole = bits / 8;
+    const int rest = static_cast<int>(bits % 8);
+    const auto kept = static_cast<uchar>(
+        image.format() == QImage::Format_MonoLSB ? 0xFFU >> (8 - rest) : 0xFFU << (8 - rest));
+    for (int y = 0; y < image.height(); ++y) {
+        uchar* row = image.scanLine(y);
+        qsizetype from = whole;
+        if (rest > 0) {
+            row[from++] &= kept;
+        }
+        std::memset(row + from, 0, static_cast<size_t>(image.bytesPerLine() - from));
+    }
+}
+
 qint64 qImageBytesPerLine(QImage::Format format, uint32_t width) {
     const qint64 bits = QImage::toPixelFormat(format).bitsPerPixel();
     return ((qint64(width) * bits + 31) / 32) * 4;
@@ -393,5 +410,9 @@ Result<QImage> allocatePage(const TiffPageLayout& l, QImage::Format format) {
                 .arg(l.width)
                 .arg(l.height));
     }
+    // Decoders need not write every byte (row padding, a strip cut short), and
+    // what they leave must not be whatever the allocator handed out. fill()
+    // would leave the padding at the end of each row.
+    std::memset(image.bits(), 0, static_cast<size_t>(image.sizeInBytes()));
     return image;
 }

@@ -73,7 +73,7 @@ struct DecodePlan {
 // work with (zero or absurd sizes, sample counts, bit depths).
 Result<TiffPageLayout> readPageLayout(TIFF* tif, int pageNumber);
 
-// A page-sized image of `format`, or the reason there is none.
+// A page-sized image of `format`, every byte zero, or the reason there is none.
 Result<QImage> allocatePage(const TiffPageLayout& l, QImage::Format format);
 
 // Chooses the decoder and output form. May set JPEGCOLORMODE on `tif` so that
@@ -90,6 +90,10 @@ Status checkBufferLimit(const TiffPageLayout& layout, qint64 bytes, const Decode
 // Some writers store 8-bit values in the 16-bit colour map; libtiff's own
 // reader takes a map whose entries are all below 256 to be one of those.
 bool colourMapIsEightBit(const uint16_t* const map[3], size_t entries);
+
+// Zeroes the bits of every row past its pixels. Images Qt makes (conversions,
+// turns) leave them as allocated, and writers may pass whole bytes on.
+void clearRowPadding(QImage& image);
 
 // Bytes per row of `format` at `width`, as QImage lays it out (32-bit aligned).
 qint64 qImageBytesPerLine(QImage::Format format, uint32_t width);

@@ -5,6 +5,7 @@
 #include "engine/TiffDeepDecoder.h"
 #include "engine/TiffPageDecoder.h"
 #include "engine/TiffPageLayout.h"
+#include "engine/TiffStoredData.h"
 
 #include <QColorSpace>
 
@@ -66,6 +67,19 @@ void setColourSpace(TIFF* tif, const TiffPageLayout& layout, QImage& image) {
         QColorSpace::fromIccProfile(QByteArray(data, static_cast<qsizetype>(size)));
     if (space.isValid()) {
         image.setColorSpace(space);
+    }
+}
+
+// The form whose size the plan's decoder checks against the limits.
+QImage::Format widestFormat(const DecodePlan& plan) {
+    switch (plan.kind) {
+    case PixelKind::ViaRgbaReader:
+        return QImage::Format_RGBA8888;
+    case PixelKind::Float:
+    case PixelKind::WideInteger:
+        return QImage::Format_RGBA64;
+    default:
+        return plan.format;
     }
 }
 
@@ -200,8 +214,16 @@ Result<QImage> TiffPageSource::decodeChecked(const TiffPageLayout& layout, const
     if (!image) {
         return image;
     }
+    // Some decoders report damage and go on, leaving the rest of the strip
+    // as it was; such a page is not what the file holds.
+    if (!m_tiff.lastError().isEmpty()) {
+        return Result<QImage>::failure(
+            QStringLiteral("Page %1 cannot be decoded: the data is damaged (%2)")
+                .arg(layout.pageNumber)
+                .arg(m_tiff.lastError()));
+    }
     for (const QString& warning : m_tiff.warnings()) {
-        if (saysDataEndsEarly(warning)) {
+        if (saysDataEndsEarly(warning, layout.compression)) {
             return Result<QImage>::failure(
                 QStringLiteral("Page %1 cannot be decoded: the data ends early (%2)")
                     .arg(layout.pageNumber)
@@ -238,6 +260,13 @@ Result<QImage> TiffPageSource::decodeCurrentPage(int index) {
         return Result<QImage>::failure(layout.error());
     }
     const DecodePlan plan = choosePlan(tif, *layout);
+    // A page too large is told so before anything about its data.
+    if (Status fits = checkPageLimits(*layout, widestFormat(plan), m_limits); !fits) {
+        return Result<QImage>::failure(fits.error());
+    }
+    if (Status stored = checkStoredData(tif, *layout); !stored) {
+        return Result<QImage>::failure(stored.error());
+    }
     Result<QImage> image = decodeChecked(*layout, plan);
     if (layout->compression == COMPRESSION_CCITTFAX3 && plan.kind == PixelKind::Bilevel &&
         (!image || !m_tiff.warnings().isEmpty())) {
@@ -256,6 +285,7 @@ Result<QImage> TiffPageSource::decodeCurrentPage(int index) {
         return Result<QImage>::failure(
             QStringLiteral("Not enough memory to turn page %1 upright").arg(index + 1));
     }
+    clearRowPadding(upright);
     setResolution(tif, layout->orientation >= ORIENTATION_LEFTTOP, upright);
     return upright;
 }

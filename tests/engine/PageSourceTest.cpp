@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include <bit>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -159,6 +160,56 @@ TEST_P(PageLayoutTest, DecodesToNativeFormWithExactPixels) {
     ASSERT_TRUE(image.ok()) << image.error().toStdString();
     EXPECT_EQ(image->format(), expectedFormat(c.page));
     EXPECT_EQ(compareWithPage(*image, c.page, c.tolerance8), "");
+}
+
+// "" when every bit past the pixels of every row is zero (pages are never
+// MonoLSB).
+std::string nonZeroPadding(const QImage& image) {
+    const qsizetype bits = qsizetype(image.width()) * image.depth();
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar* row = image.constScanLine(y);
+        for (qsizetype bit = bits; bit < image.bytesPerLine() * 8; ++bit) {
+            if ((row[bit / 8] & (0x80 >> (bit % 8))) != 0) {
+                return "row " + std::to_string(y) + ", bit " + std::to_string(bit);
+            }
+        }
+    }
+    return {};
+}
+
+// Writers may pass whole rows on; the bytes past a row's pixels must be the
+// same on every run, not what the allocator left there.
+TEST_P(PageLayoutTest, RowPaddingIsZero) {
+    auto source = openTestPages({GetParam().page});
+    ASSERT_TRUE(source.ok()) << source.error().toStdString();
+    const Result<QImage> image = (*source)->readPage(0);
+    ASSERT_TRUE(image.ok()) << image.error().toStdString();
+    EXPECT_EQ(nonZeroPadding(*image), "");
+}
+
+// The same for the pages made by other decoders and by turning a page.
+TEST(PageSourceTest, RowPaddingIsZeroOnEveryDecodePath) {
+    TestTiffPage lab = rgbPage(7, 5);
+    lab.photometric = PHOTOMETRIC_CIELAB;
+    TestTiffPage floats = grayPage(7, 5, 32);
+    floats.sampleFormat = SAMPLEFORMAT_IEEEFP;
+    floats.bitsOf = [](uint32_t x, uint32_t y, uint16_t) {
+        return uint64_t(std::bit_cast<uint32_t>(float(x + y) / 12.0F));
+    };
+    TestTiffPage wide = grayPage(7, 5, 32);
+    wide.bitsOf = [](uint32_t x, uint32_t y, uint16_t) { return uint64_t(x * 1000003U + y); };
+    TestTiffPage turned = rgbPage(5, 7);
+    turned.orientation = ORIENTATION_RIGHTTOP;
+    TestTiffPage bilevel = bilevelPage(37, 5, true);
+    bilevel.orientation = ORIENTATION_LEFTBOT;
+    const std::vector<TestTiffPage> pages{lab, floats, wide, turned, bilevel};
+    auto source = openTestPages(pages);
+    ASSERT_TRUE(source.ok()) << source.error().toStdString();
+    for (int index = 0; index < int(pages.size()); ++index) {
+        const Result<QImage> image = (*source)->readPage(index);
+        ASSERT_TRUE(image.ok()) << index << ": " << image.error().toStdString();
+        EXPECT_EQ(nonZeroPadding(*image), "") << "page " << index + 1;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, PageLayoutTest, ::testing::ValuesIn(kLayouts), ByName());
