@@ -134,7 +134,7 @@ int countReadablePages(TiffHandle& tiff, int maxPages) {
     return static_cast<int>(walkPageChain(tiff, maxPages).offsets.size());
 }
 
-TiffPageSource::TiffPageSource(TiffHandle handle, PageChain chain, const DecodeLimits& limits)
+TiffPageSource::TiffPageSource(TiffHandle handle, PageChain&& chain, const DecodeLimits& limits)
     : m_tiff(std::move(handle)), m_offsets(std::move(chain.offsets)),
       m_unreadablePages(std::move(chain.broken)), m_limits(limits) {}
 

@@ -34,7 +34,7 @@ public:
                                                       const DecodeLimits& limits);
 
     // Use create(): it walks the pages.
-    TiffPageSource(TiffHandle handle, PageChain chain, const DecodeLimits& limits);
+    TiffPageSource(TiffHandle handle, PageChain&& chain, const DecodeLimits& limits);
 
     int pageCount() const override;
     QString unreadablePages() const override;

@@ -48,7 +48,7 @@ public:
 
 private:
     struct Placed {
-        QLayoutItem* item;
+        QLayoutItem* item = nullptr;
         QRect rect;
     };
     struct Arrangement {
