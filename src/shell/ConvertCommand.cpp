@@ -11,6 +11,7 @@
 #include "shell/Dialogs.h"
 #include "shell/MainThreadWorkspace.h"
 #include "shell/PictavoAppDelegate.h"
+#include "shell/ReportingWorkspace.h"
 #include "ui_MainWindow.h"
 #include "ui_OutputSettingsPanel.h"
 #include "ui_ProgressPanel.h"
@@ -36,8 +37,8 @@ constexpr int kProgressRefreshMs = 50;
 } // namespace
 
 void PictavoAppDelegate::setupConvertCommand() {
-    if (m_services.workspace != nullptr) {
-        m_jobWorkspace = std::make_unique<MainThreadWorkspace>(*m_services.workspace, *this);
+    if (m_desktop) {
+        m_jobWorkspace = std::make_unique<MainThreadWorkspace>(*m_desktop, *this);
     }
     // While a job runs only Cancel stops it; once it has ended, Esc and the
     // window's close request are the Close button.

@@ -37,6 +37,12 @@ QMessageBox* makeAlert(QWidget* window, const AlertRequest& request) {
     box->setText(request.messageText);
     box->setTextFormat(Qt::PlainText);
     box->setInformativeText(request.informativeText);
+    // Paths and addresses in an alert can be selected and copied.
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+        if (!label->text().isEmpty()) {
+            label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        }
+    }
     const QStringList buttons =
         request.buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : request.buttons;
     for (qsizetype i = 0; i < buttons.size(); ++i) {

@@ -7,8 +7,10 @@
 #include "platform/NativePath.h"
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
+#include "shell/Dialogs.h"
 #include "shell/FileTableModel.h"
 #include "shell/FormatPopups.h"
+#include "shell/ReportingWorkspace.h"
 #include "shell/WindowFocusFilter.h"
 #include "ui_MainWindow.h"
 #include "ui_OutputSettingsPanel.h"
@@ -57,6 +59,10 @@ void PictavoAppDelegate::onMainThread(const std::function<void()>& body) {
 
 void PictavoAppDelegate::awakeFromNib() {
     buildWindow();
+    if (m_services.workspace != nullptr) {
+        m_desktop = std::make_unique<ReportingWorkspace>(
+            *m_services.workspace, [this](const QString& message) { tellDesktopFailure(message); });
+    }
     fillFormatPopups(m_panelUi->outputTypePopup, m_panelUi->tiffCompressionPopup);
     // 1
     m_window->setWindowTitle(StringUtilities::getAppTitle(edition()));
@@ -132,7 +138,7 @@ void PictavoAppDelegate::setupUsagesReport() {
         return;
     }
     m_usagesReport = new UsagesReportingWindowController( // a child of this
-        m_window.get(), *m_services.dialogs, *m_services.workspace, edition(), this);
+        m_window.get(), *m_services.dialogs, *m_desktop, edition(), this);
     UsageStore& store = m_usagesReport->store();
     store.setReviewFileCountLimit(kReviewFileCountLimit);
     store.setIsReviewEnabled(true);
@@ -384,10 +390,40 @@ void PictavoAppDelegate::helpSegmentedChanged(int segment) {
 }
 
 void PictavoAppDelegate::openLogsFolder() {
-    if (m_services.workspace != nullptr) {
-        m_services.workspace->openFile(
+    if (Workspace* workspace = desktop()) {
+        (void)workspace->openFile(
             StringUtilities::appSubfolderPath(edition(), QStringLiteral("Logs")));
     }
+}
+
+Workspace* PictavoAppDelegate::desktop() const {
+    return m_desktop.get();
+}
+
+QWidget* PictavoAppDelegate::alertWindow() const {
+    if (edition().hasApplicationModalAlerts) {
+        return nullptr;
+    }
+    // A link in the About sheet, View Log in the progress sheet: the alert
+    // goes on the sheet the user is looking at.
+    for (QWidget* front : {QApplication::activeModalWidget(), QApplication::activeWindow()}) {
+        if (front != nullptr && (front == m_window.get() || m_window->isAncestorOf(front))) {
+            return front;
+        }
+    }
+    return m_window.get();
+}
+
+void PictavoAppDelegate::tellDesktopFailure(const QString& message) {
+    if (m_services.dialogs == nullptr) {
+        return;
+    }
+    AlertRequest alert;
+    alert.messageText = StringUtilities::getAppTitle(edition());
+    alert.informativeText = message;
+    alert.style = AlertStyle::Warning;
+    // Not the waiting form: a worker may be waiting on this thread for the request.
+    m_services.dialogs->beginAlert(alertWindow(), alert, [](int) {});
 }
 
 void PictavoAppDelegate::setupTable() {

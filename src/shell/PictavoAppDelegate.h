@@ -25,6 +25,7 @@
 
 class Dialogs;
 class FileTableModel;
+class ReportingWorkspace;
 class Preferences;
 class QLineEdit;
 class QMainWindow;
@@ -166,6 +167,9 @@ public:
     void commandSegmentedChanged(int segment);
     void helpSegmentedChanged(int segment);
     void openLogsFolder();
+    // The desktop's workspace as every command uses it: a request it cannot
+    // carry out is told to the user. Null without a workspace.
+    Workspace* desktop() const;
 
     // ConvertCommand.cpp
     void setupConvertCommand();
@@ -291,6 +295,11 @@ protected:
     // Starts `job` on its worker and shows the progress sheet.
     void launchJob(const std::shared_ptr<Process>& job);
     void commitSettingsFields();
+    // Tells the user, without waiting for an answer, what the desktop could not open.
+    void tellDesktopFailure(const QString& message);
+    // The window an alert of the shared commands belongs to: the sheet in
+    // front, else the main window; none where alerts stand on their own.
+    QWidget* alertWindow() const;
 
     // Stops the load and the job at their next boundary and waits for them,
     // running their calls to this thread meanwhile. A subclass calls it in its
@@ -366,6 +375,7 @@ protected:
     QCheckBox* m_isOpenFolderAfterConversion = nullptr;
     QString m_outputFolder;
     std::thread m_jobThread;
+    std::unique_ptr<ReportingWorkspace> m_desktop;
     // The job's way to the desktop: its requests run on this thread.
     std::unique_ptr<Workspace> m_jobWorkspace;
     std::atomic<bool> m_jobRunning{false};

@@ -32,8 +32,13 @@ protected:
     RecordingWorkspace workspace;
     Workspace* workspaceInUse = &workspace;
     ScriptedDialogs dialogs;
+    // The dialogs the controller is given; a test of the real panels and
+    // alerts points it at a QtDialogs.
+    Dialogs* dialogsInUse = &dialogs;
     Edition edition = Edition::currentEdition();
     std::unique_ptr<PictavoAppDelegate> controller;
+    // Changes the tested edition's names before start() hands it over.
+    std::function<void(Edition&)> adjustEdition;
 
     // The edition whose program the test drives.
     virtual Edition::Id editionUnderTest() const { return Edition::Id::Current; }
@@ -54,7 +59,10 @@ protected:
     // Builds the window, as the application does at start-up.
     void start() {
         edition = testedEdition();
-        const PictavoAppDelegate::Services services{preferences.get(), workspaceInUse, &dialogs,
+        if (adjustEdition) {
+            adjustEdition(edition);
+        }
+        const PictavoAppDelegate::Services services{preferences.get(), workspaceInUse, dialogsInUse,
                                                     edition};
         if (editionUnderTest() == Edition::Id::First) {
             controller = std::make_unique<FirstEditionAppDelegate>(services);
