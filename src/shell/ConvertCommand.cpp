@@ -25,6 +25,7 @@
 #include <QFile>
 #include <QMainWindow>
 #include <QTimer>
+#include <QToolBar>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -41,12 +42,13 @@ void PictavoAppDelegate::setupConvertCommand() {
         m_jobWorkspace = std::make_unique<MainThreadWorkspace>(*m_desktop, *this);
     }
     // While a job runs only Cancel stops it; once it has ended, Esc and the
-    // window's close request are the Close button.
+    // sheet's close request are the Close button.
     m_progressPanel = SheetDialog::onWindow(m_window.get(), [this] {
         if (m_progressUi->closeProcessBtn->isEnabled()) {
             closeProcessAction();
         }
     });
+    m_progressPanel->setWindowModality(Qt::NonModal);
     m_progressUi = std::make_unique<Ui::ProgressPanel>();
     m_progressUi->setupUi(m_progressPanel);
     m_progressClock = new QTimer(m_progressPanel); // owned by the panel
@@ -155,6 +157,7 @@ void PictavoAppDelegate::split() {
 
 std::shared_ptr<Process> PictavoAppDelegate::makeJob() {
     joinJob();
+    m_jobRecorded = false;
     auto job = std::make_shared<Process>();
     job->setEdition(edition());
     job->setIsCombining(true);
@@ -164,6 +167,9 @@ std::shared_ptr<Process> PictavoAppDelegate::makeJob() {
 }
 
 void PictavoAppDelegate::launchJob(const std::shared_ptr<Process>& job) {
+    if (m_quitting) {
+        return;
+    }
     job->setWorkspace(m_jobWorkspace.get());
     job->setDelegate(this);
     std::vector<std::shared_ptr<FileItem>> checked;
@@ -197,7 +203,22 @@ void PictavoAppDelegate::launchJob(const std::shared_ptr<Process>& job) {
             Q_EMIT workerEnded();
         });
     });
-    m_progressPanel->open();
+    showProgressSheet();
+}
+
+void PictavoAppDelegate::showProgressSheet() {
+    m_jobSheetUp = true;
+    setWindowContentEnabled(false);
+    m_progressPanel->show();
+    m_progressPanel->raise();
+    m_progressPanel->activateWindow();
+}
+
+void PictavoAppDelegate::setWindowContentEnabled(bool enabled) {
+    m_window->centralWidget()->setEnabled(enabled);
+    for (QToolBar* bar : m_window->findChildren<QToolBar*>(Qt::FindDirectChildrenOnly)) {
+        bar->setEnabled(enabled);
+    }
 }
 
 QString PictavoAppDelegate::progressTimeText(qint64 elapsedMs, int pagesDone, int totalPages) {
@@ -313,6 +334,9 @@ void PictavoAppDelegate::viewLogAction() {
 void PictavoAppDelegate::closeProcessAction() {
     m_progressClock->stop();
     m_progressPanel->hide();
+    m_jobSheetUp = false;
+    setWindowContentEnabled(true);
+    m_window->activateWindow();
     if (m_settings->isClearProcessedFiles()) {
         std::vector<int> checked;
         for (int row = 0; row < m_files->size(); ++row) {

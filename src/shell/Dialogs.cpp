@@ -210,7 +210,9 @@ int QtDialogs::runAlert(QWidget* window, const AlertRequest& request) {
     const std::unique_ptr<QMessageBox> box(makeAlert(window, request));
     box->setAttribute(Qt::WA_DeleteOnClose, false);
     box->exec();
-    return codeOf(box.get());
+    // Closed unanswered (the program is ending): no button's code, so that no
+    // caller takes it for the default button.
+    return box->clickedButton() != nullptr ? codeOf(box.get()) : 0;
 }
 
 void ScriptedDialogs::beginOpenPanel(QWidget*, const OpenPanelRequest& request,

@@ -109,7 +109,7 @@ bool PictavoAppDelegate::acceptDrop(const QList<QUrl>& urls) {
 }
 
 void PictavoAppDelegate::loadURLs(const Arguments& request) {
-    if (m_loaderRunning.exchange(true)) {
+    if (m_quitting || m_loaderRunning.exchange(true)) {
         return; // one load at a time; the window is disabled while it runs
     }
     if (m_loader.joinable()) {
@@ -157,7 +157,7 @@ void PictavoAppDelegate::addHandedPaths(const QStringList& paths) {
 
 void PictavoAppDelegate::addPendingHandedPaths() {
     // A load in progress would refuse them, and a job's sheet owns the list.
-    if (m_handedPaths.isEmpty() || isLoading() || isProcessing()) {
+    if (m_quitting || m_handedPaths.isEmpty() || isLoading() || isProcessing()) {
         return;
     }
     QList<QUrl> urls;

@@ -21,12 +21,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QEventLoop>
 #include <QHeaderView>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QStyle>
-#include <QThread>
 
 namespace {
 
@@ -41,16 +39,6 @@ PictavoAppDelegate::~PictavoAppDelegate() {
     stopWorkers();
     // The window's table model reads the list, so the window goes first.
     m_window.reset();
-}
-
-void PictavoAppDelegate::stopWorkers() {
-    m_isProcessing = false;
-    if (m_process) {
-        m_process->stop();
-    }
-    joinLoader();
-    joinExporter();
-    joinJob();
 }
 
 void PictavoAppDelegate::onMainThread(const std::function<void()>& body) {
@@ -167,44 +155,6 @@ void PictavoAppDelegate::buildWindow() {
     m_parts = WindowParts::of(*m_window);
 }
 
-bool PictavoAppDelegate::applicationShouldTerminate() {
-    // 1: commit a value being typed.
-    if (QWidget* focus = QApplication::focusWidget()) {
-        focus->clearFocus();
-    }
-    // 2
-    storeListChoices();
-    // 3
-    if (m_settings) {
-        m_settings->synchronize();
-    }
-    // Ending now must not leave a half-written page: the workers stop at their
-    // next boundary and are waited for while their calls to this thread run.
-    stopWorkers();
-    return true;
-}
-
-void PictavoAppDelegate::waitForWorker(const std::atomic<bool>& running) {
-    // The worker's last calls wait for this thread, so it keeps serving them
-    // until the worker has said it is done.
-    QEventLoop untilEnded;
-    connect(this, &PictavoAppDelegate::workerEnded, &untilEnded, [&untilEnded, &running] {
-        if (!running.load()) {
-            untilEnded.quit();
-        }
-    });
-    if (running.load()) {
-        untilEnded.exec();
-    }
-}
-
-void PictavoAppDelegate::joinLoader() {
-    waitForWorker(m_loaderRunning);
-    if (m_loader.joinable()) {
-        m_loader.join();
-    }
-}
-
 bool PictavoAppDelegate::isLoading() const {
     return m_loaderRunning.load();
 }
@@ -316,8 +266,8 @@ void PictavoAppDelegate::connectCommands() {
             [this](const QList<QUrl>& urls) { (void)acceptDrop(droppedUrls(urls)); });
     connect(m_parts.cancelBtn, &QPushButton::clicked, this, &PictavoAppDelegate::cancelAction);
     m_parts.includeSubfoldersMenuItem->setChecked(inculdeSubfolders());
-    connect(m_parts.quitMenuItem, &QAction::triggered, qApp, &QApplication::quit,
-            Qt::QueuedConnection);
+    connect(m_parts.quitMenuItem, &QAction::triggered, this, &PictavoAppDelegate::quitAction);
+    installQuitRequests();
     connect(m_parts.minimizeMenuItem, &QAction::triggered, m_window.get(), &QWidget::showMinimized);
     connect(m_parts.showMainWindowMenuItem, &QAction::triggered, this,
             [this] { (void)applicationShouldHandleReopen(false); });
@@ -415,7 +365,7 @@ QWidget* PictavoAppDelegate::alertWindow() const {
 }
 
 void PictavoAppDelegate::tellDesktopFailure(const QString& message) {
-    if (m_services.dialogs == nullptr) {
+    if (m_quitting || m_services.dialogs == nullptr) {
         return;
     }
     AlertRequest alert;

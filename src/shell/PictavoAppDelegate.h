@@ -75,6 +75,13 @@ public:
     // Stores what must survive and stops the workers; the application may
     // then end at once. Always true.
     bool applicationShouldTerminate();
+    // Quit, the main window's close request and the Quit key in any of the
+    // program's windows (also under a sheet, an alert or a file dialog): the
+    // windows go at once, a job stops at its next page boundary and a load at
+    // its next file, what must survive is stored, and the event loop ends.
+    // Further requests while it waits do nothing.
+    void quitAction();
+    bool isQuitting() const { return m_quitting; }
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
     // Once the event loop runs: the review prompt, when one is due.
     void applicationDidFinishLaunching();
@@ -310,6 +317,8 @@ protected:
     void onMainThread(const std::function<void()>& body);
     void setupCommandBar();
     void connectCommands();
+    // The main window's close request and the Quit key in any window end the program.
+    void installQuitRequests();
     void setupTable();
     void setupUsagesReport();
     void loadStoredRecentItems();
@@ -318,6 +327,9 @@ protected:
     void joinLoader();
     // Serves the worker's calls until `running` clears.
     void waitForWorker(const std::atomic<bool>& running);
+    // Commits a value being typed, stores the recent folders and the settings.
+    void storeForQuit();
+    bool m_quitting = false;
     QString timeLabelText(const QString& time, int done, int total) const;
 
     Services m_services;
@@ -365,6 +377,15 @@ protected:
     bool m_progressRefreshQueued = false;
     void refreshProgressTime();
     void recordProcessedFiles(int count);
+    // The usage store hears of a job that ended without its sheet being closed.
+    void recordEndedJob();
+    bool m_jobRecorded = false;
+    // The progress sheet is up: from split() until Close.
+    bool m_jobSheetUp = false;
+    // The sheet is not modal, so that the menus and the window's close
+    // request still reach the window; what lies under it is disabled instead.
+    void showProgressSheet();
+    void setWindowContentEnabled(bool enabled);
     void joinJob();
     std::unique_ptr<Ui::ProgressPanel> m_progressUi;
     QDialog* m_progressPanel = nullptr; // owned by the window

@@ -60,7 +60,8 @@ void PictavoAppDelegate::resetViewObject(bool enable) {
 
 void PictavoAppDelegate::startProcess() {
     onMainThread([this] {
-        m_isProcessing = true;
+        // Once quitting, a load that is only starting stays stopped.
+        m_isProcessing = !m_quitting;
         const QColor dimmed = m_window->palette().color(QPalette::Disabled, QPalette::WindowText);
         for (QLabel* label :
              {m_parts.labelTotalFiles, m_parts.labelTotalTIFFPages, m_parts.labelTimeTaken}) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "first_edition/FirstEditionAppDelegate.h"
+#include "platform/Constants.h"
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
 #include "shell/Dialogs.h"
@@ -11,6 +12,8 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QSignalSpy>
 
@@ -84,6 +87,11 @@ protected:
         if (controller) {
             (void)controller->applicationShouldTerminate();
         }
+    }
+
+    ~ControllerFixture() override {
+        controller.reset();
+        restoreApplicationFolders();
     }
 
     // Runs one load to its end, as the user would see it.
@@ -191,6 +199,60 @@ protected:
     }
 
 private:
+    // The application folders outlive a test in this program. What a test
+    // leaves there (files counted in the usage record, a file where the logs
+    // go) is put back, so that the next test starts as a fresh program would.
+    struct KeptUsageRecord {
+        QString path;
+        bool existed = false;
+        QByteArray bytes;
+    };
+    QList<KeptUsageRecord> keptUsageRecords = [] {
+        QList<KeptUsageRecord> kept;
+        for (const Edition& e : {Edition::currentEdition(), Edition::firstEdition()}) {
+            const QString path =
+                QDir(StringUtilities::getAppPath(e)).filePath(QStringLiteral("Usages.Log"));
+            QFile file(path);
+            const bool existed = file.open(QIODevice::ReadOnly);
+            kept.append({path, existed, existed ? file.readAll() : QByteArray()});
+        }
+        return kept;
+    }();
+
+    static QStringList logsFolders() {
+        return {
+            StringUtilities::appSubfolderPath(Edition::currentEdition(), QStringLiteral("Logs")),
+            StringUtilities::appSubfolderPath(Edition::firstEdition(), QStringLiteral("Logs"))};
+    }
+    // Which of the logs folders stood as folders.
+    QList<bool> keptLogsFolders = [] {
+        QList<bool> kept;
+        for (const QString& logs : logsFolders()) {
+            kept.append(QFileInfo(logs).isDir());
+        }
+        return kept;
+    }();
+
+    void restoreApplicationFolders() const {
+        for (const KeptUsageRecord& kept : keptUsageRecords) {
+            QFile::remove(kept.path);
+            QFile file(kept.path);
+            if (kept.existed && file.open(QIODevice::WriteOnly)) {
+                file.write(kept.bytes);
+            }
+        }
+        const QStringList folders = logsFolders();
+        for (qsizetype i = 0; i < folders.size(); ++i) {
+            const QString& logs = folders.at(i);
+            QFile::remove(logs); // a file where the folder goes
+            if (keptLogsFolders.at(i)) {
+                QDir().mkpath(logs);
+            } else {
+                QDir(logs).removeRecursively();
+            }
+        }
+    }
+
     static const char* firstEditionButton(UiCommand command) {
         switch (command) {
         case UiCommand::AddFiles:
