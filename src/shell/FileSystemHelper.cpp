@@ -115,12 +115,14 @@ void PictavoAppDelegate::loadURLs(const Arguments& request) {
     if (m_loader.joinable()) {
         m_loader.join();
     }
+    refreshConvertCommand();
     FileLoaderOptions options = m_loaderOptions;
     options.elapsedTimeInWords = edition().elapsedTimeInWords;
     m_loader = std::thread([this, request, options] {
         ::loadURLs(*this, &request, options);
         postToThreadOf(this, [this] {
             m_loaderRunning = false;
+            refreshConvertCommand();
             Q_EMIT loadFinished();
             addPendingHandedPaths();
             Q_EMIT workerEnded();

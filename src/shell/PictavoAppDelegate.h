@@ -329,6 +329,8 @@ protected:
     void waitForWorker(const std::atomic<bool>& running);
     // Commits a value being typed, stores the recent folders and the settings.
     void storeForQuit();
+    // Convert can act: checked files with pages, and no load or job under way.
+    void refreshConvertCommand();
     bool m_quitting = false;
     QString timeLabelText(const QString& time, int done, int total) const;
 

@@ -113,6 +113,12 @@ void PictavoAppDelegate::updateTimeTakenLabel(const QString& text) {
     });
 }
 
+void PictavoAppDelegate::refreshConvertCommand() {
+    // While a load runs Convert would not act (the list is not yet what the
+    // user checked), so it does not look as if it would.
+    setConvertEnabled(m_files->checkedPages() > 0 && !isLoading() && !m_jobSheetUp);
+}
+
 void PictavoAppDelegate::setConvertEnabled(bool enabled) {
     m_ui->commandSegmented->setEnabled(1, enabled);
 }
@@ -179,7 +185,7 @@ void PictavoAppDelegate::updateTotalLabel() {
         const int checkedPages = m_files->checkedPages();
         m_parts.labelTotalTIFFPages->setText(
             QStringLiteral("Total Pages TIFF : %1").arg(m_files->totalPages()));
-        setConvertEnabled(checkedPages > 0);
+        refreshConvertCommand();
         m_parts.labelTotalFiles->setText(
             QStringLiteral(
                 "%1 Total file(s); %2 file selected; Total page count of selected TIFF file(s): %3")
