@@ -8,6 +8,7 @@
 #include "platform/SystemLog.h"
 #include "platform/ThreadHandOff.h"
 #include "shell/AlertPanels.h"
+#include "shell/ConvertedSources.h"
 #include "shell/Dialogs.h"
 #include "shell/MainThreadWorkspace.h"
 #include "shell/PictavoAppDelegate.h"
@@ -29,6 +30,7 @@
 #include <QVBoxLayout>
 
 #include <exception>
+#include <unordered_set>
 
 namespace {
 
@@ -337,15 +339,8 @@ void PictavoAppDelegate::closeProcessAction() {
     m_jobSheetUp = false;
     setWindowContentEnabled(true);
     m_window->activateWindow();
-    if (m_settings->isClearProcessedFiles()) {
-        std::vector<int> checked;
-        for (int row = 0; row < m_files->size(); ++row) {
-            if (m_files->at(row)->isSelected()) {
-                checked.push_back(row);
-            }
-        }
-        m_files->removeRows(checked);
-        m_parts.mainTableView->clearSelection();
+    if (m_settings->isClearProcessedFiles() && m_process) {
+        removeConvertedFiles(*m_process);
     }
     resetViewForProcess(true);
     stopProcess();
@@ -359,6 +354,23 @@ void PictavoAppDelegate::closeProcessAction() {
     }
     m_process.reset();
     addPendingHandedPaths();
+}
+
+void PictavoAppDelegate::removeConvertedFiles(const Process& job) {
+    // Only what was written in full: a file the run failed on, skipped or
+    // never reached stays for the next try.
+    std::unordered_set<const FileItem*> done;
+    for (const auto& item : itemsConvertedInFull(job)) {
+        done.insert(item.get());
+    }
+    std::vector<int> rows;
+    for (int row = 0; row < m_files->size(); ++row) {
+        if (done.contains(m_files->at(row).get())) {
+            rows.push_back(row);
+        }
+    }
+    m_files->removeRows(rows);
+    m_parts.mainTableView->clearSelection();
 }
 
 void PictavoAppDelegate::recordProcessedFiles(int count) {

@@ -379,6 +379,8 @@ protected:
     bool m_progressRefreshQueued = false;
     void refreshProgressTime();
     void recordProcessedFiles(int count);
+    // Removes from the list the items `job` converted in full.
+    void removeConvertedFiles(const Process& job);
     // The usage store hears of a job that ended without its sheet being closed.
     void recordEndedJob();
     bool m_jobRecorded = false;
