@@ -11,6 +11,7 @@
 #include "platform/SystemLog.h"
 #include "platform/Workspace.h"
 #include "shell/Dialogs.h"
+#include "shell/ReportingWorkspace.h"
 #include "ui_MainWindow1.h"
 #include "ui_OutputSettingsPanel.h"
 #include "ui_ProgressPanel.h"
@@ -494,14 +495,15 @@ void FirstEditionAppDelegate::confirmRemoveAll(const std::function<void()>& remo
 }
 
 void FirstEditionAppDelegate::getInfo() {
-    if (m_services.workspace == nullptr) {
+    if (m_desktop == nullptr) {
         return;
     }
-    // One item at a time, in row order, each by its path alone.
+    // One item at a time, in row order, each by its path alone; what the
+    // desktop could not show is told in one alert.
+    const ReportingWorkspace::Batch batch(*m_desktop);
     for (const int row : selectedRows()) {
         try {
-            (void)m_services.workspace->showInformation(
-                {m_files->at(row)->filePath().toLocalFile()});
+            (void)m_desktop->showInformation({m_files->at(row)->filePath().toLocalFile()});
         } catch (const std::exception& e) {
             systemLogError(QStringLiteral("(getInfo)"), reasonOf(e));
         }

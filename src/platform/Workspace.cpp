@@ -33,28 +33,31 @@ bool DesktopWorkspace::openURL(const QString& url) {
     return QDesktopServices::openUrl(QUrl(url));
 }
 
-bool RecordingWorkspace::openURL(const QString& url) {
+bool RecordingWorkspace::record(Request request) {
     const std::lock_guard lock(m_mutex);
-    m_requests.append({QStringLiteral("url"), {url}});
-    return true;
+    m_requests.append(std::move(request));
+    return !m_refusing;
+}
+
+void RecordingWorkspace::setRefusing(bool refusing) {
+    const std::lock_guard lock(m_mutex);
+    m_refusing = refusing;
+}
+
+bool RecordingWorkspace::openURL(const QString& url) {
+    return record({QStringLiteral("url"), {url}});
 }
 
 bool RecordingWorkspace::openFile(const QString& path) {
-    const std::lock_guard lock(m_mutex);
-    m_requests.append({QStringLiteral("open"), {path}});
-    return true;
+    return record({QStringLiteral("open"), {path}});
 }
 
 bool RecordingWorkspace::revealFiles(const QStringList& paths) {
-    const std::lock_guard lock(m_mutex);
-    m_requests.append({QStringLiteral("reveal"), paths});
-    return true;
+    return record({QStringLiteral("reveal"), paths});
 }
 
 bool RecordingWorkspace::showInformation(const QStringList& paths) {
-    const std::lock_guard lock(m_mutex);
-    m_requests.append({QStringLiteral("info"), paths});
-    return true;
+    return record({QStringLiteral("info"), paths});
 }
 
 QList<RecordingWorkspace::Request> RecordingWorkspace::requests() const {

@@ -37,6 +37,7 @@ public:
 };
 
 // Remembers every request; for tests and for programs without a desktop.
+// Answers that the desktop did it, or, once told to refuse, that it could not.
 class RecordingWorkspace final : public Workspace {
 public:
     struct Request {
@@ -51,8 +52,14 @@ public:
     bool openURL(const QString& url) override;
 
     QList<Request> requests() const;
+    // A desktop without a file manager, viewer or browser: requests are
+    // still remembered, and answered false.
+    void setRefusing(bool refusing);
 
 private:
+    bool record(Request request);
+
     mutable std::mutex m_mutex;
     QList<Request> m_requests;
+    bool m_refusing = false;
 };

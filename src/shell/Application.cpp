@@ -5,6 +5,7 @@
 #include "platform/Edition.h"
 #include "platform/NativePath.h"
 #include "platform/Preferences.h"
+#include "platform/TerminationSignals.h"
 #include "platform/Workspace.h"
 #include "shell/Dialogs.h"
 #include "shell/FileManagerWorkspace.h"
@@ -16,6 +17,12 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <QUrl>
+
+std::unique_ptr<TerminationSignals> quitOnTerminationSignals(PictavoAppDelegate& controller) {
+    // Queued by the notifier to the event loop, so quitting never runs inside
+    // the handler or in the middle of another slot.
+    return std::make_unique<TerminationSignals>([&controller](int) { controller.quitAction(); });
+}
 
 int runPictavo(int argc, char** argv, const Edition& edition, const ControllerFactory& make) {
     failWritesPastFileSizeLimit();
@@ -50,6 +57,7 @@ int runPictavo(int argc, char** argv, const Edition& edition, const ControllerFa
     const std::unique_ptr<PictavoAppDelegate> made =
         make({&preferences, &workspace, &dialogs, edition});
     PictavoAppDelegate& controller = *made;
+    const std::unique_ptr<TerminationSignals> endOnSignal = quitOnTerminationSignals(controller);
     controller.awakeFromNib();
     QTimer::singleShot(0, &controller,
                        [&controller] { controller.applicationDidFinishLaunching(); });

@@ -9,9 +9,11 @@
 #include "platform/SystemLog.h"
 #include "platform/ThreadHandOff.h"
 #include "shell/AlertPanels.h"
+#include "shell/ConvertedSources.h"
 #include "shell/Dialogs.h"
 #include "shell/MainThreadWorkspace.h"
 #include "shell/PictavoAppDelegate.h"
+#include "shell/ReportingWorkspace.h"
 #include "ui_MainWindow.h"
 #include "ui_OutputSettingsPanel.h"
 #include "ui_ProgressPanel.h"
@@ -26,9 +28,11 @@
 #include <QFile>
 #include <QMainWindow>
 #include <QTimer>
+#include <QToolBar>
 #include <QVBoxLayout>
 
 #include <exception>
+#include <unordered_set>
 
 namespace {
 
@@ -38,16 +42,17 @@ constexpr int kProgressRefreshMs = 50;
 } // namespace
 
 void PictavoAppDelegate::setupConvertCommand() {
-    if (m_services.workspace != nullptr) {
-        m_jobWorkspace = std::make_unique<MainThreadWorkspace>(*m_services.workspace, *this);
+    if (m_desktop) {
+        m_jobWorkspace = std::make_unique<MainThreadWorkspace>(*m_desktop, *this);
     }
     // While a job runs only Cancel stops it; once it has ended, Esc and the
-    // window's close request are the Close button.
+    // sheet's close request are the Close button.
     m_progressPanel = SheetDialog::onWindow(m_window.get(), [this] {
         if (m_progressUi->closeProcessBtn->isEnabled()) {
             closeProcessAction();
         }
     });
+    m_progressPanel->setWindowModality(Qt::NonModal);
     m_progressUi = std::make_unique<Ui::ProgressPanel>();
     m_progressUi->setupUi(m_progressPanel);
     m_progressClock = new QTimer(m_progressPanel); // owned by the panel
@@ -156,6 +161,7 @@ void PictavoAppDelegate::split() {
 
 std::shared_ptr<Process> PictavoAppDelegate::makeJob() {
     joinJob();
+    m_jobRecorded = false;
     auto job = std::make_shared<Process>();
     job->setEdition(edition());
     job->setIsCombining(true);
@@ -165,6 +171,9 @@ std::shared_ptr<Process> PictavoAppDelegate::makeJob() {
 }
 
 void PictavoAppDelegate::launchJob(const std::shared_ptr<Process>& job) {
+    if (m_quitting) {
+        return;
+    }
     job->setWorkspace(m_jobWorkspace.get());
     job->setDelegate(this);
     std::vector<std::shared_ptr<FileItem>> checked;
@@ -198,7 +207,22 @@ void PictavoAppDelegate::launchJob(const std::shared_ptr<Process>& job) {
             Q_EMIT workerEnded();
         });
     });
-    m_progressPanel->open();
+    showProgressSheet();
+}
+
+void PictavoAppDelegate::showProgressSheet() {
+    m_jobSheetUp = true;
+    setWindowContentEnabled(false);
+    m_progressPanel->show();
+    m_progressPanel->raise();
+    m_progressPanel->activateWindow();
+}
+
+void PictavoAppDelegate::setWindowContentEnabled(bool enabled) {
+    m_window->centralWidget()->setEnabled(enabled);
+    for (QToolBar* bar : m_window->findChildren<QToolBar*>(Qt::FindDirectChildrenOnly)) {
+        bar->setEnabled(enabled);
+    }
 }
 
 namespace {
@@ -333,15 +357,11 @@ void PictavoAppDelegate::viewLogAction() {
 void PictavoAppDelegate::closeProcessAction() {
     m_progressClock->stop();
     m_progressPanel->hide();
-    if (m_settings->isClearProcessedFiles()) {
-        std::vector<int> checked;
-        for (int row = 0; row < m_files->size(); ++row) {
-            if (m_files->at(row)->isSelected()) {
-                checked.push_back(row);
-            }
-        }
-        m_files->removeRows(checked);
-        m_parts.mainTableView->clearSelection();
+    m_jobSheetUp = false;
+    setWindowContentEnabled(true);
+    m_window->activateWindow();
+    if (m_settings->isClearProcessedFiles() && m_process) {
+        removeConvertedFiles(*m_process);
     }
     resetViewForProcess(true);
     stopProcess();
@@ -355,6 +375,23 @@ void PictavoAppDelegate::closeProcessAction() {
     }
     m_process.reset();
     addPendingHandedPaths();
+}
+
+void PictavoAppDelegate::removeConvertedFiles(const Process& job) {
+    // Only what was written in full: a file the run failed on, skipped or
+    // never reached stays for the next try.
+    std::unordered_set<const FileItem*> done;
+    for (const auto& item : itemsConvertedInFull(job)) {
+        done.insert(item.get());
+    }
+    std::vector<int> rows;
+    for (int row = 0; row < m_files->size(); ++row) {
+        if (done.contains(m_files->at(row).get())) {
+            rows.push_back(row);
+        }
+    }
+    m_files->removeRows(rows);
+    m_parts.mainTableView->clearSelection();
 }
 
 void PictavoAppDelegate::recordProcessedFiles(int count) {

@@ -37,6 +37,12 @@ QMessageBox* makeAlert(QWidget* window, const AlertRequest& request) {
     box->setText(request.messageText);
     box->setTextFormat(Qt::PlainText);
     box->setInformativeText(request.informativeText);
+    // Paths and addresses in an alert can be selected and copied.
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+        if (!label->text().isEmpty()) {
+            label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        }
+    }
     const QStringList buttons =
         request.buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : request.buttons;
     for (qsizetype i = 0; i < buttons.size(); ++i) {
@@ -229,7 +235,9 @@ int QtDialogs::runAlert(QWidget* window, const AlertRequest& request) {
     const std::unique_ptr<QMessageBox> box(makeAlert(window, request));
     box->setAttribute(Qt::WA_DeleteOnClose, false);
     box->exec();
-    return codeOf(box.get());
+    // Closed unanswered (the program is ending): no button's code, so that no
+    // caller takes it for the default button.
+    return box->clickedButton() != nullptr ? codeOf(box.get()) : 0;
 }
 
 void ScriptedDialogs::beginOpenPanel(QWidget*, const OpenPanelRequest& request,

@@ -65,7 +65,8 @@ public:
     // the button pressed.
     virtual void beginAlert(QWidget* window, const AlertRequest& request,
                             std::function<void(int code)> done) = 0;
-    // Shows the alert on `window` and waits for the answer.
+    // Shows the alert on `window` and waits for the answer; 0 when it was
+    // closed unanswered.
     virtual int runAlert(QWidget* window, const AlertRequest& request) = 0;
 };
 

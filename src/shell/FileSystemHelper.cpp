@@ -109,18 +109,20 @@ bool PictavoAppDelegate::acceptDrop(const QList<QUrl>& urls) {
 }
 
 void PictavoAppDelegate::loadURLs(const Arguments& request) {
-    if (m_loaderRunning.exchange(true)) {
+    if (m_quitting || m_loaderRunning.exchange(true)) {
         return; // one load at a time; the window is disabled while it runs
     }
     if (m_loader.joinable()) {
         m_loader.join();
     }
+    refreshConvertCommand();
     FileLoaderOptions options = m_loaderOptions;
     options.elapsedTimeInWords = edition().elapsedTimeInWords;
     m_loader = std::thread([this, request, options] {
         ::loadURLs(*this, &request, options);
         postToThreadOf(this, [this] {
             m_loaderRunning = false;
+            refreshConvertCommand();
             Q_EMIT loadFinished();
             addPendingHandedPaths();
             Q_EMIT workerEnded();
@@ -157,7 +159,7 @@ void PictavoAppDelegate::addHandedPaths(const QStringList& paths) {
 
 void PictavoAppDelegate::addPendingHandedPaths() {
     // A load in progress would refuse them, and a job's sheet owns the list.
-    if (m_handedPaths.isEmpty() || isLoading() || isProcessing()) {
+    if (m_quitting || m_handedPaths.isEmpty() || isLoading() || isProcessing()) {
         return;
     }
     QList<QUrl> urls;

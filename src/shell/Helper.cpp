@@ -138,8 +138,8 @@ void PictavoAppDelegate::helpAction() {
                     .arg(edition.guideName)
                     .toStdString());
         }
-        if (m_services.workspace != nullptr) {
-            (void)m_services.workspace->openFile(path);
+        if (Workspace* workspace = desktop()) {
+            (void)workspace->openFile(path);
         }
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("[helpAction:]"), QString::fromStdString(e.what()));
@@ -147,15 +147,14 @@ void PictavoAppDelegate::helpAction() {
 }
 
 void PictavoAppDelegate::websiteAction() {
-    if (m_services.workspace != nullptr) {
-        (void)m_services.workspace->openURL(StringUtilities::siteAddress() +
-                                            QStringLiteral("/pictavo/"));
+    if (Workspace* workspace = desktop()) {
+        (void)workspace->openURL(StringUtilities::siteAddress() + QStringLiteral("/pictavo/"));
     }
 }
 
 void PictavoAppDelegate::rateUs() {
-    if (m_services.workspace != nullptr && m_usagesReport != nullptr) {
-        (void)m_services.workspace->openURL(m_usagesReport->store().reviewURL());
+    if (Workspace* workspace = desktop(); workspace != nullptr && m_usagesReport != nullptr) {
+        (void)workspace->openURL(m_usagesReport->store().reviewURL());
     }
 }
 
@@ -247,8 +246,8 @@ void PictavoAppDelegate::aboutAction() {
         QStringLiteral("<a href=\"%1\">%2</a>").arg(mail.toHtmlEscaped(), kSupportAddress));
     support->setProperty("mailUrl", mail);
     connect(support, &QLabel::linkActivated, this, [this](const QString& link) {
-        if (m_services.workspace != nullptr) {
-            (void)m_services.workspace->openURL(link);
+        if (Workspace* workspace = desktop()) {
+            (void)workspace->openURL(link);
         }
     });
     layout->addWidget(support);

@@ -7,8 +7,10 @@
 #include "platform/NativePath.h"
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
+#include "shell/Dialogs.h"
 #include "shell/FileTableModel.h"
 #include "shell/FormatPopups.h"
+#include "shell/ReportingWorkspace.h"
 #include "shell/WindowFocusFilter.h"
 #include "ui_MainWindow.h"
 #include "ui_OutputSettingsPanel.h"
@@ -20,12 +22,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QEventLoop>
 #include <QHeaderView>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QStyle>
-#include <QThread>
 
 #include <utility>
 
@@ -44,22 +44,16 @@ PictavoAppDelegate::~PictavoAppDelegate() {
     m_window.reset();
 }
 
-void PictavoAppDelegate::stopWorkers() {
-    m_isProcessing = false;
-    if (m_process) {
-        m_process->stop();
-    }
-    joinLoader();
-    joinExporter();
-    joinJob();
-}
-
 void PictavoAppDelegate::onMainThread(const std::function<void()>& body) {
     runOnThreadOf(this, body);
 }
 
 void PictavoAppDelegate::awakeFromNib() {
     buildWindow();
+    if (m_services.workspace != nullptr) {
+        m_desktop = std::make_unique<ReportingWorkspace>(
+            *m_services.workspace, [this](const QString& message) { tellDesktopFailure(message); });
+    }
     fillFormatPopups(m_panelUi->outputTypePopup, m_panelUi->tiffCompressionPopup);
     // 1
     m_window->setWindowTitle(StringUtilities::getAppTitle(edition()));
@@ -135,7 +129,7 @@ void PictavoAppDelegate::setupUsagesReport() {
         return;
     }
     m_usagesReport = new UsagesReportingWindowController( // a child of this
-        m_window.get(), *m_services.dialogs, *m_services.workspace, edition(), this);
+        m_window.get(), *m_services.dialogs, *m_desktop, edition(), this);
     UsageStore& store = m_usagesReport->store();
     store.setReviewFileCountLimit(kReviewFileCountLimit);
     store.setIsReviewEnabled(true);
@@ -165,44 +159,6 @@ void PictavoAppDelegate::buildWindow() {
     m_panelUi->setupUi(m_outputSettingPanel);
     m_outputSettingPanel->setWindowModality(Qt::WindowModal);
     m_parts = WindowParts::of(*m_window);
-}
-
-bool PictavoAppDelegate::applicationShouldTerminate() {
-    // 1: commit a value being typed.
-    if (QWidget* focus = QApplication::focusWidget()) {
-        focus->clearFocus();
-    }
-    // 2
-    storeListChoices();
-    // 3
-    if (m_settings) {
-        m_settings->synchronize();
-    }
-    // Ending now must not leave a half-written page: the workers stop at their
-    // next boundary and are waited for while their calls to this thread run.
-    stopWorkers();
-    return true;
-}
-
-void PictavoAppDelegate::waitForWorker(const std::atomic<bool>& running) {
-    // The worker's last calls wait for this thread, so it keeps serving them
-    // until the worker has said it is done.
-    QEventLoop untilEnded;
-    connect(this, &PictavoAppDelegate::workerEnded, &untilEnded, [&untilEnded, &running] {
-        if (!running.load()) {
-            untilEnded.quit();
-        }
-    });
-    if (running.load()) {
-        untilEnded.exec();
-    }
-}
-
-void PictavoAppDelegate::joinLoader() {
-    waitForWorker(m_loaderRunning);
-    if (m_loader.joinable()) {
-        m_loader.join();
-    }
 }
 
 bool PictavoAppDelegate::isLoading() const {
@@ -316,8 +272,8 @@ void PictavoAppDelegate::connectCommands() {
             [this](const QList<QUrl>& urls) { (void)acceptDrop(droppedUrls(urls)); });
     connect(m_parts.cancelBtn, &QPushButton::clicked, this, &PictavoAppDelegate::cancelAction);
     m_parts.includeSubfoldersMenuItem->setChecked(inculdeSubfolders());
-    connect(m_parts.quitMenuItem, &QAction::triggered, qApp, &QApplication::quit,
-            Qt::QueuedConnection);
+    connect(m_parts.quitMenuItem, &QAction::triggered, this, &PictavoAppDelegate::quitAction);
+    installQuitRequests();
     connect(m_parts.minimizeMenuItem, &QAction::triggered, m_window.get(), &QWidget::showMinimized);
     connect(m_parts.showMainWindowMenuItem, &QAction::triggered, this,
             [this] { (void)applicationShouldHandleReopen(false); });
@@ -390,10 +346,40 @@ void PictavoAppDelegate::helpSegmentedChanged(int segment) {
 }
 
 void PictavoAppDelegate::openLogsFolder() {
-    if (m_services.workspace != nullptr) {
-        m_services.workspace->openFile(
+    if (Workspace* workspace = desktop()) {
+        (void)workspace->openFile(
             StringUtilities::appSubfolderPath(edition(), QStringLiteral("Logs")));
     }
+}
+
+Workspace* PictavoAppDelegate::desktop() const {
+    return m_desktop.get();
+}
+
+QWidget* PictavoAppDelegate::alertWindow() const {
+    if (edition().hasApplicationModalAlerts) {
+        return nullptr;
+    }
+    // A link in the About sheet, View Log in the progress sheet: the alert
+    // goes on the sheet the user is looking at.
+    for (QWidget* front : {QApplication::activeModalWidget(), QApplication::activeWindow()}) {
+        if (front != nullptr && (front == m_window.get() || m_window->isAncestorOf(front))) {
+            return front;
+        }
+    }
+    return m_window.get();
+}
+
+void PictavoAppDelegate::tellDesktopFailure(const QString& message) {
+    if (m_quitting || m_services.dialogs == nullptr) {
+        return;
+    }
+    AlertRequest alert;
+    alert.messageText = StringUtilities::getAppTitle(edition());
+    alert.informativeText = message;
+    alert.style = AlertStyle::Warning;
+    // Not the waiting form: a worker may be waiting on this thread for the request.
+    m_services.dialogs->beginAlert(alertWindow(), alert, [](int) {});
 }
 
 void PictavoAppDelegate::setupTable() {

@@ -25,6 +25,7 @@
 
 class Dialogs;
 class FileTableModel;
+class ReportingWorkspace;
 class Preferences;
 class QLineEdit;
 class QMainWindow;
@@ -74,6 +75,13 @@ public:
     // Stores what must survive and stops the workers; the application may
     // then end at once. Always true.
     bool applicationShouldTerminate();
+    // Quit, the main window's close request and the Quit key in any of the
+    // program's windows (also under a sheet, an alert or a file dialog): the
+    // windows go at once, a job stops at its next page boundary and a load at
+    // its next file, what must survive is stored, and the event loop ends.
+    // Further requests while it waits do nothing.
+    void quitAction();
+    bool isQuitting() const { return m_quitting; }
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
     // Once the event loop runs: the review prompt, when one is due.
     void applicationDidFinishLaunching();
@@ -166,6 +174,9 @@ public:
     void commandSegmentedChanged(int segment);
     void helpSegmentedChanged(int segment);
     void openLogsFolder();
+    // The desktop's workspace as every command uses it: a request it cannot
+    // carry out is told to the user. Null without a workspace.
+    Workspace* desktop() const;
 
     // ConvertCommand.cpp
     void setupConvertCommand();
@@ -293,6 +304,11 @@ protected:
     // Starts `job` on its worker and shows the progress sheet.
     void launchJob(const std::shared_ptr<Process>& job);
     void commitSettingsFields();
+    // Tells the user, without waiting for an answer, what the desktop could not open.
+    void tellDesktopFailure(const QString& message);
+    // The window an alert of the shared commands belongs to: the sheet in
+    // front, else the main window; none where alerts stand on their own.
+    QWidget* alertWindow() const;
 
     // Stops the load and the job at their next boundary and waits for them,
     // running their calls to this thread meanwhile. A subclass calls it in its
@@ -303,6 +319,8 @@ protected:
     void onMainThread(const std::function<void()>& body);
     void setupCommandBar();
     void connectCommands();
+    // The main window's close request and the Quit key in any window end the program.
+    void installQuitRequests();
     void setupTable();
     void setupUsagesReport();
     void loadStoredRecentItems();
@@ -311,6 +329,11 @@ protected:
     void joinLoader();
     // Serves the worker's calls until `running` clears.
     void waitForWorker(const std::atomic<bool>& running);
+    // Commits a value being typed, stores the recent folders and the settings.
+    void storeForQuit();
+    // Convert can act: checked files with pages, and no load or job under way.
+    void refreshConvertCommand();
+    bool m_quitting = false;
     QString timeLabelText(const QString& time, int done, int total) const;
 
     Services m_services;
@@ -359,6 +382,17 @@ protected:
     void refreshProgressTime();
     void showProgressTime(qint64 elapsedMs, int pagesDone);
     void recordProcessedFiles(int count);
+    // Removes from the list the items `job` converted in full.
+    void removeConvertedFiles(const Process& job);
+    // The usage store hears of a job that ended without its sheet being closed.
+    void recordEndedJob();
+    bool m_jobRecorded = false;
+    // The progress sheet is up: from split() until Close.
+    bool m_jobSheetUp = false;
+    // The sheet is not modal, so that the menus and the window's close
+    // request still reach the window; what lies under it is disabled instead.
+    void showProgressSheet();
+    void setWindowContentEnabled(bool enabled);
     void joinJob();
     std::unique_ptr<Ui::ProgressPanel> m_progressUi;
     QDialog* m_progressPanel = nullptr; // owned by the window
@@ -369,6 +403,7 @@ protected:
     QCheckBox* m_isOpenFolderAfterConversion = nullptr;
     QString m_outputFolder;
     std::thread m_jobThread;
+    std::unique_ptr<ReportingWorkspace> m_desktop;
     // The job's way to the desktop: its requests run on this thread.
     std::unique_ptr<Workspace> m_jobWorkspace;
     std::atomic<bool> m_jobRunning{false};

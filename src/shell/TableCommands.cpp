@@ -8,6 +8,7 @@
 #include "shell/AlertPanels.h"
 #include "shell/FileTableModel.h"
 #include "shell/PictavoAppDelegate.h"
+#include "shell/ReportingWorkspace.h"
 #include "ui_MainWindow.h"
 #include "widgets/CustomTableView.h"
 #include "widgets/SegmentedControl.h"
@@ -332,12 +333,13 @@ void PictavoAppDelegate::removeFiles() {
 
 void PictavoAppDelegate::openFiles() {
     try {
-        if (m_services.workspace == nullptr) {
+        if (m_desktop == nullptr) {
             return;
         }
-        // A file without a default application just stays closed.
+        // Files no application opens are told of in one alert.
+        const ReportingWorkspace::Batch batch(*m_desktop);
         for (const QString& path : selectedPaths()) {
-            (void)m_services.workspace->openFile(path);
+            (void)m_desktop->openFile(path);
         }
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(openFiles)"), reasonOf(e));
@@ -347,8 +349,8 @@ void PictavoAppDelegate::openFiles() {
 void PictavoAppDelegate::openEnclodingFolder() {
     try {
         const QStringList paths = selectedPaths();
-        if (m_services.workspace != nullptr && !paths.isEmpty()) {
-            (void)m_services.workspace->revealFiles(paths);
+        if (Workspace* workspace = desktop(); workspace != nullptr && !paths.isEmpty()) {
+            (void)workspace->revealFiles(paths);
         }
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(openEnclodingFolder)"), reasonOf(e));
@@ -358,8 +360,8 @@ void PictavoAppDelegate::openEnclodingFolder() {
 void PictavoAppDelegate::getInfo() {
     try {
         const QStringList paths = selectedPaths();
-        if (m_services.workspace != nullptr && !paths.isEmpty()) {
-            (void)m_services.workspace->showInformation(paths);
+        if (Workspace* workspace = desktop(); workspace != nullptr && !paths.isEmpty()) {
+            (void)workspace->showInformation(paths);
         }
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(getInfo)"), reasonOf(e));
@@ -367,13 +369,15 @@ void PictavoAppDelegate::getInfo() {
 }
 
 void PictavoAppDelegate::fileDoubleClicked(int row) {
-    if (row < 0 || row >= m_files->size() || m_services.workspace == nullptr) {
+    if (row < 0 || row >= m_files->size() || m_desktop == nullptr) {
         return;
     }
     try {
+        // A file no application opens is shown in its folder; only when that
+        // fails too is the user told.
         const QString path = m_files->at(row)->filePath().toLocalFile();
-        if (!m_services.workspace->openFile(path)) {
-            (void)m_services.workspace->revealFiles({path});
+        if (!m_desktop->desktop().openFile(path)) {
+            (void)m_desktop->revealFiles({path});
         }
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("fileDoubleClicked"), reasonOf(e));

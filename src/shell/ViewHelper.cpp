@@ -60,7 +60,8 @@ void PictavoAppDelegate::resetViewObject(bool enable) {
 
 void PictavoAppDelegate::startProcess() {
     onMainThread([this] {
-        m_isProcessing = true;
+        // Once quitting, a load that is only starting stays stopped.
+        m_isProcessing = !m_quitting;
         const QColor dimmed = m_window->palette().color(QPalette::Disabled, QPalette::WindowText);
         for (QLabel* label :
              {m_parts.labelTotalFiles, m_parts.labelTotalTIFFPages, m_parts.labelTimeTaken}) {
@@ -108,6 +109,12 @@ void PictavoAppDelegate::updateTimeTakenLabel(const QString& text) {
             systemLogError(QStringLiteral("(updateTimeTakenLabel:)"), reasonOf(e));
         }
     });
+}
+
+void PictavoAppDelegate::refreshConvertCommand() {
+    // While a load runs Convert would not act (the list is not yet what the
+    // user checked), so it does not look as if it would.
+    setConvertEnabled(m_files->checkedPages() > 0 && !isLoading() && !m_jobSheetUp);
 }
 
 void PictavoAppDelegate::setConvertEnabled(bool enabled) {
@@ -176,7 +183,7 @@ void PictavoAppDelegate::updateTotalLabel() {
         const int checkedPages = m_files->checkedPages();
         m_parts.labelTotalTIFFPages->setText(
             QStringLiteral("Total Pages TIFF : %1").arg(m_files->totalPages()));
-        setConvertEnabled(checkedPages > 0);
+        refreshConvertCommand();
         m_parts.labelTotalFiles->setText(
             QStringLiteral(
                 "%1 Total file(s); %2 file selected; Total page count of selected TIFF file(s): %3")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "first_edition/FirstEditionAppDelegate.h"
+#include "platform/Constants.h"
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
 #include "shell/Dialogs.h"
@@ -11,6 +12,8 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QSignalSpy>
 
@@ -32,8 +35,13 @@ protected:
     RecordingWorkspace workspace;
     Workspace* workspaceInUse = &workspace;
     ScriptedDialogs dialogs;
+    // The dialogs the controller is given; a test of the real panels and
+    // alerts points it at a QtDialogs.
+    Dialogs* dialogsInUse = &dialogs;
     Edition edition = Edition::currentEdition();
     std::unique_ptr<PictavoAppDelegate> controller;
+    // Changes the tested edition's names before start() hands it over.
+    std::function<void(Edition&)> adjustEdition;
 
     // The edition whose program the test drives.
     virtual Edition::Id editionUnderTest() const { return Edition::Id::Current; }
@@ -56,7 +64,10 @@ protected:
     // Builds the window, as the application does at start-up.
     void start() {
         edition = testedEdition();
-        const PictavoAppDelegate::Services services{preferences.get(), workspaceInUse, &dialogs,
+        if (adjustEdition) {
+            adjustEdition(edition);
+        }
+        const PictavoAppDelegate::Services services{preferences.get(), workspaceInUse, dialogsInUse,
                                                     edition};
         if (editionUnderTest() == Edition::Id::First) {
             controller = std::make_unique<FirstEditionAppDelegate>(services);
@@ -78,6 +89,11 @@ protected:
         if (controller) {
             (void)controller->applicationShouldTerminate();
         }
+    }
+
+    ~ControllerFixture() override {
+        controller.reset();
+        restoreApplicationFolders();
     }
 
     // Runs one load to its end, as the user would see it.
@@ -185,6 +201,60 @@ protected:
     }
 
 private:
+    // The application folders outlive a test in this program. What a test
+    // leaves there (files counted in the usage record, a file where the logs
+    // go) is put back, so that the next test starts as a fresh program would.
+    struct KeptUsageRecord {
+        QString path;
+        bool existed = false;
+        QByteArray bytes;
+    };
+    QList<KeptUsageRecord> keptUsageRecords = [] {
+        QList<KeptUsageRecord> kept;
+        for (const Edition& e : {Edition::currentEdition(), Edition::firstEdition()}) {
+            const QString path =
+                QDir(StringUtilities::getAppPath(e)).filePath(QStringLiteral("Usages.Log"));
+            QFile file(path);
+            const bool existed = file.open(QIODevice::ReadOnly);
+            kept.append({path, existed, existed ? file.readAll() : QByteArray()});
+        }
+        return kept;
+    }();
+
+    static QStringList logsFolders() {
+        return {
+            StringUtilities::appSubfolderPath(Edition::currentEdition(), QStringLiteral("Logs")),
+            StringUtilities::appSubfolderPath(Edition::firstEdition(), QStringLiteral("Logs"))};
+    }
+    // Which of the logs folders stood as folders.
+    QList<bool> keptLogsFolders = [] {
+        QList<bool> kept;
+        for (const QString& logs : logsFolders()) {
+            kept.append(QFileInfo(logs).isDir());
+        }
+        return kept;
+    }();
+
+    void restoreApplicationFolders() const {
+        for (const KeptUsageRecord& kept : keptUsageRecords) {
+            QFile::remove(kept.path);
+            QFile file(kept.path);
+            if (kept.existed && file.open(QIODevice::WriteOnly)) {
+                file.write(kept.bytes);
+            }
+        }
+        const QStringList folders = logsFolders();
+        for (qsizetype i = 0; i < folders.size(); ++i) {
+            const QString& logs = folders.at(i);
+            QFile::remove(logs); // a file where the folder goes
+            if (keptLogsFolders.at(i)) {
+                QDir().mkpath(logs);
+            } else {
+                QDir(logs).removeRecursively();
+            }
+        }
+    }
+
     static const char* firstEditionButton(UiCommand command) {
         switch (command) {
         case UiCommand::AddFiles:

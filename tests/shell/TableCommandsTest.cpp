@@ -556,14 +556,18 @@ TEST_F(TableCommandsTest, DoubleClickRevealsTheFileWhenItCannotBeOpened) {
                                                   {QStringLiteral("reveal"), {path(1)}}}));
 }
 
-TEST_P(TableCommandsInBothEditions, OpenFailuresAreSilent) {
+TEST_P(TableCommandsInBothEditions, OpenFailuresAreToldInOneAlert) {
     RefusingWorkspace refusing;
     workspaceInUse = &refusing;
     startWithFiles(2);
     controller->selectRows({0, 1});
     controller->openFiles();
     EXPECT_EQ(refusing.recorder.requests().size(), 2);
-    EXPECT_TRUE(dialogs.alertsShown().isEmpty());
+    ASSERT_EQ(dialogs.alertsShown().size(), 1);
+    const QString told = dialogs.alertsShown().first().informativeText;
+    EXPECT_TRUE(told.startsWith(QStringLiteral("2 files could not be opened")))
+        << told.toStdString();
+    EXPECT_TRUE(told.contains(path(0)) && told.contains(path(1))) << told.toStdString();
 }
 
 QStringList titlesOf(const QMenu* menu) {
