@@ -88,16 +88,18 @@ void PictavoAppDelegate::exportList(const QString& path) {
 }
 
 void PictavoAppDelegate::exportDidEnd(const QString& path, const Status& written) {
-    if (!written && m_quitting) {
-        // No one is left to answer an alert.
-        systemLog(QStringLiteral("The list could not be exported to “%1”: %2")
-                      .arg(path, written.error()));
-    } else if (!written) {
-        // A list the user believes saved must not be silently missing.
-        informationAlertPanel(*m_services.dialogs, m_window.get(),
-                              StringUtilities::getAppTitle(edition()),
-                              QStringLiteral("The list could not be exported to “%1”.\n%2")
-                                  .arg(path, written.error()));
+    if (!written) {
+        if (m_quitting) {
+            // No one is left to answer an alert.
+            systemLog(QStringLiteral("The list could not be exported to “%1”: %2")
+                          .arg(path, written.error()));
+        } else {
+            // A list the user believes saved must not be silently missing.
+            informationAlertPanel(*m_services.dialogs, m_window.get(),
+                                  StringUtilities::getAppTitle(edition()),
+                                  QStringLiteral("The list could not be exported to “%1”.\n%2")
+                                      .arg(path, written.error()));
+        }
     }
     Q_EMIT exportFinished();
 }
