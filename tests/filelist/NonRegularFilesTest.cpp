@@ -93,7 +93,7 @@ private:
     std::atomic<bool> m_processing{false};
 };
 
-class SpecialFilesTest : public ::testing::Test {
+class NonRegularFilesTest : public ::testing::Test {
 protected:
     QString root = makeTestFolder(QStringLiteral("special"));
     WatchedPipe pipe{QDir(root).filePath(QStringLiteral("pipe.tif"))};
@@ -116,7 +116,7 @@ protected:
     }
 };
 
-TEST_F(SpecialFilesTest, ItemOfAPipeCountsNoPagesWithoutOpeningIt) {
+TEST_F(NonRegularFilesTest, ItemOfAPipeCountsNoPagesWithoutOpeningIt) {
     std::shared_ptr<FileItem> item;
     runReleasing(pipe, [&] { item = FileItem::initWithURL(QUrl::fromLocalFile(pipe.path())); });
     EXPECT_FALSE(pipe.wasOpened());
@@ -131,12 +131,12 @@ struct WalkCase {
     bool fromTheFolder; // else the entries themselves are the top-level URLs
 };
 
-class SpecialFilesWalkTest : public SpecialFilesTest,
+class NonRegularFilesWalkTest : public NonRegularFilesTest,
                              public ::testing::WithParamInterface<WalkCase> {};
 
 // What a folder holds besides its TIFF: a pipe and a socket, skipped; a link
 // to a TIFF and a link to nothing, taken as files are.
-TEST_P(SpecialFilesWalkTest, SkipsPipesAndSocketsButTakesLinks) {
+TEST_P(NonRegularFilesWalkTest, SkipsPipesAndSocketsButTakesLinks) {
     QDir().mkpath(path(QStringLiteral("sub")));
     const SocketFile socket(path(QStringLiteral("sub/socket.TIF")));
     ASSERT_TRUE(socket.bound());
@@ -164,7 +164,7 @@ TEST_P(SpecialFilesWalkTest, SkipsPipesAndSocketsButTakesLinks) {
     EXPECT_EQ(seen, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Walks, SpecialFilesWalkTest,
+INSTANTIATE_TEST_SUITE_P(Walks, NonRegularFilesWalkTest,
                          ::testing::Values(WalkCase{"FolderAlone", false, true},
                                            WalkCase{"FolderWithSubfolders", true, true},
                                            WalkCase{"DroppedEntries", true, false}),
@@ -176,11 +176,11 @@ struct LoadCase {
     QStringList expected;
 };
 
-class SpecialFilesLoadTest : public SpecialFilesTest,
+class NonRegularFilesLoadTest : public NonRegularFilesTest,
                              public ::testing::WithParamInterface<LoadCase> {};
 
 // The window's load that met a pipe used to stay at "In Process..." for ever.
-TEST_P(SpecialFilesLoadTest, LoadEndsAndNeverOpensThePipe) {
+TEST_P(NonRegularFilesLoadTest, LoadEndsAndNeverOpensThePipe) {
     CollectingHost host;
     Arguments request;
     request.isFolders = GetParam().isFolders;
@@ -196,7 +196,7 @@ TEST_P(SpecialFilesLoadTest, LoadEndsAndNeverOpensThePipe) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Loads, SpecialFilesLoadTest,
+    Loads, NonRegularFilesLoadTest,
     ::testing::Values(LoadCase{"FolderSkipsIt", true, {QStringLiteral("scan.tif")}},
                       LoadCase{"FilesAddItWithNoPages",
                                false,
