@@ -2,6 +2,7 @@
 // user, a batch system or a closed terminal, a reader of its output that went
 // away, a kill that leaves no time at all. Each run keeps what it wrote, and
 // either saves its log or leaves what the next run needs to finish the job.
+#include "CliRun.h"
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
 
@@ -63,23 +64,6 @@ bool waitForError(QProcess& cli, QByteArray& err, const QByteArray& text) {
         err += cli.readAllStandardError();
     }
     return err.contains(text);
-}
-
-// File name -> pages the log says were written into it.
-QMap<QString, int> completedInLog(const QString& logPath) {
-    QMap<QString, int> completed;
-    QFile file(logPath);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << logPath.toStdString();
-    QXmlStreamReader xml(&file);
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("File") &&
-            xml.attributes().value(QLatin1String("Status")) == QLatin1String("Completed")) {
-            ++completed[xml.attributes().value(QLatin1String("NewFileName")).toString()];
-        }
-    }
-    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-    return completed;
 }
 
 QString logLineOf(const QString& out) {

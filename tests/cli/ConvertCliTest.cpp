@@ -1,3 +1,4 @@
+#include "CliRun.h"
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
 
@@ -14,26 +15,6 @@
 #include <tiffio.h>
 
 namespace {
-
-struct CliResult {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CliResult runCli(const QStringList& arguments, const QByteArray& input = {}) {
-    QProcess cli;
-    cli.start(QStringLiteral(PICTAVO_CONVERT_PATH), arguments);
-    EXPECT_TRUE(cli.waitForStarted());
-    if (!input.isEmpty()) {
-        cli.write(input);
-    }
-    cli.closeWriteChannel();
-    EXPECT_TRUE(cli.waitForFinished(120000));
-    return {cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1,
-            QString::fromLocal8Bit(cli.readAllStandardOutput()),
-            QString::fromLocal8Bit(cli.readAllStandardError())};
-}
 
 class ConvertCliTest : public ::testing::Test {
 protected:

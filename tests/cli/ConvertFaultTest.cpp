@@ -3,6 +3,7 @@
 // removed or cut short, the process killed. Whatever happens, no file under an
 // output name is half written, nothing the user had is lost, the log names
 // exactly the files on disk, and the next run works.
+#include "CliRun.h"
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
 
@@ -48,23 +49,6 @@ constexpr int kPages = 4;
 constexpr rlim_t kFileSizeLimit = 256 * 1024;
 const QByteArray kEarlierRun("an earlier run's file");
 const QByteArray kUsersFile("the user's own file");
-
-// What the log says was written: file name -> pages written into it.
-QMap<QString, int> completedInLog(const QString& logPath) {
-    QMap<QString, int> completed;
-    QFile file(logPath);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << logPath.toStdString();
-    QXmlStreamReader xml(&file);
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("File") &&
-            xml.attributes().value(QLatin1String("Status")) == QLatin1String("Completed")) {
-            ++completed[xml.attributes().value(QLatin1String("NewFileName")).toString()];
-        }
-    }
-    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-    return completed;
-}
 
 // The sources the log gives fewer pages than they have, with no word why.
 QStringList shortWithoutStatus(const QString& logPath) {

@@ -2,6 +2,7 @@
 // must still name its log, an output folder that is not there yet, a chunk
 // with no TIFF in it, and special files (named pipes, sockets, devices) where
 // TIFF files were expected.
+#include "CliRun.h"
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
 #include "support/WatchedPipe.h"
@@ -18,35 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct CliResult {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// With `pipe`, every reader the converter opens on it is let go at once, so a
-// converter that opens it still ends, and the test sees that it did.
-CliResult runCli(const QStringList& arguments, const QByteArray& input = {},
-                 WatchedPipe* pipe = nullptr) {
-    QProcess cli;
-    cli.start(QStringLiteral(PICTAVO_CONVERT_PATH), arguments);
-    EXPECT_TRUE(cli.waitForStarted());
-    if (!input.isEmpty()) {
-        cli.write(input);
-    }
-    cli.closeWriteChannel();
-    if (pipe != nullptr) {
-        while (cli.state() != QProcess::NotRunning && !cli.waitForFinished(20)) {
-            pipe->release();
-        }
-    } else {
-        EXPECT_TRUE(cli.waitForFinished(120000));
-    }
-    return {cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1,
-            QString::fromLocal8Bit(cli.readAllStandardOutput()),
-            QString::fromLocal8Bit(cli.readAllStandardError())};
-}
 
 QString logOf(const CliResult& r) {
     const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);

@@ -1,4 +1,5 @@
 #include "PageSourceTestSupport.h"
+#include "RawTiff.h"
 #include "engine/PageSource.h"
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
@@ -23,18 +24,6 @@ struct MiniTiff {
     int64_t stripOffset = -1;        // -1: right after the directory
     bool nextIsItself = false;       // directory chain loops back at once
 };
-
-void putShort(QByteArray& out, uint16_t v) {
-    char b[2];
-    qToLittleEndian(v, b);
-    out.append(b, 2);
-}
-
-void putLong(QByteArray& out, uint32_t v) {
-    char b[4];
-    qToLittleEndian(v, b);
-    out.append(b, 4);
-}
 
 QByteArray build(const MiniTiff& m) {
     struct Entry {

@@ -11,6 +11,8 @@ namespace {
 constexpr uint32_t kHeaderBytes = 8;
 constexpr uint32_t kEntryBytes = 12;
 
+} // namespace
+
 void putShort(QByteArray& out, uint16_t v) {
     char b[2];
     qToLittleEndian(v, b);
@@ -22,8 +24,6 @@ void putLong(QByteArray& out, uint32_t v) {
     qToLittleEndian(v, b);
     out.append(b, 4);
 }
-
-} // namespace
 
 uint32_t RawTiff::addData(const QByteArray& bytes) {
     const auto at = static_cast<uint32_t>(kHeaderBytes + m_data.size());

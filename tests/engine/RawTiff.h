@@ -6,6 +6,10 @@
 #include <map>
 #include <vector>
 
+// Appends `v` in little-endian order, as a classic TIFF of "II" stores it.
+void putShort(QByteArray& out, uint16_t v);
+void putLong(QByteArray& out, uint32_t v);
+
 // A classic little-endian TIFF of one directory, put together field by field,
 // so that a test can store what libtiff's writer would refuse: offsets into
 // the header, arrays of the wrong length, strips that overlap. Data comes
