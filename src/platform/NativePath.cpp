@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -348,15 +349,35 @@ bool makePath(const QString& path) {
 
 namespace {
 
+// A QFile over a descriptor it closes itself. A close made inside Qt is not
+// seen by the thread checker (its calls from Qt are ignored), so the next
+// open that reuses the number would read as a race with this one.
+class DescriptorFile final : public QFile {
+public:
+    explicit DescriptorFile(int fd) : m_fd(fd) {}
+    ~DescriptorFile() override { DescriptorFile::close(); }
+    DescriptorFile(const DescriptorFile&) = delete;
+    DescriptorFile& operator=(const DescriptorFile&) = delete;
+
+    void close() override {
+        QFile::close();
+        if (m_fd >= 0) {
+            ::close(std::exchange(m_fd, -1));
+        }
+    }
+
+private:
+    int m_fd;
+};
+
 std::unique_ptr<QFile> openWith(const QString& path, int flags, QIODevice::OpenMode mode) {
     const int fd = ::open(encode(path).constData(), flags | O_CLOEXEC);
     if (fd < 0) {
         return nullptr;
     }
-    auto file = std::make_unique<QFile>();
-    if (!file->open(fd, mode, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return nullptr;
+    auto file = std::make_unique<DescriptorFile>(fd);
+    if (!file->open(fd, mode, QFileDevice::DontCloseHandle)) {
+        return nullptr; // the file closes the descriptor
     }
     return file;
 }
