@@ -108,6 +108,18 @@ QString photometricName(uint16_t photometric) {
     }
 }
 
+// libtiff converts L*a*b* from D50 when the page names no white point; such a
+// page is taken as D65, the white it has by default.
+void defaultLabWhitePoint(TiffHandle& tiff, const TiffPageLayout& l) {
+    float* white = nullptr;
+    if (l.photometric != PHOTOMETRIC_CIELAB ||
+        TIFFGetField(tiff.get(), TIFFTAG_WHITEPOINT, &white) == 1) {
+        return;
+    }
+    float d65[2] = {0.3127F, 0.3290F};
+    TIFFSetField(tiff.get(), TIFFTAG_WHITEPOINT, d65);
+}
+
 struct RgbaImageGuard {
     TIFFRGBAImage img{};
     bool begun = false;
@@ -159,6 +171,7 @@ Result<QImage> decodeViaRgbaReader(TiffHandle& tiff, const TiffPageLayout& l,
     if (Status fits = checkPageLimits(l, QImage::Format_RGBA8888, limits); !fits) {
         return Result<QImage>::failure(fits.error());
     }
+    defaultLabWhitePoint(tiff, l);
     std::array<char, 1024> message{};
     if (TIFFRGBAImageOK(tiff.get(), message.data()) != 1) {
         return Result<QImage>::failure(rgbaFailure(tiff, l, message.data()));
