@@ -64,9 +64,6 @@ Status convertBands(TiffHandle& tiff, const TiffPageLayout& l, const DecodePlan&
                 unpackSamples(band.row(plane, r), perRow, l.bitsPerSample, samples.data() + plane,
                               separate ? l.samplesPerPixel : 1);
             }
-            if (plan.signedSamples) {
-                offsetSignedSamples(samples.data(), samples.size(), l.bitsPerSample);
-            }
             convertSampleRow(plan, samples.data(), l.width, l.samplesPerPixel, l.bitsPerSample,
                              image.scanLine(static_cast<int>(band.firstRow + r)));
         }
@@ -153,14 +150,7 @@ Result<QImage> decodeNativePage(TiffHandle& tiff, const TiffPageLayout& l, const
     if (!decoded) {
         return Result<QImage>::failure(decoded.error());
     }
-    if (plan.signedSamples) {
-        const qint64 high = (qint64(1) << (l.bitsPerSample - 1)) - 1;
-        setPageMapping(*image, QStringLiteral("signed %1-bit integer samples mapped linearly from "
-                                              "%2..%3 to the output range")
-                                   .arg(l.bitsPerSample)
-                                   .arg(-high - 1)
-                                   .arg(high));
-    } else if (plan.kind == PixelKind::Lab) {
+    if (plan.kind == PixelKind::Lab) {
         setPageMapping(*image, QStringLiteral("CIE L*a*b* samples converted to sRGB"));
     }
     return image;

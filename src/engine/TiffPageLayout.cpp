@@ -391,11 +391,13 @@ DecodePlan choosePlan(TIFF* tif, const TiffPageLayout& l) {
     default:
         break;
     }
-    if (!native) {
+    // Signed samples the rule could not take (palettes, YCbCr) have no
+    // meaning of their own; libtiff's reader is asked.
+    if (!native || plan.signedSamples) {
         return DecodePlan{};
     }
-    if ((l.planar == PLANARCONFIG_SEPARATE && l.samplesPerPixel > 1) || plan.signedSamples) {
-        plan.copiesRows = false; // samples must be interleaved or offset first
+    if (l.planar == PLANARCONFIG_SEPARATE && l.samplesPerPixel > 1) {
+        plan.copiesRows = false; // samples must be interleaved first
     }
     return plan;
 }

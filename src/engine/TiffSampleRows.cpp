@@ -261,13 +261,6 @@ void unpackSamples(const uint8_t* packed, uint32_t count, uint16_t bits, uint16_
     }
 }
 
-void offsetSignedSamples(uint16_t* samples, size_t count, uint16_t bits) {
-    const auto signBit = static_cast<uint16_t>(1U << (bits - 1));
-    for (size_t i = 0; i < count; ++i) {
-        samples[i] ^= signBit;
-    }
-}
-
 void convertSampleRow(const DecodePlan& plan, const uint16_t* samples, uint32_t width, uint16_t spp,
                       uint16_t bits, uchar* scanline) {
     const Range range{(1U << bits) - 1U};
