@@ -163,8 +163,8 @@ double srgbEncoded(double linear) {
 
 class LabToSrgb {
 public:
-    explicit LabToSrgb(const double white[2]) {
-        m_white = {white[0] / white[1], 1.0, (1.0 - white[0] - white[1]) / white[1]};
+    explicit LabToSrgb(const double white[2])
+        : m_white{white[0] / white[1], 1.0, (1.0 - white[0] - white[1]) / white[1]} {
         constexpr Matrix kBradford = {0.8951, 0.2664, -0.1614, -0.7502, 1.7135,
                                       0.0367, 0.0389, -0.0685, 1.0296};
         constexpr Matrix kBradfordInverse = {0.9869929, -0.1470543, 0.1599627, 0.4323053, 0.5183603,
