@@ -10,14 +10,15 @@
 
 class TiffHandle;
 
-// Decodes a Float or WideInteger page (see choosePlan) into a 16-bit QImage
-// in stored row order: Grayscale16 or RGBX64, RGBA64 when the page has alpha
-// or samples without a value. Integers map linearly from their full range
-// (signed ones offset first); floats map from [0, 1] when every finite value
-// lies there and are otherwise stretched from the page's finite minimum to
-// its maximum. The page carries the mapping in words (PageMapping.h).
+// Decodes a Ranged page (see choosePlan) in stored row order, its levels
+// chosen by the page's own samples (SampleRule.h). The form is the plan's,
+// with alpha added when some pixels have no value; the page carries the
+// mapping in words (PageMapping.h).
 Result<QImage> decodeDeepPage(TiffHandle& tiff, const TiffPageLayout& layout,
                               const DecodePlan& plan, const DecodeLimits& limits);
+
+// The largest form a Ranged page can take.
+QImage::Format widestRangedFormat(const DecodePlan& plan);
 
 // IEEE half precision and the 24-bit float (1 sign, 7 exponent, 16 mantissa
 // bits) as stored in TIFF, to double.

@@ -64,9 +64,6 @@ Status convertBands(TiffHandle& tiff, const TiffPageLayout& l, const DecodePlan&
                 unpackSamples(band.row(plane, r), perRow, l.bitsPerSample, samples.data() + plane,
                               separate ? l.samplesPerPixel : 1);
             }
-            if (plan.signedSamples) {
-                offsetSignedSamples(samples.data(), samples.size(), l.bitsPerSample);
-            }
             convertSampleRow(plan, samples.data(), l.width, l.samplesPerPixel, l.bitsPerSample,
                              image.scanLine(static_cast<int>(band.firstRow + r)));
         }
@@ -108,6 +105,18 @@ QString photometricName(uint16_t photometric) {
     }
 }
 
+// libtiff converts L*a*b* from D50 when the page names no white point; such a
+// page is taken as D65, the white it has by default.
+void defaultLabWhitePoint(TiffHandle& tiff, const TiffPageLayout& l) {
+    float* white = nullptr;
+    if (l.photometric != PHOTOMETRIC_CIELAB ||
+        TIFFGetField(tiff.get(), TIFFTAG_WHITEPOINT, &white) == 1) {
+        return;
+    }
+    float d65[2] = {0.3127F, 0.3290F};
+    TIFFSetField(tiff.get(), TIFFTAG_WHITEPOINT, d65);
+}
+
 struct RgbaImageGuard {
     TIFFRGBAImage img{};
     bool begun = false;
@@ -141,14 +150,7 @@ Result<QImage> decodeNativePage(TiffHandle& tiff, const TiffPageLayout& l, const
     if (!decoded) {
         return Result<QImage>::failure(decoded.error());
     }
-    if (plan.signedSamples) {
-        const qint64 high = (qint64(1) << (l.bitsPerSample - 1)) - 1;
-        setPageMapping(*image, QStringLiteral("signed %1-bit integer samples mapped linearly from "
-                                              "%2..%3 to the output range")
-                                   .arg(l.bitsPerSample)
-                                   .arg(-high - 1)
-                                   .arg(high));
-    } else if (plan.kind == PixelKind::Lab) {
+    if (plan.kind == PixelKind::Lab) {
         setPageMapping(*image, QStringLiteral("CIE L*a*b* samples converted to sRGB"));
     }
     return image;
@@ -159,6 +161,7 @@ Result<QImage> decodeViaRgbaReader(TiffHandle& tiff, const TiffPageLayout& l,
     if (Status fits = checkPageLimits(l, QImage::Format_RGBA8888, limits); !fits) {
         return Result<QImage>::failure(fits.error());
     }
+    defaultLabWhitePoint(tiff, l);
     std::array<char, 1024> message{};
     if (TIFFRGBAImageOK(tiff.get(), message.data()) != 1) {
         return Result<QImage>::failure(rgbaFailure(tiff, l, message.data()));

@@ -1,9 +1,13 @@
 #include "engine/TiffPageLayout.h"
 
+#include "engine/SampleRule.h"
+
 #include <QPixelFormat>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -178,8 +182,22 @@ bool planCmyk(const TiffPageLayout& l, DecodePlan& plan) {
     return true;
 }
 
+// The chromaticity the WhitePoint tag gives, when it can be a white.
+std::optional<std::pair<double, double>> whitePointOf(TIFF* tif) {
+    float* white = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_WHITEPOINT, &white) != 1 || white == nullptr) {
+        return std::nullopt;
+    }
+    const double x = white[0];
+    const double y = white[1];
+    if (!std::isfinite(x) || !std::isfinite(y) || x <= 0 || y <= 0 || x + y >= 1) {
+        return std::nullopt;
+    }
+    return std::make_pair(x, y);
+}
+
 // libtiff's RGBA reader takes 8-bit L*a*b* without alpha; the rest is ours.
-bool planLab(const TiffPageLayout& l, DecodePlan& plan) {
+bool planLab(TIFF* tif, const TiffPageLayout& l, DecodePlan& plan) {
     if (colourSamplesOf(l) < 3 || (l.bitsPerSample != 8 && l.bitsPerSample != 16)) {
         return false;
     }
@@ -190,6 +208,10 @@ bool planLab(const TiffPageLayout& l, DecodePlan& plan) {
     const bool wide = l.bitsPerSample == 16;
     plan.kind = PixelKind::Lab;
     plan.signedSamples = false; // a* and b* are signed by definition, L* never
+    if (const auto white = whitePointOf(tif)) {
+        plan.labWhite[0] = white->first;
+        plan.labWhite[1] = white->second;
+    }
     if (plan.alphaSample >= 0) {
         plan.format = wide ? QImage::Format_RGBA64 : QImage::Format_RGBA8888;
     } else {
@@ -262,29 +284,65 @@ Result<TiffPageLayout> readPageLayout(TIFF* tif, int pageNumber) {
 
 namespace {
 
-bool isGrayOrRgb(const TiffPageLayout& l) {
-    return l.photometric == PHOTOMETRIC_MINISBLACK || l.photometric == PHOTOMETRIC_MINISWHITE ||
-           (l.photometric == PHOTOMETRIC_RGB && l.samplesPerPixel >= 3);
+bool isRangedWidth(const TiffPageLayout& l) {
+    const uint16_t bits = l.bitsPerSample;
+    if (l.sampleFormat == SAMPLEFORMAT_IEEEFP) {
+        return bits == 16 || bits == 24 || bits == 32 || bits == 64;
+    }
+    const bool integers = l.sampleFormat == SAMPLEFORMAT_UINT ||
+                          l.sampleFormat == SAMPLEFORMAT_INT || l.sampleFormat == SAMPLEFORMAT_VOID;
+    return integers && (bits <= 16 || bits == 24 || bits == 32 || bits == 64);
 }
 
-// Floats of 16, 24, 32 or 64 bits and integers of 24, 32 or 64 bits, gray or
-// RGB. libtiff hands these widths out whole and in native byte order.
-bool planDeep(const TiffPageLayout& l, DecodePlan& plan) {
-    const bool floats = l.sampleFormat == SAMPLEFORMAT_IEEEFP;
-    const uint16_t bits = l.bitsPerSample;
-    const bool width = floats ? (bits == 16 || bits == 24 || bits == 32 || bits == 64)
-                              : (bits == 24 || bits == 32 || bits == 64);
-    if (!width || !isGrayOrRgb(l)) {
+// Gray, RGB or ink amounts: how many colour samples, 0 for other models.
+int rangedColourSamples(const TiffPageLayout& l, DecodePlan& plan) {
+    switch (l.photometric) {
+    case PHOTOMETRIC_MINISBLACK:
+    case PHOTOMETRIC_MINISWHITE:
+        plan.minIsWhite = l.photometric == PHOTOMETRIC_MINISWHITE;
+        return 1;
+    case PHOTOMETRIC_RGB:
+        return l.samplesPerPixel >= 3 ? 3 : 0;
+    case PHOTOMETRIC_SEPARATED:
+        plan.inks = true;
+        if (l.inkSet != INKSET_CMYK) {
+            return 0;
+        }
+        return colourSamplesOf(l) >= 4 ? 4 : (colourSamplesOf(l) == 3 ? 3 : 0);
+    default:
+        return 0;
+    }
+}
+
+// Pages whose samples are not shown as stored, or not all shown: floating
+// point, integers of more than 16 bits, signed integers, a no-data value, and
+// CMY without black, in gray, RGB or ink amounts. libtiff hands the whole
+// byte widths out in native byte order.
+bool planRanged(const TiffPageLayout& l, DecodePlan& plan) {
+    const bool ranged = plan.floatSamples || plan.signedSamples || l.bitsPerSample > 16 ||
+                        plan.noData.has_value() || l.photometric == PHOTOMETRIC_SEPARATED;
+    if (!ranged || !isRangedWidth(l) || !tileRowsAreWholeBytes(l)) {
         return false;
     }
-    plan.kind = floats ? PixelKind::Float : PixelKind::WideInteger;
-    plan.colourSamples = l.photometric == PHOTOMETRIC_RGB ? 3 : 1;
-    plan.minIsWhite = l.photometric == PHOTOMETRIC_MINISWHITE;
-    findAlpha(l, plan.colourSamples, plan);
+    const int colours = rangedColourSamples(l, plan);
+    if (colours == 0) {
+        return false;
+    }
+    if (plan.inks && colours == 4 && !plan.floatSamples && !plan.signedSamples &&
+        l.bitsPerSample <= 16 && !plan.noData) {
+        return false; // common CMYK: its own row converter
+    }
+    plan.kind = PixelKind::Ranged;
+    plan.colourSamples = colours;
+    findAlpha(l, colours, plan);
+    const bool narrow = !plan.floatSamples && l.bitsPerSample <= 8;
+    const bool gray = colours == 1;
     if (plan.alphaSample >= 0) {
-        plan.format = QImage::Format_RGBA64;
+        plan.format = narrow ? QImage::Format_RGBA8888 : QImage::Format_RGBA64;
+    } else if (gray) {
+        plan.format = narrow ? QImage::Format_Grayscale8 : QImage::Format_Grayscale16;
     } else {
-        plan.format = plan.colourSamples == 1 ? QImage::Format_Grayscale16 : QImage::Format_RGBX64;
+        plan.format = narrow ? QImage::Format_RGB888 : QImage::Format_RGBX64;
     }
     return true;
 }
@@ -294,9 +352,16 @@ bool planDeep(const TiffPageLayout& l, DecodePlan& plan) {
 DecodePlan choosePlan(TIFF* tif, const TiffPageLayout& l) {
     DecodePlan plan;
     plan.signedSamples = l.sampleFormat == SAMPLEFORMAT_INT;
-    if (l.sampleFormat == SAMPLEFORMAT_IEEEFP || l.bitsPerSample > 16) {
-        return planDeep(l, plan) ? plan : DecodePlan{};
+    plan.floatSamples = l.sampleFormat == SAMPLEFORMAT_IEEEFP;
+    plan.noData = readNoDataValue(tif);
+    if (planRanged(l, plan)) {
+        return plan;
     }
+    if (plan.floatSamples || l.bitsPerSample > 16) {
+        return DecodePlan{};
+    }
+    plan = DecodePlan{};
+    plan.signedSamples = l.sampleFormat == SAMPLEFORMAT_INT;
     const bool integerSamples = plan.signedSamples || l.sampleFormat == SAMPLEFORMAT_UINT ||
                                 l.sampleFormat == SAMPLEFORMAT_VOID;
     if (!integerSamples || !tileRowsAreWholeBytes(l)) {
@@ -312,7 +377,7 @@ DecodePlan choosePlan(TIFF* tif, const TiffPageLayout& l) {
         native = planPalette(tif, l, plan);
         break;
     case PHOTOMETRIC_CIELAB:
-        native = planLab(l, plan);
+        native = planLab(tif, l, plan);
         break;
     case PHOTOMETRIC_RGB:
         native = planRgb(l, plan);
@@ -326,11 +391,13 @@ DecodePlan choosePlan(TIFF* tif, const TiffPageLayout& l) {
     default:
         break;
     }
-    if (!native) {
+    // Signed samples the rule could not take (palettes, YCbCr) have no
+    // meaning of their own; libtiff's reader is asked.
+    if (!native || plan.signedSamples) {
         return DecodePlan{};
     }
-    if ((l.planar == PLANARCONFIG_SEPARATE && l.samplesPerPixel > 1) || plan.signedSamples) {
-        plan.copiesRows = false; // samples must be interleaved or offset first
+    if (l.planar == PLANARCONFIG_SEPARATE && l.samplesPerPixel > 1) {
+        plan.copiesRows = false; // samples must be interleaved first
     }
     return plan;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 #include <tiffio.h>
 
@@ -32,9 +33,10 @@ struct TiffPageLayout {
 };
 
 // The pixel arrangement our own decoder turns into a native QImage; anything
-// else goes through libtiff's RGBA reader. Float and WideInteger (24, 32 or
-// 64 bits) take their own path (TiffDeepDecoder.h) so that the common layouts
-// never pay for them.
+// else goes through libtiff's RGBA reader. Ranged pages (floating point,
+// integers of 24, 32 or 64 bits, signed integers, pages with a no-data value)
+// take their own path (TiffDeepDecoder.h) so that the common layouts never pay
+// for them.
 enum class PixelKind {
     Bilevel,
     Gray,
@@ -45,8 +47,7 @@ enum class PixelKind {
     RgbAlpha,
     Cmyk,
     Lab, // CIE L*a*b*, 16-bit or with alpha
-    Float,
-    WideInteger,
+    Ranged,
     ViaRgbaReader
 };
 
@@ -58,11 +59,17 @@ struct DecodePlan {
     int alphaSample = -1; // index of the alpha sample within a pixel, -1: none
     // Rows can be copied byte for byte into the QImage (same packing).
     bool copiesRows = false;
-    // Two's complement samples; flipping the sign bit maps them linearly onto
-    // the unsigned range of the same width.
+    // Two's complement samples.
     bool signedSamples = false;
-    // Gray (1) or RGB (3) for Float and WideInteger.
+    bool floatSamples = false;
+    // Ranged: gray (1), RGB (3), or ink amounts (3 for CMY, 4 for CMYK).
     int colourSamples = 1;
+    bool inks = false;
+    // The GDAL_NODATA value of the page, if it has one.
+    std::optional<double> noData;
+    // Lab: the chromaticity of the page's white (D65 unless the WhitePoint tag
+    // says otherwise).
+    double labWhite[2] = {0.3127, 0.3290};
     // WidePalette: the colour map (1 << bits entries each), owned by the TIFF
     // handle; some writers store 8-bit values in it.
     const uint16_t* colourMap[3] = {nullptr, nullptr, nullptr};

@@ -75,9 +75,8 @@ QImage::Format widestFormat(const DecodePlan& plan) {
     switch (plan.kind) {
     case PixelKind::ViaRgbaReader:
         return QImage::Format_RGBA8888;
-    case PixelKind::Float:
-    case PixelKind::WideInteger:
-        return QImage::Format_RGBA64;
+    case PixelKind::Ranged:
+        return widestRangedFormat(plan);
     default:
         return plan.format;
     }
@@ -200,8 +199,7 @@ Result<QImage> TiffPageSource::decodeWithPlan(const TiffPageLayout& layout,
     switch (plan.kind) {
     case PixelKind::ViaRgbaReader:
         return decodeViaRgbaReader(m_tiff, layout, m_limits);
-    case PixelKind::Float:
-    case PixelKind::WideInteger:
+    case PixelKind::Ranged:
         return decodeDeepPage(m_tiff, layout, plan, m_limits);
     default:
         return decodeNativePage(m_tiff, layout, plan, m_limits);

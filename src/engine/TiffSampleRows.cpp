@@ -1,6 +1,7 @@
 #include "engine/TiffSampleRows.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -125,11 +126,30 @@ void widePaletteRow(const DecodePlan& plan, const uint16_t* s, uint32_t width, u
     }
 }
 
-// CIE L*a*b* relative to D50 (the white of the ICC connection space, and
-// libtiff's default WhitePoint) to sRGB through the Bradford-adapted matrix.
+// CIE L*a*b* relative to the page's white to sRGB: XYZ adapted from that
+// white to D65 (sRGB's own) with the Bradford transform.
 struct Srgb {
     double r, g, b;
 };
+
+using Matrix = std::array<double, 9>;
+
+Matrix multiplied(const Matrix& m, const Matrix& n) {
+    Matrix out{};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            for (int k = 0; k < 3; ++k) {
+                out[r * 3 + c] += m[r * 3 + k] * n[k * 3 + c];
+            }
+        }
+    }
+    return out;
+}
+
+std::array<double, 3> applied(const Matrix& m, double x, double y, double z) {
+    return {m[0] * x + m[1] * y + m[2] * z, m[3] * x + m[4] * y + m[5] * z,
+            m[6] * x + m[7] * y + m[8] * z};
+}
 
 double labInverse(double t) {
     constexpr double kDelta = 6.0 / 29.0;
@@ -141,15 +161,35 @@ double srgbEncoded(double linear) {
     return c <= 0.0031308 ? 12.92 * c : 1.055 * std::pow(c, 1.0 / 2.4) - 0.055;
 }
 
-Srgb labToSrgb(double lightness, double a, double b) {
-    const double fy = (lightness + 16.0) / 116.0;
-    const double x = 0.96422 * labInverse(fy + a / 500.0);
-    const double y = labInverse(fy);
-    const double z = 0.82521 * labInverse(fy - b / 200.0);
-    return {srgbEncoded(3.1338561 * x - 1.6168667 * y - 0.4906146 * z),
-            srgbEncoded(-0.9787684 * x + 1.9161415 * y + 0.0334540 * z),
-            srgbEncoded(0.0719453 * x - 0.2289914 * y + 1.4052427 * z)};
-}
+class LabToSrgb {
+public:
+    explicit LabToSrgb(const double white[2])
+        : m_white{white[0] / white[1], 1.0, (1.0 - white[0] - white[1]) / white[1]} {
+        constexpr Matrix kBradford = {0.8951, 0.2664, -0.1614, -0.7502, 1.7135,
+                                      0.0367, 0.0389, -0.0685, 1.0296};
+        constexpr Matrix kBradfordInverse = {0.9869929, -0.1470543, 0.1599627, 0.4323053, 0.5183603,
+                                             0.0492912, -0.0085287, 0.0400428, 0.9684867};
+        constexpr Matrix kXyzToLinearSrgb = {3.2404542,  -1.5371385, -0.4985314,
+                                             -0.9692660, 1.8760108,  0.0415560,
+                                             0.0556434,  -0.2040259, 1.0572252};
+        const auto from = applied(kBradford, m_white[0], m_white[1], m_white[2]);
+        const auto to = applied(kBradford, 0.3127 / 0.3290, 1.0, (1.0 - 0.3127 - 0.3290) / 0.3290);
+        const Matrix scale = {to[0] / from[0], 0, 0, 0, to[1] / from[1], 0, 0, 0, to[2] / from[2]};
+        m_toSrgb = multiplied(kXyzToLinearSrgb,
+                              multiplied(kBradfordInverse, multiplied(scale, kBradford)));
+    }
+
+    Srgb operator()(double lightness, double a, double b) const {
+        const double fy = (lightness + 16.0) / 116.0;
+        const auto linear = applied(m_toSrgb, m_white[0] * labInverse(fy + a / 500.0),
+                                    labInverse(fy), m_white[2] * labInverse(fy - b / 200.0));
+        return {srgbEncoded(linear[0]), srgbEncoded(linear[1]), srgbEncoded(linear[2])};
+    }
+
+private:
+    std::array<double, 3> m_white{};
+    Matrix m_toSrgb{};
+};
 
 // 8-bit: L* 0..255 for 0..100, a* and b* signed bytes. 16-bit: L* 0..65535,
 // a* and b* signed in 1/256 steps. Alpha is kept as stored.
@@ -159,6 +199,7 @@ void labRow(const DecodePlan& plan, const uint16_t* s, uint32_t width, uint16_t 
     const double lightnessMax = wide ? 65535.0 : 255.0;
     const double step = wide ? 256.0 : 1.0;
     const bool alpha = plan.alphaSample >= 0;
+    const LabToSrgb labToSrgb(plan.labWhite);
     for (uint32_t x = 0; x < width; ++x) {
         const uint16_t* px = s + size_t(x) * spp;
         const double a = wide ? static_cast<int16_t>(px[1]) : static_cast<int8_t>(px[1]);
@@ -220,13 +261,6 @@ void unpackSamples(const uint8_t* packed, uint32_t count, uint16_t bits, uint16_
     }
 }
 
-void offsetSignedSamples(uint16_t* samples, size_t count, uint16_t bits) {
-    const auto signBit = static_cast<uint16_t>(1U << (bits - 1));
-    for (size_t i = 0; i < count; ++i) {
-        samples[i] ^= signBit;
-    }
-}
-
 void convertSampleRow(const DecodePlan& plan, const uint16_t* samples, uint32_t width, uint16_t spp,
                       uint16_t bits, uchar* scanline) {
     const Range range{(1U << bits) - 1U};
@@ -258,8 +292,7 @@ void convertSampleRow(const DecodePlan& plan, const uint16_t* samples, uint32_t 
     case PixelKind::Cmyk:
         cmykRow(samples, width, spp, range, scanline);
         break;
-    case PixelKind::Float:
-    case PixelKind::WideInteger:
+    case PixelKind::Ranged:
     case PixelKind::ViaRgbaReader:
         break;
     }

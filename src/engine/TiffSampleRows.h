@@ -12,10 +12,6 @@
 void unpackSamples(const uint8_t* packed, uint32_t count, uint16_t bits, uint16_t* dst,
                    uint32_t stride);
 
-// Two's complement samples of `bits` (1..16) to offset binary: -2^(bits-1)
-// becomes 0 and 2^(bits-1)-1 the largest unsigned value.
-void offsetSignedSamples(uint16_t* samples, size_t count, uint16_t bits);
-
 // Turns one row of unpacked samples (`samplesPerPixel` per pixel, each
 // 0..2^bits-1) into one scanline of the plan's QImage format.
 void convertSampleRow(const DecodePlan& plan, const uint16_t* samples, uint32_t width,

@@ -416,6 +416,10 @@ struct IntegerCase {
     int colours;
     bool planar = false;
     bool alpha = false;
+    // Colour values from `offset` to `offset + span`; span 0: any value of
+    // the width.
+    uint64_t span = 0;
+    int64_t offset = 0;
 };
 
 // Spreads over the whole range, both signs included.
@@ -423,6 +427,10 @@ uint64_t integerBits(uint32_t x, uint32_t y, uint16_t s, uint16_t bits) {
     const uint64_t mixed = (x * 0x9E3779B97F4A7C15ULL) ^ (y * 0xC2B2AE3D27D4EB4FULL) ^
                            (s * 0x165667B19E3779F9ULL) ^ (uint64_t(x + y) << 60);
     return bits == 64 ? mixed : mixed & ((uint64_t(1) << bits) - 1);
+}
+
+uint64_t widthMask(uint16_t bits) {
+    return bits == 64 ? ~uint64_t(0) : (uint64_t(1) << bits) - 1;
 }
 
 TestTiffPage integerPage(const IntegerCase& c) {
@@ -435,21 +443,69 @@ TestTiffPage integerPage(const IntegerCase& c) {
     if (c.planar) {
         p.planar = PLANARCONFIG_SEPARATE;
     }
-    p.bitsOf = [bits = c.bits](uint32_t x, uint32_t y, uint16_t s) {
-        return integerBits(x, y, s, bits);
+    p.bitsOf = [c](uint32_t x, uint32_t y, uint16_t s) {
+        const uint64_t any = integerBits(x, y, s, c.bits);
+        if (c.span == 0 || s >= c.colours) {
+            return any;
+        }
+        // The first two pixels hold the ends of the range.
+        const uint64_t within = x + y == 0 ? 0 : (x == 1 && y == 0 ? c.span : any % (c.span + 1));
+        return (within + static_cast<uint64_t>(c.offset)) & widthMask(c.bits);
     };
     return p;
 }
 
-// Linear from the full range of the width (from -2^(n-1) for signed
-// samples) onto 8 bits for samples of up to 8 bits, onto 16 bits otherwise.
-uint16_t expectedInteger(uint64_t raw, const IntegerCase& c) {
-    const long double max = std::ldexp(1.0L, c.bits) - 1;
-    long double v = static_cast<long double>(raw);
-    if (c.isSigned) {
-        const long double half = std::ldexp(1.0L, c.bits - 1);
-        v = v >= half ? v - half : v + half; // two's complement, offset by 2^(n-1)
+double integerValue(uint64_t raw, const IntegerCase& c) {
+    if (!c.isSigned) {
+        return static_cast<double>(raw);
     }
+    const uint64_t sign = uint64_t(1) << (c.bits - 1);
+    if ((raw & sign) == 0) {
+        return static_cast<double>(raw);
+    }
+    return -static_cast<double>(((~raw) & widthMask(c.bits)) + 1); // two's complement
+}
+
+// What the page's colour samples make of it: kept when they all lie in
+// 0..2^n-1 (0..65535 for more than 16 bits), otherwise stretched from the
+// lowest to the highest.
+struct IntegerRule {
+    bool kept = true;
+    double low = 0;
+    double high = 0;
+};
+
+IntegerRule integerRule(const std::vector<uint64_t>& raw, const IntegerCase& c, size_t pixels) {
+    const size_t spp = size_t(c.colours) + (c.alpha ? 1 : 0);
+    IntegerRule rule{true, kInf, -kInf};
+    for (size_t i = 0; i < pixels; ++i) {
+        for (size_t s = 0; s < size_t(c.colours); ++s) {
+            const double v = integerValue(raw[i * spp + s], c);
+            rule.low = std::min(rule.low, v);
+            rule.high = std::max(rule.high, v);
+        }
+    }
+    const double keptMax = c.bits <= 16 ? std::ldexp(1.0, c.bits) - 1 : 65535.0;
+    rule.kept = rule.low >= 0 && rule.high <= keptMax;
+    if (rule.kept) {
+        rule.low = 0;
+        rule.high = keptMax;
+    }
+    return rule;
+}
+
+// Onto 8 bits for samples of up to 8 bits (compared as 16), 16 otherwise.
+uint16_t expectedColour(double v, const IntegerRule& rule, const IntegerCase& c) {
+    const double outMax = c.bits <= 8 ? 255.0 : 65535.0;
+    const double level = rule.kept ? std::floor(v * outMax / rule.high)
+                                   : std::round((v - rule.low) / (rule.high - rule.low) * outMax);
+    return static_cast<uint16_t>(c.bits <= 8 ? level * 257 : level);
+}
+
+// Alpha: unsigned of its full range, signed of its positive range.
+uint16_t expectedAlpha(uint64_t raw, const IntegerCase& c) {
+    const long double max = std::ldexp(1.0L, c.bits - (c.isSigned ? 1 : 0)) - 1;
+    const long double v = std::max<long double>(integerValue(raw, c), 0);
     if (c.bits <= 8) {
         return static_cast<uint16_t>(std::floor(v * 255 / max) * 257);
     }
@@ -458,13 +514,14 @@ uint16_t expectedInteger(uint64_t raw, const IntegerCase& c) {
 
 Expected expectedIntegers(const std::vector<uint64_t>& raw, const IntegerCase& c, size_t pixels) {
     const size_t spp = size_t(c.colours) + (c.alpha ? 1 : 0);
+    const IntegerRule rule = integerRule(raw, c, pixels);
     Expected out;
     for (size_t i = 0; i < pixels; ++i) {
         uint16_t ch[3] = {0, 0, 0};
         for (size_t s = 0; s < size_t(c.colours); ++s) {
-            ch[s] = expectedInteger(raw[i * spp + s], c);
+            ch[s] = expectedColour(integerValue(raw[i * spp + s], c), rule, c);
         }
-        const uint16_t alpha = c.alpha ? expectedInteger(raw[i * spp + spp - 1], c) : 0xFFFF;
+        const uint16_t alpha = c.alpha ? expectedAlpha(raw[i * spp + spp - 1], c) : 0xFFFF;
         out.push_back(colourOf(ch[0], ch[1], ch[2], alpha, c.colours));
     }
     return out;
@@ -481,12 +538,21 @@ QImage::Format expectedIntegerFormat(const IntegerCase& c) {
     return narrow ? QImage::Format_RGB888 : QImage::Format_RGBX64;
 }
 
+constexpr uint64_t k2To32 = uint64_t(1) << 32;
+
 const IntegerCase kIntegerCases[] = {
     {"Unsigned24Gray", 24, false, 1},
     {"Unsigned32Rgb", 32, false, 3},
     {"Unsigned32GrayAlpha", 32, false, 1, false, true},
     {"Unsigned64Gray", 64, false, 1},
     {"Unsigned64RgbPlanar", 64, false, 3, true},
+    {"Unsigned24GrayBelow65536", 24, false, 1, false, false, 65535},
+    {"Unsigned32RgbBelow65536", 32, false, 3, false, false, 40000, 100},
+    {"Unsigned64GrayBelow65536", 64, false, 1, false, false, 65535},
+    {"Unsigned24GrayAbove65535", 24, false, 1, false, false, 65536},
+    {"Unsigned32GrayAbove65535", 32, false, 1, false, false, 70000, 5},
+    {"Unsigned64GrayTo2To32", 64, false, 1, false, false, k2To32},
+    {"Unsigned64RgbAlphaTo2To32", 64, false, 3, false, true, k2To32},
     {"Signed4Gray", 4, true, 1},
     {"Signed8Gray", 8, true, 1},
     {"Signed8Rgb", 8, true, 3},
@@ -497,11 +563,23 @@ const IntegerCase kIntegerCases[] = {
     {"Signed24Rgb", 24, true, 3},
     {"Signed32Gray", 32, true, 1},
     {"Signed64Rgb", 64, true, 3},
+    {"Signed4GrayNonNegative", 4, true, 1, false, false, 7},
+    {"Signed8GrayNonNegative", 8, true, 1, false, false, 4},
+    {"Signed8RgbAlphaNonNegative", 8, true, 3, false, true, 127},
+    {"Signed16GrayNonNegative", 16, true, 1, false, false, 5000},
+    {"Signed16RgbPlanarNonNegative", 16, true, 3, true, false, 32767},
+    {"Signed32GrayNonNegative", 32, true, 1, false, false, 65535},
+    {"Signed64GrayNonNegative", 64, true, 1, false, false, 300},
+    {"Signed32GrayNonNegativeAbove65535", 32, true, 1, false, false, 65536},
+    {"Signed8GraySmallNegative", 8, true, 1, false, false, 4, -1},
+    {"Signed16GrayElevation", 16, true, 1, false, false, 10000, -5000},
+    {"Signed16RgbElevation", 16, true, 3, false, false, 10000, -5000},
+    {"Signed32GrayElevation", 32, true, 1, false, false, 10000, -5000},
 };
 
 class IntegerPageTest : public ::testing::TestWithParam<IntegerCase> {};
 
-TEST_P(IntegerPageTest, MappedLinearlyWhenDecodedAndWritten) {
+TEST_P(IntegerPageTest, KeptOrStretchedWhenDecodedAndWritten) {
     const IntegerCase& c = GetParam();
     const TestTiffPage page = integerPage(c);
     const QString path = writePage(page);
@@ -509,16 +587,33 @@ TEST_P(IntegerPageTest, MappedLinearlyWhenDecodedAndWritten) {
     ASSERT_FALSE(raw.empty());
     const size_t pixels = size_t(page.width) * page.height;
     expectDecodedAndWritten(path, expectedIntegers(raw, c, pixels), page.width,
-                            expectedIntegerFormat(c), c.alpha);
+                            expectedIntegerFormat(c), c.alpha,
+                            integerRule(raw, c, pixels).kept ? Copy::Exact : Copy::Mapped);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, IntegerPageTest, ::testing::ValuesIn(kIntegerCases), ByName());
 
-TEST(IntegerPageTest, SignedMappingNamesTheRange) {
-    const Result<QImage> page = decodeFile(writePage(integerPage({"", 16, true, 1})));
-    ASSERT_TRUE(page.ok());
-    EXPECT_EQ(pageMapping(*page), QStringLiteral("signed 16-bit integer samples mapped linearly "
-                                                 "from -32768..32767 to the output range"));
+TEST(IntegerPageTest, StretchedMappingNamesThePageRange) {
+    struct Case {
+        IntegerCase page;
+        const char* mapping;
+    };
+    const Case cases[] = {
+        {{"", 16, true, 1, false, false, 10000, -5000},
+         "signed 16-bit integer samples stretched from the page's range -5000..5000 to the "
+         "output range"},
+        {{"", 64, false, 1, false, false, k2To32},
+         "64-bit integer samples stretched from the page's range 0..4294967296 to the output "
+         "range"},
+        {{"", 8, true, 3, false, false, 200, -100},
+         "signed 8-bit integer samples stretched from the page's range -100..100 to the output "
+         "range"},
+    };
+    for (const Case& c : cases) {
+        const Result<QImage> page = decodeFile(writePage(integerPage(c.page)));
+        ASSERT_TRUE(page.ok());
+        EXPECT_EQ(pageMapping(*page), QString::fromUtf8(c.mapping));
+    }
 }
 
 TEST(IntegerPageTest, UnsignedPagesThatFitAreExactCopies) {

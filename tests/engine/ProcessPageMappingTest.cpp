@@ -75,4 +75,57 @@ TEST(ProcessPageMappingTest, LogNamesMappingsAndRefusesPagesThatEndEarly) {
     EXPECT_FALSE(joined.contains(QStringLiteral("Page 3 of")));
 }
 
+// Elevation as GIS tools write it: signed 16-bit, -9999 where there is no
+// data; a 64-bit gradient beyond 16 bits; a signed page that fits.
+TEST(ProcessPageMappingTest, LogNamesTheCaseAndRangeOfEveryPage) {
+    TestTiffPage elevation = grayPage(8, 4, 16);
+    elevation.sampleFormat = SAMPLEFORMAT_INT;
+    elevation.noData = "-9999";
+    elevation.bitsOf = [](uint32_t x, uint32_t y, uint16_t) {
+        const int v = y == 1 && x < 3 ? -9999 : -5000 + int(x + 8 * y) * 10000 / 31;
+        return uint64_t(static_cast<uint16_t>(v));
+    };
+    TestTiffPage gradient = grayPage(9, 2, 64);
+    gradient.bitsOf = [](uint32_t x, uint32_t, uint16_t) { return (uint64_t(1) << 32) / 8 * x; };
+    TestTiffPage small = grayPage(5, 2, 8);
+    small.sampleFormat = SAMPLEFORMAT_INT;
+    small.bitsOf = [](uint32_t x, uint32_t, uint16_t) { return uint64_t(x % 5); };
+
+    const QString in = makeTestFolder(QStringLiteral("in"));
+    const QString path = QDir(in).filePath(QStringLiteral("dem.tif"));
+    ASSERT_TRUE(writeTestTiff(path, {elevation, gradient, small}));
+    Settings settings;
+    settings.setIsOpenFolderAfterConversion(false);
+    settings.setOutputType(OutputPng);
+    RecordingWorkspace workspace;
+    Process process;
+    process.setSettings(&settings);
+    process.setWorkspace(&workspace);
+    process.setLogsFolder(makeTestFolder(QStringLiteral("logs")));
+    process.setOutputFolder(makeTestFolder(QStringLiteral("out")));
+    auto item = FileItem::initWithURL(QUrl::fromLocalFile(path));
+    ASSERT_TRUE(item);
+    process.outputFiles().push_back({path, {item}});
+    process.setTotalFileSelected(1);
+    process.setIsCombining(true);
+    QStringList lines;
+    {
+        const SystemLogRedirect capture([&lines](const QString& line) { lines.append(line); });
+        process.start();
+    }
+    const QString joined = lines.join(QLatin1Char('\n'));
+    const char* const expected[] = {
+        "Page 1 of “dem.tif” is not an exact copy: signed 16-bit integer samples stretched from "
+        "the page's range -5000..5000 to the output range; 3 pixels with the no-data value -9999 "
+        "made transparent (black where the output has no alpha)",
+        "Page 2 of “dem.tif” is not an exact copy: 64-bit integer samples stretched from the "
+        "page's range 0..4294967296 to the output range",
+    };
+    for (const char* line : expected) {
+        EXPECT_TRUE(joined.contains(QString::fromUtf8(line))) << line << "\n"
+                                                              << joined.toStdString();
+    }
+    EXPECT_FALSE(joined.contains(QStringLiteral("Page 3 of"))) << joined.toStdString();
+}
+
 } // namespace

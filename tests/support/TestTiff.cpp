@@ -98,6 +98,18 @@ bool fail(QString* error, const QString& text) {
     return false;
 }
 
+// libtiff does not know the GDAL_NODATA tag; a writer registers it.
+constexpr ttag_t kGdalNoData = 42113;
+
+void setNoData(TIFF* tif, const QByteArray& text) {
+    static const TIFFFieldInfo info[] = {{kGdalNoData, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0,
+                                          const_cast<char*>("GDALNoDataValue")}};
+    if (TIFFFindField(tif, kGdalNoData, TIFF_ASCII) == nullptr) {
+        TIFFMergeFieldInfo(tif, info, 1);
+    }
+    TIFFSetField(tif, kGdalNoData, text.constData());
+}
+
 bool setTags(TIFF* tif, const TestTiffPage& p) {
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, p.width);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, p.height);
@@ -140,6 +152,12 @@ bool setTags(TIFF* tif, const TestTiffPage& p) {
         TIFFSetField(tif, TIFFTAG_XRESOLUTION, p.xResolution);
         TIFFSetField(tif, TIFFTAG_YRESOLUTION, p.yResolution > 0 ? p.yResolution : p.xResolution);
         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, p.resolutionUnit);
+    }
+    if (!p.noData.isEmpty()) {
+        setNoData(tif, p.noData);
+    }
+    if (p.whitePoint.size() == 2) {
+        TIFFSetField(tif, TIFFTAG_WHITEPOINT, p.whitePoint.data());
     }
     if (!p.iccProfile.isEmpty()) {
         TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(p.iccProfile.size()),

@@ -41,6 +41,8 @@ struct TestTiffPage {
     // When set, the bits of sample s instead of `sample` (for samples of 24,
     // 32 or 64 bits, floats and signed integers), stored in native order.
     std::function<uint64_t(uint32_t x, uint32_t y, uint16_t s)> bitsOf;
+    QByteArray noData;             // the GDAL_NODATA text; empty: tag absent
+    std::vector<float> whitePoint; // x, y; empty: tag absent
 };
 
 // Writes the pages; false and a reason in `error` on failure.
