@@ -186,20 +186,6 @@ bool compress(jpeg_compress_struct& info, JpegError& error, const JpegJob& job) 
     return true;
 }
 
-Status checkSize(const QImage& page) {
-    if (Status notEmpty = PagePixels::checkNotEmpty(page); !notEmpty) {
-        return notEmpty;
-    }
-    if (page.width() > JPEG_MAX_DIMENSION || page.height() > JPEG_MAX_DIMENSION) {
-        return Status::failure(
-            QStringLiteral("JPEG holds at most %1 x %1 pixels; the page has %2 x %3")
-                .arg(JPEG_MAX_DIMENSION)
-                .arg(page.width())
-                .arg(page.height()));
-    }
-    return {};
-}
-
 } // namespace
 
 int jpegLibraryQuality(int quality) {
@@ -214,7 +200,7 @@ bool jpegKeepsFullChroma(int quality) {
 
 Status JpegWriter::encode(const QImage& page, const QString& path,
                           const WriteOptions& options) const {
-    if (Status usable = checkSize(page); !usable) {
+    if (Status usable = PagePixels::checkNotEmpty(page); !usable) {
         return usable;
     }
     Result<JpegRows> rows = JpegRows::forPage(page);

@@ -1,32 +1,46 @@
 #include "engine/OutputFormats.h"
 
-#include "engine/ImageUtilities.h"
-#include "engine/PageWriter.h"
+#include "engine/BmpWriter.h"
+#include "engine/GifWriter.h"
+#include "engine/JpegWriter.h"
+#include "engine/PagePixels.h"
+#include "engine/PngWriter.h"
+#include "engine/TiffWriter.h"
+#include "platform/AtomicFile.h"
 
 #include <array>
+#include <cstdio> // before jpeglib.h, which uses FILE
 
+#include <jpeglib.h>
 #include <tiffio.h>
 
 namespace {
 
-bool saveJpeg(const QImage& image, const QString& path, const WriteOptions& options) {
-    return ImageUtilities::saveAsJpegWithName(image, path, options.jpegQuality);
+// Where single-page files appear under their names (TIFF files go through
+// TiffPageEncoder, which does the same for any number of pages).
+Status writeThrough(const PageWriter& writer, const QImage& image, const QString& path,
+                    const WriteOptions& options) {
+    AtomicFile file(path);
+    if (Status created = file.create(); !created) {
+        return created;
+    }
+    if (Status encoded = writer.encode(image, file.temporaryPath(), options); !encoded) {
+        return file.inFinalTerms(std::move(encoded));
+    }
+    return file.commit();
 }
 
-bool savePng(const QImage& image, const QString& path, const WriteOptions&) {
-    return ImageUtilities::saveAsPngWithName(image, path);
+template <typename Writer>
+Status writeWith(const QImage& image, const QString& path, const WriteOptions& options) {
+    return writeThrough(Writer(), image, path, options);
 }
 
-bool saveTiff(const QImage& image, const QString& path, const WriteOptions& options) {
-    return ImageUtilities::saveAsTiffWithName(image, path, options.tiffCompressionIndex);
-}
-
-bool saveBmp(const QImage& image, const QString& path, const WriteOptions&) {
-    return ImageUtilities::saveAsBmpWithName(image, path);
-}
-
-bool saveGif(const QImage& image, const QString& path, const WriteOptions&) {
-    return ImageUtilities::saveAsGifWithName(image, path);
+Status writeTiff(const QImage& image, const QString& path, const WriteOptions& options) {
+    TiffPageEncoder encoder(path);
+    if (Status appended = encoder.appendPage(image, options.tiffCompressionIndex); !appended) {
+        return appended;
+    }
+    return encoder.finish();
 }
 
 constexpr OutputOptions kQuality{true, false, false};
@@ -34,11 +48,12 @@ constexpr OutputOptions kTiff{false, true, true};
 constexpr OutputOptions kNone{};
 
 const std::array<OutputFormat, 5> kFormats{{
-    {OutputJpeg, ".jpg", "jpg", "JPEG", kQuality, saveJpeg},
-    {OutputPng, ".png", "png", "PNG", kNone, savePng},
-    {OutputTiff, ".tiff", "tiff", "TIFF", kTiff, saveTiff},
-    {OutputBmp, ".bmp", "bmp", "BMP", kNone, saveBmp},
-    {OutputGif, ".gif", "gif", "GIF", kNone, saveGif},
+    {OutputJpeg, ".jpg", "jpg", "JPEG", kQuality, JPEG_MAX_DIMENSION, "saveAsJpegWithName",
+     writeWith<JpegWriter>},
+    {OutputPng, ".png", "png", "PNG", kNone, 0, "saveAsPngWithName", writeWith<PngWriter>},
+    {OutputTiff, ".tiff", "tiff", "TIFF", kTiff, 0, "saveAsTiffWithName", writeTiff},
+    {OutputBmp, ".bmp", "bmp", "BMP", kNone, 0, "saveAsBmpWithName", writeWith<BmpWriter>},
+    {OutputGif, ".gif", "gif", "GIF", kNone, 65535, "saveAsGifWithName", writeWith<GifWriter>},
 }};
 
 const std::array<TiffCompression, 5> kCompressions{{
@@ -69,6 +84,26 @@ const OutputFormat* outputFormatWithExtension(QStringView extension) {
         }
     }
     return nullptr;
+}
+
+Status writePageFile(const OutputFormat& format, const QImage& image, const QString& path,
+                     const WriteOptions& options) {
+    if (Status notEmpty = PagePixels::checkNotEmpty(image); !notEmpty) {
+        return notEmpty;
+    }
+    if (format.maxSide > 0 && (image.width() > format.maxSide || image.height() > format.maxSide)) {
+        return Status::failure(
+            QStringLiteral("%1 holds at most %2 x %2 pixels; the page has %3 x %4")
+                .arg(QLatin1String(format.label))
+                .arg(format.maxSide)
+                .arg(image.width())
+                .arg(image.height()));
+    }
+    return format.write(image, path, options);
+}
+
+QString writeFailureLine(const OutputFormat& format, const QString& reason) {
+    return QStringLiteral("Erorr in (%1:) : %2").arg(QLatin1String(format.writerName), reason);
 }
 
 std::span<const TiffCompression> tiffCompressions() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QLatin1StringView>
 #include <QString>
 
@@ -31,8 +33,14 @@ struct OutputFormat {
     const char* cliName = nullptr;   // the value of --type
     const char* label = nullptr;     // the settings panel's popup
     OutputOptions options;
-    // Writes one page; the path ends in `extension`.
-    bool (*save)(const QImage& image, const QString& path, const WriteOptions& options) = nullptr;
+    // The largest width and height the format can hold; 0 for no limit of its own.
+    int maxSide = 0;
+    // Names the writer in the system log's failure line.
+    const char* writerName = nullptr;
+    // Writes one page under `path`, complete or not at all; the checks of
+    // writePageFile() have passed.
+    Status (*write)(const QImage& image, const QString& path,
+                    const WriteOptions& options) = nullptr;
 
     QLatin1StringView extensionText() const { return QLatin1StringView(extension); }
 };
@@ -51,6 +59,13 @@ std::span<const OutputFormat> outputFormats();
 const OutputFormat* outputFormat(int outputType);
 // By extension without its dot, exactly ("tiff", not "TIFF" or "tif").
 const OutputFormat* outputFormatWithExtension(QStringView extension);
+
+// Writes one page as a file of `format`: refuses an empty page or one past the
+// format's largest side before any file exists. Any thread.
+Status writePageFile(const OutputFormat& format, const QImage& image, const QString& path,
+                     const WriteOptions& options);
+// The system log's line for a page `format` could not write.
+QString writeFailureLine(const OutputFormat& format, const QString& reason);
 
 // Indexed by the stored index.
 std::span<const TiffCompression> tiffCompressions();

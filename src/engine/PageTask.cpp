@@ -1,9 +1,8 @@
 #include "engine/PageTask.h"
 
-#include "engine/ImageUtilities.h"
+#include "engine/OutputFormats.h"
 #include "engine/PageMapping.h"
 #include "engine/TiffWriter.h"
-#include "platform/SystemLog.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -60,8 +59,24 @@ bool copiedInto(PageSource& source, int pageNo, const QString& path, const Write
     return copied && *copied;
 }
 
+void writePage(const OutputFormat& format, const QImage& image, const QString& path,
+               const WriteOptions& options, PageResult& result) {
+    if (const Status written = writePageFile(format, image, path, options); written) {
+        result.outcome = PageOutcome::Written;
+    } else {
+        result.diagnostics.append(writeFailureLine(format, written.error()));
+    }
+}
+
 TaskEnding writeEachPage(const PlannedTask& task, const TaskOptions& options, PageSource& source,
                          TaskChannel& channel) {
+    if (options.format == nullptr) {
+        TaskEnding ending;
+        ending.end = TaskEnd::Failed;
+        ending.error = QStringLiteral("No output type to write the pages as");
+        return ending;
+    }
+    const OutputFormat& format = *options.format;
     const QString sourceName = QFileInfo(task.sourcePath).fileName();
     for (qsizetype i = 0; i < task.pages.size(); ++i) {
         const int n = task.pages.at(i);
@@ -70,7 +85,7 @@ TaskEnding writeEachPage(const PlannedTask& task, const TaskOptions& options, Pa
         }
         PageResult result{n, task.names.at(i), PageOutcome::NotWritten, {}};
         const QString path = joinPath(task.targetFolder, result.name);
-        if (options.tiffOutput && copiedInto(source, n, path, options.write)) {
+        if (format.id == OutputTiff && copiedInto(source, n, path, options.write)) {
             result.outcome = PageOutcome::Written;
             channel.publish(std::move(result));
             continue;
@@ -80,12 +95,7 @@ TaskEnding writeEachPage(const PlannedTask& task, const TaskOptions& options, Pa
             const Result<QImage> image = source.readPage(n - 1);
             if (image) {
                 noteMapping(*image, result, sourceName);
-                // The writer's own lines join the page's, told in plan order.
-                SystemLogHold writerLines;
-                if (ImageUtilities::save(*image, path, options.write)) {
-                    result.outcome = PageOutcome::Written;
-                }
-                result.diagnostics.append(writerLines.take());
+                writePage(format, *image, path, options.write, result);
             } else {
                 result.diagnostics.append(cannotRead(n, sourceName, image.error()));
             }

@@ -2,6 +2,7 @@
 
 #include "engine/ConversionPlan.h"
 #include "engine/Log.h"
+#include "engine/OutputFormats.h"
 #include "engine/PageSource.h"
 #include "engine/PageWriter.h"
 
@@ -53,9 +54,9 @@ public:
 struct TaskOptions {
     WriteOptions write;
     DecodeLimits limits;
-    // TIFF pages become TIFF files: a page that needs no change has its
-    // compressed strips copied instead of being decoded and encoded again.
-    bool tiffOutput = false;
+    // What each page becomes. A TIFF page that needs no change becomes a TIFF
+    // file by having its compressed strips copied instead of decoded and encoded again.
+    const OutputFormat* format = nullptr;
 };
 
 struct TaskEnding {

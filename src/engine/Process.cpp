@@ -289,7 +289,7 @@ ConversionPlan Process::makePlan() const {
 
 void Process::execute(Run& run, const ConversionPlan& plan) {
     const TaskOptions options{WriteOptions{m_options.jpegQuality, m_options.tiffCompressionIndex},
-                              m_limits, m_options.outputType == OutputTiff};
+                              m_limits, outputFormat(m_options.outputType)};
     std::vector<SourceCache> sources;
     sources.reserve(static_cast<size_t>(m_workers));
     for (int i = 0; i < m_workers; ++i) {

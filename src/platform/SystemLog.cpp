@@ -33,27 +33,7 @@ void writeToSystem(const QString& line) {
 
 } // namespace
 
-namespace {
-thread_local QStringList* t_heldLines = nullptr;
-} // namespace
-
-SystemLogHold::SystemLogHold() : m_previous(t_heldLines) {
-    t_heldLines = &m_lines;
-}
-
-SystemLogHold::~SystemLogHold() {
-    t_heldLines = m_previous;
-}
-
-QStringList SystemLogHold::take() {
-    return std::exchange(m_lines, {});
-}
-
 void systemLog(const QString& line) {
-    if (t_heldLines != nullptr) {
-        t_heldLines->append(line);
-        return;
-    }
     SystemLogSink sink;
     {
         const std::lock_guard lock(sinkMutex());

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 
@@ -26,21 +25,4 @@ public:
 
 private:
     SystemLogSink m_previous;
-};
-
-// Keeps the lines this thread logs while it lives, instead of writing them,
-// so a worker's lines can be written later in the order of the work.
-class SystemLogHold {
-public:
-    SystemLogHold();
-    ~SystemLogHold();
-    SystemLogHold(const SystemLogHold&) = delete;
-    SystemLogHold& operator=(const SystemLogHold&) = delete;
-
-    // The lines kept so far, handed over.
-    QStringList take();
-
-private:
-    QStringList m_lines;
-    QStringList* m_previous;
 };
