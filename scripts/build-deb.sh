@@ -6,6 +6,7 @@
 # rebuild: dpkg-buildflags writes the source path into the compiler flags
 # (-ffile-prefix-map). One build at a time per user.
 set -euo pipefail
+shopt -s nullglob
 cd "$(dirname "$0")/.."
 repo=$PWD
 out=$(realpath -m "${1:-build/deb}")
@@ -27,7 +28,7 @@ flock 9
 
 src=$work/pictavo-$package_version
 rm -rf "$src"
-rm -f "$work"/pictavo*_*.{deb,ddeb,changes,buildinfo}
+rm -f "$work"/pictavo*_*.{deb,changes,buildinfo}
 git clone -q --shared --no-checkout "$repo" "$src"
 git -C "$src" checkout -q --detach "$(git -C "$repo" rev-parse HEAD)"
 
@@ -40,8 +41,8 @@ cache_dir=$(ccache -k cache_dir 2>/dev/null || true)
   export DEB_BUILD_OPTIONS="parallel=$(nproc) ${DEB_BUILD_OPTIONS:-}"
   dpkg-buildpackage -us -uc -b
 )
-rm -f "$out"/pictavo*_*.{deb,ddeb,changes,buildinfo}
-mv "$work"/pictavo*_*.{deb,ddeb,changes,buildinfo} "$out"/
+rm -f "$out"/pictavo*_*.{deb,changes,buildinfo}
+mv "$work"/pictavo*_*.{deb,changes,buildinfo} "$out"/
 rm -rf "$src"
 echo "Packages in $out:"
 (cd "$out" && ls -1 ./*.deb)

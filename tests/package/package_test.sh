@@ -78,7 +78,7 @@ contains pictavo-convert /usr/bin/pictavo-convert /usr/share/man/man1/pictavo-co
 depends=$(dpkg-deb -f "$tmp/deb/pictavo-convert_${version}_$arch.deb" Depends)
 [[ $depends == *libqt6core6* && $depends == *libtiff6* ]] ||
   fail "pictavo-convert's Depends lack the libraries it links: $depends"
-[[ $depends != *libqt6gui6* ]] || fail "pictavo-convert depends on the GUI: $depends"
+[[ $depends != *libqt6widgets6* ]] || fail "pictavo-convert depends on the widgets: $depends"
 
 # A four-pixel, 8-bit grey, uncompressed little-endian TIFF.
 write_tiff() {
