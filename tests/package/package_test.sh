@@ -27,17 +27,14 @@ fail() {
   failures=$((failures + 1))
 }
 
-# Nothing the programs do may reach the user's own folders.
-export HOME=$tmp/home XDG_CACHE_HOME=$tmp/cache XDG_DATA_HOME=$tmp/data XDG_CONFIG_HOME=$tmp/config
-real_home=$(getent passwd "$(id -u)" | cut -d: -f6)
-cache_dir=$(ccache -k cache_dir 2>/dev/null || true)
-[[ -z $cache_dir ]] || export CCACHE_DIR=$cache_dir
-mkdir -p "$HOME"
-
 start=$SECONDS
-XDG_CACHE_HOME=$real_home/.cache ./scripts/build-deb.sh "$tmp/deb" >"$tmp/build.log" 2>&1 ||
+./scripts/build-deb.sh "$tmp/deb" >"$tmp/build.log" 2>&1 ||
   { tail -n 60 "$tmp/build.log" >&2; echo "FAIL: the package build" >&2; exit 1; }
 echo "package build: $((SECONDS - start)) s"
+
+# From here on nothing may reach the user's own folders.
+export HOME=$tmp/home XDG_CACHE_HOME=$tmp/cache XDG_DATA_HOME=$tmp/data XDG_CONFIG_HOME=$tmp/config
+mkdir -p "$HOME"
 
 debs=()
 for package in "${packages[@]}"; do
