@@ -46,9 +46,10 @@ done
 
 # lintian: no error and no warning (the justified ones are overridden in debian/).
 start=$SECONDS
-lintian --fail-on error,warning --info "$tmp"/deb/*.changes >"$tmp/lintian.txt" 2>&1 ||
-  fail "lintian: $(cat "$tmp/lintian.txt")"
-echo "lintian: $((SECONDS - start)) s, $(grep -c . "$tmp/lintian.txt" || true) line(s)"
+# (stderr only says that root runs it)
+lintian --fail-on error,warning --info "$tmp"/deb/*.changes >"$tmp/lintian.txt" 2>"$tmp/lintian.err" ||
+  fail "lintian: $(cat "$tmp/lintian.txt" "$tmp/lintian.err")"
+echo "lintian: $((SECONDS - start)) s, $(grep -c . "$tmp/lintian.txt" || true) tag(s)"
 sed 's/^/  /' "$tmp/lintian.txt"
 
 # contains PACKAGE PATH...: the package holds each path.
@@ -115,10 +116,12 @@ use_installed() {
       fail "$label: man -l cannot render $page.1.gz"
     grep -q "^NAME" <<<"$rendered" || fail "$label: $page.1.gz renders without NAME"
   done
-  for section in SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" FILES EXAMPLES; do
-    LC_ALL=C.UTF-8 man -l "$usr/share/man/man1/pictavo-convert.1.gz" 2>/dev/null | col -b |
-      grep -q -x "$section" || fail "$label: pictavo-convert(1) has no $section"
+  rendered=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$usr/share/man/man1/pictavo-convert.1.gz" | col -b)
+  for section in SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" ENVIRONMENT FILES EXAMPLES; do
+    grep -q -x "$section" <<<"$rendered" || fail "$label: pictavo-convert(1) has no $section"
   done
+  grep -q -F -- "--mirror /arch -o /out --skip-existing" <<<"$rendered" ||
+    fail "$label: pictavo-convert(1) lacks the sharding example"
 
   local desktop metainfo
   for desktop in "$usr/share/applications/$id.desktop" "$usr/share/applications/${id}1.desktop"; do
