@@ -28,7 +28,8 @@ fail() {
 }
 
 start=$SECONDS
-./scripts/build-deb.sh "$tmp/deb" >"$tmp/build.log" 2>&1 ||
+# The debug symbol packages are left out here: they only double the packing.
+DEB_BUILD_OPTIONS="noautodbgsym ${DEB_BUILD_OPTIONS:-}" ./scripts/build-deb.sh "$tmp/deb" >"$tmp/build.log" 2>&1 ||
   { tail -n 60 "$tmp/build.log" >&2; echo "FAIL: the package build" >&2; exit 1; }
 echo "package build: $((SECONDS - start)) s"
 
