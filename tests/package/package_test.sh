@@ -158,8 +158,11 @@ if ((EUID == 0)); then
     listed=$(for deb in "${debs[@]}"; do dpkg-deb -c "$deb"; done | awk '$1 !~ /^d/ { print $6 }' |
       sed 's|^\.||')
     installed=1
-    apt-get -o DPkg::Lock::Timeout=300 install -y -qq --no-install-recommends "${debs[@]}" \
-      >"$tmp/apt.txt" 2>&1 || fail "apt-get install: $(cat "$tmp/apt.txt")"
+    # The README's lines: each package on its own.
+    for deb in "${debs[@]}"; do
+      apt-get -o DPkg::Lock::Timeout=300 install -y -qq --no-install-recommends "$deb" \
+        >"$tmp/apt.txt" 2>&1 || fail "apt-get install $(basename "$deb"): $(cat "$tmp/apt.txt")"
+    done
     use_installed / installed
     [[ $(man -w pictavo-convert 2>/dev/null) == /usr/share/man/man1/pictavo-convert.1.gz ]] ||
       fail "man does not find pictavo-convert(1)"
