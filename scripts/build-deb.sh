@@ -38,7 +38,8 @@ cache_dir=$(ccache -k cache_dir 2>/dev/null || true)
   # debhelper gives the build its own HOME; the cache stays the user's.
   [[ -z $cache_dir ]] || export CCACHE_DIR=$cache_dir
   export CCACHE_BASEDIR=$src CCACHE_NOHASHDIR=1
-  export DEB_BUILD_OPTIONS="parallel=$(nproc) ${DEB_BUILD_OPTIONS:-}"
+  DEB_BUILD_OPTIONS="parallel=$(nproc) ${DEB_BUILD_OPTIONS:-}"
+  export DEB_BUILD_OPTIONS
   dpkg-buildpackage -us -uc -b
 )
 rm -f "$out"/pictavo*_*.{deb,changes,buildinfo}

@@ -1,4 +1,7 @@
 # bash completion for pictavo-convert
+# shellcheck shell=bash disable=SC2034,SC2207
+# (words and cword are set by _init_completion; COMPREPLY=($(compgen ...)) is
+# the bash-completion idiom, its words never hold spaces here)
 
 _pictavo_convert() {
     local cur prev words cword split

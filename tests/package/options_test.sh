@@ -23,7 +23,7 @@ same() {
   expected=$(sort -u <<<"$2")
   actual=$(sort -u <<<"$3")
   [[ $expected == "$actual" ]] ||
-    fail "$what: --help has [$(echo $expected)], the other [$(echo $actual)]"
+    fail "$what: --help has [$(paste -sd' ' <<<"$expected")], the other [$(paste -sd' ' <<<"$actual")]"
 }
 
 help=$("$convert" --help)

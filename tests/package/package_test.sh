@@ -5,7 +5,6 @@
 # installed yet, installed with apt and purged again, leaving nothing behind.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-repo=$PWD
 version=$(sed -n -E 's/^project\(Pictavo VERSION ([0-9.]+) .*/\1/p' CMakeLists.txt)
 arch=$(dpkg --print-architecture)
 packages=(pictavo pictavo1 pictavo-convert)
