@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   xvfb xauth
+  debhelper dpkg-dev fakeroot lintian man-db groff-base bash-completion
 )
 # Extra packages a caller may ask for (for example the benchmark's peers).
 packages+=("$@")

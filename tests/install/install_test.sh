@@ -118,6 +118,16 @@ check_desktop "${id}1" pictavo1 "Pictavo 1"
 check_metainfo "${id}1" pictavo1
 check_icons "${id}1"
 
+# The manual pages where man looks under the prefix, the completion where
+# bash-completion does.
+for page in pictavo pictavo1 pictavo-convert; do
+  grep -q "^\.TH ${page^^} 1 " "$prefix/share/man/man1/$page.1" 2>/dev/null ||
+    fail "share/man/man1/$page.1 missing"
+done
+grep -q 'complete -F _pictavo_convert pictavo-convert' \
+  "$prefix/share/bash-completion/completions/pictavo-convert" 2>/dev/null ||
+  fail "share/bash-completion/completions/pictavo-convert missing"
+
 # The editions must be told apart in a menu.
 names=$(grep -h '^Name=' "$prefix/share/applications/$id.desktop" \
           "$prefix/share/applications/${id}1.desktop" 2>/dev/null | sort -u | wc -l)
