@@ -2,7 +2,8 @@
 # Runs pictavo-convert and its peers (ImageMagick, GraphicsMagick, libvips,
 # Pillow and the minimal libtiff+codec loop) on the same work, one after the other, and
 # prints wall and CPU time, pages per second, peak memory, output bytes and
-# our ratio to each.
+# our ratio to each. big-png (one 8.7-megapixel page) is also run held to one
+# core (pictavo-1core), to show what one page gets from the others.
 #
 #   bench/compare.sh [--corpus DIR] [--work DIR] [--only TASK[,TASK...]]
 #
@@ -48,6 +49,12 @@ if [[ ! -f $corpus/long-rgb.tif ]]; then
   for _ in $(seq 20); do parts+=("$corpus/photo-rgb.tif"); done
   tiffcp -c jpeg:90 -r 16 "${parts[@]}" "$corpus/long-rgb.tif.part"
   mv "$corpus/long-rgb.tif.part" "$corpus/long-rgb.tif"
+fi
+
+# One 8.7-megapixel page alone: what a single page gets from every core.
+if [[ ! -f $corpus/big-rgb.tif ]]; then
+  tiffcp "$corpus/photo-rgb.tif,0" "$corpus/big-rgb.tif.part"
+  mv "$corpus/big-rgb.tif.part" "$corpus/big-rgb.tif"
 fi
 
 # The same bilevel document 10 and 100 times over: memory must not grow with
@@ -101,10 +108,10 @@ declare -A inputs=(
   [bilevel-jpg]=doc-bilevel.tif [bilevel-png]=doc-bilevel.tif
   [photo-jpg]=photo-rgb.tif [photo-png]=photo-rgb.tif [photo-gif]=photo-rgb.tif [photo-bmp]=photo-rgb.tif
   [multi-tiff]="doc-bilevel.tif doc-gray.tif" [small-jpg]=many-small [long-jpg]=long-rgb.tif
-  [long200-png]=long200-bilevel.tif [long2000-png]=long2000-bilevel.tif
+  [big-png]=big-rgb.tif [long200-png]=long200-bilevel.tif [long2000-png]=long2000-bilevel.tif
 )
-tasks=(bilevel-jpg bilevel-png photo-jpg photo-png photo-gif photo-bmp multi-tiff small-jpg long-jpg
-  long200-png long2000-png)
+tasks=(bilevel-jpg bilevel-png photo-jpg photo-png big-png photo-gif photo-bmp multi-tiff small-jpg
+  long-jpg long200-png long2000-png)
 # Rows that measure memory against page count: ours and the bound only.
 is_memory_row() { [[ $1 == long*-png ]]; }
 
@@ -124,6 +131,12 @@ run_pictavo() { # task out
   [[ $t == multi-tiff ]] && args+=(-c g4) # pictavo writes G4 on bilevel pages, none elsewhere
   mapfile -t src < <(sources "$t")
   measure "$out" "$pictavo" "${args[@]}" "${src[@]}"
+}
+
+run_pictavo_one_core() { # task out: the same run held to one core
+  local t=$1 out=$2 ext; ext=$(ext_of "$t")
+  mapfile -t src < <(sources "$t")
+  measure "$out" taskset -c 0 "$pictavo" -t "$ext" -o "$out" --log-dir "$work/logs" --quiet "${src[@]}"
 }
 
 run_pictavo_lzw() { # the gray half of multi-tiff with LZW, as the peers do
@@ -216,6 +229,7 @@ for t in "${tasks[@]}"; do
   else
     results[pictavo]=$(run_pictavo "$t" "$work/out-pictavo")
   fi
+  [[ $t == big-png ]] && results[pictavo-1core]=$(run_pictavo_one_core "$t" "$work/out-pictavo1")
   results[limit-1proc]=$(run_limit "$t" "$work/out-limit1" 1)
   [[ $t != multi-tiff ]] && results[limit-2proc]=$(run_limit "$t" "$work/out-limit2" 2)
   if ! is_memory_row "$t"; then
@@ -227,7 +241,7 @@ for t in "${tasks[@]}"; do
     fi
   fi
   read -r ours _ <<<"${results[pictavo]}"
-  for tool in pictavo limit-1proc limit-2proc pillow vips graphicsmagick imagemagick; do
+  for tool in pictavo pictavo-1core limit-1proc limit-2proc pillow vips graphicsmagick imagemagick; do
     [[ -n ${results[$tool]:-} ]] || continue
     read -r wall cpu peak bytes <<<"${results[$tool]}"
     if [[ $wall == n/a ]]; then

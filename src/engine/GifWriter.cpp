@@ -172,6 +172,7 @@ struct LiqDeleter {
     void operator()(liq_attr* p) const { liq_attr_destroy(p); }
     void operator()(liq_image* p) const { liq_image_destroy(p); }
     void operator()(liq_result* p) const { liq_result_destroy(p); }
+    void operator()(liq_histogram* p) const { liq_histogram_destroy(p); }
 };
 
 Status quantizeFailure(const char* step, liq_error error) {
@@ -198,12 +199,27 @@ Status quantize(QImage& rgba, IndexedPage& out) {
     }
     std::unique_ptr<liq_image, LiqDeleter> image(
         liq_image_create_rgba_rows(attr.get(), rows.data(), out.width, out.height, 0));
-    if (!image) {
-        return quantizeFailure("liq_image_create_rgba_rows", LIQ_OUT_OF_MEMORY);
+    // The colours are counted at a faster speed than the palette is chosen:
+    // at the palette's speed, weighing them by the page's edges took half the
+    // quantiser's time and gave no better result.
+    std::unique_ptr<liq_attr, LiqDeleter> countingAttr(liq_attr_copy(attr.get()));
+    std::unique_ptr<liq_histogram, LiqDeleter> histogram;
+    if (countingAttr) {
+        liq_set_speed(countingAttr.get(), GifWriter::kHistogramSpeed);
+        histogram.reset(liq_histogram_create(countingAttr.get()));
+    }
+    if (!image || !histogram) {
+        return quantizeFailure("liq_histogram_create", LIQ_OUT_OF_MEMORY);
+    }
+    if (const liq_error e =
+            liq_histogram_add_image(histogram.get(), countingAttr.get(), image.get());
+        e != LIQ_OK) {
+        return quantizeFailure("liq_histogram_add_image", e);
     }
     liq_result* raw = nullptr;
-    if (const liq_error e = liq_image_quantize(image.get(), attr.get(), &raw); e != LIQ_OK) {
-        return quantizeFailure("liq_image_quantize", e);
+    if (const liq_error e = liq_histogram_quantize(histogram.get(), attr.get(), &raw);
+        e != LIQ_OK) {
+        return quantizeFailure("liq_histogram_quantize", e);
     }
     std::unique_ptr<liq_result, LiqDeleter> result(raw);
     liq_set_dithering_level(result.get(), GifWriter::kDitheringLevel);

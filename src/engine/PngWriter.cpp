@@ -1,12 +1,16 @@
 #include "engine/PngWriter.h"
 
 #include "engine/PagePixels.h"
+#include "engine/PngStream.h"
 #include "engine/WriterFile.h"
 
 #include <QColorSpace>
+#include <QtEndian>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -19,7 +23,6 @@ struct PngLayout {
     QImage pixels;
     int bitDepth = 8;
     int colorType = PNG_COLOR_TYPE_RGB;
-    bool swapBytes = false;   // QImage holds 16-bit samples in host order
     bool stripFiller = false; // RGBX64 carries an unused fourth sample
     bool invertMono = false;  // 1-bit pages whose bit 0 is white
     std::vector<png_color> palette;
@@ -119,7 +122,6 @@ PngLayout directLayout(const QImage& page, QImage::Format format) {
     default:
         break;
     }
-    layout.swapBytes = layout.bitDepth == 16;
     return layout;
 }
 
@@ -165,31 +167,91 @@ void writeHeader(png_structp png, png_infop info, const PngJob& job) {
     png_write_info(png, info);
 }
 
-// No object with a destructor lives in this frame: libpng may longjmp here.
-bool writeRows(png_structp png, png_infop info, const PngJob& job) {
+// Each function below that calls libpng holds no object with a destructor:
+// libpng may longjmp back into it.
+bool writeHead(png_structp png, png_infop info, const PngJob& job) {
     if (setjmp(png_jmpbuf(png)) != 0) { // NOLINT(cert-err52-cpp): libpng's only error path
         return false;
     }
     png_init_io(png, job.file);
     png_set_benign_errors(png, 1);
-    png_set_compression_level(png, PngWriter::compressionLevel(job.layout->bitDepth));
     writeHeader(png, info, job);
-    const PngLayout& layout = *job.layout;
-    if (layout.swapBytes) {
-        png_set_swap(png);
+    return true;
+}
+
+bool writeChunk(png_structp png, const char* name, const std::uint8_t* data, size_t size) {
+    if (setjmp(png_jmpbuf(png)) != 0) { // NOLINT(cert-err52-cpp): libpng's only error path
+        return false;
     }
-    if (layout.stripFiller) {
-        png_set_filler(png, 0, PNG_FILLER_AFTER);
+    png_write_chunk(png, reinterpret_cast<png_const_bytep>(name), data, size);
+    return true;
+}
+
+bool writeImageData(png_structp png, const std::uint8_t* data, size_t size) {
+    constexpr size_t kChunkBytes = size_t{1} << 20;
+    for (size_t at = 0; at < size; at += kChunkBytes) {
+        if (!writeChunk(png, "IDAT", data + at, std::min(kChunkBytes, size - at))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int channelsOf(int colorType) {
+    switch (colorType) {
+    case PNG_COLOR_TYPE_RGB:
+        return 3;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+        return 4;
+    default:
+        return 1;
+    }
+}
+
+// Row y's bytes as the file holds them: 16-bit samples big-endian, RGBX64's
+// filler dropped, 1-bit pages whose bit 0 is white inverted.
+void fillRow(const PngLayout& layout, size_t rowBytes, int y, std::uint8_t* out) {
+    const uchar* in = layout.pixels.constScanLine(y);
+    if (layout.bitDepth == 16) {
+        const auto* samples = reinterpret_cast<const quint16*>(in);
+        const size_t count = rowBytes / 2;
+        if (layout.stripFiller) {
+            for (size_t pixel = 0; pixel < count / 3; ++pixel) {
+                for (size_t c = 0; c < 3; ++c) {
+                    qToBigEndian(samples[pixel * 4 + c], out + 6 * pixel + 2 * c);
+                }
+            }
+        } else {
+            for (size_t i = 0; i < count; ++i) {
+                qToBigEndian(samples[i], out + 2 * i);
+            }
+        }
+        return;
     }
     if (layout.invertMono) {
-        png_set_invert_mono(png);
+        for (size_t i = 0; i < rowBytes; ++i) {
+            out[i] = static_cast<std::uint8_t>(~in[i]);
+        }
+        return;
     }
-    for (int y = 0; y < layout.pixels.height(); ++y) {
-        // libpng copies the row before transforming it.
-        png_write_row(png, const_cast<png_bytep>(layout.pixels.constScanLine(y)));
-    }
-    png_write_end(png, info);
-    return true;
+    std::memcpy(out, in, rowBytes);
+}
+
+PngStream::Rows rowsOf(const PngLayout& layout) {
+    const int channels = channelsOf(layout.colorType);
+    const size_t bitsPerPixel =
+        static_cast<size_t>(channels) * static_cast<size_t>(layout.bitDepth);
+    const size_t rowBytes = (static_cast<size_t>(layout.pixels.width()) * bitsPerPixel + 7) / 8;
+    PngStream::Rows rows;
+    rows.height = layout.pixels.height();
+    rows.rowBytes = rowBytes;
+    rows.filterStep = std::max<int>(1, static_cast<int>(bitsPerPixel / 8));
+    // Filters do not pay on palette indices or packed bits.
+    rows.adaptive = layout.colorType != PNG_COLOR_TYPE_PALETTE && layout.bitDepth >= 8;
+    rows.fill = [&layout, rowBytes](int y, std::uint8_t* out) {
+        fillRow(layout, rowBytes, y, out);
+    };
+    return rows;
 }
 
 } // namespace
@@ -221,8 +283,31 @@ Status PngWriter::encode(const QImage& page, const QString& path, const WriteOpt
     const bool resolution = hasResolution(page);
     const PngJob job{&layout, resolution ? page.dotsPerMeterX() : 0,
                      resolution ? page.dotsPerMeterY() : 0, &icc, file->get()};
-    if (!writeRows(guard.png, guard.info, job)) {
+    const auto libpngFailure = [&] {
         return encoderFailure(file->get(), path, QStringLiteral("PNG: %1").arg(messages.error));
+    };
+    if (!writeHead(guard.png, guard.info, job)) {
+        return libpngFailure();
+    }
+    const PngStream::CoreShare share;
+    PngStream::Partition partition = m_partition;
+    if (partition.threads <= 0) {
+        partition.threads = share.threads();
+    }
+    bool written = true;
+    const Status stream = PngStream::write(rowsOf(layout), compressionLevel(layout.bitDepth),
+                                           partition, [&](const std::uint8_t* data, size_t size) {
+                                               written = writeImageData(guard.png, data, size);
+                                               return written;
+                                           });
+    if (!written) {
+        return libpngFailure();
+    }
+    if (!stream) {
+        return encoderFailure(file->get(), path, stream.error());
+    }
+    if (!writeChunk(guard.png, "IEND", nullptr, 0)) {
+        return libpngFailure();
     }
     return closeAfterWriting(std::move(file).value(), path);
 }
