@@ -19,7 +19,6 @@
 namespace {
 
 constexpr int kMaxColors = 256;
-constexpr int kMaxSide = 65535;
 constexpr int kOpaqueFrom = 128;
 constexpr QRgb kTransparentKey = 0;
 
@@ -354,13 +353,6 @@ Status writeGif(IndexedPage& page, std::FILE* file) {
 Status GifWriter::encode(const QImage& page, const QString& path, const WriteOptions&) const {
     if (Status notEmpty = PagePixels::checkNotEmpty(page); !notEmpty) {
         return notEmpty;
-    }
-    if (page.width() > kMaxSide || page.height() > kMaxSide) {
-        return Status::failure(
-            QStringLiteral("GIF holds at most %1 x %1 pixels; the page has %2 x %3")
-                .arg(kMaxSide)
-                .arg(page.width())
-                .arg(page.height()));
     }
     Result<IndexedPage> indexed = indexedPage(page);
     if (!indexed) {

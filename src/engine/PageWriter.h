@@ -18,7 +18,9 @@ struct WriteOptions {
 //
 // A page may come in any QImage format; each writer converts only what its
 // format needs and carries resolution (dotsPerMeterX/Y, see hasResolution()) and the ICC
-// profile (colorSpace().iccProfile()) where the format can hold them.
+// profile (colorSpace().iccProfile()) where the format can hold them. A page
+// past its format's largest side never reaches a writer: writePageFile()
+// refuses it first.
 //
 // Threads: writers hold no state; one writer may encode on several threads at
 // once.
