@@ -15,7 +15,8 @@ jobs="${1:-$(nproc)}"
 cmake --preset default >/dev/null
 # The generated ui_*.h and moc files the sources include; in a built tree this
 # does nothing.
-cmake --build --preset default --target pictavo_core_autogen pictavo_usage_autogen \
+cmake --build --preset default --target pictavo_platform_autogen pictavo_engine_autogen pictavo_pagecount_autogen \
+  pictavo_filelist_autogen pictavo_http_autogen pictavo_usage_autogen \
   pictavo_widgets_autogen pictavo_gui_autogen pictavo_first_autogen pictavo_autogen \
   pictavo1_autogen pictavo-convert_autogen
 
