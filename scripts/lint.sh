@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# Runs clang-tidy (checks in .clang-tidy) and cppcheck over every .cpp under
-# src/ with the default preset's compile database, and fails on any finding.
+# Checks the formatting of every C++ file of the tree (.clang-format), runs
+# clang-tidy (checks in .clang-tidy) and cppcheck over every .cpp under src/
+# with the default preset's compile database, and fails on any finding.
+# clang-tidy skips a file whose last run was clean when nothing it read has
+# changed since (scripts/tidy-cache.py; the cache is in ~/.cache/pictavo-lint,
+# PICTAVO_LINT_NO_CACHE=1 checks every file).
 # Prints each finding, then a summary with the counts and times; the full
 # output is left in build/lint/.
 #   scripts/lint.sh [jobs]    default: every core
@@ -11,11 +15,19 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs="${1:-$(nproc)}"
 
-./scripts/setup-deps.sh clang-tidy cppcheck python3
+./scripts/setup-deps.sh clang-tidy clang-format cppcheck python3
+
+echo "== clang-format" >&2
+start=$SECONDS
+format_found=$(git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror 2>&1 |
+  grep -E '^[^ ]+:[0-9]+:[0-9]+: (warning|error): ' || true)
+format_count=$(grep -c . <<<"$format_found" || true)
+format_seconds=$((SECONDS - start))
 cmake --preset default >/dev/null
 # The generated ui_*.h and moc files the sources include; in a built tree this
 # does nothing.
-cmake --build --preset default --target pictavo_core_autogen pictavo_usage_autogen \
+cmake --build --preset default --target pictavo_platform_autogen pictavo_engine_autogen pictavo_pagecount_autogen \
+  pictavo_filelist_autogen pictavo_http_autogen pictavo_usage_autogen \
   pictavo_widgets_autogen pictavo_gui_autogen pictavo_first_autogen pictavo_autogen \
   pictavo1_autogen pictavo-convert_autogen
 
@@ -30,6 +42,15 @@ json.dump([e for e in entries if e["file"].startswith(src)], open(target, "w"), 
 EOF
 files=$(python3 -c 'import json, sys; print(len(json.load(open(sys.argv[1]))))' \
   "$out/compile_commands.json")
+mkdir -p "$out/tidy"
+if [[ ${PICTAVO_LINT_NO_CACHE:-} == 1 ]]; then
+  cp "$out/compile_commands.json" "$out/tidy/compile_commands.json"
+  : >"$out/tidy/keys"
+  tidy_files=$files
+else
+  tidy_files=$(python3 scripts/tidy-cache.py select "$PWD" "$PWD/build/default" \
+    "$out/compile_commands.json" "$out/tidy/compile_commands.json" "$out/tidy/keys")
+fi
 
 strip_colour() { sed -r 's/\x1b\[[0-9;]*m//g'; }
 # One finding per line: file:line:column: warning: text [check]
@@ -37,11 +58,14 @@ findings() { grep -E '^[^ ]+:[0-9]+:[0-9]+: (warning|error|style|performance|por
 
 run_tidy=run-clang-tidy-14
 command -v "$run_tidy" >/dev/null || run_tidy=run-clang-tidy
-echo "== clang-tidy: $files files, $jobs jobs" >&2
+echo "== clang-tidy: $tidy_files of $files files (the rest unchanged since a clean run), $jobs jobs" >&2
 start=$SECONDS
 tidy_status=0
-"$run_tidy" -p "$out" -j "$jobs" -quiet "$PWD/src/" 2>&1 | strip_colour >"$out/clang-tidy.log" ||
-  tidy_status=$?
+: >"$out/clang-tidy.log"
+if ((tidy_files > 0)); then
+  "$run_tidy" -p "$out/tidy" -j "$jobs" -quiet "$PWD/src/" 2>&1 | strip_colour >"$out/clang-tidy.log" ||
+    tidy_status=$?
+fi
 tidy_seconds=$((SECONDS - start))
 # Headers are reported once per file including them.
 tidy_found=$(findings "$out/clang-tidy.log" | sort -u)
@@ -50,6 +74,9 @@ if ((tidy_status != 0 && tidy_count == 0)); then
   tail -n 40 "$out/clang-tidy.log" >&2
   echo "clang-tidy failed without a finding; see $out/clang-tidy.log" >&2
   tidy_count=1
+fi
+if ((tidy_status == 0 && tidy_count == 0)); then
+  python3 scripts/tidy-cache.py store "$out/tidy/keys"
 fi
 
 echo "== cppcheck: $files files, $jobs jobs" >&2
@@ -69,12 +96,15 @@ if ((cppcheck_status != 0 && cppcheck_count == 0)); then
   cppcheck_count=1
 fi
 
+[[ -z $format_found ]] || printf '%s\n' "$format_found"
 [[ -z $tidy_found ]] || printf '%s\n' "$tidy_found"
 [[ -z $cppcheck_found ]] || printf '%s\n' "$cppcheck_found"
+printf 'format      %3d findings  %4ds   clang-format -i FILE to fix\n' "$format_count" \
+  "$format_seconds"
 printf 'clang-tidy  %3d findings  %4ds   %s\n' "$tidy_count" "$tidy_seconds" "$out/clang-tidy.log"
 printf 'cppcheck    %3d findings  %4ds   %s\n' "$cppcheck_count" "$cppcheck_seconds" \
   "$out/cppcheck.log"
-if ((tidy_count + cppcheck_count > 0)); then
+if ((format_count + tidy_count + cppcheck_count > 0)); then
   echo "Lint found something; fix it or suppress it on its line with a reason." >&2
   exit 1
 fi

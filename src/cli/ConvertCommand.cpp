@@ -166,7 +166,9 @@ void addSources(Process& process, const Sources& sources, const QStringList& fol
         const auto& item = sources[i];
         const QString folder =
             folders.isEmpty() ? QString() : folders.at(static_cast<qsizetype>(i));
-        process.outputFiles().push_back({item->filePath().toLocalFile(), {item}, folder});
+        const QString path = item->filePath().toLocalFile();
+        process.outputFiles().push_back(
+            {path, {SourceFile{path, item->pages(), item->hasUnreadablePages()}}, folder});
     }
     process.setTotalFileSelected(static_cast<int>(sources.size()));
 }
@@ -272,7 +274,6 @@ int runConvert(const ConvertRequest& request, const Edition& edition, QTextStrea
         process.setWorkers(request.jobs);
     }
     addSources(process, *sources, *folders);
-    process.setIsCombining(true);
     if (TerminationSignals::firstReceived() != 0) {
         process.stop(); // not one page after the signal; the log is still saved
     }

@@ -145,13 +145,6 @@ std::optional<int> boundedNumber(const QString& text, int low, int high) {
 
 } // namespace
 
-QString usageText() {
-    QCommandLineParser parser;
-    const Options options;
-    describe(parser, options);
-    return parser.helpText();
-}
-
 ParsedCommandLine parseCommandLine(const QStringList& arguments, const Edition& edition) {
     QCommandLineParser parser;
     const Options options;

@@ -36,5 +36,3 @@ struct ParsedCommandLine {
 };
 
 ParsedCommandLine parseCommandLine(const QStringList& arguments, const Edition& edition);
-
-QString usageText();

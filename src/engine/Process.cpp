@@ -6,7 +6,7 @@
 #include "engine/PageMapping.h"
 #include "engine/Settings.h"
 #include "engine/TaskPool.h"
-#include "filelist/FileItem.h"
+#include "platform/DateFormat.h"
 #include "platform/NativePath.h"
 #include "platform/SystemLog.h"
 #include "platform/Workspace.h"
@@ -16,7 +16,6 @@
 #include <QThread>
 
 #include <exception>
-#include <functional>
 #include <optional>
 #include <stdexcept>
 
@@ -25,10 +24,6 @@ const QString Process::kMessageSomeFailed =
     QStringLiteral("Pictavo unable able to convert some of the files!\r\nPlease check log for more "
                    "information.");
 const QString Process::kMessageCancelled = QStringLiteral("Process cancelled!");
-const QString Process::kStatusUnableToOpen = statusText(SourceOutcome::NotOpened);
-const QString Process::kStatusCompleted = statusText(PageOutcome::Written);
-const QString Process::kStatusUnableToSave = statusText(PageOutcome::NotWritten);
-const QString Process::kStatusSkipped = statusText(SourceOutcome::Skipped);
 
 namespace {
 
@@ -68,38 +63,6 @@ struct Process::Run {
         return !handedOut || index < *handedOut;
     }
 };
-
-QString timeTakenString(const QDateTime& start, const QDateTime& end, bool inWords) {
-    if (!start.isValid() || !end.isValid()) {
-        return {};
-    }
-    const qint64 seconds = qMax<qint64>(0, start.secsTo(end));
-    const qint64 hours = seconds / 3600;
-    const qint64 minutes = (seconds % 3600) / 60;
-    const qint64 rest = seconds % 60;
-    if (inWords) {
-        QString words;
-        if (hours > 0) {
-            words += QStringLiteral("%1 hr(s) ").arg(hours);
-        }
-        if (minutes > 0) {
-            words += QStringLiteral("%1 min(s) ").arg(minutes);
-        }
-        if (rest > 0) {
-            words += QStringLiteral("%1 sec(s) ").arg(rest);
-        }
-        return words;
-    }
-    if (hours > 0) {
-        return QStringLiteral("%1:%2:%3")
-            .arg(hours, 2, 10, QLatin1Char('0'))
-            .arg(minutes, 2, 10, QLatin1Char('0'))
-            .arg(rest, 2, 10, QLatin1Char('0'));
-    }
-    return QStringLiteral("%1:%2")
-        .arg(minutes, 2, 10, QLatin1Char('0'))
-        .arg(rest, 2, 10, QLatin1Char('0'));
-}
 
 Process::Process(QObject* parent)
     : QObject(parent), m_workers(qMax(1, QThread::idealThreadCount())),
@@ -144,16 +107,6 @@ QString Process::message() const {
     return m_message;
 }
 
-QString Process::sourcePathInProcess() const {
-    const std::lock_guard lock(m_textMutex);
-    return m_sourcePathInProcess;
-}
-
-QString Process::outputPathInProcess() const {
-    const std::lock_guard lock(m_textMutex);
-    return m_outputPathInProcess;
-}
-
 void Process::setString(QString& field, const QString& value,
                         void (Process::*signal)(const QString&)) {
     {
@@ -183,8 +136,20 @@ void Process::setOutputInProcess(const QString& folder, const QString& name) {
     setString(m_outputFileInProcess, name, &Process::outputFileInProcessChanged);
 }
 
+void Process::enterRunning() {
+    if (m_stopRequested.load()) {
+        return;
+    }
+    setIsCombining(true);
+    // A stop() between the test and the set cleared nothing yet: clear it now.
+    if (m_stopRequested.load()) {
+        setIsCombining(false);
+    }
+}
+
 void Process::stop() {
     try {
+        m_stopRequested.store(true);
         setIsCombining(false);
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(Process=>stop)"), QString::fromLocal8Bit(e.what()));
@@ -201,23 +166,6 @@ void Process::viewLog() {
     }
 }
 
-QList<int> Process::getPageRanges(const FileItem* item) {
-    QList<int> pages;
-    if (item == nullptr) {
-        return pages;
-    }
-    try {
-        pages.reserve(qMax(0, item->pages()));
-        for (int n = 1; n <= item->pages(); ++n) {
-            pages.append(n);
-        }
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(getPageRanges:fileItem:)"),
-                       QString::fromLocal8Bit(e.what()));
-    }
-    return pages;
-}
-
 void Process::setWorkers(int workers) {
     m_workers = qBound(1, workers, kMaxWorkers);
 }
@@ -232,6 +180,7 @@ void Process::start() {
     }
     m_log.startTime = QDateTime::currentDateTime();
     setString(m_message, QString(), &Process::messageChanged);
+    enterRunning();
     try {
         if (!m_hasSettings) {
             throw std::logic_error("the job has no settings");
@@ -268,10 +217,9 @@ ConversionPlan Process::makePlan() const {
             // be made shows as pages that could not be saved.
             (void)NativePath::makePath(source.targetFolder);
         }
-        for (const auto& item : group.fileItems) {
-            if (item) {
-                source.items.push_back(
-                    {item->filePath().toLocalFile(), item->pages(), item->hasUnreadablePages()});
+        for (const SourceFile& file : group.fileItems) {
+            if (!file.path.isEmpty()) {
+                source.items.push_back({file.path, file.pages, file.hasUnreadablePages});
             }
         }
     }
@@ -332,7 +280,6 @@ bool Process::commitItem(Run& run, const ConversionPlan& plan, const PlannedItem
     if (item.skipped) {
         // Its outputs are whole whether or not the job goes on.
         entry.record(SourceOutcome::Skipped);
-        m_totalFileSkipped.fetch_add(1);
         const int done = m_totalPagesProcessed.fetch_add(item.pageCount) + item.pageCount;
         Q_EMIT totalPagesProcessedChanged(done);
         return run.mayCommit(*this, item.firstTask);
@@ -474,7 +421,7 @@ bool Process::commitTask(Run& run, const PlannedTask& task, int index, LogFiles&
 namespace {
 
 // One page into its source's log entry, its system-log lines first.
-LogFile& recordPage(LogFiles& entry, const PageResult& page) {
+void recordPage(LogFiles& entry, const PageResult& page) {
     for (const QString& line : page.diagnostics) {
         systemLog(line);
     }
@@ -485,7 +432,6 @@ LogFile& recordPage(LogFiles& entry, const PageResult& page) {
     if (page.outcome == PageOutcome::Written) {
         ++entry.pages;
     }
-    return logged;
 }
 
 } // namespace
@@ -506,63 +452,6 @@ void Process::reportProgress() {
                                              .arg(totalFileProcessed())
                                              .arg(m_outputFiles.size()));
     }
-}
-
-namespace {
-
-// Records a gathered TIFF's pages straight into a log entry, for callers that
-// gather one source on their own thread.
-class EntryChannel final : public TaskChannel {
-public:
-    EntryChannel(Process& job, LogFiles& entry, std::vector<LogFile*>& gathered,
-                 const std::function<void()>& pageDone)
-        : m_job(job), m_entry(entry), m_gathered(gathered), m_pageDone(pageDone) {}
-    void publish(PageResult page) override {
-        LogFile& logged = recordPage(m_entry, page);
-        if (page.outcome == PageOutcome::Written) {
-            m_gathered.push_back(&logged);
-        }
-        m_pageDone();
-    }
-    bool mayContinue() override { return m_job.isCombining(); }
-
-private:
-    Process& m_job;
-    LogFiles& m_entry;
-    std::vector<LogFile*>& m_gathered;
-    const std::function<void()>& m_pageDone;
-};
-
-} // namespace
-
-bool Process::saveAsTiff(const QString& path, const QList<int>& range, PageSource* image,
-                         LogFiles& logFiles) {
-    if (image == nullptr || range.isEmpty()) {
-        return false;
-    }
-    std::vector<LogFile*> gathered;
-    const std::function<void()> pageDone = [this] {
-        addOne(m_totalPagesProcessed, &Process::totalPagesProcessedChanged);
-    };
-    EntryChannel channel(*this, logFiles, gathered, pageDone);
-    try {
-        const TaskEnding ending = gatherIntoTiff(
-            path, range, *image, m_options.tiffCompressionIndex, logFiles.filename, channel);
-        for (const QString& line : ending.diagnostics) {
-            systemLog(line);
-        }
-        if (ending.fileWritten) {
-            return true;
-        }
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(saveAsTiff:range:image:logFiles:)"),
-                       QString::fromLocal8Bit(e.what()));
-    }
-    for (LogFile* page : gathered) {
-        page->record(PageOutcome::NotWritten);
-    }
-    logFiles.pages -= static_cast<int>(gathered.size());
-    return false;
 }
 
 QString Process::messageFor(RunVerdict verdict, int filesCreated) {

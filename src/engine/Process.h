@@ -17,13 +17,21 @@
 #include <mutex>
 #include <vector>
 
-class FileItem;
 class Workspace;
 
-// One output group of a job: a source file and the items that feed it.
+// A file the job reads, as the file list counted it.
+struct SourceFile {
+    QString path; // local path
+    int pages = 0;
+    // The file goes on past `pages` with pages that cannot be read, so no
+    // conversion of it is ever complete.
+    bool hasUnreadablePages = false;
+};
+
+// One output group of a job: a source file and the files that feed it.
 struct OutputFile {
     QString filename; // full path of the source
-    QList<std::shared_ptr<FileItem>> fileItems;
+    QList<SourceFile> fileItems;
     // Wins over the job's folder; made when missing. "" : the job's folder.
     QString targetFolder = {};
 };
@@ -37,12 +45,6 @@ public:
     // is done (a waiting call), so progress is never reported out of order.
     virtual void updateTimeTakenLabel(const QString& text) = 0;
 };
-
-// The elapsed time from `start` to `end`: "mm:ss", or "hh:mm:ss" from one
-// hour on; in words, "1 hr(s) 2 min(s) 5 sec(s) " with only the parts above
-// zero, each followed by a space ("" under a second). "" when either is
-// missing.
-QString timeTakenString(const QDateTime& start, const QDateTime& end, bool inWords = false);
 
 // One conversion run: every page of every source written as an image file,
 // or one multi-page TIFF per source, recorded in a log.
@@ -86,7 +88,6 @@ public:
     void setEdition(const Edition& edition) { m_edition = edition; }
     // Where the log is saved; the edition's "Logs" folder when empty.
     void setLogsFolder(const QString& folder) { m_logsFolder = folder; }
-    void setDecodeLimits(const DecodeLimits& limits) { m_limits = limits; }
     void setOutputFolder(const QString& folder) { m_outputFolder = folder; }
     // A source whose outputs all stand under its own names already is left
     // alone, so that a run cut short can be run again.
@@ -100,33 +101,27 @@ public:
     std::vector<OutputFile>& outputFiles() { return m_outputFiles; }
     const std::vector<OutputFile>& outputFiles() const { return m_outputFiles; }
     void setTotalFileSelected(int count);
-    // Set to true by whoever launches the job, before start().
-    void setIsCombining(bool value);
 
-    // Runs the whole conversion; call once, on a worker thread.
+    // Runs the whole conversion; call once, on a worker thread. The job is
+    // running (isCombining) from here until it ends, unless stop() came
+    // first: then it ends at once as cancelled, its log saved.
     void start();
-    // Asks the run to end at the next page boundary.
+    // Asks the run to end at the next page boundary; before start(), that
+    // it never converts a page.
     void stop();
     // Opens the saved log with its default application.
     void viewLog();
 
-    // 1, 2, ... pages of the item; empty for no item.
-    static QList<int> getPageRanges(const FileItem* item);
     // Whether the pages of `range` may pass a classic TIFF's 4 GiB once
     // written, judged from their headers before any is decoded.
     static bool needsBigTiff(PageSource& source, const QList<int>& range) {
         return pagesNeedBigTiff(source, range);
     }
-    // Gathers the pages of `image` into one TIFF at `path`; true when written.
-    bool saveAsTiff(const QString& path, const QList<int>& range, PageSource* image,
-                    LogFiles& logFiles);
-
     bool isCombining() const { return m_isCombining.load(); }
     bool isCompleted() const { return m_isCompleted.load(); }
     int totalFileSelected() const { return m_totalFileSelected.load(); }
     int totalFileProcessed() const { return m_totalFileProcessed.load(); }
     int totalFileCreated() const { return m_totalFileCreated.load(); }
-    int totalFileSkipped() const { return m_totalFileSkipped.load(); }
     // Pages finished so far (written, failed, gathered or skipped), for
     // progress bars.
     int totalPagesProcessed() const { return m_totalPagesProcessed.load(); }
@@ -134,9 +129,6 @@ public:
     QString outputFileInProcess() const;
     QString timeTaken() const;
     QString message() const;
-    // Full paths behind fileInProcess and outputFileInProcess.
-    QString sourcePathInProcess() const;
-    QString outputPathInProcess() const;
     // Whether the run ended because it was told to stop; valid once finished.
     bool wasCancelled() const { return m_wasCancelled.load(); }
     const Log& log() const { return m_log; }
@@ -148,10 +140,6 @@ public:
     static const QString kMessageAllConverted;
     static const QString kMessageSomeFailed;
     static const QString kMessageCancelled;
-    static const QString kStatusUnableToOpen;
-    static const QString kStatusCompleted;
-    static const QString kStatusUnableToSave;
-    static const QString kStatusSkipped;
 
 Q_SIGNALS:
     void isCombiningChanged(bool value);
@@ -203,6 +191,9 @@ private:
     void skipTask(Run& run, int index);
     void finish(Run& run);
     void reportProgress();
+    // isCombining to true, unless a stop came first, even while it is set.
+    void enterRunning();
+    void setIsCombining(bool value);
 
     void setString(QString& field, const QString& value, void (Process::*signal)(const QString&));
     void addOne(std::atomic<int>& counter, void (Process::*signal)(int));
@@ -228,12 +219,12 @@ private:
     std::atomic<RunVerdict> m_verdict{RunVerdict::SomeFailed};
 
     std::atomic<bool> m_isCombining{false};
+    std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_isCompleted{false};
     std::atomic<bool> m_wasCancelled{false};
     std::atomic<int> m_totalFileSelected{1};
     std::atomic<int> m_totalFileProcessed{0};
     std::atomic<int> m_totalFileCreated{0};
-    std::atomic<int> m_totalFileSkipped{0};
     std::atomic<int> m_totalPagesProcessed{0};
 
     mutable std::mutex m_textMutex;

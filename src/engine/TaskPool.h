@@ -47,8 +47,6 @@ public:
     // Hands out no more tasks; returns how many were handed out.
     int stop();
 
-    int workerCount() const { return static_cast<int>(m_threads.size()); }
-
 private:
     struct Slot {
         std::vector<PageResult> pending;

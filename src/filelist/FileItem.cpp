@@ -1,6 +1,6 @@
 #include "filelist/FileItem.h"
 
-#include "filelist/Utilities.h"
+#include "pagecount/PageCount.h"
 #include "platform/DateFormat.h"
 #include "platform/NativePath.h"
 

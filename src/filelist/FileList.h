@@ -53,7 +53,6 @@ public:
     const Items& items() const { return m_items; }
 
     bool contains(const FileItem& item) const;
-    bool containsKey(const QByteArray& key) const { return m_keys.contains(key); }
     // A copy of the index, for a worker that wants to skip known files.
     KeySet keys() const { return m_keys; }
     // -1 when absent.
@@ -113,8 +112,6 @@ public:
     int totalPages() const;
     int checkedCount() const { return m_checkedCount; }
     int checkedPages() const;
-    qint64 totalPages64() const { return m_totalPages; }
-    qint64 checkedPages64() const { return m_checkedPages; }
 
 Q_SIGNALS:
     void aboutToAppend(int first, int last);

@@ -1,7 +1,7 @@
 #include "filelist/FileLoader.h"
 
-#include "engine/Process.h"
 #include "filelist/FolderWalker.h"
+#include "platform/DateFormat.h"
 #include "platform/Preferences.h"
 #include "platform/SystemLog.h"
 

@@ -106,3 +106,35 @@ QString formatDate(const QDateTime& when, const QString& icuPattern, const QLoca
     }
     return locale.toString(when.toLocalTime(), qtDatePattern(icuPattern));
 }
+
+QString timeTakenString(const QDateTime& start, const QDateTime& end, bool inWords) {
+    if (!start.isValid() || !end.isValid()) {
+        return {};
+    }
+    const qint64 seconds = qMax<qint64>(0, start.secsTo(end));
+    const qint64 hours = seconds / 3600;
+    const qint64 minutes = (seconds % 3600) / 60;
+    const qint64 rest = seconds % 60;
+    if (inWords) {
+        QString words;
+        if (hours > 0) {
+            words += QStringLiteral("%1 hr(s) ").arg(hours);
+        }
+        if (minutes > 0) {
+            words += QStringLiteral("%1 min(s) ").arg(minutes);
+        }
+        if (rest > 0) {
+            words += QStringLiteral("%1 sec(s) ").arg(rest);
+        }
+        return words;
+    }
+    if (hours > 0) {
+        return QStringLiteral("%1:%2:%3")
+            .arg(hours, 2, 10, QLatin1Char('0'))
+            .arg(minutes, 2, 10, QLatin1Char('0'))
+            .arg(rest, 2, 10, QLatin1Char('0'));
+    }
+    return QStringLiteral("%1:%2")
+        .arg(minutes, 2, 10, QLatin1Char('0'))
+        .arg(rest, 2, 10, QLatin1Char('0'));
+}

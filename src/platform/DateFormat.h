@@ -15,3 +15,9 @@ QString qtDatePattern(const QString& icuPattern);
 // `when` in the local time zone, in `locale`; "" for an invalid date.
 QString formatDate(const QDateTime& when, const QString& icuPattern,
                    const QLocale& locale = QLocale::system());
+
+// The elapsed time from `start` to `end`: "mm:ss", or "hh:mm:ss" from one
+// hour on; in words, "1 hr(s) 2 min(s) 5 sec(s) " with only the parts above
+// zero, each followed by a space ("" under a second). "" when either is
+// missing.
+QString timeTakenString(const QDateTime& start, const QDateTime& end, bool inWords = false);

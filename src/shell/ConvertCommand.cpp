@@ -4,6 +4,7 @@
 #include "engine/Settings.h"
 #include "filelist/FileList.h"
 #include "platform/Constants.h"
+#include "platform/DateFormat.h"
 #include "platform/FolderAccess.h"
 #include "platform/NativePath.h"
 #include "platform/SystemLog.h"
@@ -32,7 +33,6 @@
 #include <QVBoxLayout>
 
 #include <exception>
-#include <unordered_set>
 
 namespace {
 
@@ -164,7 +164,6 @@ std::shared_ptr<Process> PictavoAppDelegate::makeJob() {
     m_jobRecorded = false;
     auto job = std::make_shared<Process>();
     job->setEdition(edition());
-    job->setIsCombining(true);
     job->setSettings(m_settings.get());
     m_process = job;
     return job;
@@ -199,7 +198,9 @@ void PictavoAppDelegate::launchJob(const std::shared_ptr<Process>& job) {
         // The sources' paths are made here: for a long list that takes the
         // main thread a tenth of a second.
         for (const auto& item : checked) {
-            job->outputFiles().push_back({item->filePath().toLocalFile(), {item}});
+            const QString path = item->filePath().toLocalFile();
+            job->outputFiles().push_back(
+                {path, {SourceFile{path, item->pages(), item->hasUnreadablePages()}}});
         }
         job->start();
         postToThreadOf(this, [this] {
@@ -380,13 +381,10 @@ void PictavoAppDelegate::closeProcessAction() {
 void PictavoAppDelegate::removeConvertedFiles(const Process& job) {
     // Only what was written in full: a file the run failed on, skipped or
     // never reached stays for the next try.
-    std::unordered_set<const FileItem*> done;
-    for (const auto& item : itemsConvertedInFull(job)) {
-        done.insert(item.get());
-    }
+    const QSet<QString> done = pathsConvertedInFull(job);
     std::vector<int> rows;
     for (int row = 0; row < m_files->size(); ++row) {
-        if (done.contains(m_files->at(row).get())) {
+        if (done.contains(m_files->at(row)->filePath().toLocalFile())) {
             rows.push_back(row);
         }
     }

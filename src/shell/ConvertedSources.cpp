@@ -2,7 +2,6 @@
 
 #include "engine/Log.h"
 #include "engine/Process.h"
-#include "filelist/FileItem.h"
 
 #include <algorithm>
 
@@ -16,8 +15,8 @@ bool isConvertedInFull(const LogFiles& entry, int plannedPages) {
     return written == plannedPages && written == static_cast<qsizetype>(entry.logFiles.size());
 }
 
-std::vector<std::shared_ptr<FileItem>> itemsConvertedInFull(const Process& job) {
-    std::vector<std::shared_ptr<FileItem>> converted;
+QSet<QString> pathsConvertedInFull(const Process& job) {
+    QSet<QString> converted;
     if (!job.isCompleted()) {
         return converted;
     }
@@ -27,14 +26,12 @@ std::vector<std::shared_ptr<FileItem>> itemsConvertedInFull(const Process& job) 
     const size_t reached = std::min(entries.size(), groups.size());
     for (size_t i = 0; i < reached; ++i) {
         int planned = 0;
-        for (const auto& item : groups[i].fileItems) {
-            planned += item ? std::max(0, item->pages()) : 0;
+        for (const SourceFile& file : groups[i].fileItems) {
+            planned += std::max(0, file.pages);
         }
         if (isConvertedInFull(entries[i], planned)) {
-            for (const auto& item : groups[i].fileItems) {
-                if (item) {
-                    converted.push_back(item);
-                }
+            for (const SourceFile& file : groups[i].fileItems) {
+                converted.insert(file.path);
             }
         }
     }

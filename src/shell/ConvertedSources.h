@@ -1,9 +1,8 @@
 #pragma once
 
-#include <memory>
-#include <vector>
+#include <QSet>
+#include <QString>
 
-class FileItem;
 class Process;
 struct LogFiles;
 
@@ -12,6 +11,6 @@ struct LogFiles;
 // given (at least one) recorded as written.
 bool isConvertedInFull(const LogFiles& entry, int plannedPages);
 
-// The items of a finished job whose sources were converted in full, in the
-// job's order; none while the job has not finished.
-std::vector<std::shared_ptr<FileItem>> itemsConvertedInFull(const Process& job);
+// The paths of the files of a finished job that were converted in full; none
+// while the job has not finished.
+QSet<QString> pathsConvertedInFull(const Process& job);

@@ -2,12 +2,13 @@
 // unpadded page numbers, the settings' folder as the only target folder, the
 // elapsed time in words and the edition's own logs folder. Each rule is
 // checked against the current edition's where the two differ.
+#include "JobFixture.h"
 #include "engine/Log.h"
 #include "engine/OutputNames.h"
 #include "engine/Process.h"
 #include "engine/Settings.h"
-#include "filelist/FileItem.h"
 #include "platform/Constants.h"
+#include "platform/DateFormat.h"
 #include "platform/Edition.h"
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
@@ -301,17 +302,11 @@ protected:
         return path;
     }
 
-    void addSource(const QString& path) {
-        auto item = FileItem::initWithURL(QUrl::fromLocalFile(path));
-        ASSERT_TRUE(item);
-        process.outputFiles().push_back({path, {item}});
-    }
+    void addSource(const QString& path) { addListedSource(process, path); }
 
     void run() {
         process.setSettings(&settings);
-        process.setTotalFileSelected(static_cast<int>(process.outputFiles().size()));
-        process.setIsCombining(true);
-        process.start();
+        runJob(process);
     }
 
     static QStringList filesIn(const QString& folder) {
@@ -484,9 +479,8 @@ TEST_F(FirstEditionJobTest, CurrentEditionStillUsesThePerRunFolder) {
     job.setOutputFolder(perRun);
     job.setSettings(&current);
     const QString source = makeTiff(QStringLiteral("scan.tif"), 2);
-    job.outputFiles().push_back({source, {FileItem::initWithURL(QUrl::fromLocalFile(source))}});
-    job.setIsCombining(true);
-    job.start();
+    addListedSource(job, source);
+    runJob(job);
     EXPECT_EQ(filesIn(perRun),
               (QStringList{QStringLiteral("scan-01.jpg"), QStringLiteral("scan-02.jpg")}));
     EXPECT_TRUE(filesIn(out).isEmpty());
@@ -588,9 +582,8 @@ TEST_P(EditionLogsFolderTest, LogGoesToTheEditionsLogsFolder) {
     Process job; // no logs folder set
     job.setEdition(edition);
     job.setSettings(&settings);
-    job.outputFiles().push_back({source, {FileItem::initWithURL(QUrl::fromLocalFile(source))}});
-    job.setIsCombining(true);
-    job.start();
+    addListedSource(job, source);
+    runJob(job);
 
     ASSERT_FALSE(job.log().logFilePath().isEmpty()) << job.log().saveError().toStdString();
     EXPECT_EQ(QFileInfo(job.log().logFilePath()).absolutePath(), expected);

@@ -4,7 +4,7 @@
 // file passes for complete.
 #include "engine/PageSource.h"
 #include "engine/TiffHandle.h"
-#include "filelist/Utilities.h"
+#include "pagecount/PageCount.h"
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
 

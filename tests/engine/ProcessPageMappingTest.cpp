@@ -1,8 +1,8 @@
 // What a conversion says about pages that are not exact copies, and about
 // pages whose data ends early.
+#include "JobFixture.h"
 #include "engine/Process.h"
 #include "engine/Settings.h"
-#include "filelist/FileItem.h"
 #include "platform/SystemLog.h"
 #include "platform/Workspace.h"
 #include "support/TestEnvironment.h"
@@ -47,17 +47,14 @@ TEST(ProcessPageMappingTest, LogNamesMappingsAndRefusesPagesThatEndEarly) {
     process.setWorkspace(&workspace);
     process.setLogsFolder(makeTestFolder(QStringLiteral("logs")));
     process.setOutputFolder(out);
-    auto item = FileItem::initWithURL(QUrl::fromLocalFile(path));
-    ASSERT_TRUE(item);
-    ASSERT_EQ(item->pages(), 3);
-    process.outputFiles().push_back({path, {item}});
-    process.setTotalFileSelected(1);
-    process.setIsCombining(true);
+    const SourceFile listed = listedSource(path);
+    ASSERT_EQ(listed.pages, 3);
+    process.outputFiles().push_back({path, {listed}});
 
     QStringList lines;
     {
         const SystemLogRedirect capture([&lines](const QString& line) { lines.append(line); });
-        process.start();
+        runJob(process);
     }
     const LogFiles& entry = process.log().files.at(0);
     ASSERT_EQ(entry.logFiles.size(), 3U);
@@ -103,15 +100,11 @@ TEST(ProcessPageMappingTest, LogNamesTheCaseAndRangeOfEveryPage) {
     process.setWorkspace(&workspace);
     process.setLogsFolder(makeTestFolder(QStringLiteral("logs")));
     process.setOutputFolder(makeTestFolder(QStringLiteral("out")));
-    auto item = FileItem::initWithURL(QUrl::fromLocalFile(path));
-    ASSERT_TRUE(item);
-    process.outputFiles().push_back({path, {item}});
-    process.setTotalFileSelected(1);
-    process.setIsCombining(true);
+    addListedSource(process, path);
     QStringList lines;
     {
         const SystemLogRedirect capture([&lines](const QString& line) { lines.append(line); });
-        process.start();
+        runJob(process);
     }
     const QString joined = lines.join(QLatin1Char('\n'));
     const char* const expected[] = {

@@ -1,10 +1,10 @@
+#include "JobFixture.h"
 #include "engine/ConversionPlan.h"
 #include "engine/ImageUtilities.h"
 #include "engine/OutputNames.h"
 #include "engine/Process.h"
 #include "engine/Settings.h"
 #include "engine/TaskPool.h"
-#include "filelist/FileItem.h"
 #include "platform/SystemLog.h"
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
@@ -54,7 +54,7 @@ QStringList describe(const Log& log) {
 
 struct Source {
     QString path;
-    std::shared_ptr<FileItem> item; // as the list counted it when added
+    SourceFile listed; // as the list counted it when added
 };
 
 class ProcessPoolTest : public ::testing::Test {
@@ -98,7 +98,7 @@ protected:
     // that lost pages after it was added.
     Source source(const QString& relative, int pages) {
         const QString path = makeTiff(relative, mixedPages(pages));
-        return {path, FileItem::initWithURL(QUrl::fromLocalFile(path))};
+        return {path, listedSource(path)};
     }
 
     std::vector<Source> typicalSources() {
@@ -118,8 +118,7 @@ protected:
 
     static void addTo(Process& job, const std::vector<Source>& sources) {
         for (const Source& source : sources) {
-            ASSERT_TRUE(source.item);
-            job.outputFiles().push_back({source.path, {source.item}});
+            job.outputFiles().push_back({source.path, {source.listed}});
         }
     }
 
@@ -148,9 +147,7 @@ protected:
                 },
                 Qt::DirectConnection);
         }
-        job.setTotalFileSelected(static_cast<int>(sources.size()));
-        job.setIsCombining(true);
-        job.start();
+        runJob(job);
         record.files = QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
         for (const QString& name : record.files) {
             record.bytes.push_back(readFileBytes(QDir(out).filePath(name)));

@@ -1,8 +1,9 @@
 #include "engine/Process.h"
 
+#include "JobFixture.h"
 #include "engine/OutputNames.h"
 #include "engine/Settings.h"
-#include "filelist/FileItem.h"
+#include "platform/DateFormat.h"
 #include "platform/Workspace.h"
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
@@ -53,18 +54,12 @@ protected:
         return path;
     }
 
-    void addSource(const QString& path) {
-        auto item = FileItem::initWithURL(QUrl::fromLocalFile(path));
-        ASSERT_TRUE(item);
-        process.outputFiles().push_back({path, {item}});
-    }
+    void addSource(const QString& path) { addListedSource(process, path); }
 
     // The job takes its options as they stand when it is handed the record.
     void run() {
         process.setSettings(&settings);
-        process.setTotalFileSelected(static_cast<int>(process.outputFiles().size()));
-        process.setIsCombining(true);
-        process.start();
+        runJob(process);
     }
 
     // Cancels from the worker, as the Cancel button would, once `pages` are done.
@@ -301,9 +296,8 @@ TEST_F(ProcessTest, OpensTheOutputFolderOnlyWhenSomethingWasCreated) {
     second.setLogsFolder(logs);
     second.setOutputFolder(out);
     const QString good = makeTiff(QStringLiteral("good.tif"), 1);
-    second.outputFiles().push_back({good, {FileItem::initWithURL(QUrl::fromLocalFile(good))}});
-    second.setIsCombining(true);
-    second.start();
+    addListedSource(second, good);
+    runJob(second);
     ASSERT_EQ(workspace.requests().size(), 1);
     EXPECT_EQ(workspace.requests().at(0),
               (RecordingWorkspace::Request{QStringLiteral("open"), {out}}));
@@ -320,9 +314,30 @@ TEST_F(ProcessTest, NoGroupsFinishesAtOnceAndSavesTheLog) {
 
 TEST_F(ProcessTest, CancelledBeforeStartWritesNothing) {
     addSource(makeTiff(QStringLiteral("scan.tif"), 1));
-    process.start(); // never launched: isCombining is false
+    process.stop(); // as a quit or a signal before the worker got going
+    process.start();
     EXPECT_EQ(process.message(), QStringLiteral("Process cancelled!"));
     EXPECT_TRUE(outputs().isEmpty());
+}
+
+TEST_F(ProcessTest, StartIsRunningUntilTheEnd) {
+    addSource(makeTiff(QStringLiteral("scan.tif"), 2));
+    QList<bool> running;
+    QObject::connect(
+        &process, &Process::isCombiningChanged, &process,
+        [&running](bool value) { running.append(value); }, Qt::DirectConnection);
+    bool runningAtFirstPage = false;
+    QObject::connect(
+        &process, &Process::totalPagesProcessedChanged, &process,
+        [&](int done) {
+            runningAtFirstPage = runningAtFirstPage || (done == 1 && process.isCombining());
+        },
+        Qt::DirectConnection);
+    run();
+    EXPECT_TRUE(runningAtFirstPage);
+    EXPECT_EQ(running, (QList<bool>{true, false}));
+    EXPECT_EQ(outputs().size(), 2);
+    EXPECT_FALSE(process.wasCancelled());
 }
 
 TEST_F(ProcessTest, UnwritableOutputMarksPagesUnsaved) {
@@ -403,9 +418,7 @@ TEST_F(ProcessTest, OptionsAreTakenWhenTheJobIsHandedTheRecord) {
     settings.setOutputType(OutputPng);
     settings.setSeparator(QStringLiteral("-"));
     settings.setLeadingZeros(3);
-    process.setTotalFileSelected(1);
-    process.setIsCombining(true);
-    process.start();
+    runJob(process);
     EXPECT_EQ(outputs(), (QStringList{QStringLiteral("scan_1.jpg"), QStringLiteral("scan_2.jpg")}));
     EXPECT_EQ(process.log().files.at(0).logFiles.at(1).targetFile, QStringLiteral("scan_2.jpg"));
 }

@@ -1,11 +1,11 @@
 // A source is logged as converted only when every page it has reached its
 // file; otherwise its entry says how far the job came and why not further,
 // and the closing message is no full success.
+#include "JobFixture.h"
 #include "engine/OutputFormats.h"
 #include "engine/Process.h"
 #include "engine/Settings.h"
 #include "engine/TiffHandle.h"
-#include "filelist/FileItem.h"
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
 
@@ -65,8 +65,7 @@ TEST_P(SourceStatusTest, AnIncompleteSourceIsNeverLoggedAsConverted) {
     const QString source = QDir(in).filePath(QStringLiteral("src.tif"));
     ASSERT_TRUE(writeTestTiff(source, {rgbPage(9, 7), rgbPage(10, 7), rgbPage(11, 7)}));
     ASSERT_TRUE(c.spoil(source, out));
-    auto item = FileItem::initWithURL(QUrl::fromLocalFile(source));
-    ASSERT_TRUE(item);
+    const SourceFile listed = listedSource(source);
 
     Settings settings;
     settings.setOutputType(c.outputType);
@@ -77,10 +76,8 @@ TEST_P(SourceStatusTest, AnIncompleteSourceIsNeverLoggedAsConverted) {
     job.setLogsFolder(logs);
     job.setOutputFolder(out);
     job.setWorkers(2);
-    job.outputFiles().push_back({source, {item}});
-    job.setTotalFileSelected(1);
-    job.setIsCombining(true);
-    job.start();
+    job.outputFiles().push_back({source, {listed}});
+    runJob(job);
 
     ASSERT_EQ(job.log().files.size(), 1U);
     const LogFiles& entry = job.log().files.front();

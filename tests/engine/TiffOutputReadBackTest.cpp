@@ -2,12 +2,12 @@
 // per page and one per source: every file written reads back through libtiff
 // without an error or a warning and holds the pages the source decodes to; a
 // page the source cannot give is not written, copied or otherwise.
+#include "JobFixture.h"
 #include "RawTiff.h"
 #include "WriterReadBack.h"
 #include "engine/PageSource.h"
 #include "engine/Process.h"
 #include "engine/Settings.h"
-#include "filelist/FileItem.h"
 #include "platform/Workspace.h"
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
@@ -181,12 +181,8 @@ protected:
         process.setWorkspace(&workspace);
         process.setLogsFolder(makeTestFolder(QStringLiteral("logs")));
         process.setOutputFolder(out);
-        auto item = FileItem::initWithURL(QUrl::fromLocalFile(source));
-        ASSERT_TRUE(item);
-        process.outputFiles().push_back({source, {item}});
-        process.setTotalFileSelected(1);
-        process.setIsCombining(true);
-        process.start();
+        addListedSource(process, source);
+        runJob(process);
     }
 };
 

@@ -132,7 +132,7 @@ struct WalkCase {
 };
 
 class NonRegularFilesWalkTest : public NonRegularFilesTest,
-                             public ::testing::WithParamInterface<WalkCase> {};
+                                public ::testing::WithParamInterface<WalkCase> {};
 
 // What a folder holds besides its TIFF: a pipe and a socket, skipped; a link
 // to a TIFF and a link to nothing, taken as files are.
@@ -177,7 +177,7 @@ struct LoadCase {
 };
 
 class NonRegularFilesLoadTest : public NonRegularFilesTest,
-                             public ::testing::WithParamInterface<LoadCase> {};
+                                public ::testing::WithParamInterface<LoadCase> {};
 
 // The window's load that met a pipe used to stay at "In Process..." for ever.
 TEST_P(NonRegularFilesLoadTest, LoadEndsAndNeverOpensThePipe) {

@@ -1,7 +1,8 @@
 // The list's page count is what a conversion goes through, also for a file
 // whose later directories cannot be read.
+#include "pagecount/PageCount.h"
+
 #include "engine/PageSource.h"
-#include "filelist/Utilities.h"
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
 

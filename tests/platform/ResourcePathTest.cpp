@@ -41,8 +41,8 @@ TEST(ResourcePathTest, FileBesideTheProgramComesFirst) {
 TEST(ResourcePathTest, InstalledFileIsFoundAsACleanPath) {
     const Prefix prefix = makePrefix();
     ASSERT_TRUE(writeFileBytes(prefix.share + QStringLiteral("/Guide.pdf"), "shared"));
-    const QString found = StringUtilities::pathForResource(
-        QStringLiteral("Guide"), QStringLiteral("pdf"), searchOf(prefix));
+    const QString found = StringUtilities::pathForResource(QStringLiteral("Guide"),
+                                                           QStringLiteral("pdf"), searchOf(prefix));
     EXPECT_EQ(found, prefix.share + QStringLiteral("/Guide.pdf"));
     EXPECT_FALSE(found.contains(QStringLiteral(".."))) << found.toStdString();
 }

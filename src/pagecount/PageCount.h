@@ -2,6 +2,11 @@
 
 #include <QUrl>
 
+// Page counting for the file list, read the way a conversion reads the file
+// (the engine's TIFF reader, its page chain and allocation limit), so the
+// list never promises pages a job cannot find. Only these few names reach the
+// list; the engine stays behind them.
+
 // The pages of a file as the list counts them.
 struct PageTally {
     // The images in the file that can be read: the pages (directories) of a

@@ -1,4 +1,4 @@
-#include "filelist/Utilities.h"
+#include "pagecount/PageCount.h"
 
 #include "engine/TiffHandle.h"
 #include "engine/TiffPageSource.h"
