@@ -7,6 +7,7 @@
 #include "platform/Preferences.h"
 #include "platform/TerminationSignals.h"
 #include "platform/Workspace.h"
+#include "shell/AddingFiles.h"
 #include "shell/Dialogs.h"
 #include "shell/FileManagerWorkspace.h"
 #include "shell/PictavoAppDelegate.h"
@@ -68,7 +69,7 @@ int runPictavo(int argc, char** argv, const Edition& edition, const ControllerFa
         urls.append(QUrl::fromLocalFile(path));
     }
     if (!urls.isEmpty()) {
-        (void)controller.acceptDrop(urls);
+        (void)controller.adding().acceptDrop(urls);
     }
     // One window: closing it ends the application.
     QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);

@@ -1,6 +1,7 @@
-// The convert command, the job's worker and its progress sheet.
+// The convert command and the job's worker.
+#include "shell/ConvertCommand.h"
+
 #include "engine/Process.h"
-#include "engine/ProgressEstimate.h"
 #include "engine/Settings.h"
 #include "filelist/FileList.h"
 #include "platform/Constants.h"
@@ -9,63 +10,41 @@
 #include "platform/NativePath.h"
 #include "platform/SystemLog.h"
 #include "platform/ThreadHandOff.h"
+#include "shell/AddingFiles.h"
 #include "shell/AlertPanels.h"
+#include "shell/Choosers.h"
 #include "shell/ConvertedSources.h"
 #include "shell/Dialogs.h"
+#include "shell/EditionWindow.h"
+#include "shell/ListStatus.h"
 #include "shell/MainThreadWorkspace.h"
 #include "shell/PictavoAppDelegate.h"
+#include "shell/ProgressSheet.h"
 #include "shell/ReportingWorkspace.h"
-#include "ui_MainWindow.h"
+#include "shell/UsageAndReview.h"
 #include "ui_OutputSettingsPanel.h"
-#include "ui_ProgressPanel.h"
-#include "widgets/ElidedLabel.h"
-#include "widgets/SegmentedControl.h"
-#include "widgets/SheetDialog.h"
+#include "widgets/BusyIndicator.h"
+#include "widgets/CustomTableView.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QDateTime>
-#include <QDialog>
-#include <QFile>
 #include <QMainWindow>
-#include <QTimer>
-#include <QToolBar>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include <exception>
 
-namespace {
+ConvertCommand::ConvertCommand(PictavoAppDelegate& app)
+    : m_app(app), m_ctx(app.context()), m_process(std::make_shared<Process>()) {}
 
-constexpr int kClockTickMs = 1000;
-constexpr int kProgressRefreshMs = 50;
+ConvertCommand::~ConvertCommand() {
+    joinJob();
+}
 
-} // namespace
-
-void PictavoAppDelegate::setupConvertCommand() {
-    if (m_desktop) {
-        m_jobWorkspace = std::make_unique<MainThreadWorkspace>(*m_desktop, *this);
+void ConvertCommand::setupConvertCommand() {
+    if (m_ctx.desktop) {
+        m_jobWorkspace = std::make_unique<MainThreadWorkspace>(*m_ctx.desktop, *this);
     }
-    // While a job runs only Cancel stops it; once it has ended, Esc and the
-    // sheet's close request are the Close button.
-    m_progressPanel = SheetDialog::onWindow(m_window.get(), [this] {
-        if (m_progressUi->closeProcessBtn->isEnabled()) {
-            closeProcessAction();
-        }
-    });
-    m_progressPanel->setWindowModality(Qt::NonModal);
-    m_progressUi = std::make_unique<Ui::ProgressPanel>();
-    m_progressUi->setupUi(m_progressPanel);
-    m_progressClock = new QTimer(m_progressPanel); // owned by the panel
-    m_progressClock->setInterval(kClockTickMs);
-    connect(m_progressClock, &QTimer::timeout, this, &PictavoAppDelegate::refreshProgressTime);
-    connect(m_progressUi->cancelProcessBtn, &QPushButton::clicked, this,
-            &PictavoAppDelegate::cancelProcessAction);
-    connect(m_progressUi->viewLogBtn, &QPushButton::clicked, this,
-            &PictavoAppDelegate::viewLogAction);
-    connect(m_progressUi->closeProcessBtn, &QPushButton::clicked, this,
-            &PictavoAppDelegate::closeProcessAction);
-
-    m_openPanelCustomView = new QWidget(m_window.get()); // owned by the window; lent to the chooser
+    m_openPanelCustomView = new QWidget(m_ctx.window); // owned by the window; lent to the chooser
     m_openPanelCustomView->setObjectName(QStringLiteral("openPanelCustomView"));
     auto* layout = new QVBoxLayout(m_openPanelCustomView);
     m_isSetCurrentAsDefaultOutputFolder =
@@ -81,22 +60,19 @@ void PictavoAppDelegate::setupConvertCommand() {
     m_openPanelCustomView->hide();
 }
 
-void PictavoAppDelegate::convertAction() {
+void ConvertCommand::convertAction() {
     // A list still being filled is not what the user checked.
-    if (isLoading()) {
+    if (m_app.adding().isLoading()) {
         return;
     }
     try {
-        searchAction();
-        m_panelUi->settingTabView->setCurrentIndex(0);
-        OpenPanelRequest panel;
+        m_app.adding().searchAction();
+        m_ctx.panel->settingTabView->setCurrentIndex(0);
+        OpenPanelRequest panel = outputFolderChooser(QString());
         panel.title = QStringLiteral("Choose Output Folder : ");
-        panel.canChooseFiles = false;
-        panel.canChooseDirectories = true;
-        panel.canCreateDirectories = true;
-        panel.directory = m_settings->outputFolderPath();
+        panel.directory = m_ctx.settings->outputFolderPath();
         panel.accessoryView = m_openPanelCustomView;
-        m_outputFolder = m_settings->outputFolderPath();
+        m_outputFolder = m_ctx.settings->outputFolderPath();
         if (!m_outputFolder.isEmpty()) {
             if (mayWriteInto(m_outputFolder)) {
                 split();
@@ -115,24 +91,24 @@ void PictavoAppDelegate::convertAction() {
             panel.message = QStringLiteral("Please select output folder!");
         }
         m_isSetCurrentAsDefaultOutputFolder->setChecked(false);
-        m_isOpenFolderAfterConversion->setChecked(m_settings->isOpenFolderAfterConversion());
-        m_services.dialogs->beginOpenPanel(m_window.get(), panel,
-                                           [this](bool accepted, const QStringList& paths) {
-                                               outputFolderChosen(accepted, paths);
-                                           });
+        m_isOpenFolderAfterConversion->setChecked(m_ctx.settings->isOpenFolderAfterConversion());
+        m_ctx.dialogs->beginOpenPanel(m_ctx.window, panel,
+                                      [this](bool accepted, const QStringList& paths) {
+                                          outputFolderChosen(accepted, paths);
+                                      });
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("convertAction"), QString::fromLocal8Bit(e.what()));
     }
 }
 
-void PictavoAppDelegate::outputFolderChosen(bool accepted, const QStringList& paths) {
+void ConvertCommand::outputFolderChosen(bool accepted, const QStringList& paths) {
     if (!accepted || paths.isEmpty()) {
         return;
     }
     const QString& chosen = paths.first();
     if (!mayWriteInto(chosen)) {
         informationAlertPanel(
-            *m_services.dialogs, m_window.get(), StringUtilities::getAppTitle(edition()),
+            *m_ctx.dialogs, m_ctx.window, StringUtilities::getAppTitle(m_ctx.edition),
             QStringLiteral("Application does not have write permission for selected output "
                            "folder!\r\n[ %1 ]\r\nPlease try again or later.")
                 .arg(NativePath::displayPath(chosen)));
@@ -140,16 +116,16 @@ void PictavoAppDelegate::outputFolderChosen(bool accepted, const QStringList& pa
     }
     m_outputFolder = chosen;
     if (m_isSetCurrentAsDefaultOutputFolder->isChecked()) {
-        m_settings->setOutputFolderPath(chosen);
-        m_settings->setIsSetCurrentAsDefaultOutputFolderPath(true);
+        m_ctx.settings->setOutputFolderPath(chosen);
+        m_ctx.settings->setIsSetCurrentAsDefaultOutputFolderPath(true);
     }
     if (m_isOpenFolderAfterConversion->isChecked()) {
-        m_settings->setIsOpenFolderAfterConversion(true);
+        m_ctx.settings->setIsOpenFolderAfterConversion(true);
     }
     split();
 }
 
-void PictavoAppDelegate::split() {
+void ConvertCommand::split() {
     try {
         const std::shared_ptr<Process> job = makeJob();
         job->setOutputFolder(m_outputFolder);
@@ -159,215 +135,74 @@ void PictavoAppDelegate::split() {
     }
 }
 
-std::shared_ptr<Process> PictavoAppDelegate::makeJob() {
+std::shared_ptr<Process> ConvertCommand::makeJob() {
     joinJob();
     m_jobRecorded = false;
     auto job = std::make_shared<Process>();
-    job->setEdition(edition());
-    job->setSettings(m_settings.get());
+    job->setEdition(m_ctx.edition);
+    job->setSettings(m_ctx.settings);
     m_process = job;
     return job;
 }
 
-void PictavoAppDelegate::launchJob(const std::shared_ptr<Process>& job) {
-    if (m_quitting) {
+void ConvertCommand::launchJob(const std::shared_ptr<Process>& job) {
+    if (m_ctx.quitting) {
         return;
     }
     job->setWorkspace(m_jobWorkspace.get());
-    job->setDelegate(this);
+    job->setDelegate(&m_app.status());
     std::vector<std::shared_ptr<FileItem>> checked;
     int pages = 0;
-    for (const auto& item : m_files->items()) {
+    for (const auto& item : m_ctx.files->items()) {
         if (item->isSelected()) {
             checked.push_back(item);
             pages += qMax(0, item->pages());
         }
     }
     job->setTotalFileSelected(static_cast<int>(checked.size()));
-    watchProgress(*job, pages);
+    m_app.progressSheet().watchProgress(*job, pages);
 
-    resetView(false);
-    startProcess();
-    m_parts.loadingIndicator->stop();
-    resetViewForProcess(false);
+    m_app.editionWindow().resetView(false);
+    m_app.status().startProcess();
+    m_ctx.parts.loadingIndicator->stop();
+    m_app.status().resetViewForProcess(false);
     m_jobRunning = true;
-    Q_EMIT processCreated(job.get());
+    Q_EMIT m_app.processCreated(job.get());
     // The worker holds the job too, so closing the sheet never frees a
     // job that still runs.
     m_jobThread = std::thread([this, job, checked = std::move(checked)] {
         // The sources' paths are made here: for a long list that takes the
         // main thread a tenth of a second.
-        for (const auto& item : checked) {
-            const QString path = item->filePath().toLocalFile();
-            job->outputFiles().push_back(
-                {path, {SourceFile{path, item->pages(), item->hasUnreadablePages()}}});
-        }
-        job->start();
+        runJob(*job, checked);
         postToThreadOf(this, [this] {
             m_jobRunning = false;
-            Q_EMIT workerEnded();
+            Q_EMIT m_app.workerEnded();
         });
     });
-    showProgressSheet();
-}
-
-void PictavoAppDelegate::showProgressSheet() {
     m_jobSheetUp = true;
-    setWindowContentEnabled(false);
-    m_progressPanel->show();
-    m_progressPanel->raise();
-    m_progressPanel->activateWindow();
+    m_app.progressSheet().showProgressSheet();
 }
 
-void PictavoAppDelegate::setWindowContentEnabled(bool enabled) {
-    m_window->centralWidget()->setEnabled(enabled);
-    for (QToolBar* bar : m_window->findChildren<QToolBar*>(Qt::FindDirectChildrenOnly)) {
-        bar->setEnabled(enabled);
+void ConvertCommand::runJob(Process& job, const std::vector<std::shared_ptr<FileItem>>& checked) {
+    for (const auto& item : checked) {
+        const QString path = item->filePath().toLocalFile();
+        job.outputFiles().push_back(
+            {path, {SourceFile{path, item->pages(), item->hasUnreadablePages()}}});
     }
+    job.start();
 }
 
-namespace {
-
-// A span of whole seconds in the words of a run's time taken, without their
-// trailing space; a running clock reads "0 sec(s)" where those have none.
-QString secondsInWords(qint64 seconds) {
-    const QDateTime start = QDateTime::fromSecsSinceEpoch(0, Qt::UTC);
-    const QString words = timeTakenString(start, start.addSecs(seconds), true).trimmed();
-    return words.isEmpty() ? QStringLiteral("0 sec(s)") : words;
-}
-
-} // namespace
-
-QString PictavoAppDelegate::progressTimeText(qint64 elapsedMs, int pagesDone, int totalPages,
-                                             bool inWords) {
-    const auto span = [inWords](qint64 seconds) {
-        return inWords ? secondsInWords(seconds) : clockText(seconds);
-    };
-    QString text = span(elapsedMs / 1000);
-    if (const auto leftMs = estimatedMsLeft(pagesDone, totalPages, elapsedMs)) {
-        text += QStringLiteral("  (about %1 left)").arg(span((*leftMs + 999) / 1000));
-    }
-    return text;
-}
-
-void PictavoAppDelegate::showProgressTime(qint64 elapsedMs, int pagesDone) {
-    m_progressUi->elapsedLabel->setText(progressTimeText(
-        elapsedMs, pagesDone, m_progressUi->progressBar->maximum(), edition().elapsedTimeInWords));
-}
-
-void PictavoAppDelegate::refreshProgressTime() {
-    if (m_process) {
-        showProgressTime(m_runClock.elapsed(), m_process->totalPagesProcessed());
-    }
-}
-
-namespace {
-
-void showPath(ElidedLabel* label, const QString& path) {
-    label->setTextAndDetail(NativePath::displayName(path), NativePath::displayPath(path));
-}
-
-} // namespace
-
-void PictavoAppDelegate::watchProgress(Process& job, int totalPages) {
-    Ui::ProgressPanel& ui = *m_progressUi;
-    ui.progressBar->setRange(0, qMax(1, totalPages));
-    ui.progressBar->setValue(0);
-    ui.sourceFileLabel->clear();
-    ui.outputFileLabel->clear();
-    ui.messageLabel->clear();
-    m_runClock.start();
-    showProgressTime(0, 0);
-    m_progressClock->start();
-    const int total = job.totalFileSelected();
-    ui.filesCountLabel->setText(QStringLiteral("0 of %1").arg(total));
-    ui.cancelProcessBtn->setEnabled(true);
-    ui.closeProcessBtn->setEnabled(false);
-    ui.viewLogBtn->setEnabled(false);
-    // The job's signals come from its worker; these connections queue them.
-    // A run of small files reports hundreds of pages a second: the sheet
-    // shows the latest a few times a second rather than drawing each.
-    m_pendingProgress = {};
-    connect(&job, &Process::sourcePathInProcessChanged, m_progressPanel,
-            [this](const QString& path) { noteProgress([&](auto& p) { p.sourcePath = path; }); });
-    connect(&job, &Process::outputPathInProcessChanged, m_progressPanel,
-            [this](const QString& path) { noteProgress([&](auto& p) { p.outputPath = path; }); });
-    connect(&job, &Process::totalPagesProcessedChanged, m_progressPanel,
-            [this](int pages) { noteProgress([&](auto& p) { p.pages = pages; }); });
-    connect(&job, &Process::totalFileProcessedChanged, m_progressPanel, [this, total](int done) {
-        noteProgress(
-            [&](auto& p) { p.filesText = QStringLiteral("%1 of %2").arg(done).arg(total); });
-    });
-    connect(&job, &Process::finished, m_progressPanel, [this, &ui, &job] {
-        showProgress();
-        m_progressClock->stop();
-        ui.elapsedLabel->setText(job.timeTaken());
-        QString message = job.message();
-        if (job.log().logFilePath().isEmpty()) {
-            message += QStringLiteral("\nThe log could not be written: ") + job.log().saveError();
-        }
-        ui.messageLabel->setText(message);
-        // A cancelled run shows how far it got.
-        ui.progressBar->setValue(job.wasCancelled() ? job.totalPagesProcessed()
-                                                    : ui.progressBar->maximum());
-        ui.cancelProcessBtn->setEnabled(false);
-        ui.closeProcessBtn->setEnabled(true);
-        ui.viewLogBtn->setEnabled(!job.log().logFilePath().isEmpty());
-        ui.closeProcessBtn->setFocus();
-        Q_EMIT conversionFinished();
-    });
-}
-
-void PictavoAppDelegate::noteProgress(const std::function<void(PendingProgress&)>& change) {
-    change(m_pendingProgress);
-    if (!std::exchange(m_progressRefreshQueued, true)) {
-        QTimer::singleShot(kProgressRefreshMs, m_progressPanel, [this] { showProgress(); });
-    }
-}
-
-void PictavoAppDelegate::showProgress() {
-    m_progressRefreshQueued = false;
-    PendingProgress shown = std::exchange(m_pendingProgress, {});
-    Ui::ProgressPanel& ui = *m_progressUi;
-    if (shown.sourcePath) {
-        showPath(ui.sourceFileLabel, *shown.sourcePath);
-    }
-    if (shown.outputPath) {
-        showPath(ui.outputFileLabel, *shown.outputPath);
-    }
-    if (shown.pages) {
-        ui.progressBar->setValue(*shown.pages);
-    }
-    if (shown.filesText) {
-        ui.filesCountLabel->setText(*shown.filesText);
-    }
-}
-
-void PictavoAppDelegate::cancelProcessAction() {
-    if (m_process) {
-        m_process->stop();
-    }
-}
-
-void PictavoAppDelegate::viewLogAction() {
-    if (m_process) {
-        m_process->viewLog();
-    }
-}
-
-void PictavoAppDelegate::closeProcessAction() {
-    m_progressClock->stop();
-    m_progressPanel->hide();
+void ConvertCommand::closeProcessAction() {
+    m_app.progressSheet().hideProgressSheet();
     m_jobSheetUp = false;
-    setWindowContentEnabled(true);
-    m_window->activateWindow();
-    if (m_settings->isClearProcessedFiles() && m_process) {
+    m_ctx.window->activateWindow();
+    if (m_ctx.settings->isClearProcessedFiles() && m_process) {
         removeConvertedFiles(*m_process);
     }
-    resetViewForProcess(true);
-    stopProcess();
-    resetView(true);
-    recordProcessedFiles(m_process ? m_process->totalFileProcessed() : 0);
+    m_app.status().resetViewForProcess(true);
+    m_app.status().stopProcess();
+    m_app.editionWindow().resetView(true);
+    m_app.usage().recordProcessedFiles(m_process ? m_process->totalFileProcessed() : 0);
     if (m_process && m_process->isCompleted()) {
         joinJob();
         // The run's log keeps an entry for each source: a long run's takes a
@@ -375,32 +210,39 @@ void PictavoAppDelegate::closeProcessAction() {
         m_jobThread = std::thread([job = std::exchange(m_process, nullptr)] {});
     }
     m_process.reset();
-    addPendingHandedPaths();
+    m_app.adding().addPendingHandedPaths();
 }
 
-void PictavoAppDelegate::removeConvertedFiles(const Process& job) {
+void ConvertCommand::removeConvertedFiles(const Process& job) {
     // Only what was written in full: a file the run failed on, skipped or
     // never reached stays for the next try.
     const QSet<QString> done = pathsConvertedInFull(job);
     std::vector<int> rows;
-    for (int row = 0; row < m_files->size(); ++row) {
-        if (done.contains(m_files->at(row)->filePath().toLocalFile())) {
+    for (int row = 0; row < m_ctx.files->size(); ++row) {
+        if (done.contains(m_ctx.files->at(row)->filePath().toLocalFile())) {
             rows.push_back(row);
         }
     }
-    m_files->removeRows(rows);
-    m_parts.mainTableView->clearSelection();
+    m_ctx.files->removeRows(rows);
+    m_ctx.parts.mainTableView->clearSelection();
 }
 
-void PictavoAppDelegate::recordProcessedFiles(int count) {
-    if (m_usagesReport != nullptr) {
-        m_usagesReport->updateUsages(QStringLiteral("Output Files"), count);
+void ConvertCommand::joinJob() {
+    PictavoAppDelegate::waitForWorker(m_jobRunning);
+    if (m_jobThread.joinable()) {
+        m_jobThread.join();
     }
 }
 
-void PictavoAppDelegate::joinJob() {
-    waitForWorker(m_jobRunning);
-    if (m_jobThread.joinable()) {
-        m_jobThread.join();
+void ConvertCommand::recordEndedJob() {
+    // A job whose sheet was never closed still counts its files.
+    if (m_process && m_process->isCompleted() && !std::exchange(m_jobRecorded, true)) {
+        m_app.usage().recordProcessedFiles(m_process->totalFileProcessed());
+    }
+}
+
+void ConvertCommand::stopJob() {
+    if (m_process) {
+        m_process->stop();
     }
 }

@@ -1,30 +1,40 @@
 // Import of a path list and export of the list as tab-delimited text.
+#include "shell/ImportExport.h"
+
+#include "filelist/Arguments.h"
 #include "filelist/FileList.h"
 #include "filelist/FolderWalker.h"
 #include "filelist/ListExport.h"
 #include "platform/Constants.h"
 #include "platform/SystemLog.h"
 #include "platform/ThreadHandOff.h"
+#include "shell/AddingFiles.h"
 #include "shell/AlertPanels.h"
 #include "shell/Dialogs.h"
 #include "shell/PictavoAppDelegate.h"
-#include "ui_MainWindow.h"
+#include "widgets/CustomTableView.h"
 
 #include <QMainWindow>
 
 #include <exception>
 
-void PictavoAppDelegate::importAction() {
-    searchAction();
-    openImportFilesPanel();
-    m_parts.mainTableView->viewport()->update();
+ImportExport::ImportExport(PictavoAppDelegate& app) : m_app(app), m_ctx(app.context()) {}
+
+ImportExport::~ImportExport() {
+    joinExporter();
 }
 
-void PictavoAppDelegate::openImportFilesPanel() {
+void ImportExport::importAction() {
+    m_app.adding().searchAction();
+    openImportFilesPanel();
+    m_ctx.parts.mainTableView->viewport()->update();
+}
+
+void ImportExport::openImportFilesPanel() {
     try {
         if (m_importController == nullptr) {
             m_importController =
-                new ImportFilesWindowController(m_window.get(), *m_services.dialogs, edition(),
+                new ImportFilesWindowController(m_ctx.window, *m_ctx.dialogs, m_ctx.edition,
                                                 this); // a child of this
             m_importController->setDelegate(this);
             m_importController->setAllowedTypes(allowedFileTypes().join(QLatin1Char(',')));
@@ -36,43 +46,42 @@ void PictavoAppDelegate::openImportFilesPanel() {
     }
 }
 
-void PictavoAppDelegate::ImportFilesWindowControllerDidFinish(
-    ImportFilesWindowController* controller) {
-    m_parts.mainTableView->viewport()->update();
+void ImportExport::ImportFilesWindowControllerDidFinish(ImportFilesWindowController* controller) {
+    m_ctx.parts.mainTableView->viewport()->update();
     if (controller == nullptr || controller->files().isEmpty()) {
         return;
     }
     Arguments request;
     request.urls = controller->files();
     request.isFolders = false;
-    request.isIncludeSubdirectories = inculdeSubfolders();
-    loadURLs(request);
+    request.isIncludeSubdirectories = m_app.adding().inculdeSubfolders();
+    m_app.adding().loadURLs(request);
 }
 
-void PictavoAppDelegate::exportAction() {
-    searchAction();
+void ImportExport::exportAction() {
+    m_app.adding().searchAction();
     SavePanelRequest panel;
     panel.message = QStringLiteral("Export List To Tab Delimited Text File :");
     panel.allowedFileType = QStringLiteral("txt");
     panel.nameFieldStringValue = proposedExportName(QDateTime::currentDateTime());
-    m_services.dialogs->beginSavePanel(
-        m_window.get(), panel,
-        [this](bool accepted, const QString& path) { savePanelDidEnd(accepted ? 1 : 0, path); });
+    m_ctx.dialogs->beginSavePanel(m_ctx.window, panel, [this](bool accepted, const QString& path) {
+        savePanelDidEnd(accepted ? 1 : 0, path);
+    });
 }
 
-void PictavoAppDelegate::savePanelDidEnd(int returnCode, const QString& path) {
+void ImportExport::savePanelDidEnd(int returnCode, const QString& path) {
     if (returnCode == 1 && !path.isEmpty()) {
         exportList(path);
     }
 }
 
-void PictavoAppDelegate::exportList(const QString& path) {
+void ImportExport::exportList(const QString& path) {
     joinExporter();
     m_exportRunning = true;
     // The text is made on a worker: each row's dates are read from the file
     // system, which for a long list keeps a thread busy for seconds. The
     // items' URLs and sizes never change, so the worker reads them freely.
-    m_exporter = std::thread([this, path, items = m_files->items()] {
+    m_exporter = std::thread([this, path, items = m_ctx.files->items()] {
         Status written;
         try {
             written = ::exportList(path, items);
@@ -82,30 +91,30 @@ void PictavoAppDelegate::exportList(const QString& path) {
         postToThreadOf(this, [this, path, written] {
             m_exportRunning = false;
             exportDidEnd(path, written);
-            Q_EMIT workerEnded();
+            Q_EMIT m_app.workerEnded();
         });
     });
 }
 
-void PictavoAppDelegate::exportDidEnd(const QString& path, const Status& written) {
+void ImportExport::exportDidEnd(const QString& path, const Status& written) {
     if (!written) {
-        if (m_quitting) {
+        if (m_ctx.quitting) {
             // No one is left to answer an alert.
             systemLog(QStringLiteral("The list could not be exported to “%1”: %2")
                           .arg(path, written.error()));
         } else {
             // A list the user believes saved must not be silently missing.
-            informationAlertPanel(*m_services.dialogs, m_window.get(),
-                                  StringUtilities::getAppTitle(edition()),
+            informationAlertPanel(*m_ctx.dialogs, m_ctx.window,
+                                  StringUtilities::getAppTitle(m_ctx.edition),
                                   QStringLiteral("The list could not be exported to “%1”.\n%2")
                                       .arg(path, written.error()));
         }
     }
-    Q_EMIT exportFinished();
+    Q_EMIT m_app.exportFinished();
 }
 
-void PictavoAppDelegate::joinExporter() {
-    waitForWorker(m_exportRunning);
+void ImportExport::joinExporter() {
+    PictavoAppDelegate::waitForWorker(m_exportRunning);
     if (m_exporter.joinable()) {
         m_exporter.join();
     }

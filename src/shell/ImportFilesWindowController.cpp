@@ -5,6 +5,7 @@
 #include "platform/NativePath.h"
 #include "platform/SystemLog.h"
 #include "shell/AlertPanels.h"
+#include "shell/Choosers.h"
 #include "shell/Dialogs.h"
 #include "ui_ImportFiles.h"
 #include "widgets/AccessLetter.h"
@@ -129,13 +130,7 @@ void ImportFilesWindowController::importMethodChanged(int tag) {
 }
 
 void ImportFilesWindowController::browseImportFileAction() {
-    OpenPanelRequest panel;
-    panel.message = QStringLiteral("Select Text File To Import:");
-    panel.canChooseFiles = true;
-    panel.canChooseDirectories = false;
-    panel.allowsMultipleSelection = false;
-    panel.allowedFileTypes = {QStringLiteral("txt")};
-    panel.fileTypesLabel = QStringLiteral("Text files");
+    const OpenPanelRequest panel = textFileChooser(QStringLiteral("Select Text File To Import:"));
     m_dialogs.beginOpenPanel(m_window, panel, [this](bool accepted, const QStringList& paths) {
         openPanelDidEnd(accepted ? 1 : 0, paths);
     });

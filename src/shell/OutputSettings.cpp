@@ -1,12 +1,17 @@
 // The output settings sheet: its controls edit the controller's one Settings
 // record in place, and the record's changes flow back into the controls.
+#include "shell/OutputSettings.h"
+
 #include "engine/OutputFormats.h"
 #include "engine/Settings.h"
+#include "platform/SystemLog.h"
+#include "shell/Choosers.h"
 #include "shell/Dialogs.h"
+#include "shell/EditionWindow.h"
+#include "shell/ListStatus.h"
 #include "shell/PictavoAppDelegate.h"
-#include "ui_MainWindow.h"
 #include "ui_OutputSettingsPanel.h"
-#include "widgets/SegmentedControl.h"
+#include "widgets/CustomTableView.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -227,123 +232,94 @@ void showSettings(const Settings& s, Ui::OutputSettingsPanel& panel, bool withLe
 
 } // namespace
 
-void PictavoAppDelegate::setupSettingsTabs() {
-    Ui::OutputSettingsPanel& panel = *m_panelUi;
-    SegmentedControl* tabs = panel.optionTabSegmented;
-    tabs->setSegmentCount(3);
-    tabs->setLabel(0, QStringLiteral("Format"));
-    tabs->setLabel(1, QStringLiteral("File Names"));
-    tabs->setLabel(2, QStringLiteral("Folder"));
-    // The tab view is the one record of the current tab; the segments follow it
-    // however it changes.
-    const auto showTab = [tabs](int current) {
-        for (int i = 0; i < tabs->segmentCount(); ++i) {
-            tabs->setSelected(i, i == current);
-        }
-    };
-    showTab(panel.settingTabView->currentIndex());
-    connect(panel.settingTabView, &QStackedWidget::currentChanged, tabs, showTab);
-    connect(tabs, &SegmentedControl::segmentClicked, this,
-            &PictavoAppDelegate::optionTabSegmentedChanged);
-    connect(panel.closeOutputSettingBtn, &QPushButton::clicked, this,
-            &PictavoAppDelegate::closeOutputSetting);
-    // Escape ends the sheet too; what was typed is kept all the same.
-    connect(m_outputSettingPanel, &QDialog::rejected, m_settings.get(), [this] {
-        commitSettingsFields();
-        m_parts.mainTableView->viewport()->update();
-    });
+OutputSettings::OutputSettings(PictavoAppDelegate& app) : m_app(app), m_ctx(app.context()) {}
+
+QDialog* OutputSettings::outputSettingPanel() const {
+    return m_ctx.settingsPanel;
 }
 
-void PictavoAppDelegate::commitSettingsFields() {
-    commitSeparator(*m_settings, m_panelUi->fileNameSeparatorText);
-    if (edition().hasLeadingZerosOption) {
-        commitLeadingZeros(*m_settings, m_panelUi->fileNameLeadingZerosText,
-                           m_panelUi->fileNameLeadingZerosStepper);
+void OutputSettings::commitSettingsFields() {
+    commitSeparator(*m_ctx.settings, m_ctx.panel->fileNameSeparatorText);
+    if (m_ctx.edition.hasLeadingZerosOption) {
+        commitLeadingZeros(*m_ctx.settings, m_ctx.panel->fileNameLeadingZerosText,
+                           m_ctx.panel->fileNameLeadingZerosStepper);
     }
 }
 
-void PictavoAppDelegate::setupOutputSettings() {
-    Ui::OutputSettingsPanel& panel = *m_panelUi;
-    setupSettingsTabs();
-    const bool zeros = edition().hasLeadingZerosOption;
+void OutputSettings::setupOutputSettings() {
+    Ui::OutputSettingsPanel& panel = *m_ctx.panel;
+    m_app.editionWindow().setupSettingsTabs();
+    const bool zeros = m_ctx.edition.hasLeadingZerosOption;
     if (zeros) {
         panel.fileNameLeadingZerosStepper->setRange(0, Settings::kMaxLeadingZeros);
     }
-    settleUnlistedChoices(*m_settings);
-    showSettings(*m_settings, panel, zeros);
-    bindFormatTab(*m_settings, panel);
-    bindNamesTab(*m_settings, panel, zeros);
-    bindFolderTab(*m_settings, panel);
+    settleUnlistedChoices(*m_ctx.settings);
+    showSettings(*m_ctx.settings, panel, zeros);
+    bindFormatTab(*m_ctx.settings, panel);
+    bindNamesTab(*m_ctx.settings, panel, zeros);
+    bindFolderTab(*m_ctx.settings, panel);
 
     const auto observe = [this](const char* key) {
         return [this, key] { observeValueForKeyPath(QString::fromLatin1(key)); };
     };
-    connect(m_settings.get(), &Settings::outputTypeChanged, this, observe("outputType"));
-    connect(m_settings.get(), &Settings::isSplitTIFFIntoSinglePagesChanged, this,
+    connect(m_ctx.settings, &Settings::outputTypeChanged, this, observe("outputType"));
+    connect(m_ctx.settings, &Settings::isSplitTIFFIntoSinglePagesChanged, this,
             observe("isSplitTIFFIntoSinglePages"));
-    connect(m_settings.get(), &Settings::outputFolderPathChanged, this,
-            observe("outputFolderPath"));
-    connect(m_settings.get(), &Settings::jpegQualityChanged, this, observe("jpegQuality"));
+    connect(m_ctx.settings, &Settings::outputFolderPathChanged, this, observe("outputFolderPath"));
+    connect(m_ctx.settings, &Settings::jpegQualityChanged, this, observe("jpegQuality"));
 
-    for (QLineEdit* field : m_outputSettingPanel->findChildren<QLineEdit*>()) {
+    for (QLineEdit* field : m_ctx.settingsPanel->findChildren<QLineEdit*>()) {
         connect(field, &QLineEdit::textEdited, this,
                 [this, field] { controlTextDidChange(field); });
     }
     connect(panel.chooseOutputFolderBtn, &QPushButton::clicked, this,
-            &PictavoAppDelegate::chooseOutputFolder);
+            &OutputSettings::chooseOutputFolder);
     connect(panel.clearOutputFolderBtn, &QPushButton::clicked, this,
-            &PictavoAppDelegate::clearOutputFolder);
-    panel.clearOutputFolderBtn->setEnabled(!m_settings->outputFolderPath().isEmpty());
+            &OutputSettings::clearOutputFolder);
+    panel.clearOutputFolderBtn->setEnabled(!m_ctx.settings->outputFolderPath().isEmpty());
 }
 
-void PictavoAppDelegate::showOutputSettings() {
-    m_ui->commandSegmented->setSelected(0, false);
-    m_outputSettingPanel->open();
+void OutputSettings::optionTabSegmentedChanged(int segment) {
+    m_ctx.panel->settingTabView->setCurrentIndex(segment);
 }
 
-void PictavoAppDelegate::optionTabSegmentedChanged(int segment) {
-    m_panelUi->settingTabView->setCurrentIndex(segment);
-}
-
-void PictavoAppDelegate::closeOutputSetting() {
+void OutputSettings::closeOutputSetting() {
     // The field being edited commits only when it is told that editing ends.
     commitSettingsFields();
-    m_outputSettingPanel->accept();
-    m_parts.mainTableView->viewport()->update();
+    m_ctx.settingsPanel->accept();
+    m_ctx.parts.mainTableView->viewport()->update();
 }
 
-void PictavoAppDelegate::chooseOutputFolder() {
-    OpenPanelRequest request;
-    request.message = QStringLiteral("Choose Output Folder : ");
-    request.canChooseFiles = false;
-    request.canChooseDirectories = true;
-    request.allowsMultipleSelection = false;
-    request.canCreateDirectories = true;
-    if (m_services.dialogs != nullptr) {
-        m_services.dialogs->beginOpenPanel(
-            m_outputSettingPanel, request, [this](bool accepted, const QStringList& paths) {
-                openPanelOutputFolderDidEnd(accepted ? kChoseReturnCode : 0, paths);
-            });
+void OutputSettings::chooseOutputFolder() {
+    const EditionGroups& rules = m_app.editionGroups();
+    QWidget* on = rules.outputFolderChooserOnWindow ? static_cast<QWidget*>(m_ctx.window)
+                                                    : m_ctx.settingsPanel;
+    if (m_ctx.dialogs != nullptr) {
+        m_ctx.dialogs->beginOpenPanel(on, outputFolderChooser(rules.outputFolderChooserMessage),
+                                      [this](bool accepted, const QStringList& paths) {
+                                          openPanelOutputFolderDidEnd(
+                                              accepted ? kChoseReturnCode : 0, paths);
+                                      });
     }
-    m_parts.mainTableView->viewport()->update();
+    m_ctx.parts.mainTableView->viewport()->update();
 }
 
-void PictavoAppDelegate::openPanelOutputFolderDidEnd(int returnCode, const QStringList& paths) {
-    m_parts.mainTableView->viewport()->update();
+void OutputSettings::openPanelOutputFolderDidEnd(int returnCode, const QStringList& paths) {
+    m_ctx.parts.mainTableView->viewport()->update();
     if (returnCode != kChoseReturnCode || paths.isEmpty()) {
         return;
     }
-    m_settings->setOutputFolderPath(paths.last());
-    m_settings->synchronize();
+    m_ctx.settings->setOutputFolderPath(paths.last());
+    m_ctx.settings->synchronize();
 }
 
-void PictavoAppDelegate::clearOutputFolder() {
-    m_settings->setOutputFolderPath(QLatin1String(""));
-    m_settings->synchronize();
-    m_parts.mainTableView->viewport()->update();
+void OutputSettings::clearOutputFolder() {
+    m_ctx.settings->setOutputFolderPath(QLatin1String(""));
+    m_ctx.settings->synchronize();
+    m_ctx.parts.mainTableView->viewport()->update();
 }
 
-QString PictavoAppDelegate::numericFieldText(int tag, const QString& text) {
+QString OutputSettings::numericFieldText(int tag, const QString& text) {
     QString fallback;
     if (tag == kFieldTagTwo) {
         fallback = QStringLiteral("2");
@@ -360,7 +336,7 @@ QString PictavoAppDelegate::numericFieldText(int tag, const QString& text) {
     return leadingRunIsZero(trimmed) ? fallback : trimmed;
 }
 
-void PictavoAppDelegate::controlTextDidChange(QLineEdit* field) {
+void OutputSettings::controlTextDidChange(QLineEdit* field) {
     const QString text = field->text();
     const QString normalized = numericFieldText(fieldTag(field), text);
     if (normalized == text) {
@@ -372,20 +348,51 @@ void PictavoAppDelegate::controlTextDidChange(QLineEdit* field) {
     field->setFocus();
 }
 
-void PictavoAppDelegate::observeValueForKeyPath(const QString& keyPath) {
+void OutputSettings::observeValueForKeyPath(const QString& keyPath) {
     if (keyPath == QLatin1String("outputType") ||
         keyPath == QLatin1String("isSplitTIFFIntoSinglePages")) {
-        setSplitOptions(m_settings->outputType());
+        setSplitOptions(m_ctx.settings->outputType());
     } else if (keyPath == QLatin1String("outputFolderPath")) {
-        QCheckBox* asDefault = m_panelUi->setCurrentAsDefaultOutputFolderPathBtn;
-        m_panelUi->clearOutputFolderBtn->setEnabled(!m_settings->outputFolderPath().isEmpty());
-        if (!m_settings->outputFolderPath().isEmpty()) {
+        QCheckBox* asDefault = m_ctx.panel->setCurrentAsDefaultOutputFolderPathBtn;
+        m_ctx.panel->clearOutputFolderBtn->setEnabled(
+            !m_ctx.settings->outputFolderPath().isEmpty());
+        if (!m_ctx.settings->outputFolderPath().isEmpty()) {
             asDefault->setEnabled(true);
         } else {
-            m_settings->setIsSetCurrentAsDefaultOutputFolderPath(false);
+            m_ctx.settings->setIsSetCurrentAsDefaultOutputFolderPath(false);
             asDefault->setEnabled(false);
         }
     } else if (keyPath == QLatin1String("jpegQuality")) {
-        m_panelUi->qualityText->setText(qualityPercentText(m_settings->jpegQuality()));
+        m_ctx.panel->qualityText->setText(qualityPercentText(m_ctx.settings->jpegQuality()));
     }
+}
+
+QString OutputSettings::qualityPercentText(int storedQuality) {
+    // A damaged store may hold any number; the label tells what the slider
+    // shows and the writer uses, the nearer end of 0-10.
+    const int jpegQuality = std::clamp(storedQuality, 0, 10);
+    const int percent = jpegQuality == 10 ? 10 * jpegQuality : 10 * jpegQuality + 10;
+    return QStringLiteral("%1%").arg(percent);
+}
+
+void OutputSettings::setSplitOptions(int /*outputType: the settings are read instead*/) {
+    try {
+        Ui::OutputSettingsPanel& panel = *m_ctx.panel;
+        const OutputFormat* format = outputFormat(m_ctx.settings->outputType());
+        const OutputOptions options = format == nullptr ? OutputOptions() : format->options;
+        panel.jpegQualitySlider->setEnabled(options.jpegQuality);
+        panel.splitTiffCheckbox->setEnabled(options.tiffSplit);
+        panel.tiffCompressionPopup->setEnabled(options.tiffCompression);
+        const bool pageFiles = !options.tiffSplit || m_ctx.settings->isSplitTIFFIntoSinglePages();
+        // A disabled label greys itself, as the separator label must.
+        panel.fileNameSeparatorLabel->setEnabled(pageFiles);
+        panel.fileNameSeparatorText->setEnabled(pageFiles);
+        if (m_ctx.edition.hasLeadingZerosOption) {
+            panel.fileNameLeadingZerosText->setEnabled(pageFiles);
+            panel.fileNameLeadingZerosStepper->setEnabled(pageFiles);
+        }
+    } catch (const std::exception& e) {
+        systemLogError(QStringLiteral("(setSplitOptions:)"), QString::fromLocal8Bit(e.what()));
+    }
+    m_app.status().updateTotalLabel();
 }

@@ -4,44 +4,118 @@
 #include "filelist/FileList.h"
 #include "filelist/FolderWalker.h"
 #include "platform/Constants.h"
-#include "platform/NativePath.h"
-#include "platform/Preferences.h"
+#include "platform/ThreadHandOff.h"
 #include "platform/Workspace.h"
+#include "shell/AddingFiles.h"
+#include "shell/ColumnChooser.h"
+#include "shell/CommandBarWindow.h"
+#include "shell/ConvertCommand.h"
 #include "shell/Dialogs.h"
+#include "shell/EditionWindow.h"
 #include "shell/FileTableModel.h"
 #include "shell/FormatPopups.h"
+#include "shell/HelpAndAbout.h"
+#include "shell/ImportExport.h"
+#include "shell/ListStatus.h"
+#include "shell/MenuCommands.h"
+#include "shell/OutputSettings.h"
+#include "shell/ProgressSheet.h"
+#include "shell/RecentFolders.h"
 #include "shell/ReportingWorkspace.h"
-#include "shell/WindowFocusFilter.h"
-#include "ui_MainWindow.h"
+#include "shell/TableCommands.h"
+#include "shell/UsageAndReview.h"
 #include "ui_OutputSettingsPanel.h"
-#include "ui_ProgressPanel.h"
-#include "widgets/CustomTableView.h"
-#include "widgets/FlowLayout.h"
-#include "widgets/SegmentedControl.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDialog>
-#include <QHeaderView>
 #include <QMainWindow>
-#include <QPushButton>
-#include <QStyle>
+#include <QStackedWidget>
 
 #include <utility>
 
-namespace {
+// In the order they are made; they go in the reverse order, the window first,
+// as its table model reads the list.
+struct PictavoAppDelegate::Groups {
+    ListStatus status;
+    AddingFiles adding;
+    TableCommands table;
+    ColumnChooser columns;
+    ImportExport importExport;
+    std::unique_ptr<RecentFolders> recentFolders;
+    OutputSettings outputSettings;
+    std::unique_ptr<ConvertCommand> convert;
+    ProgressSheet progressSheet;
+    UsageAndReview usage;
+    HelpAndAbout help;
+    MenuCommands menus;
+    std::unique_ptr<EditionWindow> window;
 
-constexpr qint64 kReviewFileCountLimit = 500;
+    Groups(PictavoAppDelegate& app, const EditionGroups& edition)
+        : status(app), adding(app), table(app), columns(app), importExport(app),
+          recentFolders(edition.hasRecentFolders ? std::make_unique<RecentFolders>(app) : nullptr),
+          outputSettings(app), convert(edition.makeConvert ? edition.makeConvert(app)
+                                                           : std::make_unique<ConvertCommand>(app)),
+          progressSheet(app), usage(app), help(app), menus(app), window(edition.makeWindow(app)) {}
+};
 
-} // namespace
+EditionGroups EditionGroups::current() {
+    EditionGroups groups;
+    groups.makeWindow = [](PictavoAppDelegate& app) {
+        return std::make_unique<CommandBarWindow>(app);
+    };
+    return groups;
+}
 
-PictavoAppDelegate::PictavoAppDelegate(Services services, QObject* parent)
-    : QObject(parent), m_services(std::move(services)) {}
+PictavoAppDelegate::PictavoAppDelegate(Services services, EditionGroups groups, QObject* parent)
+    : QObject(parent), m_groups(std::move(groups)) {
+    m_context.preferences = services.preferences;
+    m_context.workspace = services.workspace;
+    m_context.dialogs = services.dialogs;
+    m_context.edition = std::move(services.edition);
+    m_commandGroups = std::make_unique<Groups>(*this, m_groups);
+}
 
 PictavoAppDelegate::~PictavoAppDelegate() {
     stopWorkers();
     // The window's table model reads the list, so the window goes first.
-    m_window.reset();
+    m_commandGroups->window.reset();
+}
+
+EditionWindow& PictavoAppDelegate::editionWindow() const {
+    return *m_commandGroups->window;
+}
+ListStatus& PictavoAppDelegate::status() const {
+    return m_commandGroups->status;
+}
+AddingFiles& PictavoAppDelegate::adding() const {
+    return m_commandGroups->adding;
+}
+TableCommands& PictavoAppDelegate::table() const {
+    return m_commandGroups->table;
+}
+ColumnChooser& PictavoAppDelegate::columns() const {
+    return m_commandGroups->columns;
+}
+ImportExport& PictavoAppDelegate::importExport() const {
+    return m_commandGroups->importExport;
+}
+RecentFolders* PictavoAppDelegate::recentFolders() const {
+    return m_commandGroups->recentFolders.get();
+}
+OutputSettings& PictavoAppDelegate::outputSettings() const {
+    return m_commandGroups->outputSettings;
+}
+ConvertCommand& PictavoAppDelegate::convert() const {
+    return *m_commandGroups->convert;
+}
+ProgressSheet& PictavoAppDelegate::progressSheet() const {
+    return m_commandGroups->progressSheet;
+}
+UsageAndReview& PictavoAppDelegate::usage() const {
+    return m_commandGroups->usage;
+}
+HelpAndAbout& PictavoAppDelegate::help() const {
+    return m_commandGroups->help;
 }
 
 void PictavoAppDelegate::onMainThread(const std::function<void()>& body) {
@@ -49,329 +123,113 @@ void PictavoAppDelegate::onMainThread(const std::function<void()>& body) {
 }
 
 void PictavoAppDelegate::awakeFromNib() {
-    buildWindow();
-    if (m_services.workspace != nullptr) {
-        m_desktop = std::make_unique<ReportingWorkspace>(
-            *m_services.workspace, [this](const QString& message) { tellDesktopFailure(message); });
-    }
-    fillFormatPopups(m_panelUi->outputTypePopup, m_panelUi->tiffCompressionPopup);
+    Groups& g = *m_commandGroups;
+    EditionWindow& window = *g.window;
+    window.buildWindow(m_context);
+    setupDesktop();
+    fillFormatPopups(m_context.panel->outputTypePopup, m_context.panel->tiffCompressionPopup);
     // 1
-    m_window->setWindowTitle(StringUtilities::getAppTitle(edition()));
+    m_context.window->setWindowTitle(StringUtilities::getAppTitle(edition()));
     // 2: failures leave the writers of those folders to fail in their own way.
     if (StringUtilities::createApplicationUsersFolder(edition(), QString())) {
         (void)StringUtilities::createApplicationUsersFolder(edition(), QStringLiteral("Logs"));
     }
     // 3, 4
     m_files = std::make_unique<FileList>();
+    m_context.files = m_files.get();
     (void)allowedFileTypes();
     // 5
-    m_settings =
-        std::make_unique<Settings>(m_services.preferences, edition().hasLeadingZerosOption);
-    m_isProcessing = false;
-    m_process = std::make_shared<Process>();
-    m_model = new FileTableModel(*m_files, m_window.get()); // owned by the window
-    setupTable();
-    setupCommands();
+    m_settings = std::make_unique<Settings>(m_context.preferences, edition().hasLeadingZerosOption);
+    m_context.settings = m_settings.get();
+    m_context.isProcessing = false;
+    m_context.model = new FileTableModel(*m_files, m_context.window); // owned by the window
+    g.columns.setupTable();
+    window.setupCommands();
     // 6
-    setSplitOptions(m_settings->outputType());
+    g.outputSettings.setSplitOptions(m_settings->outputType());
     // 9
-    m_panelUi->settingTabView->setCurrentIndex(0);
+    m_context.panel->settingTabView->setCurrentIndex(0);
     // 10
-    resetView(true);
+    window.resetView(true);
     // 12
-    setupVersion();
-    setupToolbarAndMenuItems();
+    g.help.setupVersion();
+    g.menus.setupToolbarAndMenuItems();
+    window.setupToolbarAndMenuItems();
     // 13: drops are handled by the table's own signal.
-    connectCommands();
-    installWindowFocusTracking();
+    g.adding.setupAdding();
+    installQuitRequests();
+    g.menus.connectWindowItems();
+    window.installWindowFocusTracking();
     // 14
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
-    setupConvertCommand();
-    setupTableCommands();
+    m_context.window->show();
+    m_context.window->raise();
+    m_context.window->activateWindow();
+    g.progressSheet.setupProgressSheet();
+    g.convert->setupConvertCommand();
+    g.table.setupTableCommands();
     // 7 done: the context menu is installed.
-    setupSettingsArea();
+    window.setupSettingsArea();
     // 8
-    markAccessLetters();
-    setupOutputSettings();
+    window.markAccessLetters();
+    g.outputSettings.setupOutputSettings();
     // 15
-    setupUsagesReport();
+    g.usage.setupUsagesReport();
     // 16 to 19
-    restoreListChoices();
-}
-
-void PictavoAppDelegate::restoreListChoices() {
-    m_ui->filesFoldersSegmented->setSelected(2, inculdeSubfolders());
-    loadStoredRecentItems();
-    connect(m_ui->recentFoldersPopup, &QComboBox::activated, this,
-            &PictavoAppDelegate::recentFolderChanged);
-}
-
-void PictavoAppDelegate::storeListChoices() {
-    if (m_services.preferences != nullptr) {
-        m_services.preferences->setValue(RecentItem::kPreferencesKey, recentItemsData());
+    window.restoreListChoices();
+    if (g.recentFolders) {
+        g.recentFolders->restoreRecentFolders();
     }
 }
 
-void PictavoAppDelegate::setupCommands() {
-    setupCommandBar();
-    connect(m_ui->filesFoldersSegmented, &SegmentedControl::segmentClicked, this,
-            &PictavoAppDelegate::filesFoldersSegmentedChanged);
-    connect(m_ui->commandSegmented, &SegmentedControl::segmentClicked, this,
-            &PictavoAppDelegate::commandSegmentedChanged);
-    connect(m_ui->helpSegmented, &SegmentedControl::segmentClicked, this,
-            &PictavoAppDelegate::helpSegmentedChanged);
-}
-
-void PictavoAppDelegate::setupUsagesReport() {
-    if (m_services.dialogs == nullptr || m_services.workspace == nullptr) {
-        return;
-    }
-    m_usagesReport = new UsagesReportingWindowController( // a child of this
-        m_window.get(), *m_services.dialogs, *m_desktop, edition(), this);
-    UsageStore& store = m_usagesReport->store();
-    store.setReviewFileCountLimit(kReviewFileCountLimit);
-    store.setIsReviewEnabled(true);
-    store.setReviewURL(StringUtilities::siteAddress() + QStringLiteral("/review.php?pid=2015"));
-    if (store.features().empty()) {
-        store.features().push_back(
-            FeatureUsages::initWithName(QStringLiteral("Output Files"), 1, 0));
-        (void)store.save();
+void PictavoAppDelegate::setupDesktop() {
+    if (m_context.workspace != nullptr) {
+        m_desktop = std::make_unique<ReportingWorkspace>(
+            *m_context.workspace, [this](const QString& message) { tellDesktopFailure(message); });
+        m_context.desktop = m_desktop.get();
     }
 }
 
 void PictavoAppDelegate::applicationDidFinishLaunching() {
-    if (m_usagesReport != nullptr) {
-        m_usagesReport->validate(false);
-    }
-}
-
-void PictavoAppDelegate::buildWindow() {
-    m_window = std::make_unique<QMainWindow>();
-    m_ui = std::make_unique<Ui::MainWindow>();
-    m_ui->setupUi(m_window.get());
-    // A window narrower than the whole command bar wraps it onto a second
-    // line rather than clip its captions.
-    FlowLayout::replaceRow(std::exchange(m_ui->commandBarLayout, nullptr));
-    m_outputSettingPanel = new QDialog(m_window.get()); // owned by the window
-    m_panelUi = std::make_unique<Ui::OutputSettingsPanel>();
-    m_panelUi->setupUi(m_outputSettingPanel);
-    m_outputSettingPanel->setWindowModality(Qt::WindowModal);
-    m_parts = WindowParts::of(*m_window);
-}
-
-bool PictavoAppDelegate::isLoading() const {
-    return m_loaderRunning.load();
+    m_commandGroups->usage.validateReview();
 }
 
 bool PictavoAppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
-    if (hasVisibleWindows && m_window->isVisible()) {
+    QMainWindow* window = m_context.window;
+    if (hasVisibleWindows && window->isVisible()) {
         return false;
     }
-    m_window->showNormal();
-    m_window->raise();
-    m_window->activateWindow();
+    window->showNormal();
+    window->raise();
+    window->activateWindow();
     return true;
 }
 
-void PictavoAppDelegate::windowDidResignMain() {
-    if (!m_ui) {
-        return; // the first edition does not follow activation
-    }
-    m_ui->rightBox->setAutoFillBackground(false);
-    m_parts.mainTableView->viewport()->update();
-}
-
-void PictavoAppDelegate::windowDidBecomeMain() {
-    if (!m_ui) {
-        return;
-    }
-    m_ui->rightBox->setAutoFillBackground(true);
-    m_parts.mainTableView->viewport()->update();
-}
-
-void PictavoAppDelegate::installWindowFocusTracking() {
-    auto* filter = new WindowFocusFilter(m_window.get()); // owned by the window
-    connect(filter, &WindowFocusFilter::activated, this, &PictavoAppDelegate::windowDidBecomeMain);
-    connect(filter, &WindowFocusFilter::deactivated, this,
-            &PictavoAppDelegate::windowDidResignMain);
-    m_window->installEventFilter(filter);
-}
-
-QString PictavoAppDelegate::timeLabelText(const QString& time, int done, int total) const {
-    return QStringLiteral("Total Time Taken : %1 %2/%3").arg(time).arg(done).arg(total);
-}
-
-void PictavoAppDelegate::setupCommandBar() {
-    struct Segment {
-        const char* label;
-        const char* tip;
-        const char* themeIcon;           // the desktop's icon theme
-        QStyle::StandardPixmap fallback; // when the theme has none
-    };
-    QStyle* style = m_window->style();
-    const auto fill = [style](SegmentedControl* control, std::initializer_list<Segment> segments) {
-        control->setSegmentCount(static_cast<int>(segments.size()));
-        int i = 0;
-        for (const Segment& s : segments) {
-            control->setLabel(i, QString::fromUtf8(s.label));
-            control->setToolTip(i, QString::fromUtf8(s.tip));
-            control->setIcon(i, QIcon::fromTheme(QString::fromUtf8(s.themeIcon),
-                                                 style->standardIcon(s.fallback)));
-            ++i;
-        }
-    };
-    fill(m_ui->filesFoldersSegmented,
-         {{"Add Files", "Add TIFF files to the list (Ctrl+O)", "list-add", QStyle::SP_FileIcon},
-          {"Remove", "Remove the selected files from the list (Del)", "list-remove",
-           QStyle::SP_DialogDiscardButton},
-          {"Subfolders", "Include subfolders when adding folders", "folder", QStyle::SP_DirIcon},
-          {"Import", "Import a list of file paths (Ctrl+I)", "document-import",
-           QStyle::SP_DialogOpenButton},
-          {"Export", "Save the list as tab-delimited text (Ctrl+E)", "document-export",
-           QStyle::SP_DialogSaveButton},
-          {"Logs", "Open the folder of conversion logs", "folder-documents",
-           QStyle::SP_FileDialogDetailedView}});
-    fill(m_ui->navigationSegmented,
-         {{"Up", "Move the selected files up (Ctrl+Up)", "go-up", QStyle::SP_ArrowUp},
-          {"Down", "Move the selected files down (Ctrl+Down)", "go-down", QStyle::SP_ArrowDown},
-          {"Remove All", "Remove every file from the list", "edit-clear-all",
-           QStyle::SP_DialogResetButton}});
-    fill(m_ui->commandSegmented, {{"Settings", "Output format, file names and folder (Ctrl+,)",
-                                   "preferences-system", QStyle::SP_FileDialogInfoView},
-                                  {"Convert", "Convert the checked files (Ctrl+R)",
-                                   "media-playback-start", QStyle::SP_MediaPlay}});
-    fill(m_ui->helpSegmented,
-         {{"Website", "Visit the product's web site", "internet-web-browser",
-           QStyle::SP_DriveNetIcon},
-          {"Help", "Open the user guide (F1)", "help-contents", QStyle::SP_DialogHelpButton},
-          {"Rate", "Write a review", "emblem-favorite", QStyle::SP_DialogYesButton}});
-    // Moving follows the table's selection; nothing is selected yet.
-    m_ui->navigationSegmented->setEnabled(0, false);
-    m_ui->navigationSegmented->setEnabled(1, false);
-}
-
-namespace {
-
-// A dropped URL carries the name's bytes percent-escaped; toLocalFile() would
-// read them as UTF-8 and lose any that are not.
-QList<QUrl> droppedUrls(const QList<QUrl>& urls) {
-    QList<QUrl> local;
-    for (const QUrl& url : urls) {
-        local.append(url.isLocalFile() ? QUrl::fromLocalFile(NativePath::pathOfSystemUrl(url))
-                                       : url);
-    }
-    return local;
-}
-
-} // namespace
-
-void PictavoAppDelegate::connectCommands() {
-    connect(m_parts.mainTableView, &CustomTableView::urlsDropped, this,
-            [this](const QList<QUrl>& urls) { (void)acceptDrop(droppedUrls(urls)); });
-    connect(m_parts.cancelBtn, &QPushButton::clicked, this, &PictavoAppDelegate::cancelAction);
-    m_parts.includeSubfoldersMenuItem->setChecked(inculdeSubfolders());
-    connect(m_parts.quitMenuItem, &QAction::triggered, this, &PictavoAppDelegate::quitAction);
-    installQuitRequests();
-    connect(m_parts.minimizeMenuItem, &QAction::triggered, m_window.get(), &QWidget::showMinimized);
-    connect(m_parts.showMainWindowMenuItem, &QAction::triggered, this,
-            [this] { (void)applicationShouldHandleReopen(false); });
-}
-
-void PictavoAppDelegate::filesFoldersSegmentedChanged(int segment) {
-    SegmentedControl* bar = m_ui->filesFoldersSegmented;
-    switch (segment) {
-    case 0:
-        addFiles();
-        break;
-    case 1:
-        selectDeselectRemoveAll(RemoveSelectedRows);
-        break;
-    case 2:
-        toggleIncludeSubfolders();
-        return; // a toggle: its state shows the setting
-    case 3:
-        importAction();
-        break;
-    case 4:
-        exportAction();
-        break;
-    case 5:
-        openLogsFolder();
-        break;
-    default:
-        break;
-    }
-    bar->setSelected(segment, false);
-}
-
-void PictavoAppDelegate::toggleIncludeSubfolders() {
-    const bool include = !inculdeSubfolders();
-    setInculdeSubfolders(include);
-    m_ui->filesFoldersSegmented->setSelected(2, include);
-    m_parts.includeSubfoldersMenuItem->setChecked(include);
-}
-
-void PictavoAppDelegate::commandSegmentedChanged(int segment) {
-    switch (segment) {
-    case 0:
-        showOutputSettings();
-        m_parts.mainTableView->viewport()->update();
-        break;
-    case 1:
-        convertAction();
-        break;
-    default:
-        break;
-    }
-    m_ui->commandSegmented->setSelected(segment, false);
-}
-
-void PictavoAppDelegate::helpSegmentedChanged(int segment) {
-    switch (segment) {
-    case 0:
-        websiteAction();
-        break;
-    case 1:
-        helpAction();
-        break;
-    case 2:
-        rateUs();
-        return; // stays selected
-    default:
-        break;
-    }
-    m_ui->helpSegmented->setSelected(segment, false);
-}
-
-void PictavoAppDelegate::openLogsFolder() {
-    if (Workspace* workspace = desktop()) {
-        (void)workspace->openFile(
-            StringUtilities::appSubfolderPath(edition(), QStringLiteral("Logs")));
-    }
-}
-
-Workspace* PictavoAppDelegate::desktop() const {
-    return m_desktop.get();
+void PictavoAppDelegate::openAppAction() {
+    QMainWindow* window = m_context.window;
+    // Out of the dock, but a maximized window stays maximized.
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 QWidget* PictavoAppDelegate::alertWindow() const {
     if (edition().hasApplicationModalAlerts) {
         return nullptr;
     }
+    QMainWindow* window = m_context.window;
     // A link in the About sheet, View Log in the progress sheet: the alert
     // goes on the sheet the user is looking at.
     for (QWidget* front : {QApplication::activeModalWidget(), QApplication::activeWindow()}) {
-        if (front != nullptr && (front == m_window.get() || m_window->isAncestorOf(front))) {
+        if (front != nullptr && (front == window || window->isAncestorOf(front))) {
             return front;
         }
     }
-    return m_window.get();
+    return window;
 }
 
 void PictavoAppDelegate::tellDesktopFailure(const QString& message) {
-    if (m_quitting || m_services.dialogs == nullptr) {
+    if (m_context.quitting || m_context.dialogs == nullptr) {
         return;
     }
     AlertRequest alert;
@@ -379,38 +237,5 @@ void PictavoAppDelegate::tellDesktopFailure(const QString& message) {
     alert.informativeText = message;
     alert.style = AlertStyle::Warning;
     // Not the waiting form: a worker may be waiting on this thread for the request.
-    m_services.dialogs->beginAlert(alertWindow(), alert, [](int) {});
-}
-
-void PictavoAppDelegate::setupTable() {
-    CustomTableView* table = m_parts.mainTableView;
-    table->setModel(m_model);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->verticalHeader()->hide();
-    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
-    table->setWordWrap(false);
-    QHeaderView* header = table->horizontalHeader();
-    header->setSectionsMovable(true);
-    header->setHighlightSections(false);
-    header->setStretchLastSection(true);
-    header->setSortIndicator(-1, Qt::AscendingOrder); // walk order until a header is clicked
-    table->setSortingEnabled(true);
-    const struct {
-        const char* key;
-        int width;
-        bool hidden;
-    } columns[] = {
-        {"isselected", 28, false},  {"name", 240, false},        {"pages", 60, false},
-        {"sizeInKB", 80, false},    {"type", 60, false},         {"dateModified", 150, false},
-        {"dateCreated", 150, true}, {"dateAccessed", 150, true}, {"location", 260, false}};
-    for (const auto& c : columns) {
-        const int section = FileTableModel::columnOf(QString::fromUtf8(c.key));
-        header->resizeSection(section, c.width);
-        header->setSectionHidden(section, c.hidden);
-    }
-    header->setSectionResizeMode(FileTableModel::columnOf(QStringLiteral("isselected")),
-                                 QHeaderView::Fixed);
-    connect(m_model, &FileTableModel::checkToggled, this, [this] { updateTotalLabel(); });
+    m_context.dialogs->beginAlert(alertWindow(), alert, [](int) {});
 }

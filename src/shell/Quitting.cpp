@@ -1,8 +1,13 @@
 // Quitting: the ways a user asks for it, what is stored and how the workers
 // are stopped and waited for.
 #include "engine/Settings.h"
+#include "shell/AddingFiles.h"
+#include "shell/ConvertCommand.h"
+#include "shell/ImportExport.h"
 #include "shell/PictavoAppDelegate.h"
+#include "shell/RecentFolders.h"
 #include "shell/ReportingWorkspace.h"
+#include "shell/WindowParts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -57,8 +62,11 @@ private:
 } // namespace
 
 void PictavoAppDelegate::installQuitRequests() {
+    connect(m_context.parts.quitMenuItem, &QAction::triggered, this,
+            &PictavoAppDelegate::quitAction);
     new QuitRequests(
-        *m_window, *m_parts.quitMenuItem, [this] { quitAction(); }, // a child of this
+        *m_context.window, *m_context.parts.quitMenuItem,
+        [this] { quitAction(); }, // a child of this
         this);
 }
 
@@ -68,7 +76,9 @@ void PictavoAppDelegate::storeForQuit() {
         focus->clearFocus();
     }
     // 2
-    storeListChoices();
+    if (RecentFolders* recent = recentFolders()) {
+        recent->storeRecentFolders();
+    }
     // 3
     if (m_settings) {
         m_settings->synchronize();
@@ -80,12 +90,12 @@ bool PictavoAppDelegate::applicationShouldTerminate() {
     // Ending now must not leave a half-written page: the workers stop at their
     // next boundary and are waited for while their calls to this thread run.
     stopWorkers();
-    recordEndedJob();
+    convert().recordEndedJob();
     return true;
 }
 
 void PictavoAppDelegate::quitAction() {
-    if (std::exchange(m_quitting, true)) {
+    if (std::exchange(m_context.quitting, true)) {
         return;
     }
     storeForQuit();
@@ -99,7 +109,7 @@ void PictavoAppDelegate::quitAction() {
         window->hide();
     }
     stopWorkers();
-    recordEndedJob();
+    convert().recordEndedJob();
     // Outside an event loop (a caller that runs none) there is nothing to end,
     // and an exit now would end the next loop as soon as it began.
     if (QThread::currentThread()->loopLevel() > 0) {
@@ -107,21 +117,12 @@ void PictavoAppDelegate::quitAction() {
     }
 }
 
-void PictavoAppDelegate::recordEndedJob() {
-    // A job whose sheet was never closed still counts its files.
-    if (m_process && m_process->isCompleted() && !std::exchange(m_jobRecorded, true)) {
-        recordProcessedFiles(m_process->totalFileProcessed());
-    }
-}
-
 void PictavoAppDelegate::stopWorkers() {
-    m_isProcessing = false;
-    if (m_process) {
-        m_process->stop();
-    }
-    joinLoader();
-    joinExporter();
-    joinJob();
+    m_context.isProcessing = false;
+    convert().stopJob();
+    adding().joinLoader();
+    importExport().joinExporter();
+    convert().joinJob();
 }
 
 void PictavoAppDelegate::waitForWorker(const std::atomic<bool>& running) {
@@ -131,12 +132,5 @@ void PictavoAppDelegate::waitForWorker(const std::atomic<bool>& running) {
     // a thread that waits for it.
     while (running.load()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-}
-
-void PictavoAppDelegate::joinLoader() {
-    waitForWorker(m_loaderRunning);
-    if (m_loader.joinable()) {
-        m_loader.join();
     }
 }

@@ -1,12 +1,19 @@
 // The recent-folders pop-up: folders the user added, newest first, each able
 // to replace the list with its TIFF files.
+#include "shell/RecentFolders.h"
+
+#include "filelist/Arguments.h"
 #include "filelist/FileList.h"
 #include "platform/NativePath.h"
 #include "platform/Preferences.h"
 #include "platform/SystemLog.h"
+#include "shell/AddingFiles.h"
+#include "shell/Choosers.h"
 #include "shell/Dialogs.h"
+#include "shell/EditionWindow.h"
+#include "shell/ListStatus.h"
 #include "shell/PictavoAppDelegate.h"
-#include "ui_MainWindow.h"
+#include "widgets/CustomTableView.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -40,22 +47,35 @@ QDateTime newerThanAll(const std::vector<RecentItem>& items) {
     return stamp;
 }
 
+QComboBox* recentFoldersPopup(const QMainWindow& window) {
+    return window.findChild<QComboBox*>(QStringLiteral("recentFoldersPopup"));
+}
+
 } // namespace
 
-void PictavoAppDelegate::loadStoredRecentItems() {
+RecentFolders::RecentFolders(PictavoAppDelegate& app) : m_app(app), m_ctx(app.context()) {}
+
+void RecentFolders::restoreRecentFolders() {
+    m_popup = recentFoldersPopup(*m_ctx.window);
+    loadStoredRecentItems();
+    connect(m_popup, &QComboBox::activated, this, &RecentFolders::recentFolderChanged);
+}
+
+void RecentFolders::storeRecentFolders() {
+    if (m_ctx.preferences != nullptr) {
+        m_ctx.preferences->setValue(RecentItem::kPreferencesKey, recentItemsData(m_recentItems));
+    }
+}
+
+void RecentFolders::loadStoredRecentItems() {
     m_recentItems.clear();
-    if (m_services.preferences != nullptr) {
-        m_recentItems =
-            recentItemsFromData(m_services.preferences->value(RecentItem::kPreferencesKey));
+    if (m_ctx.preferences != nullptr) {
+        m_recentItems = recentItemsFromData(m_ctx.preferences->value(RecentItem::kPreferencesKey));
     }
     loadRecentFolders();
 }
 
-QVariantList PictavoAppDelegate::recentItemsData() const {
-    return ::recentItemsData(m_recentItems);
-}
-
-void PictavoAppDelegate::addRecentItem(const QStringList& folders) {
+void RecentFolders::addRecentItem(const QStringList& folders) {
     const QDateTime now = newerThanAll(m_recentItems);
     for (const QString& path : folders) {
         const bool known =
@@ -69,9 +89,9 @@ void PictavoAppDelegate::addRecentItem(const QStringList& folders) {
     loadRecentFolders();
 }
 
-void PictavoAppDelegate::loadRecentFolders() {
+void RecentFolders::loadRecentFolders() {
     sortNewestFirst(m_recentItems);
-    QComboBox* popup = m_ui->recentFoldersPopup;
+    QComboBox* popup = m_popup;
     const QSignalBlocker quiet(popup);
     popup->clear();
     popup->addItem(kPopupTitle);
@@ -85,11 +105,12 @@ void PictavoAppDelegate::loadRecentFolders() {
     popup->view()->setMinimumWidth(kListWidth);
 }
 
-void PictavoAppDelegate::recentFolderChanged(int index) {
+void RecentFolders::recentFolderChanged(int index) {
     try {
-        QComboBox* popup = m_ui->recentFoldersPopup;
+        QComboBox* popup = m_popup;
         // Replacing the list under a running load or job would lose files.
-        if (index < 1 || index >= popup->count() || isLoading() || isProcessing()) {
+        if (index < 1 || index >= popup->count() || m_app.adding().isLoading() ||
+            m_app.adding().isProcessing()) {
             popup->setCurrentIndex(0);
             return;
         }
@@ -108,17 +129,12 @@ void PictavoAppDelegate::recentFolderChanged(int index) {
             return;
         }
         // Moved, deleted or out of reach: ask where it went, starting there.
-        searchAction();
-        OpenPanelRequest panel;
-        panel.title = QStringLiteral("Choose folder(s):");
-        panel.message = QStringLiteral("Choose folder(s):");
-        panel.canChooseFiles = false;
-        panel.canChooseDirectories = true;
-        panel.canCreateDirectories = false;
-        panel.allowsMultipleSelection = true;
+        m_app.adding().searchAction();
+        OpenPanelRequest panel = foldersChooser(QStringLiteral("Choose folder(s):"));
+        panel.title = panel.message;
         panel.directory = title;
-        m_services.dialogs->beginOpenPanel(
-            m_window.get(), panel, [this, title](bool accepted, const QStringList& paths) {
+        m_ctx.dialogs->beginOpenPanel(
+            m_ctx.window, panel, [this, title](bool accepted, const QStringList& paths) {
                 if (!accepted || paths.isEmpty()) {
                     return;
                 }
@@ -130,8 +146,7 @@ void PictavoAppDelegate::recentFolderChanged(int index) {
                 }
                 // The chosen folders are newer still, so they come first.
                 addRecentItem(paths);
-                m_ui->recentFoldersPopup->setCurrentIndex(
-                    m_ui->recentFoldersPopup->findText(paths.first()));
+                m_popup->setCurrentIndex(m_popup->findText(paths.first()));
                 replaceListWithFolders(paths);
             });
     } catch (const std::exception& e) {
@@ -139,16 +154,16 @@ void PictavoAppDelegate::recentFolderChanged(int index) {
     }
 }
 
-void PictavoAppDelegate::replaceListWithFolders(const QStringList& folders) {
-    m_files->clear();
-    m_parts.mainTableView->viewport()->update();
-    resetView(true);
-    updateTotalLabel();
+void RecentFolders::replaceListWithFolders(const QStringList& folders) {
+    m_ctx.files->clear();
+    m_ctx.parts.mainTableView->viewport()->update();
+    m_app.editionWindow().resetView(true);
+    m_app.status().updateTotalLabel();
     Arguments request;
     for (const QString& folder : folders) {
         request.urls.append(QUrl::fromLocalFile(folder));
     }
     request.isFolders = true;
-    request.isIncludeSubdirectories = inculdeSubfolders();
-    loadURLs(request);
+    request.isIncludeSubdirectories = m_app.adding().inculdeSubfolders();
+    m_app.adding().loadURLs(request);
 }

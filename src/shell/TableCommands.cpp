@@ -1,17 +1,21 @@
 // The file table's commands: checking, selecting, removing and moving rows,
 // opening and revealing their files, the row and column menus, and the
 // enabling that follows the table's rows and selection.
+#include "shell/TableCommands.h"
+
 #include "filelist/FileList.h"
 #include "platform/Constants.h"
 #include "platform/SystemLog.h"
 #include "platform/Workspace.h"
 #include "shell/AlertPanels.h"
+#include "shell/ColumnChooser.h"
+#include "shell/Dialogs.h"
+#include "shell/EditionWindow.h"
 #include "shell/FileTableModel.h"
+#include "shell/ListStatus.h"
 #include "shell/PictavoAppDelegate.h"
 #include "shell/ReportingWorkspace.h"
-#include "ui_MainWindow.h"
 #include "widgets/CustomTableView.h"
-#include "widgets/SegmentedControl.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -32,19 +36,13 @@ QString reasonOf(const std::exception& e) {
 
 const QString kRemoveAllQuestion = QStringLiteral("Are you sure to remove all file(s)?");
 
-// Columns the chooser never offers: without them a row means nothing.
-bool isFixedColumn(const QString& key) {
-    return key == QLatin1String("isselected") || key == QLatin1String("name") ||
-           key == QLatin1String("pages");
-}
-
 bool checkedAfter(int tag, bool checked) {
     switch (tag) {
-    case PictavoAppDelegate::CheckRows:
+    case TableCommands::CheckRows:
         return true;
-    case PictavoAppDelegate::UncheckRows:
+    case TableCommands::UncheckRows:
         return false;
-    case PictavoAppDelegate::InvertRows:
+    case TableCommands::InvertRows:
         return !checked;
     default:
         return checked;
@@ -53,39 +51,42 @@ bool checkedAfter(int tag, bool checked) {
 
 } // namespace
 
-void PictavoAppDelegate::setupTableCommands() {
+TableCommands::TableCommands(PictavoAppDelegate& app) : m_app(app), m_ctx(app.context()) {}
+
+void TableCommands::setupTableCommands() {
     buildFilesContextMenu();
-    setupTableExtras();
+    if (m_app.editionGroups().hasTableExtras) {
+        m_app.columns().buildHeaderContextMenu();
+        connect(m_ctx.parts.mainTableView, &QAbstractItemView::doubleClicked, this,
+                [this](const QModelIndex& index) { fileDoubleClicked(index.row()); });
+    }
     connectTableSignals();
-    refreshTableForRowCount();
+    m_app.editionWindow().refreshTableForRowCount();
 }
 
-void PictavoAppDelegate::buildFilesContextMenu() {
-    m_filesContextMenu = new QMenu(m_window.get()); // owned by the window
+void TableCommands::buildFilesContextMenu() {
+    m_filesContextMenu = new QMenu(m_ctx.window); // owned by the window
     m_filesContextMenu->setObjectName(QStringLiteral("filesContextMenu"));
-    using Worker = void (PictavoAppDelegate::*)(int);
+    using Worker = void (TableCommands::*)(int);
     const struct {
         const char* name;
         const char* title;
         Worker worker; // null: a separator
         int tag;
     } taggedItems[] = {
-        {"checkSelectedMenuItem", "Check", &PictavoAppDelegate::checkUncheckInvertSelection,
-         CheckRows},
-        {"uncheckSelectedMenuItem", "Uncheck", &PictavoAppDelegate::checkUncheckInvertSelection,
+        {"checkSelectedMenuItem", "Check", &TableCommands::checkUncheckInvertSelection, CheckRows},
+        {"uncheckSelectedMenuItem", "Uncheck", &TableCommands::checkUncheckInvertSelection,
          UncheckRows},
-        {"invertSelectedMenuItem", "Invert Check", &PictavoAppDelegate::checkUncheckInvertSelection,
+        {"invertSelectedMenuItem", "Invert Check", &TableCommands::checkUncheckInvertSelection,
          InvertRows},
         {nullptr, nullptr, nullptr, 0},
-        {"checkAllMenuItem", "Check All", &PictavoAppDelegate::checkUncheckInvertAll, CheckRows},
-        {"uncheckAllMenuItem", "Uncheck All", &PictavoAppDelegate::checkUncheckInvertAll,
-         UncheckRows},
-        {"invertAllMenuItem", "Invert All Checks", &PictavoAppDelegate::checkUncheckInvertAll,
+        {"checkAllMenuItem", "Check All", &TableCommands::checkUncheckInvertAll, CheckRows},
+        {"uncheckAllMenuItem", "Uncheck All", &TableCommands::checkUncheckInvertAll, UncheckRows},
+        {"invertAllMenuItem", "Invert All Checks", &TableCommands::checkUncheckInvertAll,
          InvertRows},
         {nullptr, nullptr, nullptr, 0},
-        {"selectAllMenuItem", "Select All", &PictavoAppDelegate::selectDeselectRemoveAll,
-         SelectAllRows},
-        {"selectFirstMenuItem", "Select First Row", &PictavoAppDelegate::selectDeselectRemoveAll,
+        {"selectAllMenuItem", "Select All", &TableCommands::selectDeselectRemoveAll, SelectAllRows},
+        {"selectFirstMenuItem", "Select First Row", &TableCommands::selectDeselectRemoveAll,
          SelectFirstRow},
         {nullptr, nullptr, nullptr, 0},
     };
@@ -105,12 +106,12 @@ void PictavoAppDelegate::buildFilesContextMenu() {
     const struct {
         const char* name;
         const char* title;
-        void (PictavoAppDelegate::*command)();
+        void (TableCommands::*command)();
     } plainItems[] = {
-        {"openFileMenuItem", "Open", &PictavoAppDelegate::openFiles},
-        {"revealFileMenuItem", "Show in File Manager", &PictavoAppDelegate::openEnclodingFolder},
-        {"getInfoMenuItem", "Get Info", &PictavoAppDelegate::getInfo},
-        {"removeFileMenuItem", "Remove", &PictavoAppDelegate::removeAction},
+        {"openFileMenuItem", "Open", &TableCommands::openFiles},
+        {"revealFileMenuItem", "Show in File Manager", &TableCommands::openEnclodingFolder},
+        {"getInfoMenuItem", "Get Info", &TableCommands::getInfo},
+        {"removeFileMenuItem", "Remove", &TableCommands::removeAction},
     };
     for (const auto& entry : plainItems) {
         QAction* action = m_filesContextMenu->addAction(QString::fromUtf8(entry.title));
@@ -122,63 +123,31 @@ void PictavoAppDelegate::buildFilesContextMenu() {
     removeAll->setData(int(RemoveAllFiles));
     connect(removeAll, &QAction::triggered, this,
             [this, removeAll] { selectDeselectRemoveAll(removeAll->data().toInt()); });
-    m_parts.mainTableView->setRowContextMenu(m_filesContextMenu);
+    m_ctx.parts.mainTableView->setRowContextMenu(m_filesContextMenu);
 }
 
-void PictavoAppDelegate::buildHeaderContextMenu() {
-    m_headerContextMenu = new QMenu(m_window.get()); // owned by the window
-    m_headerContextMenu->setObjectName(QStringLiteral("headerContextMenu"));
-    QHeaderView* header = m_parts.mainTableView->horizontalHeader();
-    header->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(header, &QHeaderView::customContextMenuRequested, this, [this, header](QPoint at) {
-        m_headerContextMenu->popup(header->viewport()->mapToGlobal(at));
-    });
-    connect(m_headerContextMenu, &QMenu::aboutToShow, this,
-            [this] { menuNeedsUpdate(m_headerContextMenu); });
-    connect(m_headerContextMenu, &QMenu::triggered, this, &PictavoAppDelegate::colMenuItemClick);
-}
-
-void PictavoAppDelegate::connectTableSignals() {
-    CustomTableView* table = m_parts.mainTableView;
-    connect(table, &CustomTableView::spacePressed, this,
-            &PictavoAppDelegate::invertCheckOfSelectedRows);
-    connect(table, &CustomTableView::deletePressed, this, &PictavoAppDelegate::removeAction);
+void TableCommands::connectTableSignals() {
+    CustomTableView* table = m_ctx.parts.mainTableView;
+    connect(table, &CustomTableView::spacePressed, this, &TableCommands::invertCheckOfSelectedRows);
+    connect(table, &CustomTableView::deletePressed, this, &TableCommands::removeAction);
     connect(table, &CustomTableView::moveUpRequested, this,
             [this] { keyDownTableView(Qt::Key_Up); });
     connect(table, &CustomTableView::moveDownRequested, this,
             [this] { keyDownTableView(Qt::Key_Down); });
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &PictavoAppDelegate::tableViewSelectionDidChange);
+            &TableCommands::tableViewSelectionDidChange);
+    const auto refresh = [this] { m_app.editionWindow().refreshTableForRowCount(); };
     for (const auto rowsChanged :
          {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
-        connect(m_model, rowsChanged, this, &PictavoAppDelegate::refreshTableForRowCount);
+        connect(m_ctx.model, rowsChanged, this, refresh);
     }
-    connect(m_model, &QAbstractItemModel::rowsMoved, this,
-            &PictavoAppDelegate::refreshTableForRowCount);
-    connect(m_model, &QAbstractItemModel::modelReset, this,
-            &PictavoAppDelegate::refreshTableForRowCount);
+    connect(m_ctx.model, &QAbstractItemModel::rowsMoved, this, refresh);
+    connect(m_ctx.model, &QAbstractItemModel::modelReset, this, refresh);
 }
 
-void PictavoAppDelegate::setupTableExtras() {
-    buildHeaderContextMenu();
-    connect(m_parts.mainTableView, &QAbstractItemView::doubleClicked, this,
-            [this](const QModelIndex& index) { fileDoubleClicked(index.row()); });
-    connect(m_ui->navigationSegmented, &SegmentedControl::segmentClicked, this,
-            &PictavoAppDelegate::navigationSegmentedChanged);
-}
-
-void PictavoAppDelegate::refreshTableForRowCount() {
-    CustomTableView* table = m_parts.mainTableView;
-    const bool hasRows = m_files->size() > 0;
-    table->setGridStyle(Qt::SolidLine);
-    table->setShowGrid(hasRows);
-    table->setAlternatingRowColors(hasRows);
-    tableViewSelectionDidChange();
-}
-
-std::vector<int> PictavoAppDelegate::selectedRows() const {
+std::vector<int> TableCommands::selectedRows() const {
     std::vector<int> rows;
-    const QItemSelectionModel* selection = m_parts.mainTableView->selectionModel();
+    const QItemSelectionModel* selection = m_ctx.parts.mainTableView->selectionModel();
     if (selection == nullptr) {
         return rows;
     }
@@ -192,62 +161,66 @@ std::vector<int> PictavoAppDelegate::selectedRows() const {
     return rows;
 }
 
-void PictavoAppDelegate::selectRows(const std::vector<int>& rows) {
+void TableCommands::selectRows(const std::vector<int>& rows) {
     QItemSelection selection;
-    const int lastColumn = m_model->columnCount() - 1;
+    const int lastColumn = m_ctx.model->columnCount() - 1;
     for (const int row : rows) {
-        if (row >= 0 && row < m_files->size()) {
-            selection.select(m_model->index(row, 0), m_model->index(row, lastColumn));
+        if (row >= 0 && row < m_ctx.files->size()) {
+            selection.select(m_ctx.model->index(row, 0), m_ctx.model->index(row, lastColumn));
         }
     }
-    QItemSelectionModel* model = m_parts.mainTableView->selectionModel();
+    QItemSelectionModel* model = m_ctx.parts.mainTableView->selectionModel();
     model->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    if (!rows.empty() && rows.front() >= 0 && rows.front() < m_files->size()) {
+    if (!rows.empty() && rows.front() >= 0 && rows.front() < m_ctx.files->size()) {
         // The keyboard continues from the first selected row.
-        model->setCurrentIndex(m_model->index(rows.front(), 1), QItemSelectionModel::NoUpdate);
+        model->setCurrentIndex(m_ctx.model->index(rows.front(), 1), QItemSelectionModel::NoUpdate);
     }
 }
 
-QStringList PictavoAppDelegate::selectedPaths() const {
+QStringList TableCommands::selectedPaths() const {
     QStringList paths;
     for (const int row : selectedRows()) {
-        paths.append(m_files->at(row)->filePath().toLocalFile());
+        paths.append(m_ctx.files->at(row)->filePath().toLocalFile());
     }
     return paths;
 }
 
-void PictavoAppDelegate::tableViewSelectionDidChange() {
+void TableCommands::tableViewSelectionDidChange() {
     const std::vector<int> rows = selectedRows();
-    setMoveEnabled(!rows.empty() && rows.front() != 0,
-                   !rows.empty() && rows.back() != m_files->size() - 1);
+    m_app.editionWindow().setMoveEnabled(!rows.empty() && rows.front() != 0,
+                                         !rows.empty() && rows.back() != m_ctx.files->size() - 1);
 }
 
-void PictavoAppDelegate::setMoveEnabled(bool up, bool down) {
-    m_ui->navigationSegmented->setEnabled(0, up);
-    m_ui->navigationSegmented->setEnabled(1, down);
-}
-
-bool PictavoAppDelegate::isMoveEnabled(bool up) const {
-    return m_ui->navigationSegmented->isEnabled(up ? 0 : 1);
-}
-
-void PictavoAppDelegate::confirmRemoveAll(const std::function<void()>& remove) {
+void TableCommands::confirmRemoveAll(const std::function<void()>& remove) {
     AlertRequest alert;
-    alert.messageText = StringUtilities::getAppTitle(edition());
+    alert.messageText = StringUtilities::getAppTitle(m_ctx.edition);
     alert.informativeText = kRemoveAllQuestion;
     alert.style = AlertStyle::Critical;
     alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
-    beginSheetModalForWindow(*m_services.dialogs, alert, m_window.get(), [this, remove](int code) {
+    if (m_ctx.edition.hasApplicationModalAlerts) {
+        // No window of its own; the answer is waited for.
+        if (m_ctx.dialogs != nullptr &&
+            m_ctx.dialogs->runAlert(nullptr, alert) == kAlertFirstButton) {
+            remove();
+        }
+        return;
+    }
+    beginSheetModalForWindow(*m_ctx.dialogs, alert, m_ctx.window, [this, remove](int code) {
         if (code == kAlertFirstButton) {
             remove();
         }
-        m_parts.mainTableView->viewport()->update();
+        m_ctx.parts.mainTableView->viewport()->update();
     });
 }
 
-void PictavoAppDelegate::selectDeselectRemoveAll(int tag) {
+void TableCommands::afterRemoval() {
+    m_app.editionWindow().resetView(true);
+    m_app.status().updateTotalLabel();
+}
+
+void TableCommands::selectDeselectRemoveAll(int tag) {
     try {
-        CustomTableView* table = m_parts.mainTableView;
+        CustomTableView* table = m_ctx.parts.mainTableView;
         switch (tag) {
         case SelectAllRows:
             table->selectAll();
@@ -257,15 +230,13 @@ void PictavoAppDelegate::selectDeselectRemoveAll(int tag) {
             break;
         case RemoveAllFiles:
             confirmRemoveAll([this] {
-                m_files->clear();
-                resetView(true);
-                updateTotalLabel();
+                m_ctx.files->clear();
+                afterRemoval();
             });
             break;
         case RemoveSelectedRows:
-            m_files->removeRows(selectedRows());
-            resetView(true);
-            updateTotalLabel();
+            m_ctx.files->removeRows(selectedRows());
+            afterRemoval();
             break;
         default:
             break;
@@ -275,17 +246,16 @@ void PictavoAppDelegate::selectDeselectRemoveAll(int tag) {
     }
 }
 
-void PictavoAppDelegate::applyCheckTag(const std::vector<int>& rows, int tag) {
-    m_files->setCheckedRows(rows, [tag](bool checked) { return checkedAfter(tag, checked); });
+void TableCommands::applyCheckTag(const std::vector<int>& rows, int tag) {
+    m_ctx.files->setCheckedRows(rows, [tag](bool checked) { return checkedAfter(tag, checked); });
 }
 
-void PictavoAppDelegate::afterCheckChange() {
-    m_parts.mainTableView->viewport()->update();
-    resetView(true);
-    updateTotalLabel();
+void TableCommands::afterCheckChange() {
+    m_ctx.parts.mainTableView->viewport()->update();
+    afterRemoval();
 }
 
-void PictavoAppDelegate::checkUncheckInvertSelection(int tag) {
+void TableCommands::checkUncheckInvertSelection(int tag) {
     try {
         applyCheckTag(selectedRows(), tag);
     } catch (const std::exception& e) {
@@ -294,23 +264,23 @@ void PictavoAppDelegate::checkUncheckInvertSelection(int tag) {
     afterCheckChange();
 }
 
-void PictavoAppDelegate::checkUncheckInvertAll(int tag) {
+void TableCommands::checkUncheckInvertAll(int tag) {
     try {
-        m_files->setCheckedAll([tag](bool checked) { return checkedAfter(tag, checked); });
+        m_ctx.files->setCheckedAll([tag](bool checked) { return checkedAfter(tag, checked); });
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(checkUncheckInvertAll:)"), reasonOf(e));
     }
     afterCheckChange();
 }
 
-void PictavoAppDelegate::invertCheckOfSelectedRows() {
+void TableCommands::invertCheckOfSelectedRows() {
     applyCheckTag(selectedRows(), InvertRows);
-    updateTotalLabel();
+    m_app.status().updateTotalLabel();
 }
 
-void PictavoAppDelegate::removeAction() {
+void TableCommands::removeAction() {
     // A value being typed into a field is committed before rows go away.
-    QWidget* focus = m_window->focusWidget();
+    QWidget* focus = m_ctx.window->focusWidget();
     if (qobject_cast<QLineEdit*>(focus) != nullptr ||
         qobject_cast<QAbstractSpinBox*>(focus) != nullptr) {
         focus->clearFocus();
@@ -318,38 +288,37 @@ void PictavoAppDelegate::removeAction() {
     removeFiles();
 }
 
-void PictavoAppDelegate::removeFiles() {
+void TableCommands::removeFiles() {
     try {
-        const int before = m_files->size();
-        m_files->removeRows(selectedRows());
-        if (m_files->size() != before) {
-            resetView(true);
-            updateTotalLabel();
+        const int before = m_ctx.files->size();
+        m_ctx.files->removeRows(selectedRows());
+        if (m_ctx.files->size() != before) {
+            afterRemoval();
         }
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(remove)"), reasonOf(e));
     }
 }
 
-void PictavoAppDelegate::openFiles() {
+void TableCommands::openFiles() {
     try {
-        if (m_desktop == nullptr) {
+        if (m_ctx.desktop == nullptr) {
             return;
         }
         // Files no application opens are told of in one alert.
-        const ReportingWorkspace::Batch batch(*m_desktop);
+        const ReportingWorkspace::Batch batch(*m_ctx.desktop);
         for (const QString& path : selectedPaths()) {
-            (void)m_desktop->openFile(path);
+            (void)m_ctx.desktop->openFile(path);
         }
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(openFiles)"), reasonOf(e));
     }
 }
 
-void PictavoAppDelegate::openEnclodingFolder() {
+void TableCommands::openEnclodingFolder() {
     try {
         const QStringList paths = selectedPaths();
-        if (Workspace* workspace = desktop(); workspace != nullptr && !paths.isEmpty()) {
+        if (Workspace* workspace = m_ctx.desktop; workspace != nullptr && !paths.isEmpty()) {
             (void)workspace->revealFiles(paths);
         }
     } catch (const std::exception& e) {
@@ -357,34 +326,46 @@ void PictavoAppDelegate::openEnclodingFolder() {
     }
 }
 
-void PictavoAppDelegate::getInfo() {
+void TableCommands::getInfo() {
+    if (m_ctx.desktop == nullptr) {
+        return;
+    }
+    if (m_app.editionGroups().infoItemByItem) {
+        // One item at a time, in row order, each by its path alone; what the
+        // desktop could not show is told in one alert.
+        const ReportingWorkspace::Batch batch(*m_ctx.desktop);
+        for (const QString& path : selectedPaths()) {
+            (void)m_ctx.desktop->showInformation({path});
+        }
+        return;
+    }
     try {
         const QStringList paths = selectedPaths();
-        if (Workspace* workspace = desktop(); workspace != nullptr && !paths.isEmpty()) {
-            (void)workspace->showInformation(paths);
+        if (!paths.isEmpty()) {
+            (void)m_ctx.desktop->showInformation(paths);
         }
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(getInfo)"), reasonOf(e));
     }
 }
 
-void PictavoAppDelegate::fileDoubleClicked(int row) {
-    if (row < 0 || row >= m_files->size() || m_desktop == nullptr) {
+void TableCommands::fileDoubleClicked(int row) {
+    if (row < 0 || row >= m_ctx.files->size() || m_ctx.desktop == nullptr) {
         return;
     }
     try {
         // A file no application opens is shown in its folder; only when that
         // fails too is the user told.
-        const QString path = m_files->at(row)->filePath().toLocalFile();
-        if (!m_desktop->desktop().openFile(path)) {
-            (void)m_desktop->revealFiles({path});
+        const QString path = m_ctx.files->at(row)->filePath().toLocalFile();
+        if (!m_ctx.desktop->desktop().openFile(path)) {
+            (void)m_ctx.desktop->revealFiles({path});
         }
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("fileDoubleClicked"), reasonOf(e));
     }
 }
 
-void PictavoAppDelegate::moveUp() {
+void TableCommands::moveUp() {
     const std::vector<int> rows = selectedRows();
     // Row 0 has nowhere to go; the segment is disabled then, a direct call
     // leaves the list alone.
@@ -394,101 +375,54 @@ void PictavoAppDelegate::moveUp() {
     std::vector<FileList::Item> moving;
     moving.reserve(rows.size());
     for (const int row : rows) {
-        moving.push_back(m_files->at(row));
+        moving.push_back(m_ctx.files->at(row));
     }
     std::vector<int> newRows;
     for (const FileList::Item& item : moving) {
-        const int row = m_files->indexOf(*item);
-        if (m_files->move(row, row - 1)) {
+        const int row = m_ctx.files->indexOf(*item);
+        if (m_ctx.files->move(row, row - 1)) {
             newRows.push_back(row - 1);
         }
     }
-    CustomTableView* table = m_parts.mainTableView;
+    CustomTableView* table = m_ctx.parts.mainTableView;
     table->setFocus();
     selectRows(newRows);
     if (!newRows.empty()) {
-        table->scrollTo(m_model->index(newRows.front(), 1));
+        table->scrollTo(m_ctx.model->index(newRows.front(), 1));
     }
 }
 
-void PictavoAppDelegate::moveDown() {
+void TableCommands::moveDown() {
     const std::vector<int> rows = selectedRows();
-    const int lastRow = m_files->size() - 1;
+    const int lastRow = m_ctx.files->size() - 1;
     if (rows.empty() || rows.back() == lastRow) {
         return;
     }
     std::vector<FileList::Item> moving;
     for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-        moving.push_back(m_files->at(*row));
+        moving.push_back(m_ctx.files->at(*row));
     }
     std::vector<int> newRows;
     for (const FileList::Item& item : moving) {
-        const int row = m_files->indexOf(*item);
-        if (row >= lastRow || !m_files->move(row, row + 1)) {
+        const int row = m_ctx.files->indexOf(*item);
+        if (row >= lastRow || !m_ctx.files->move(row, row + 1)) {
             break;
         }
         newRows.push_back(row + 1);
     }
     std::sort(newRows.begin(), newRows.end());
-    CustomTableView* table = m_parts.mainTableView;
+    CustomTableView* table = m_ctx.parts.mainTableView;
     table->setFocus();
     selectRows(newRows);
     if (!newRows.empty()) {
-        table->scrollTo(m_model->index(newRows.back(), 1));
+        table->scrollTo(m_ctx.model->index(newRows.back(), 1));
     }
 }
 
-void PictavoAppDelegate::keyDownTableView(int key) {
-    if (key == Qt::Key_Up && isMoveEnabled(true)) {
+void TableCommands::keyDownTableView(int key) {
+    if (key == Qt::Key_Up && m_app.editionWindow().isMoveEnabled(true)) {
         moveUp();
-    } else if (key == Qt::Key_Down && isMoveEnabled(false)) {
+    } else if (key == Qt::Key_Down && m_app.editionWindow().isMoveEnabled(false)) {
         moveDown();
-    }
-}
-
-void PictavoAppDelegate::navigationSegmentedChanged(int segment) {
-    switch (segment) {
-    case 0:
-        moveUp();
-        break;
-    case 1:
-        moveDown();
-        break;
-    case 2:
-        selectDeselectRemoveAll(RemoveAllFiles);
-        break;
-    default:
-        break;
-    }
-    m_ui->navigationSegmented->setSelected(segment, false);
-}
-
-void PictavoAppDelegate::menuNeedsUpdate(QMenu* menu) {
-    if (menu == nullptr || menu != m_headerContextMenu) {
-        return;
-    }
-    menu->clear();
-    const QHeaderView* header = m_parts.mainTableView->horizontalHeader();
-    for (int visual = 0; visual < header->count(); ++visual) {
-        const int column = header->logicalIndex(visual);
-        if (isFixedColumn(FileTableModel::columnKeys().value(column))) {
-            continue;
-        }
-        QAction* item = menu->addAction(
-            m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
-        item->setCheckable(true);
-        item->setChecked(!header->isSectionHidden(column));
-        item->setData(column);
-    }
-}
-
-void PictavoAppDelegate::colMenuItemClick(QAction* item) {
-    if (item == nullptr || !item->data().isValid()) {
-        return;
-    }
-    const int column = item->data().toInt();
-    QHeaderView* header = m_parts.mainTableView->horizontalHeader();
-    if (column >= 0 && column < header->count()) {
-        header->setSectionHidden(column, !header->isSectionHidden(column));
     }
 }

@@ -2,7 +2,8 @@
 
 #include "engine/Settings.h"
 #include "filelist/FileList.h"
-#include "first_edition/FirstEditionAppDelegate.h"
+#include "first_edition/FirstEditionConvert.h"
+#include "first_edition/FirstEditionWindow.h"
 #include "shell/ControllerFixture.h"
 #include "support/TestTiff.h"
 
@@ -20,9 +21,12 @@ protected:
 
     Edition::Id editionUnderTest() const override { return Edition::Id::First; }
 
-    // The first edition's controller; start() made it.
-    FirstEditionAppDelegate& firstEdition() const {
-        return static_cast<FirstEditionAppDelegate&>(*controller);
+    // The first edition's window and Convert; start() made them.
+    FirstEditionWindow& firstEdition() const {
+        return static_cast<FirstEditionWindow&>(controller->editionWindow());
+    }
+    FirstEditionConvert& firstEditionConvert() const {
+        return static_cast<FirstEditionConvert&>(controller->convert());
     }
 
     // A TIFF of `pages` small grey pages in `folder` (the data folder by default).
@@ -39,7 +43,7 @@ protected:
         for (const QString& path : paths) {
             request.urls.append(QUrl::fromLocalFile(path));
         }
-        waitForLoad([&] { controller->loadURLs(request); });
+        waitForLoad([&] { controller->adding().loadURLs(request); });
     }
 
     QStringList listedNames() const {

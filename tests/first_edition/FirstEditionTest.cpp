@@ -185,12 +185,12 @@ TEST_F(FirstEditionWindowSettingsPaneTest, EndingDuringALoadWaitsForIt) {
     for (int i = 0; i < 300; ++i) {
         tiff(QStringLiteral("f%1.tif").arg(i, 3, 10, QLatin1Char('0')), 1, folder);
     }
-    controller->setLoaderOptions(FileLoaderOptions{std::chrono::milliseconds(0)});
+    controller->adding().setLoaderOptions(FileLoaderOptions{std::chrono::milliseconds(0)});
     Arguments request;
     request.urls.append(QUrl::fromLocalFile(folder));
     request.isFolders = true;
-    controller->loadURLs(request);
-    ASSERT_TRUE(controller->isLoading());
+    controller->adding().loadURLs(request);
+    ASSERT_TRUE(controller->adding().isLoading());
     controller.reset();
     SUCCEED();
 }
@@ -365,7 +365,7 @@ TEST_F(FirstEditionWindowListControlsTest, DroppedFileHidesTheHintAndEnablesTheL
     auto* hint = find<QLabel>("lableDragAndDrop");
     ASSERT_NE(hint, nullptr);
     const QString path = tiff(QStringLiteral("dropped.tif"));
-    waitForLoad([&] { (void)controller->acceptDrop({QUrl::fromLocalFile(path)}); });
+    waitForLoad([&] { (void)controller->adding().acceptDrop({QUrl::fromLocalFile(path)}); });
     EXPECT_EQ(listedNames(), QStringList{QStringLiteral("dropped.tif")});
     EXPECT_FALSE(hint->isVisible());
     expectListControls(true);
@@ -375,10 +375,11 @@ TEST_F(FirstEditionWindowListControlsTest, DropOfNoLocalFileHidesTheHintAtOnce) 
     auto* hint = find<QLabel>("lableDragAndDrop");
     ASSERT_NE(hint, nullptr);
     ASSERT_TRUE(hint->isVisible());
-    EXPECT_FALSE(controller->acceptDrop({QUrl(QStringLiteral("https://example.com/a.tif"))}));
+    EXPECT_FALSE(
+        controller->adding().acceptDrop({QUrl(QStringLiteral("https://example.com/a.tif"))}));
     EXPECT_FALSE(hint->isVisible());
     EXPECT_TRUE(controller->files().isEmpty());
-    EXPECT_FALSE(controller->isLoading());
+    EXPECT_FALSE(controller->adding().isLoading());
 }
 
 TEST_F(FirstEditionWindowListControlsTest, BothFolderCheckBoxesNeedAFolder) {
@@ -510,7 +511,7 @@ TEST_P(FirstEditionWindowBadFolderTest, OneAlertNoJobAndTheFolderPage) {
     EXPECT_EQ(dialogs.alertsShown().first().messageText, QStringLiteral("Pictavo"));
     EXPECT_EQ(dialogs.alertsShown().first().informativeText, GetParam().message);
     EXPECT_EQ(created.count(), 0);
-    QDialog* progress = controller->processViewPanel();
+    QDialog* progress = controller->progressSheet().processViewPanel();
     ASSERT_NE(progress, nullptr);
     EXPECT_FALSE(progress->isVisible());
     EXPECT_EQ(filesIn(in), QStringList{QStringLiteral("scan.tif")});
@@ -543,7 +544,7 @@ TEST_F(FirstEditionWindowConvertTest, OlderSystemYesSavesNextToEachSource) {
     const QString other = makeTestFolder(QStringLiteral("other"));
     source(QStringLiteral("scan.tif"), 3);
     addPaths({tiff(QStringLiteral("long.tif"), 10, other)});
-    firstEdition().setSystemVersion({10, 6});
+    firstEditionConvert().setSystemVersion({10, 6});
     controller->settings().setOutputFolderPath(QString());
     dialogs.answerNextAlert(kAlertFirstButton);
     convertAndWait();
@@ -567,7 +568,7 @@ TEST_F(FirstEditionWindowConvertTest, OlderSystemYesSavesNextToEachSource) {
 TEST_F(FirstEditionWindowConvertTest, OlderSystemNoStartsNothingAndShowsTheFolderPage) {
     source(QStringLiteral("scan.tif"), 3);
     firstEdition().toggleSettings(); // hidden
-    firstEdition().setSystemVersion({10, 6});
+    firstEditionConvert().setSystemVersion({10, 6});
     controller->settings().setOutputFolderPath(QString());
     dialogs.answerNextAlert(kAlertFirstButton + 1);
     QSignalSpy created(controller.get(), &PictavoAppDelegate::processCreated);
@@ -578,7 +579,7 @@ TEST_F(FirstEditionWindowConvertTest, OlderSystemNoStartsNothingAndShowsTheFolde
     EXPECT_EQ(dialogs.alertWindows().first(), nullptr);
     EXPECT_EQ(dialogs.alertsShown().first().informativeText, kSourceFolderQuestion);
     EXPECT_EQ(created.count(), 0);
-    QDialog* progress = controller->processViewPanel();
+    QDialog* progress = controller->progressSheet().processViewPanel();
     ASSERT_NE(progress, nullptr);
     EXPECT_FALSE(progress->isVisible());
     EXPECT_EQ(filesIn(in), QStringList{QStringLiteral("scan.tif")});
@@ -612,7 +613,7 @@ TEST_F(FirstEditionWindowConvertTest, TheRunningSheetTellsTheTimeInWords) {
     ASSERT_NE(convert, nullptr);
     QSignalSpy finished(controller.get(), &PictavoAppDelegate::conversionFinished);
     convert->click();
-    QDialog* sheet = controller->processViewPanel();
+    QDialog* sheet = controller->progressSheet().processViewPanel();
     ASSERT_NE(sheet, nullptr);
     ASSERT_TRUE(sheet->isVisible());
     ASSERT_TRUE(finished.isEmpty()); // its end reaches this thread only through events
@@ -621,7 +622,7 @@ TEST_F(FirstEditionWindowConvertTest, TheRunningSheetTellsTheTimeInWords) {
     EXPECT_TRUE(time->isVisible());
     EXPECT_EQ(time->text(), QStringLiteral("0 sec(s)"));
     ASSERT_TRUE(finished.wait(60000));
-    EXPECT_EQ(time->text(), controller->process()->timeTaken());
+    EXPECT_EQ(time->text(), controller->convert().process()->timeTaken());
     auto* close = sheet->findChild<QPushButton*>(QStringLiteral("closeProcessBtn"));
     ASSERT_NE(close, nullptr);
     close->click();
@@ -643,7 +644,7 @@ TEST_P(FirstEditionWindowDismissSheetTest, IgnoredWhileRunningAndCloseAfterwards
     ASSERT_NE(convert, nullptr);
     QSignalSpy finished(controller.get(), &PictavoAppDelegate::conversionFinished);
     convert->click();
-    QDialog* sheet = controller->processViewPanel();
+    QDialog* sheet = controller->progressSheet().processViewPanel();
     ASSERT_NE(sheet, nullptr);
     ASSERT_TRUE(sheet->isVisible());
     ASSERT_TRUE(finished.isEmpty());
@@ -656,7 +657,7 @@ TEST_P(FirstEditionWindowDismissSheetTest, IgnoredWhileRunningAndCloseAfterwards
     };
     dismiss();
     EXPECT_TRUE(sheet->isVisible());
-    EXPECT_NE(controller->process(), nullptr);
+    EXPECT_NE(controller->convert().process(), nullptr);
     auto* cancel = sheet->findChild<QPushButton*>(QStringLiteral("cancelProcessBtn"));
     ASSERT_NE(cancel, nullptr);
     EXPECT_TRUE(cancel->isEnabled());
@@ -666,8 +667,8 @@ TEST_P(FirstEditionWindowDismissSheetTest, IgnoredWhileRunningAndCloseAfterwards
     ASSERT_TRUE(sheet->isVisible());
     dismiss();
     EXPECT_FALSE(sheet->isVisible());
-    EXPECT_EQ(controller->process(), nullptr);
-    EXPECT_FALSE(controller->isProcessing());
+    EXPECT_EQ(controller->convert().process(), nullptr);
+    EXPECT_FALSE(controller->adding().isProcessing());
     auto* addFiles = find<QPushButton>("addFilesBtn");
     ASSERT_NE(addFiles, nullptr);
     EXPECT_TRUE(addFiles->isEnabled());
@@ -689,7 +690,7 @@ TEST_F(FirstEditionWindowListControlsTest, AboutToolbarItemShowsAboutThatEndsWit
     EXPECT_TRUE(bar->actions().contains(aboutItem));
     EXPECT_EQ(bar->actions().value(0), aboutItem);
     aboutItem->trigger();
-    QDialog* about = controller->aboutWindow();
+    QDialog* about = controller->help().aboutWindow();
     ASSERT_NE(about, nullptr);
     EXPECT_TRUE(about->isVisible());
     EXPECT_EQ(about->windowModality(), Qt::WindowModal);
@@ -788,7 +789,7 @@ TEST_F(FirstEditionWindowAddRemoveTest, ImportCancelAddsNothingAndKeepsTheParsed
     auto* importButton = find<QPushButton>("importBtn");
     ASSERT_NE(importButton, nullptr);
     importButton->click();
-    ImportFilesWindowController* import = controller->importFilesController();
+    ImportFilesWindowController* import = controller->importExport().importFilesController();
     ASSERT_NE(import, nullptr);
     QDialog* window = import->window();
     ASSERT_NE(window, nullptr);
@@ -808,7 +809,7 @@ TEST_F(FirstEditionWindowAddRemoveTest, ImportCancelAddsNothingAndKeepsTheParsed
     EXPECT_EQ(count->text(), QStringLiteral("Total Files Found : 1"));
     cancel->click();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(controller->isLoading());
+    EXPECT_FALSE(controller->adding().isLoading());
     EXPECT_TRUE(controller->files().isEmpty());
     EXPECT_EQ(import->files(), QList<QUrl>{QUrl::fromLocalFile(a)});
 
@@ -828,8 +829,8 @@ TEST_F(FirstEditionWindowAddRemoveTest, GetInfoAsksOncePerSelectedItemInRowOrder
     for (const auto& item : controller->files().items()) {
         rowPaths.append(item->filePath().toLocalFile());
     }
-    controller->selectRows({0, 2});
-    ASSERT_EQ(controller->selectedRows(), (std::vector<int>{0, 2}));
+    controller->table().selectRows({0, 2});
+    ASSERT_EQ(controller->table().selectedRows(), (std::vector<int>{0, 2}));
     auto* getInfo = find<QPushButton>("getInfoButton");
     ASSERT_NE(getInfo, nullptr);
     getInfo->click();

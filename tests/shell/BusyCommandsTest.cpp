@@ -31,8 +31,8 @@ protected:
         const QString path = QDir(data).filePath(QStringLiteral("a.tif"));
         ASSERT_TRUE(writeTestTiff(path, {grayPage(8, 8)}));
         controller->files().appendAll({FileItem::initWithURL(QUrl::fromLocalFile(path))});
-        controller->resetView(true);
-        controller->updateTotalLabel();
+        controller->editionWindow().resetView(true);
+        controller->status().updateTotalLabel();
         const QString out = makeTestFolder(QStringLiteral("out"));
         controller->settings().setOutputFolderPath(out);
         controller->settings().setIsSetCurrentAsDefaultOutputFolderPath(true);
@@ -65,7 +65,7 @@ TEST_P(BusyCommandsTest, ConvertIsDisabledWhileFilesAreAddedAndEnabledAfterwards
     dialogs.answerNextPanel({true, {folderOf(50)}});
     pressCommand(UiCommand::AddFolder);
     // The loader waits for this thread before it reads a file.
-    ASSERT_TRUE(controller->isLoading());
+    ASSERT_TRUE(controller->adding().isLoading());
 
     EXPECT_FALSE(isCommandEnabled(UiCommand::Convert));
     EXPECT_FALSE(menuOffersConvert());
@@ -76,7 +76,7 @@ TEST_P(BusyCommandsTest, ConvertIsDisabledWhileFilesAreAddedAndEnabledAfterwards
 
     if (testCase().end == LoadEnd::Cancelled) {
         // Once the load is under way, as the user sees it.
-        ASSERT_TRUE(QTest::qWaitFor([this] { return controller->isProcessing(); }, 30000));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return controller->adding().isProcessing(); }, 30000));
         find<QPushButton>("cancelBtn")->click();
     }
     ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));

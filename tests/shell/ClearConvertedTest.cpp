@@ -94,8 +94,8 @@ protected:
             items.push_back(item);
         }
         controller->files().appendAll(items);
-        controller->resetView(true);
-        controller->updateTotalLabel();
+        controller->editionWindow().resetView(true);
+        controller->status().updateTotalLabel();
         for (const Source& source : sources) {
             const QString path = QDir(in).filePath(QString::fromUtf8(source.name));
             if (source.change == Change::Deleted) {

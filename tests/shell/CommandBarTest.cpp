@@ -33,8 +33,8 @@ protected:
         const QString path = QDir(data).filePath(QStringLiteral("a.tif"));
         ASSERT_TRUE(writeTestTiff(path, {grayPage(8, 8)}));
         controller->files().appendAll({FileItem::initWithURL(QUrl::fromLocalFile(path))});
-        controller->resetView(true);
-        controller->updateTotalLabel();
+        controller->editionWindow().resetView(true);
+        controller->status().updateTotalLabel();
     }
 
     QStringList urlsOpened() const {
@@ -63,7 +63,7 @@ TEST_F(CommandBarTest, SegmentsRunTheirCommandsAndActAsPushButtons) {
     bar("helpSegmented")->click(2);
     EXPECT_EQ(urlsOpened(),
               (QStringList{StringUtilities::siteAddress() + QStringLiteral("/pictavo/"),
-                           controller->usagesReport()->store().reviewURL()}));
+                           controller->usage().usagesReport()->store().reviewURL()}));
     for (const int segment : {0, 4, 5}) {
         EXPECT_FALSE(bar("filesFoldersSegmented")->isSelected(segment)) << segment;
     }
@@ -71,25 +71,25 @@ TEST_F(CommandBarTest, SegmentsRunTheirCommandsAndActAsPushButtons) {
     EXPECT_TRUE(bar("helpSegmented")->isSelected(2)); // the review segment stays selected
 
     bar("commandSegmented")->click(0);
-    EXPECT_TRUE(controller->outputSettingPanel()->isVisible());
+    EXPECT_TRUE(controller->outputSettings().outputSettingPanel()->isVisible());
     EXPECT_FALSE(bar("commandSegmented")->isSelected(0));
-    controller->closeOutputSetting();
+    controller->outputSettings().closeOutputSetting();
     bar("filesFoldersSegmented")->click(3);
-    EXPECT_TRUE(controller->importFilesController()->window()->isVisible());
+    EXPECT_TRUE(controller->importExport().importFilesController()->window()->isVisible());
 }
 
 using CommandsInBothEditions = InBothEditions<CommandBarTest>;
 PICTAVO_IN_BOTH_EDITIONS(CommandsInBothEditions);
 
 TEST_P(CommandsInBothEditions, SubfoldersToggleTwiceReturnsToTheStart) {
-    const bool before = controller->inculdeSubfolders();
+    const bool before = controller->adding().inculdeSubfolders();
     EXPECT_EQ(isIncludeSubfoldersShownOn(), before);
     pressCommand(UiCommand::IncludeSubfolders);
-    EXPECT_EQ(controller->inculdeSubfolders(), !before);
+    EXPECT_EQ(controller->adding().inculdeSubfolders(), !before);
     EXPECT_EQ(isIncludeSubfoldersShownOn(), !before);
     EXPECT_EQ(find<QAction>("includeSubfoldersMenuItem")->isChecked(), !before);
     pressCommand(UiCommand::IncludeSubfolders);
-    EXPECT_EQ(controller->inculdeSubfolders(), before);
+    EXPECT_EQ(controller->adding().inculdeSubfolders(), before);
     EXPECT_EQ(isIncludeSubfoldersShownOn(), before);
     SettingsPreferences reopened(prefsPath);
     EXPECT_EQ(reopened.value(QStringLiteral("INCLUDESUBFOLDERS")).toBool(), before);
@@ -110,8 +110,8 @@ TEST_P(CommandsInBothEditions, AboutShowsItsTextsAndEndsWithOkOrEscape) {
     const QString title = StringUtilities::getAppTitle(edition);
     const QString titleLine = QStringLiteral("%1 (%2)").arg(title, edition.version);
     for (const bool byEscape : {false, true}) {
-        controller->aboutAction();
-        QDialog* about = controller->aboutWindow();
+        controller->help().aboutAction();
+        QDialog* about = controller->help().aboutWindow();
         ASSERT_NE(about, nullptr);
         EXPECT_TRUE(about->isVisible());
         EXPECT_EQ(about->windowModality(), Qt::WindowModal);
@@ -168,7 +168,7 @@ TEST_P(CommandsInBothEditions, MenusFollowTheControlsAndRunNothingThatCannotRun)
     EXPECT_TRUE(find<QAction>("convertMenuItem")->isEnabled());
     Q_EMIT file->aboutToHide();
     find<QAction>("selectAllMenuItem")->trigger();
-    EXPECT_EQ(controller->selectedRows(), std::vector<int>{0});
+    EXPECT_EQ(controller->table().selectedRows(), std::vector<int>{0});
     dialogs.answerNextAlert(kAlertFirstButton + 1); // keep the files
     find<QAction>("removeAllMenuItem")->trigger();
     EXPECT_EQ(dialogs.alertsShown().size(), 1);

@@ -1,11 +1,27 @@
 #pragma once
 
-#include "first_edition/FirstEditionAppDelegate.h"
+#include "engine/Process.h"
+#include "filelist/Arguments.h"
+#include "filelist/FileList.h"
+#include "first_edition/FirstEdition.h"
 #include "platform/Constants.h"
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
+#include "shell/AddingFiles.h"
+#include "shell/ColumnChooser.h"
+#include "shell/ConvertCommand.h"
 #include "shell/Dialogs.h"
+#include "shell/EditionWindow.h"
+#include "shell/HelpAndAbout.h"
+#include "shell/ImportExport.h"
+#include "shell/ListStatus.h"
+#include "shell/OutputSettings.h"
 #include "shell/PictavoAppDelegate.h"
+#include "shell/ProgressSheet.h"
+#include "shell/RecentFolders.h"
+#include "shell/TableCommands.h"
+#include "shell/UsageAndReview.h"
+#include "shell/UsagesReportingWindowController.h"
 #include "support/TestEnvironment.h"
 #include "widgets/SegmentedControl.h"
 
@@ -69,11 +85,9 @@ protected:
         }
         const PictavoAppDelegate::Services services{preferences.get(), workspaceInUse, dialogsInUse,
                                                     edition};
-        if (editionUnderTest() == Edition::Id::First) {
-            controller = std::make_unique<FirstEditionAppDelegate>(services);
-        } else {
-            controller = std::make_unique<PictavoAppDelegate>(services);
-        }
+        controller = std::make_unique<PictavoAppDelegate>(
+            services, editionUnderTest() == Edition::Id::First ? firstEditionGroups()
+                                                               : EditionGroups::current());
         controller->awakeFromNib();
     }
 

@@ -61,7 +61,7 @@ protected:
             items.push_back(FileItem::initWithURL(QUrl::fromLocalFile(path)));
         }
         controller->files().appendAll(items);
-        controller->updateTotalLabel();
+        controller->status().updateTotalLabel();
     }
 
     void useDefaultFolder(const QString& folder) {
@@ -71,7 +71,7 @@ protected:
 
     void convertAndWait() {
         QSignalSpy finished(controller.get(), &PictavoAppDelegate::conversionFinished);
-        controller->convertAction();
+        controller->convert().convertAction();
         ASSERT_TRUE(finished.count() > 0 || finished.wait(60000));
     }
 
@@ -80,11 +80,13 @@ protected:
     }
 
     QPushButton* panelButton(const char* name) const {
-        return controller->processViewPanel()->findChild<QPushButton*>(QString::fromUtf8(name));
+        return controller->progressSheet().processViewPanel()->findChild<QPushButton*>(
+            QString::fromUtf8(name));
     }
 
     template <typename T> T* inPanel(const char* name) const {
-        T* widget = controller->processViewPanel()->findChild<T*>(QString::fromUtf8(name));
+        T* widget =
+            controller->progressSheet().processViewPanel()->findChild<T*>(QString::fromUtf8(name));
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
@@ -104,28 +106,28 @@ TEST_P(ConvertInBothEditions, GoodDefaultFolderStartsAtOnce) {
     EXPECT_TRUE(dialogs.panelsShown().isEmpty());
     EXPECT_EQ(outputs(), (QStringList{QStringLiteral("memo1.jpg"), QStringLiteral("scan1.jpg"),
                                       QStringLiteral("scan2.jpg")}));
-    ASSERT_NE(controller->process(), nullptr);
-    EXPECT_EQ(controller->process()->message(),
+    ASSERT_NE(controller->convert().process(), nullptr);
+    EXPECT_EQ(controller->convert().process()->message(),
               QStringLiteral("Total 3 files converted successfully."));
-    EXPECT_TRUE(controller->processViewPanel()->isVisible());
+    EXPECT_TRUE(controller->progressSheet().processViewPanel()->isVisible());
     EXPECT_TRUE(panelButton("closeProcessBtn")->isEnabled());
     EXPECT_FALSE(panelButton("cancelProcessBtn")->isEnabled());
-    auto* message =
-        controller->processViewPanel()->findChild<QLabel*>(QStringLiteral("messageLabel"));
+    auto* message = controller->progressSheet().processViewPanel()->findChild<QLabel*>(
+        QStringLiteral("messageLabel"));
     EXPECT_EQ(message->text(), QStringLiteral("Total 3 files converted successfully."));
     auto* time = controller->window()->findChild<QLabel*>(QStringLiteral("labelTimeTaken"));
     EXPECT_TRUE(time->text().endsWith(QStringLiteral(" 2/2"))) << time->text().toStdString();
 
     panelButton("viewLogBtn")->click();
     EXPECT_EQ(workspace.requests().last().paths,
-              QStringList{controller->process()->log().logFilePath()});
+              QStringList{controller->convert().process()->log().logFilePath()});
 
     panelButton("closeProcessBtn")->click();
-    EXPECT_FALSE(controller->processViewPanel()->isVisible());
-    EXPECT_EQ(controller->process(), nullptr);
+    EXPECT_FALSE(controller->progressSheet().processViewPanel()->isVisible());
+    EXPECT_EQ(controller->convert().process(), nullptr);
     EXPECT_EQ(time->text(), idleTimeLabel());
     // The set-up entry of a fresh start, then this job's two files.
-    const auto& features = controller->usagesReport()->store().features();
+    const auto& features = controller->usage().usagesReport()->store().features();
     ASSERT_EQ(features.size(), 1U);
     EXPECT_EQ(features.front().name, QStringLiteral("Output Files"));
     EXPECT_EQ(features.front().usagesCount, 2);
@@ -152,7 +154,7 @@ TEST_P(FolderMessageTest, ChooserSaysWhyItOpened) {
     }
     useDefaultFolder(folder);
     dialogs.answerNextPanel({false, {}});
-    controller->convertAction();
+    controller->convert().convertAction();
     ASSERT_EQ(dialogs.panelsShown().size(), 1);
     const OpenPanelRequest& panel = dialogs.panelsShown().first();
     QString expected = QString::fromUtf8(GetParam().expectedStart);
@@ -162,7 +164,7 @@ TEST_P(FolderMessageTest, ChooserSaysWhyItOpened) {
     EXPECT_FALSE(panel.canChooseFiles);
     EXPECT_TRUE(panel.canChooseDirectories);
     EXPECT_NE(panel.accessoryView, nullptr);
-    EXPECT_FALSE(controller->isProcessing());
+    EXPECT_FALSE(controller->adding().isProcessing());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -181,7 +183,7 @@ TEST_F(ConvertCommandTest, UnwritableChoiceAlertsAndStartsNothing) {
     addSources({{QStringLiteral("scan.tif"), 1}});
     const QString folder = unwritableFolder();
     dialogs.answerNextPanel({true, {folder}});
-    controller->convertAction();
+    controller->convert().convertAction();
     ASSERT_EQ(dialogs.alertsShown().size(), 1);
     EXPECT_EQ(dialogs.alertsShown().first().messageText, QStringLiteral("Pictavo"));
     EXPECT_EQ(dialogs.alertsShown().first().informativeText,
@@ -189,7 +191,7 @@ TEST_F(ConvertCommandTest, UnwritableChoiceAlertsAndStartsNothing) {
                   "Application does not have write permission for selected output folder!\r\n[ %1 "
                   "]\r\nPlease try again or later.")
                   .arg(folder));
-    EXPECT_FALSE(controller->isProcessing());
+    EXPECT_FALSE(controller->adding().isProcessing());
     EXPECT_TRUE(controller->settings().outputFolderPath().isEmpty());
 }
 
@@ -197,7 +199,7 @@ TEST_F(ConvertCommandTest, ChooserCheckBoxesFeedTheSettings) {
     addSources({{QStringLiteral("scan.tif"), 1}});
     controller->settings().setIsOpenFolderAfterConversion(true);
     dialogs.answerNextPanel({false, {}});
-    controller->convertAction(); // sets the boxes as the chooser opens
+    controller->convert().convertAction(); // sets the boxes as the chooser opens
     auto* makeDefault = controller->window()->findChild<QCheckBox*>(
         QStringLiteral("isSetCurrentAsDefaultOutputFolder"));
     auto* openAfter =
@@ -211,7 +213,7 @@ TEST_F(ConvertCommandTest, ChooserCheckBoxesFeedTheSettings) {
     makeDefault->setChecked(true);
     openAfter->setChecked(false);
     QSignalSpy finished(controller.get(), &PictavoAppDelegate::conversionFinished);
-    controller->outputFolderChosen(true, {out});
+    controller->convert().outputFolderChosen(true, {out});
     ASSERT_TRUE(finished.count() > 0 || finished.wait(60000));
     EXPECT_EQ(controller->settings().outputFolderPath(), out);
     EXPECT_TRUE(controller->settings().isSetCurrentAsDefaultOutputFolderPath());
@@ -230,7 +232,7 @@ TEST_P(ConvertInBothEditions, SplitTakesCheckedItemsInListOrder) {
     controller->files().setChecked(4, false);
     useDefaultFolder(out);
     convertAndWait();
-    const Process* job = controller->process();
+    const Process* job = controller->convert().process();
     ASSERT_NE(job, nullptr);
     EXPECT_EQ(job->totalFileSelected(), 3);
     ASSERT_EQ(job->outputFiles().size(), 3U);
@@ -263,21 +265,21 @@ TEST_P(ConvertInBothEditions, CancelMidRunAndClearProcessedFiles) {
                              Qt::DirectConnection);
                      });
     QSignalSpy finished(controller.get(), &PictavoAppDelegate::conversionFinished);
-    controller->convertAction();
+    controller->convert().convertAction();
     ASSERT_TRUE(finished.count() > 0 || finished.wait(60000));
     EXPECT_FALSE(closableWhileRunning); // a running job is never closed
-    EXPECT_EQ(controller->process()->message(), QStringLiteral("Process cancelled!"));
+    EXPECT_EQ(controller->convert().process()->message(), QStringLiteral("Process cancelled!"));
     // Pages already under way when Cancel is pressed are finished and kept,
     // and the log names each file on disk.
     int logged = 0;
-    for (const LogFiles& source : controller->process()->log().files) {
+    for (const LogFiles& source : controller->convert().process()->log().files) {
         logged += source.pages;
     }
     EXPECT_GE(outputs().size(), 3);
     EXPECT_EQ(outputs().size(), logged);
     // The bar tells how far the run got, not that it is complete.
     auto* bar = inPanel<QProgressBar>("progressBar");
-    EXPECT_EQ(bar->value(), controller->process()->totalPagesProcessed());
+    EXPECT_EQ(bar->value(), controller->convert().process()->totalPagesProcessed());
     EXPECT_LT(bar->value(), bar->maximum());
     panelButton("closeProcessBtn")->click();
     // Neither the source the run cut short nor the one it never reached was
@@ -313,10 +315,10 @@ TEST_P(DismissSheetInBothEditions, IgnoredWhileRunningAndCloseAfterwards) {
     addSources({{QStringLiteral("a.tif"), 2}, {QStringLiteral("b.tif"), 2}});
     useDefaultFolder(out);
     QSignalSpy finished(controller.get(), &PictavoAppDelegate::conversionFinished);
-    controller->convertAction();
+    controller->convert().convertAction();
     // The worker waits for this thread after its first source, so the job
     // cannot end before events are served again.
-    QDialog* sheet = controller->processViewPanel();
+    QDialog* sheet = controller->progressSheet().processViewPanel();
     ASSERT_TRUE(sheet->isVisible());
     ASSERT_TRUE(finished.isEmpty());
     dismiss(sheet, testCase().how);
@@ -324,7 +326,7 @@ TEST_P(DismissSheetInBothEditions, IgnoredWhileRunningAndCloseAfterwards) {
     // The window under the sheet takes no input but its menus.
     EXPECT_FALSE(controller->window()->centralWidget()->isEnabled());
     EXPECT_TRUE(panelButton("cancelProcessBtn")->isEnabled());
-    EXPECT_NE(controller->process(), nullptr);
+    EXPECT_NE(controller->convert().process(), nullptr);
 
     panelButton("cancelProcessBtn")->click();
     ASSERT_TRUE(finished.count() > 0 || finished.wait(60000));
@@ -332,8 +334,8 @@ TEST_P(DismissSheetInBothEditions, IgnoredWhileRunningAndCloseAfterwards) {
     dismiss(sheet, testCase().how);
     // Exactly what Close does: the sheet is gone and the window works again.
     EXPECT_FALSE(sheet->isVisible());
-    EXPECT_EQ(controller->process(), nullptr);
-    EXPECT_FALSE(controller->isProcessing());
+    EXPECT_EQ(controller->convert().process(), nullptr);
+    EXPECT_FALSE(controller->adding().isProcessing());
     EXPECT_TRUE(mainCancelButton()->isEnabled());
     EXPECT_TRUE(isCommandEnabled(UiCommand::Convert));
 }
@@ -358,7 +360,7 @@ TEST_P(ConvertInBothEditions, FinishedSheetShowsEveryCount) {
     EXPECT_TRUE(inPanel<ElidedLabel>("outputFileLabel")->displayedText().isEmpty());
     EXPECT_EQ(outputs().size(), 6);
     panelButton("closeProcessBtn")->click();
-    EXPECT_EQ(controller->process(), nullptr);
+    EXPECT_EQ(controller->convert().process(), nullptr);
 }
 
 TEST_P(ConvertInBothEditions, UnwritableLogDisablesViewLogAndSaysWhy) {
@@ -381,7 +383,7 @@ TEST_P(ConvertInBothEditions, LongNamesAreElidedAndCaptionsKeepTheirWidth) {
     const QString path = QDir(in).filePath(name);
     auto* source = inPanel<ElidedLabel>("sourceFileLabel");
     source->setTextAndDetail(name, path);
-    QDialog* sheet = controller->processViewPanel();
+    QDialog* sheet = controller->progressSheet().processViewPanel();
     sheet->adjustSize();
     sheet->show();
     EXPECT_LT(sheet->width(), 900);
@@ -411,7 +413,7 @@ class ProgressTimeTextTest : public ::testing::TestWithParam<TimeTextCase> {};
 
 TEST_P(ProgressTimeTextTest, ElapsedThenTimeLeftOnceThePaceIsKnown) {
     const TimeTextCase& c = GetParam();
-    EXPECT_EQ(PictavoAppDelegate::progressTimeText(c.elapsedMs, c.done, c.total, c.inWords),
+    EXPECT_EQ(ProgressSheet::progressTimeText(c.elapsedMs, c.done, c.total, c.inWords),
               QString::fromUtf8(c.text));
 }
 
@@ -453,7 +455,7 @@ protected:
     }
 
     QFileDialog* openChooser() {
-        controller->convertAction();
+        controller->convert().convertAction();
         for (QFileDialog* chooser : controller->window()->findChildren<QFileDialog*>()) {
             if (chooser->isVisible()) {
                 return chooser;
@@ -513,7 +515,7 @@ TEST_F(ChooserTest, EscapeCancelsAndTheNextChooserShowsTheBoxesAgain) {
     ASSERT_NE(first, nullptr);
     QTest::keyClick(first, Qt::Key_Escape);
     EXPECT_FALSE(first->isVisible());
-    EXPECT_FALSE(controller->isProcessing());
+    EXPECT_FALSE(controller->adding().isProcessing());
     EXPECT_TRUE(outputs().isEmpty());
 
     QFileDialog* second = openChooser();

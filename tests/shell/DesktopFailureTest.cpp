@@ -190,9 +190,9 @@ protected:
         source = QDir(data).filePath(QStringLiteral("scan.tif"));
         ASSERT_TRUE(writeTestTiff(source, {grayPage(8, 8)}));
         controller->files().appendAll({FileItem::initWithURL(QUrl::fromLocalFile(source))});
-        controller->resetView(true);
-        controller->updateTotalLabel();
-        controller->selectRows({0});
+        controller->editionWindow().resetView(true);
+        controller->status().updateTotalLabel();
+        controller->table().selectRows({0});
         controller->settings().setIsOpenFolderAfterConversion(false);
         controller->settings().setOutputFolderPath(out);
         controller->settings().setIsSetCurrentAsDefaultOutputFolderPath(true);
@@ -211,7 +211,7 @@ protected:
 
     void triggerContextItem(const char* name) {
         QAction* item =
-            controller->filesContextMenu()->findChild<QAction*>(QString::fromUtf8(name));
+            controller->table().filesContextMenu()->findChild<QAction*>(QString::fromUtf8(name));
         ASSERT_NE(item, nullptr) << name;
         item->trigger();
     }
@@ -233,7 +233,7 @@ protected:
             return StringUtilities::siteAddress() + QStringLiteral("/pictavo/");
         case Command::Rate:
             first ? triggerMenuItem("rateMenuItem") : clickSegment("helpSegmented", 2);
-            return controller->usagesReport()->store().reviewURL();
+            return controller->usage().usagesReport()->store().reviewURL();
         case Command::Open:
             first ? clickButton("openFileButton") : triggerContextItem("openFileMenuItem");
             return source;
@@ -255,12 +255,12 @@ protected:
             pressCommand(UiCommand::Convert);
             EXPECT_TRUE(finished.count() > 0 || finished.wait(60000));
             clickButton("viewLogBtn");
-            return controller->process()->log().logFilePath();
+            return controller->convert().process()->log().logFilePath();
         }
         case Command::AboutMailLink: {
-            controller->aboutAction();
-            auto* link =
-                controller->aboutWindow()->findChild<QLabel*>(QStringLiteral("aboutSupportLink"));
+            controller->help().aboutAction();
+            auto* link = controller->help().aboutWindow()->findChild<QLabel*>(
+                QStringLiteral("aboutSupportLink"));
             // What the label reports for a click on its link.
             Q_EMIT link->linkActivated(link->property("mailUrl").toString());
             return QStringLiteral("support@quorlen.example");

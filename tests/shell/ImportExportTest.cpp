@@ -49,7 +49,7 @@ protected:
         return path;
     }
 
-    QDialog* window() const { return controller->importFilesController()->window(); }
+    QDialog* window() const { return controller->importExport().importFilesController()->window(); }
     template <typename T> T* part(const char* name) const {
         T* widget = window()->findChild<T*>(QString::fromUtf8(name));
         EXPECT_NE(widget, nullptr) << name;
@@ -84,7 +84,7 @@ using ImportInBothEditions = InBothEditions<ImportTest>;
 PICTAVO_IN_BOTH_EDITIONS(ImportInBothEditions);
 
 TEST_P(ImportInBothEditions, OpensAsASheetOnTheFileSource) {
-    ASSERT_NE(controller->importFilesController(), nullptr);
+    ASSERT_NE(controller->importExport().importFilesController(), nullptr);
     EXPECT_TRUE(window()->isVisible());
     EXPECT_EQ(window()->windowModality(), Qt::WindowModal);
     EXPECT_EQ(window()->parentWidget(), controller->window());
@@ -229,8 +229,8 @@ TEST_P(ImportCancelTest, AddsNothing) {
         break;
     }
     EXPECT_FALSE(window()->isVisible());
-    EXPECT_TRUE(controller->importFilesController()->files().isEmpty());
-    EXPECT_FALSE(controller->isLoading());
+    EXPECT_TRUE(controller->importExport().importFilesController()->files().isEmpty());
+    EXPECT_FALSE(controller->adding().isLoading());
     EXPECT_TRUE(controller->files().isEmpty());
 }
 
@@ -242,7 +242,7 @@ TEST_F(ImportTest, ReopeningClearsTheWindowButKeepsTheSource) {
     part<QRadioButton>("importFromTextBtn")->click();
     part<QPlainTextEdit>("importText")->setPlainText(QStringLiteral("/x/a.tif"));
     part<QPushButton>("cancelImportBtn")->click();
-    controller->importAction();
+    controller->importExport().importAction();
     EXPECT_TRUE(window()->isVisible());
     EXPECT_TRUE(part<QRadioButton>("importFromTextBtn")->isChecked());
     EXPECT_TRUE(part<QPlainTextEdit>("importText")->toPlainText().isEmpty());
@@ -268,7 +268,7 @@ TEST_F(ExportTest, SegmentAsksForANameAndWritesTheList) {
     const QString tiff = QDir(folder).filePath(QStringLiteral("a.tif"));
     ASSERT_TRUE(writeTestTiff(tiff, {grayPage(8, 8)}));
     controller->files().appendAll({FileItem::initWithURL(QUrl::fromLocalFile(tiff))});
-    controller->resetView(true); // the segment is there once the list has files
+    controller->editionWindow().resetView(true); // the segment is there once the list has files
     const QString path = QDir(folder).filePath(QStringLiteral("list.txt"));
     dialogs.answerNextPanel({true, {path}});
     exportAndWait([this] { find<SegmentedControl>("filesFoldersSegmented")->click(4); });
@@ -293,7 +293,7 @@ TEST_F(ExportTest, SegmentAsksForANameAndWritesTheList) {
 TEST_P(ExportInBothEditions, FailedWriteIsToldWithPathAndReason) {
     const QString path = QDir(folder).filePath(QStringLiteral("no/such/folder/list.txt"));
     dialogs.answerNextPanel({true, {path}});
-    exportAndWait([this] { controller->exportAction(); });
+    exportAndWait([this] { controller->importExport().exportAction(); });
     ASSERT_EQ(dialogs.alertsShown().size(), 1);
     EXPECT_TRUE(dialogs.alertsShown().first().informativeText.contains(path));
     EXPECT_FALSE(QFile::exists(path));
@@ -301,7 +301,7 @@ TEST_P(ExportInBothEditions, FailedWriteIsToldWithPathAndReason) {
 
 TEST_P(ExportInBothEditions, CancelWritesNothing) {
     dialogs.answerNextPanel({false, {QDir(folder).filePath(QStringLiteral("list.txt"))}});
-    controller->exportAction();
+    controller->importExport().exportAction();
     EXPECT_FALSE(QFile::exists(QDir(folder).filePath(QStringLiteral("list.txt"))));
     EXPECT_TRUE(dialogs.alertsShown().isEmpty());
 }
@@ -316,7 +316,7 @@ TEST_F(ExportTest, WritesTheListAsItWasWhenTheExportStarted) {
     controller->files().appendAll(items);
     const QString path = QDir(folder).filePath(QStringLiteral("list.txt"));
     exportAndWait([&] {
-        controller->exportList(path);
+        controller->importExport().exportList(path);
         controller->files().clear();
     });
     EXPECT_EQ(readFileBytes(path), exportListText(items));

@@ -54,7 +54,7 @@ protected:
 
     void addFolder(const QString& folder) {
         dialogs.answerNextPanel({true, {folder}});
-        waitForLoad([this] { controller->addFolder(); });
+        waitForLoad([this] { controller->adding().addFolder(); });
     }
 };
 
@@ -133,7 +133,7 @@ TEST_P(MainWindowInBothEditions, AddFilesTakesChosenFilesAsTheyAre) {
     const QString other = QDir(data).filePath(QStringLiteral("notes.txt"));
     ASSERT_TRUE(writeFileBytes(other, "text"));
     dialogs.answerNextPanel({true, {a, other}});
-    waitForLoad([this] { controller->addFiles(); });
+    waitForLoad([this] { controller->adding().addFiles(); });
     EXPECT_EQ(names(), (QStringList{QStringLiteral("a.tif"), QStringLiteral("notes.txt")}));
     EXPECT_EQ(dialogs.panelsShown().last().message, QStringLiteral("Select TIFF File(s):"));
     EXPECT_FALSE(dialogs.panelsShown().last().canChooseDirectories);
@@ -226,14 +226,14 @@ TEST_P(MainWindowInBothEditions, CancelDuringALongWalkKeepsWhatWasFound) {
     for (int i = 0; i < 300; ++i) {
         tiff(QStringLiteral("many/f%1.tif").arg(i, 3, 10, QLatin1Char('0')));
     }
-    controller->setLoaderOptions(FileLoaderOptions{std::chrono::milliseconds(0)});
+    controller->adding().setLoaderOptions(FileLoaderOptions{std::chrono::milliseconds(0)});
     QObject::connect(&controller->files(), &FileList::appended, controller.get(),
-                     [this] { controller->cancelAction(); });
+                     [this] { controller->adding().cancelAction(); });
     addFolder(QDir(data).filePath(QStringLiteral("many")));
     const int kept = controller->files().size();
     EXPECT_GT(kept, 0);
     EXPECT_LT(kept, 300);
-    EXPECT_FALSE(controller->isProcessing());
+    EXPECT_FALSE(controller->adding().isProcessing());
     EXPECT_TRUE(find<QWidget>("mainTableView")->isEnabled());
     EXPECT_TRUE(isCommandEnabled(UiCommand::AddFiles));
 }
@@ -250,9 +250,9 @@ TEST_F(MainWindowTest, LogsSegmentOpensTheLogsFolder) {
 TEST_F(MainWindowTest, WindowActivationTogglesTheRightPane) {
     start();
     auto* rightBox = find<QWidget>("rightBox");
-    controller->windowDidResignMain();
+    controller->editionWindow().windowDidResignMain();
     EXPECT_FALSE(rightBox->autoFillBackground());
-    controller->windowDidBecomeMain();
+    controller->editionWindow().windowDidBecomeMain();
     EXPECT_TRUE(rightBox->autoFillBackground());
 }
 
@@ -262,9 +262,9 @@ TEST_P(MainWindowInBothEditions, QuitWhileLoadingStopsTheWorker) {
         tiff(QStringLiteral("many/f%1.tif").arg(i, 3, 10, QLatin1Char('0')));
     }
     dialogs.answerNextPanel({true, {QDir(data).filePath(QStringLiteral("many"))}});
-    controller->addFolder();
+    controller->adding().addFolder();
     ASSERT_TRUE(controller->applicationShouldTerminate());
-    EXPECT_FALSE(controller->isLoading());
+    EXPECT_FALSE(controller->adding().isLoading());
 }
 
 struct SplitCase {
@@ -283,7 +283,7 @@ TEST_P(SplitOptionsTest, EnablesTheControlsOfTheOutputType) {
     const SplitCase& c = GetParam();
     controller->settings().setOutputType(c.outputType);
     controller->settings().setIsSplitTIFFIntoSinglePages(c.split);
-    controller->setSplitOptions(c.outputType);
+    controller->outputSettings().setSplitOptions(c.outputType);
     QWidget* panel =
         controller->window()->findChild<QWidget*>(QStringLiteral("outputSettingPanel"));
     ASSERT_NE(panel, nullptr);
@@ -309,16 +309,16 @@ INSTANTIATE_TEST_SUITE_P(
     ByName());
 
 TEST(QualityTextTest, TenIsAHundredPercentOthersGainTen) {
-    EXPECT_EQ(PictavoAppDelegate::qualityPercentText(0), QStringLiteral("10%"));
-    EXPECT_EQ(PictavoAppDelegate::qualityPercentText(4), QStringLiteral("50%"));
-    EXPECT_EQ(PictavoAppDelegate::qualityPercentText(9), QStringLiteral("100%"));
-    EXPECT_EQ(PictavoAppDelegate::qualityPercentText(10), QStringLiteral("100%"));
+    EXPECT_EQ(OutputSettings::qualityPercentText(0), QStringLiteral("10%"));
+    EXPECT_EQ(OutputSettings::qualityPercentText(4), QStringLiteral("50%"));
+    EXPECT_EQ(OutputSettings::qualityPercentText(9), QStringLiteral("100%"));
+    EXPECT_EQ(OutputSettings::qualityPercentText(10), QStringLiteral("100%"));
 }
 
 TEST_P(MainWindowInBothEditions, ResetViewDisabledStillSetsTheQualityLabel) {
     start();
     controller->settings().setJpegQuality(4);
-    controller->resetView(false);
+    controller->editionWindow().resetView(false);
     EXPECT_FALSE(find<QWidget>("mainTableView")->isEnabled());
     if (isFirstEdition()) {
         for (const UiCommand command :

@@ -34,7 +34,7 @@ protected:
     void SetUp() override { start(); }
 
     Settings& settings() { return controller->settings(); }
-    QDialog* panel() { return controller->outputSettingPanel(); }
+    QDialog* panel() { return controller->outputSettings().outputSettingPanel(); }
 
     static QStringList itemTexts(const QComboBox* popup) {
         QStringList texts;
@@ -69,7 +69,7 @@ class NumericFieldTextTest : public ::testing::TestWithParam<NumericCase> {};
 
 TEST_P(NumericFieldTextTest, KeepsTheFieldANumber) {
     const NumericCase& c = GetParam();
-    EXPECT_EQ(PictavoAppDelegate::numericFieldText(c.tag, c.typed), c.shown);
+    EXPECT_EQ(OutputSettings::numericFieldText(c.tag, c.typed), c.shown);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -114,7 +114,7 @@ TEST_F(OutputSettingsTest, FieldAndStepperShareOneRange) {
     auto* stepper = find<QSpinBox>("fileNameLeadingZerosStepper");
     EXPECT_EQ(stepper->minimum(), 0);
     EXPECT_EQ(stepper->maximum(), Settings::kMaxLeadingZeros);
-    controller->showOutputSettings();
+    controller->editionWindow().showOutputSettings();
     auto* zeros = find<QLineEdit>("fileNameLeadingZerosText");
     typeInto(zeros, QStringLiteral("112"));
     find<QPushButton>("closeOutputSettingBtn")->click();
@@ -142,10 +142,10 @@ TEST_P(OutputSettingsInBothEditions, AnyFieldTaggedTwoGetsTheRule) {
     QLineEdit field(panel());
     field.setProperty("tag", 30001);
     field.setText(QStringLiteral("x12y"));
-    controller->controlTextDidChange(&field);
+    controller->outputSettings().controlTextDidChange(&field);
     EXPECT_EQ(field.text(), QStringLiteral("12"));
     field.clear();
-    controller->controlTextDidChange(&field);
+    controller->outputSettings().controlTextDidChange(&field);
     EXPECT_EQ(field.text(), QStringLiteral("2"));
 }
 
@@ -384,7 +384,7 @@ TEST_P(OutputSettingsInBothEditions, ChosenFolderIsStoredAtOnce) {
 TEST_P(OutputSettingsInBothEditions, CancelledChooserChangesNothing) {
     settings().setOutputFolderPath(QStringLiteral("/srv/before"));
     dialogs.answerNextPanel({false, {QStringLiteral("/srv/after")}});
-    controller->chooseOutputFolder();
+    controller->outputSettings().chooseOutputFolder();
     EXPECT_EQ(settings().outputFolderPath(), QStringLiteral("/srv/before"));
     SettingsPreferences reopened(prefsPath);
     EXPECT_FALSE(reopened.value(QStringLiteral("SETTINGS")).isValid());
@@ -402,7 +402,7 @@ TEST_P(OutputSettingsInBothEditions, EmptyFolderTurnsTheDefaultOffAndAFolderOnly
     EXPECT_FALSE(settings().isSetCurrentAsDefaultOutputFolderPath());
 
     dialogs.answerNextPanel({true, {makeTestFolder(QStringLiteral("again"))}});
-    controller->chooseOutputFolder();
+    controller->outputSettings().chooseOutputFolder();
     EXPECT_TRUE(asDefault->isEnabled());
     EXPECT_FALSE(settings().isSetCurrentAsDefaultOutputFolderPath());
 }
@@ -413,8 +413,8 @@ TEST_P(OutputSettingsInBothEditions, ClearButtonRemovesTheDefaultFolder) {
     EXPECT_FALSE(clear->isEnabled()); // nothing to clear on a first launch
     dialogs.answerNextPanel({true, {makeTestFolder(QStringLiteral("chosen"))}});
     openSettings();
-    controller->optionTabSegmentedChanged(2);
-    controller->chooseOutputFolder();
+    controller->outputSettings().optionTabSegmentedChanged(2);
+    controller->outputSettings().chooseOutputFolder();
     settings().setIsSetCurrentAsDefaultOutputFolderPath(true);
     ASSERT_TRUE(clear->isEnabled());
     EXPECT_TRUE(clear->isVisible());
@@ -445,12 +445,12 @@ TEST_P(OutputSettingsInBothEditions, CheckBoxesCarryTheirAccessLetters) {
 }
 
 TEST_F(OutputSettingsTest, ConvertShowsTheFirstTabOnSegmentAndPage) {
-    controller->showOutputSettings();
+    controller->editionWindow().showOutputSettings();
     find<SegmentedControl>("optionTabSegmented")->click(1);
     find<QPushButton>("closeOutputSettingBtn")->click();
     dialogs.answerNextPanel({false, {}});
-    controller->convertAction();
-    controller->showOutputSettings();
+    controller->convert().convertAction();
+    controller->editionWindow().showOutputSettings();
     auto* tabs = find<SegmentedControl>("optionTabSegmented");
     EXPECT_EQ(find<QStackedWidget>("settingTabView")->currentIndex(), 0);
     EXPECT_TRUE(tabs->isSelected(0));
@@ -473,14 +473,14 @@ TEST_F(OutputSettingsTest, CommandSegmentOpensTheSheetAndClearsItself) {
 TEST_F(OutputSettingsTest, LastTabStaysSelectedWhenReopened) {
     auto* tabs = find<SegmentedControl>("optionTabSegmented");
     EXPECT_EQ(tabs->segmentCount(), 3);
-    controller->showOutputSettings();
+    controller->editionWindow().showOutputSettings();
     tabs->click(2);
     EXPECT_EQ(find<QStackedWidget>("settingTabView")->currentIndex(), 2);
     EXPECT_FALSE(tabs->isSelected(0));
     find<QPushButton>("closeOutputSettingBtn")->click();
     EXPECT_FALSE(panel()->isVisible());
 
-    controller->showOutputSettings();
+    controller->editionWindow().showOutputSettings();
     EXPECT_EQ(find<QStackedWidget>("settingTabView")->currentIndex(), 2);
     EXPECT_TRUE(tabs->isSelected(2));
 }
@@ -498,7 +498,7 @@ class HalfTypedTest : public OutputSettingsTest,
 
 TEST_P(HalfTypedTest, ClosingKeepsTheTypedValue) {
     const HalfTypedCase& c = GetParam();
-    controller->showOutputSettings();
+    controller->editionWindow().showOutputSettings();
     typeInto(find<QLineEdit>(c.field), c.typed);
     find<QPushButton>("closeOutputSettingBtn")->click();
     EXPECT_FALSE(panel()->isVisible());
@@ -513,7 +513,7 @@ INSTANTIATE_TEST_SUITE_P(Fields, HalfTypedTest,
                          ByName());
 
 TEST_F(OutputSettingsTest, EscapeAlsoKeepsTheTypedValue) {
-    controller->showOutputSettings();
+    controller->editionWindow().showOutputSettings();
     typeInto(find<QLineEdit>("fileNameSeparatorText"), QStringLiteral("+"));
     panel()->reject();
     EXPECT_EQ(settings().separator(), QStringLiteral("+"));
@@ -521,7 +521,7 @@ TEST_F(OutputSettingsTest, EscapeAlsoKeepsTheTypedValue) {
 
 TEST_F(OutputSettingsTest, OpeningTheSheetRewritesNoField) {
     settings().setLeadingZeros(-1); // a stored value the field cannot type
-    controller->showOutputSettings();
+    controller->editionWindow().showOutputSettings();
     find<QPushButton>("closeOutputSettingBtn")->click();
     EXPECT_EQ(settings().leadingZeros(), -1);
 }
@@ -559,7 +559,7 @@ TEST_P(DamagedStoreInBothEditions, WindowOpensWithValuesItsControlsCanShow) {
         EXPECT_LE(slider->value(), slider->maximum());
         // The label next to the slider tells the slider's value.
         EXPECT_EQ(find<QLabel>("qualityText")->text(),
-                  PictavoAppDelegate::qualityPercentText(slider->value()));
+                  OutputSettings::qualityPercentText(slider->value()));
         values.append(QString::number(slider->value()));
         if (!isFirstEdition()) {
             auto* stepper = find<QSpinBox>("fileNameLeadingZerosStepper");

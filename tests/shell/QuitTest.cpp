@@ -51,8 +51,8 @@ protected:
             items.push_back(FileItem::initWithURL(QUrl::fromLocalFile(path)));
         }
         controller->files().appendAll(items);
-        controller->resetView(true);
-        controller->updateTotalLabel();
+        controller->editionWindow().resetView(true);
+        controller->status().updateTotalLabel();
     }
 
     void useDefaultFolder(const QString& folder) {
@@ -116,14 +116,14 @@ protected:
     void changeWhatQuittingStores() {
         controller->settings().setSeparator(QStringLiteral("quitsep"));
         if (!isFirstEdition()) {
-            controller->addRecentItem({in});
+            controller->recentFolders()->addRecentItem({in});
         }
         ASSERT_FALSE(storedPreferences().contains("separator=quitsep"));
     }
 
     // The usage store's count of converted files.
     int filesCountedAsConverted() const {
-        const auto& features = controller->usagesReport()->store().features();
+        const auto& features = controller->usage().usagesReport()->store().features();
         return features.empty() ? -1 : features.front().filesCount;
     }
 };
@@ -152,44 +152,44 @@ TEST_P(QuitDuringRunInBothEditions, StopsTheRunKeepsItsPagesStoresAndEnds) {
     QAction* quitItem = find<QAction>("quitMenuItem");
     const QuitBy how = testCase().how;
     int finishedWhileQuitting = 0;
-    QObject::connect(controller.get(), &PictavoAppDelegate::processCreated, controller.get(),
-                     [&](Process* job) {
-                         // From the worker: the request is queued to the main
-                         // thread, as a key press or a click is.
-                         QObject::connect(
-                             job, &Process::totalPagesProcessedChanged, job,
-                             [this, how](int done) {
-                                 if (done != 3) {
-                                     return;
-                                 }
-                                 postToThreadOf(controller.get(), [this, how] {
-                                     switch (how) {
-                                     case QuitBy::QuitKeyInTheSheet:
-                                         pressQuitKey(controller->processViewPanel());
-                                         break;
-                                     case QuitBy::CloseRequest:
-                                         controller->window()->close();
-                                         break;
-                                     case QuitBy::Terminate:
-                                         ::raise(SIGTERM);
-                                         break;
-                                     case QuitBy::HangUp:
-                                         ::raise(SIGHUP);
-                                         break;
-                                     }
-                                 });
-                             },
-                             Qt::DirectConnection);
-                         // Asked again while the last page is finished: the
-                         // main thread serves events as it waits, and the
-                         // second request changes nothing.
-                         QObject::connect(job, &Process::finished, controller.get(), [&] {
-                             if (controller->isQuitting()) {
-                                 ++finishedWhileQuitting;
-                                 quitItem->trigger();
-                             }
-                         });
-                     });
+    QObject::connect(
+        controller.get(), &PictavoAppDelegate::processCreated, controller.get(), [&](Process* job) {
+            // From the worker: the request is queued to the main
+            // thread, as a key press or a click is.
+            QObject::connect(
+                job, &Process::totalPagesProcessedChanged, job,
+                [this, how](int done) {
+                    if (done != 3) {
+                        return;
+                    }
+                    postToThreadOf(controller.get(), [this, how] {
+                        switch (how) {
+                        case QuitBy::QuitKeyInTheSheet:
+                            pressQuitKey(controller->progressSheet().processViewPanel());
+                            break;
+                        case QuitBy::CloseRequest:
+                            controller->window()->close();
+                            break;
+                        case QuitBy::Terminate:
+                            ::raise(SIGTERM);
+                            break;
+                        case QuitBy::HangUp:
+                            ::raise(SIGHUP);
+                            break;
+                        }
+                    });
+                },
+                Qt::DirectConnection);
+            // Asked again while the last page is finished: the
+            // main thread serves events as it waits, and the
+            // second request changes nothing.
+            QObject::connect(job, &Process::finished, controller.get(), [&] {
+                if (controller->isQuitting()) {
+                    ++finishedWhileQuitting;
+                    quitItem->trigger();
+                }
+            });
+        });
 
     // As the program has them; without the handlers the signal would end
     // this test.
@@ -200,7 +200,7 @@ TEST_P(QuitDuringRunInBothEditions, StopsTheRunKeepsItsPagesStoresAndEnds) {
 
     EXPECT_EQ(ended, 0);
     EXPECT_EQ(finishedWhileQuitting, 1);
-    const Process* job = controller->process();
+    const Process* job = controller->convert().process();
     ASSERT_NE(job, nullptr);
     EXPECT_TRUE(job->isCompleted());
     EXPECT_TRUE(job->wasCancelled());
@@ -235,14 +235,15 @@ TEST_P(QuitInBothEditions, QuitKeyInTheSheetOfAnEndedRunEndsTheProgram) {
     QSignalSpy finished(controller.get(), &PictavoAppDelegate::conversionFinished);
     pressCommand(UiCommand::Convert);
     ASSERT_TRUE(finished.count() > 0 || finished.wait(60000));
-    ASSERT_TRUE(controller->processViewPanel()->isVisible());
+    ASSERT_TRUE(controller->progressSheet().processViewPanel()->isVisible());
 
     const int countedBefore = filesCountedAsConverted();
-    const int ended = runEventLoop([this] { pressQuitKey(controller->processViewPanel()); });
+    const int ended =
+        runEventLoop([this] { pressQuitKey(controller->progressSheet().processViewPanel()); });
 
     EXPECT_EQ(ended, 0);
     EXPECT_EQ(outputs().size(), 3);
-    EXPECT_EQ(completedIn(controller->process()->log().logFilePath()), outputs());
+    EXPECT_EQ(completedIn(controller->convert().process()->log().logFilePath()), outputs());
     expectStored();
     EXPECT_EQ(filesCountedAsConverted() - countedBefore, 2);
 }
@@ -261,12 +262,12 @@ TEST_P(QuitInBothEditions, QuitKeyWhileFilesAreAddedStopsTheLoader) {
     const int ended = runEventLoop([this] {
         pressCommand(UiCommand::AddFolder);
         // The loader waits for this thread before it reads a file.
-        ASSERT_TRUE(controller->isLoading());
+        ASSERT_TRUE(controller->adding().isLoading());
         pressQuitKey(controller->window());
     });
 
     EXPECT_EQ(ended, 0);
-    EXPECT_FALSE(controller->isLoading());
+    EXPECT_FALSE(controller->adding().isLoading());
     EXPECT_LT(controller->files().size(), 300);
     expectStored();
 }
@@ -297,13 +298,13 @@ protected:
             pressCommand(UiCommand::RemoveAll);
             break;
         case InFront::ImportWindow:
-            controller->importAction();
+            controller->importExport().importAction();
             break;
         case InFront::FileDialog:
             pressCommand(UiCommand::AddFiles);
             break;
         case InFront::AboutSheet:
-            controller->aboutAction();
+            controller->help().aboutAction();
             break;
         }
     }
@@ -338,7 +339,7 @@ TEST_P(QuitUnderAWindowTest, QuitKeyEndsTheProgram) {
     expectStored();
     // A question the quit left unanswered was not taken for a yes.
     EXPECT_EQ(controller->files().size(), 2);
-    EXPECT_FALSE(controller->isProcessing());
+    EXPECT_FALSE(controller->adding().isProcessing());
 }
 
 PICTAVO_CASES_IN_BOTH_EDITIONS(
@@ -360,7 +361,7 @@ TEST_P(QuitInBothEditions, MenusOpenUnderTheProgressSheetWithOnlyWhatCanRun) {
     pressCommand(UiCommand::Convert);
     // The worker waits for this thread after its first source, so the run
     // cannot end before events are served again.
-    ASSERT_TRUE(controller->processViewPanel()->isVisible());
+    ASSERT_TRUE(controller->progressSheet().processViewPanel()->isVisible());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
     QMenuBar* bar = controller->window()->menuBar();

@@ -32,7 +32,7 @@ protected:
 
     void addFolder(const QString& folder) {
         dialogs.answerNextPanel({true, {folder}});
-        waitForLoad([this] { controller->addFolder(); });
+        waitForLoad([this] { controller->adding().addFolder(); });
     }
 
     QComboBox* popup() const { return find<QComboBox>("recentFoldersPopup"); }
@@ -69,11 +69,11 @@ TEST_F(RecentFoldersTest, NewestFirstAndEachFolderOnce) {
     const QString a = folderWith(QStringLiteral("a"), {QStringLiteral("a1.tif")});
     const QString b = folderWith(QStringLiteral("b"), {QStringLiteral("b1.tif")});
     addFolder(a);
-    const QDateTime first = controller->recentItems().front().lastUsedDate();
+    const QDateTime first = controller->recentFolders()->recentItems().front().lastUsedDate();
     addFolder(b);
     addFolder(a); // already known: keeps its date and place
     EXPECT_EQ(popupItems(), (QStringList{kTitle, b, a}));
-    EXPECT_EQ(controller->recentItems().back().lastUsedDate(), first);
+    EXPECT_EQ(controller->recentFolders()->recentItems().back().lastUsedDate(), first);
 }
 
 TEST_F(RecentFoldersTest, ChoosingAFolderReplacesTheListAndMovesItUp) {
@@ -91,9 +91,9 @@ TEST_F(RecentFoldersTest, ChoosingAFolderReplacesTheListAndMovesItUp) {
 
 TEST_F(RecentFoldersTest, TheTitleItselfDoesNothing) {
     addFolder(folderWith(QStringLiteral("a"), {QStringLiteral("a1.tif")}));
-    controller->recentFolderChanged(0);
+    controller->recentFolders()->recentFolderChanged(0);
     EXPECT_EQ(controller->files().size(), 1);
-    EXPECT_FALSE(controller->isLoading());
+    EXPECT_FALSE(controller->adding().isLoading());
 }
 
 TEST_F(RecentFoldersTest, DeletedFolderAsksWhereItWentAndCancelKeepsTheList) {
@@ -129,11 +129,11 @@ TEST_F(RecentFoldersTest, DeletedFolderReplacedByTheChosenOnes) {
 TEST_F(RecentFoldersTest, DroppedFilesAloneAddNoFolder) {
     const QString a = folderWith(QStringLiteral("a"), {QStringLiteral("a1.tif")});
     waitForLoad([&] {
-        (void)controller->acceptDrop(
+        (void)controller->adding().acceptDrop(
             {QUrl::fromLocalFile(QDir(a).filePath(QStringLiteral("a1.tif")))});
     });
     EXPECT_EQ(popupItems(), QStringList{kTitle});
-    waitForLoad([&] { (void)controller->acceptDrop({QUrl::fromLocalFile(a)}); });
+    waitForLoad([&] { (void)controller->adding().acceptDrop({QUrl::fromLocalFile(a)}); });
     EXPECT_EQ(popupItems(), (QStringList{kTitle, a}));
 }
 
@@ -147,8 +147,8 @@ TEST_F(RecentFoldersTest, KeptAcrossARestartNewestFirst) {
     preferences = std::make_unique<SettingsPreferences>(prefsPath);
     start();
     EXPECT_EQ(popupItems(), (QStringList{kTitle, b, a}));
-    ASSERT_EQ(controller->recentItems().size(), 2U);
-    EXPECT_TRUE(controller->recentItems().front().lastUsedDate().isValid());
+    ASSERT_EQ(controller->recentFolders()->recentItems().size(), 2U);
+    EXPECT_TRUE(controller->recentFolders()->recentItems().front().lastUsedDate().isValid());
 }
 
 } // namespace
@@ -161,8 +161,8 @@ protected:
     // thread (its first call here is served only when events are processed).
     void startLoading(const QString& folder) {
         dialogs.answerNextPanel({true, {folder}});
-        controller->addFolder();
-        ASSERT_TRUE(controller->isLoading());
+        controller->adding().addFolder();
+        ASSERT_TRUE(controller->adding().isLoading());
     }
 };
 
@@ -173,7 +173,7 @@ TEST_F(BusyWindowTest, RecentFolderIsNotTakenWhileALoadRuns) {
     addFolder(a);
     startLoading(b);
     QSignalSpy finished(controller.get(), &PictavoAppDelegate::loadFinished);
-    controller->recentFolderChanged(popup()->findText(a));
+    controller->recentFolders()->recentFolderChanged(popup()->findText(a));
     ASSERT_TRUE(finished.wait(30000));
     EXPECT_EQ(listed(), (QStringList{QStringLiteral("a1.tif"), QStringLiteral("b1.tif"),
                                      QStringLiteral("b2.tif")}));
@@ -187,14 +187,14 @@ TEST_F(BusyWindowTest, HandedPathsWaitForTheLoadAndConvertDoesNotStart) {
     controller->settings().setIsSetCurrentAsDefaultOutputFolderPath(true);
     startLoading(b);
     QSignalSpy created(controller.get(), &PictavoAppDelegate::processCreated);
-    controller->convertAction();
+    controller->convert().convertAction();
     EXPECT_TRUE(created.isEmpty());
-    controller->addHandedPaths({QDir(c).filePath(QStringLiteral("c1.tif"))});
+    controller->adding().addHandedPaths({QDir(c).filePath(QStringLiteral("c1.tif"))});
     QSignalSpy finished(controller.get(), &PictavoAppDelegate::loadFinished);
     ASSERT_TRUE(finished.wait(30000));                         // b
     ASSERT_TRUE(finished.count() > 1 || finished.wait(30000)); // the handed file
     EXPECT_EQ(listed(), (QStringList{QStringLiteral("b1.tif"), QStringLiteral("c1.tif")}));
-    EXPECT_FALSE(controller->processViewPanel()->isVisible());
+    EXPECT_FALSE(controller->progressSheet().processViewPanel()->isVisible());
 }
 
 } // namespace
@@ -234,7 +234,7 @@ protected:
     // Adds `folder` through Add Folder's real panel.
     void addFolder(const QString& folder) {
         QSignalSpy loaded(controller.get(), &PictavoAppDelegate::loadFinished);
-        controller->addFolder();
+        controller->adding().addFolder();
         QFileDialog* panel = shownPanel();
         ASSERT_NE(panel, nullptr);
         panel->selectFile(folder);

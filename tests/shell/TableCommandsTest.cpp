@@ -57,8 +57,8 @@ protected:
                 controller->files().append(FileItem::initWithURL(QUrl::fromLocalFile(path))));
         }
         // As a finished load leaves the window.
-        controller->resetView(true);
-        controller->updateTotalLabel();
+        controller->editionWindow().resetView(true);
+        controller->status().updateTotalLabel();
     }
 
     void setChecks(const std::vector<bool>& checks) {
@@ -97,7 +97,8 @@ protected:
     }
 
     QAction* menuItem(const char* name) const {
-        auto* item = controller->filesContextMenu()->findChild<QAction*>(QString::fromUtf8(name));
+        auto* item =
+            controller->table().filesContextMenu()->findChild<QAction*>(QString::fromUtf8(name));
         EXPECT_NE(item, nullptr) << name;
         return item;
     }
@@ -170,7 +171,7 @@ using TableMoveInBothEditions = InBothEditionsWithCases<TableCommandsTest, MoveC
 TEST_P(TableMoveInBothEditions, MovesSelectedRowsAndKeepsThemSelected) {
     const MoveCase& c = testCase();
     startWithFiles(6);
-    controller->selectRows(c.selected);
+    controller->table().selectRows(c.selected);
     switch (c.by) {
     case MoveBy::UpControl:
         pressCommand(UiCommand::MoveUp);
@@ -186,7 +187,7 @@ TEST_P(TableMoveInBothEditions, MovesSelectedRowsAndKeepsThemSelected) {
         break;
     }
     EXPECT_EQ(order(), c.order);
-    EXPECT_EQ(controller->selectedRows(), c.selectedAfter);
+    EXPECT_EQ(controller->table().selectedRows(), c.selectedAfter);
     if (!isFirstEdition()) {
         EXPECT_FALSE(segments("navigationSegmented")->isSelected(0));
         EXPECT_FALSE(segments("navigationSegmented")->isSelected(1));
@@ -210,10 +211,10 @@ PICTAVO_IN_BOTH_EDITIONS(TableCommandsInBothEditions);
 
 TEST_P(TableCommandsInBothEditions, DirectMoveUpAtTheTopLeavesTheListAlone) {
     startWithFiles(3);
-    controller->selectRows({0, 1});
-    controller->moveUp();
-    controller->selectRows({1, 2});
-    controller->moveDown();
+    controller->table().selectRows({0, 1});
+    controller->table().moveUp();
+    controller->table().selectRows({1, 2});
+    controller->table().moveDown();
     EXPECT_EQ(order(), (std::vector<int>{0, 1, 2}));
 }
 
@@ -229,7 +230,7 @@ using MoveEnablingInBothEditions = InBothEditionsWithCases<TableCommandsTest, En
 TEST_P(MoveEnablingInBothEditions, MoveControlsFollowTheSelection) {
     const EnablingCase& c = testCase();
     startWithFiles(5);
-    controller->selectRows(c.selected);
+    controller->table().selectRows(c.selected);
     EXPECT_EQ(isCommandEnabled(UiCommand::MoveUp), c.up);
     EXPECT_EQ(isCommandEnabled(UiCommand::MoveDown), c.down);
 }
@@ -247,10 +248,10 @@ PICTAVO_CASES_IN_BOTH_EDITIONS(Selections, MoveEnablingInBothEditions,
 
 TEST_P(TableCommandsInBothEditions, RemovingTheSelectedRowsDisablesTheMoveControls) {
     startWithFiles(3);
-    controller->selectRows({1});
+    controller->table().selectRows({1});
     ASSERT_TRUE(isCommandEnabled(UiCommand::MoveUp));
     ASSERT_TRUE(isCommandEnabled(UiCommand::MoveDown));
-    controller->removeFiles();
+    controller->table().removeFiles();
     EXPECT_FALSE(isCommandEnabled(UiCommand::MoveUp));
     EXPECT_FALSE(isCommandEnabled(UiCommand::MoveDown));
 }
@@ -270,15 +271,15 @@ TEST_P(CheckCommandInBothEditions, ChangesTheChecksAndTheTotals) {
     const CheckCase& c = testCase();
     startWithFiles(4);
     setChecks({true, false, true, false});
-    controller->selectRows({1, 2});
+    controller->table().selectRows({1, 2});
     const std::vector<bool> before = checks();
     QSignalSpy changed(table()->model(), &QAbstractItemModel::dataChanged);
     if (c.menuItem != nullptr) {
         menuItem(c.menuItem)->trigger();
     } else if (c.allRows) {
-        controller->checkUncheckInvertAll(c.tag);
+        controller->table().checkUncheckInvertAll(c.tag);
     } else {
-        controller->checkUncheckInvertSelection(c.tag);
+        controller->table().checkUncheckInvertSelection(c.tag);
     }
     EXPECT_EQ(checks(), c.after);
     // The table hears of every changed check, and shows the new ones.
@@ -303,7 +304,7 @@ TEST_P(CheckCommandInBothEditions, ChangesTheChecksAndTheTotals) {
     }
     EXPECT_EQ(totals(), totalsText(4, checked, pages));
     EXPECT_EQ(isCommandEnabled(UiCommand::Convert), pages > 0);
-    EXPECT_EQ(controller->selectedRows(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(controller->table().selectedRows(), (std::vector<int>{1, 2}));
 }
 
 const CheckCase kCheckCases[] = {
@@ -321,7 +322,7 @@ PICTAVO_CASES_IN_BOTH_EDITIONS(Tags, CheckCommandInBothEditions, ::testing::Valu
 
 TEST_P(TableCommandsInBothEditions, SpaceInvertsTheChecksOfExactlyTheSelectedRows) {
     startWithFiles(6);
-    controller->selectRows({2, 5});
+    controller->table().selectRows({2, 5});
     QTest::keyClick(table(), Qt::Key_Space);
     EXPECT_EQ(checks(), (std::vector<bool>{true, true, false, true, true, false}));
     EXPECT_EQ(totals(), totalsText(6, 4, 1 + 2 + 4 + 5));
@@ -332,7 +333,7 @@ TEST_P(TableCommandsInBothEditions, SpaceInvertsTheChecksOfExactlyTheSelectedRow
 TEST_P(TableCommandsInBothEditions, UncheckingEveryPageDisablesConvert) {
     startWithFiles(2);
     EXPECT_TRUE(isCommandEnabled(UiCommand::Convert));
-    controller->checkUncheckInvertAll(PictavoAppDelegate::UncheckRows);
+    controller->table().checkUncheckInvertAll(TableCommands::UncheckRows);
     EXPECT_FALSE(isCommandEnabled(UiCommand::Convert));
 }
 
@@ -347,7 +348,7 @@ using RemoveSelectedInBothEditions = InBothEditionsWithCases<TableCommandsTest, 
 
 TEST_P(RemoveSelectedInBothEditions, RemovesOnlyTheSelectedRows) {
     startWithFiles(5);
-    controller->selectRows({1, 3});
+    controller->table().selectRows({1, 3});
     switch (testCase().by) {
     case RemoveBy::DeleteKey:
         QTest::keyClick(table(), Qt::Key_Delete);
@@ -365,12 +366,12 @@ TEST_P(RemoveSelectedInBothEditions, RemovesOnlyTheSelectedRows) {
         menuItem("removeFileMenuItem")->trigger();
         break;
     case RemoveBy::Tag:
-        controller->selectDeselectRemoveAll(PictavoAppDelegate::RemoveSelectedRows);
+        controller->table().selectDeselectRemoveAll(TableCommands::RemoveSelectedRows);
         break;
     }
     EXPECT_EQ(order(), (std::vector<int>{0, 2, 4}));
     EXPECT_EQ(totals(), totalsText(3, 3, 1 + 3 + 5));
-    EXPECT_TRUE(controller->selectedRows().empty());
+    EXPECT_TRUE(controller->table().selectedRows().empty());
 }
 
 const RemoveCase kRemoveCases[] = {
@@ -387,8 +388,8 @@ TEST_P(TableCommandsInBothEditions, RemovingTheLastRowsDisablesTheListControls) 
     startWithFiles(2);
     ASSERT_TRUE(isCommandEnabled(UiCommand::Remove));
     ASSERT_TRUE(isCommandEnabled(UiCommand::RemoveAll));
-    controller->selectDeselectRemoveAll(PictavoAppDelegate::SelectAllRows);
-    controller->removeAction();
+    controller->table().selectDeselectRemoveAll(TableCommands::SelectAllRows);
+    controller->table().removeAction();
     EXPECT_EQ(controller->files().size(), 0);
     EXPECT_FALSE(isCommandEnabled(UiCommand::Remove));
     EXPECT_FALSE(isCommandEnabled(UiCommand::RemoveAll));
@@ -449,9 +450,9 @@ using SelectCommandInBothEditions = InBothEditionsWithCases<TableCommandsTest, S
 
 TEST_P(SelectCommandInBothEditions, ReplacesTheSelection) {
     startWithFiles(4);
-    controller->selectRows({2, 3});
+    controller->table().selectRows({2, 3});
     menuItem(testCase().menuItem)->trigger();
-    EXPECT_EQ(controller->selectedRows(), testCase().selectedAfter);
+    EXPECT_EQ(controller->table().selectedRows(), testCase().selectedAfter);
     EXPECT_EQ(order(), (std::vector<int>{0, 1, 2, 3}));
 }
 
@@ -464,7 +465,7 @@ PICTAVO_CASES_IN_BOTH_EDITIONS(Tags, SelectCommandInBothEditions,
 
 TEST_P(TableCommandsInBothEditions, ContextMenuItemsCarryTheirTags) {
     start();
-    EXPECT_EQ(table()->rowContextMenu(), controller->filesContextMenu());
+    EXPECT_EQ(table()->rowContextMenu(), controller->table().filesContextMenu());
     const struct {
         const char* item;
         int tag;
@@ -490,7 +491,7 @@ using WorkspaceCommandInBothEditions = InBothEditionsWithCases<TableCommandsTest
 TEST_P(WorkspaceCommandInBothEditions, AsksTheWorkspaceForTheSelectedFilesInRowOrder) {
     startWithFiles(4);
     // Selected out of order: requests still follow the rows.
-    controller->selectRows({3, 1});
+    controller->table().selectRows({3, 1});
     menuItem(testCase().menuItem)->trigger();
     QList<RecordingWorkspace::Request> expected;
     for (RecordingWorkspace::Request request : testCase().expected) {
@@ -542,7 +543,7 @@ TEST_F(TableCommandsTest, DoubleClickOpensTheRowsFile) {
 
 TEST_F(TableCommandsTest, DoubleClickOutsideTheRowsDoesNothing) {
     startWithFiles(1);
-    controller->fileDoubleClicked(-1);
+    controller->table().fileDoubleClicked(-1);
     EXPECT_TRUE(workspace.requests().isEmpty());
 }
 
@@ -550,7 +551,7 @@ TEST_F(TableCommandsTest, DoubleClickRevealsTheFileWhenItCannotBeOpened) {
     RefusingWorkspace refusing;
     workspaceInUse = &refusing;
     startWithFiles(2);
-    controller->fileDoubleClicked(1);
+    controller->table().fileDoubleClicked(1);
     EXPECT_EQ(refusing.recorder.requests(),
               (QList<RecordingWorkspace::Request>{{QStringLiteral("open"), {path(1)}},
                                                   {QStringLiteral("reveal"), {path(1)}}}));
@@ -560,8 +561,8 @@ TEST_P(TableCommandsInBothEditions, OpenFailuresAreToldInOneAlert) {
     RefusingWorkspace refusing;
     workspaceInUse = &refusing;
     startWithFiles(2);
-    controller->selectRows({0, 1});
-    controller->openFiles();
+    controller->table().selectRows({0, 1});
+    controller->table().openFiles();
     EXPECT_EQ(refusing.recorder.requests().size(), 2);
     ASSERT_EQ(dialogs.alertsShown().size(), 1);
     const QString told = dialogs.alertsShown().first().informativeText;
@@ -580,8 +581,8 @@ QStringList titlesOf(const QMenu* menu) {
 
 TEST_F(TableCommandsTest, ColumnChooserOffersOnlyTheOptionalColumns) {
     start();
-    QMenu* chooser = controller->headerContextMenu();
-    controller->menuNeedsUpdate(chooser);
+    QMenu* chooser = controller->columns().headerContextMenu();
+    controller->columns().menuNeedsUpdate(chooser);
     // "+" marks a visible column; the created and accessed dates start hidden.
     EXPECT_EQ(titlesOf(chooser), (QStringList{"Size+", "Type+", "Date Modified+", "Date Created",
                                               "Date Accessed", "Location+"}));
@@ -593,27 +594,27 @@ TEST_F(TableCommandsTest, ColumnChooserTogglesAColumnAndFollowsTheHeaderOrder) {
     const int location = FileTableModel::columnOf(QStringLiteral("location"));
     const int size = FileTableModel::columnOf(QStringLiteral("sizeInKB"));
     header->moveSection(header->visualIndex(location), header->visualIndex(size));
-    QMenu* chooser = controller->headerContextMenu();
-    controller->menuNeedsUpdate(chooser);
+    QMenu* chooser = controller->columns().headerContextMenu();
+    controller->columns().menuNeedsUpdate(chooser);
     ASSERT_EQ(chooser->actions().front()->text(), QStringLiteral("Location"));
 
     chooser->actions().front()->trigger();
     EXPECT_TRUE(header->isSectionHidden(location));
-    controller->menuNeedsUpdate(chooser);
+    controller->columns().menuNeedsUpdate(chooser);
     EXPECT_FALSE(chooser->actions().front()->isChecked());
 
     chooser->actions().front()->trigger();
     EXPECT_FALSE(header->isSectionHidden(location));
     // Rebuilding never piles up items.
-    controller->menuNeedsUpdate(chooser);
+    controller->columns().menuNeedsUpdate(chooser);
     EXPECT_EQ(chooser->actions().size(), 6);
 }
 
 TEST_F(TableCommandsTest, OtherMenusAreNotRebuilt) {
     start();
-    QMenu* rows = controller->filesContextMenu();
+    QMenu* rows = controller->table().filesContextMenu();
     const qsizetype before = rows->actions().size();
-    controller->menuNeedsUpdate(rows);
+    controller->columns().menuNeedsUpdate(rows);
     EXPECT_EQ(rows->actions().size(), before);
 }
 
@@ -647,8 +648,8 @@ TEST_F(TableCommandsTest, LongListChecksAndSortsEveryRow) {
     constexpr int kRows = 3000;
     const FileList::Items items = linkedItems(kRows);
     controller->files().appendAll(items);
-    controller->resetView(true);
-    controller->updateTotalLabel();
+    controller->editionWindow().resetView(true);
+    controller->status().updateTotalLabel();
 
     QSignalSpy changed(table()->model(), &QAbstractItemModel::dataChanged);
     menuItem("uncheckAllMenuItem")->trigger();

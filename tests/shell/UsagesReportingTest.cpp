@@ -19,7 +19,7 @@ class UsagesReportingTest : public ControllerFixture {
 protected:
     void SetUp() override { start(); }
 
-    UsagesReportingWindowController& usages() { return *controller->usagesReport(); }
+    UsagesReportingWindowController& usages() { return *controller->usage().usagesReport(); }
     UsageStore& store() { return usages().store(); }
     QString usageFile() const {
         return QDir(StringUtilities::getAppPath(edition)).filePath(QStringLiteral("Usages.Log"));
@@ -52,7 +52,7 @@ using UsagesInBothEditions = InBothEditions<UsagesReportingTest>;
 PICTAVO_IN_BOTH_EDITIONS(UsagesInBothEditions);
 
 TEST_P(UsagesInBothEditions, FreshStartHoldsTheSetUpEntryAndTheDueMark) {
-    ASSERT_NE(controller->usagesReport(), nullptr);
+    ASSERT_NE(controller->usage().usagesReport(), nullptr);
     ASSERT_EQ(store().features().size(), 1U);
     EXPECT_EQ(store().features().front().name, QStringLiteral("Output Files"));
     EXPECT_EQ(store().features().front().usagesCount, 1);

@@ -1,12 +1,14 @@
-// Menu set-up of the main controller.
+// Help and about: the menus named for the edition, the guide, the site and the About sheet.
+#include "shell/HelpAndAbout.h"
+
 #include "platform/Constants.h"
 #include "platform/Edition.h"
 #include "platform/SystemLog.h"
 #include "platform/Workspace.h"
 #include "shell/PictavoAppDelegate.h"
-#include "ui_MainWindow.h"
-#include "widgets/CustomTableView.h"
-#include "widgets/SegmentedControl.h"
+#include "shell/ReportingWorkspace.h"
+#include "shell/UsageAndReview.h"
+#include "shell/UsagesReportingWindowController.h"
 #include "widgets/SheetDialog.h"
 
 #include <QApplication>
@@ -42,8 +44,10 @@ void renameItems(QMenu* menu, Match match, const QString& displayName) {
 
 } // namespace
 
-void PictavoAppDelegate::setupVersion() {
-    QMenuBar* bar = m_window->menuBar();
+HelpAndAbout::HelpAndAbout(PictavoAppDelegate& app) : m_app(app), m_ctx(app.context()) {}
+
+void HelpAndAbout::setupVersion() {
+    QMenuBar* bar = m_ctx.window->menuBar();
     QList<QMenu*> menus;
     for (QAction* top : bar->actions()) {
         if (QMenu* menu = top->menu()) {
@@ -53,7 +57,7 @@ void PictavoAppDelegate::setupVersion() {
     if (menus.isEmpty()) {
         return;
     }
-    const QString displayName = StringUtilities::getAppTitle(edition());
+    const QString displayName = StringUtilities::getAppTitle(m_ctx.edition);
     renameItems(menus.first(), Match::Suffix, displayName);
     for (QMenu* menu : menus) {
         if (menu->title().remove(QLatin1Char('&')) == QStringLiteral("Window")) {
@@ -64,72 +68,9 @@ void PictavoAppDelegate::setupVersion() {
     renameItems(menus.last(), Match::Prefix, displayName);
 }
 
-void PictavoAppDelegate::setupToolbarAndMenuItems() {
-    connect(m_parts.aboutMenuItem, &QAction::triggered, this, &PictavoAppDelegate::aboutAction);
-    bindMenuCommands();
-}
-
-void PictavoAppDelegate::bindMenuCommands() {
-    const auto segment = [this](Command command) {
-        return [this, command] { return isCommandEnabled(command); };
-    };
-    const auto always = [] { return true; };
-    m_menuCommands = {
-        {m_parts.addFilesMenuItem, segment(Command::AddFiles), [this] { addFiles(); }},
-        {m_parts.addFolderMenuItem, segment(Command::AddFiles), [this] { addFolder(); }},
-        {m_parts.includeSubfoldersMenuItem, segment(Command::IncludeSubfolders),
-         [this] { toggleIncludeSubfolders(); }},
-        {m_parts.importMenuItem, segment(Command::Import), [this] { importAction(); }},
-        {m_parts.exportMenuItem, segment(Command::Export), [this] { exportAction(); }},
-        {m_parts.openLogsFolderMenuItem, segment(Command::Logs), [this] { openLogsFolder(); }},
-        {m_parts.outputSettingsMenuItem, segment(Command::Settings),
-         [this] { showOutputSettings(); }},
-        {m_parts.convertMenuItem, [this] { return isConvertEnabled() && !isLoading(); },
-         [this] { convertAction(); }},
-        {m_parts.selectAllMenuItem,
-         [this] { return m_parts.mainTableView->isEnabled() && m_files->size() > 0; },
-         [this] { selectDeselectRemoveAll(SelectAllRows); }},
-        {m_parts.removeMenuItem,
-         [this] { return isCommandEnabled(Command::Remove) && !selectedRows().empty(); },
-         [this] { removeAction(); }},
-        {m_parts.removeAllMenuItem, segment(Command::RemoveAll),
-         [this] { selectDeselectRemoveAll(RemoveAllFiles); }},
-        {m_parts.cancelLoadMenuItem, [this] { return isLoading(); }, [this] { cancelAction(); }},
-        {m_parts.helpMenuItem, always, [this] { helpAction(); }},
-        {m_parts.websiteMenuItem, always, [this] { websiteAction(); }},
-        {m_parts.rateMenuItem, always, [this] { rateUs(); }},
-    };
-    // A shortcut runs a command only when its segment would; an open menu
-    // shows which ones can run. Closed menus keep their items enabled, so a
-    // shortcut is never left disabled by an old state.
-    for (const MenuCommand& entry : m_menuCommands) {
-        connect(entry.item, &QAction::triggered, this, [canRun = entry.canRun, run = entry.run] {
-            if (canRun()) {
-                run();
-            }
-        });
-    }
-    for (QAction* top : m_window->menuBar()->actions()) {
-        QMenu* menu = top->menu();
-        if (menu == nullptr) {
-            continue;
-        }
-        connect(menu, &QMenu::aboutToShow, this, [this] {
-            for (const MenuCommand& entry : m_menuCommands) {
-                entry.item->setEnabled(entry.canRun());
-            }
-        });
-        connect(menu, &QMenu::aboutToHide, this, [this] {
-            for (const MenuCommand& entry : m_menuCommands) {
-                entry.item->setEnabled(true);
-            }
-        });
-    }
-}
-
-void PictavoAppDelegate::helpAction() {
+void HelpAndAbout::helpAction() {
     try {
-        const Edition& edition = this->edition();
+        const Edition& edition = m_ctx.edition;
         const QString path =
             StringUtilities::pathForResource(edition.guideName, QStringLiteral("pdf"));
         if (path.isEmpty()) {
@@ -138,7 +79,7 @@ void PictavoAppDelegate::helpAction() {
                     .arg(edition.guideName)
                     .toStdString());
         }
-        if (Workspace* workspace = desktop()) {
+        if (Workspace* workspace = m_ctx.desktop) {
             (void)workspace->openFile(path);
         }
     } catch (const std::exception& e) {
@@ -146,24 +87,24 @@ void PictavoAppDelegate::helpAction() {
     }
 }
 
-void PictavoAppDelegate::websiteAction() {
-    if (Workspace* workspace = desktop()) {
+void HelpAndAbout::websiteAction() {
+    if (Workspace* workspace = m_ctx.desktop) {
         (void)workspace->openURL(StringUtilities::siteAddress() + QStringLiteral("/pictavo/"));
     }
 }
 
-void PictavoAppDelegate::rateUs() {
-    if (Workspace* workspace = desktop(); workspace != nullptr && m_usagesReport != nullptr) {
-        (void)workspace->openURL(m_usagesReport->store().reviewURL());
+void HelpAndAbout::openLogsFolder() {
+    if (Workspace* workspace = m_ctx.desktop) {
+        (void)workspace->openFile(
+            StringUtilities::appSubfolderPath(m_ctx.edition, QStringLiteral("Logs")));
     }
 }
 
-void PictavoAppDelegate::openAppAction() {
-    // Out of the dock, but a maximized window stays maximized.
-    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
+void HelpAndAbout::rateUs() {
+    const UsagesReportingWindowController* report = m_app.usage().usagesReport();
+    if (Workspace* workspace = m_ctx.desktop; workspace != nullptr && report != nullptr) {
+        (void)workspace->openURL(report->store().reviewURL());
+    }
 }
 
 namespace {
@@ -195,18 +136,18 @@ QLabel* wrappedLabel(const QString& text, QWidget* parent) {
 
 } // namespace
 
-QDialog* PictavoAppDelegate::aboutWindow() const {
+QDialog* HelpAndAbout::aboutWindow() const {
     return m_aboutWindow.data();
 }
 
-void PictavoAppDelegate::aboutAction() {
-    const Edition& edition = this->edition();
+void HelpAndAbout::aboutAction() {
+    const Edition& edition = m_ctx.edition;
     const QString title = StringUtilities::getAppTitle(edition);
     const QString titleLine = QStringLiteral("%1 (%2)").arg(title, edition.version);
 
     // Esc and the close request end it as OK does; owned by the window until
     // it closes.
-    SheetDialog* sheet = SheetDialog::onWindow(m_window.get(), {});
+    SheetDialog* sheet = SheetDialog::onWindow(m_ctx.window, {});
     sheet->setDismissHandler([sheet] { sheet->accept(); });
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->setObjectName(QStringLiteral("aboutWindow"));
@@ -246,7 +187,7 @@ void PictavoAppDelegate::aboutAction() {
         QStringLiteral("<a href=\"%1\">%2</a>").arg(mail.toHtmlEscaped(), kSupportAddress));
     support->setProperty("mailUrl", mail);
     connect(support, &QLabel::linkActivated, this, [this](const QString& link) {
-        if (Workspace* workspace = desktop()) {
+        if (Workspace* workspace = m_ctx.desktop) {
             (void)workspace->openURL(link);
         }
     });
