@@ -8,8 +8,8 @@
 #include "platform/FolderAccess.h"
 #include "platform/NativePath.h"
 #include "platform/SystemLog.h"
-#include "shell/AddingFiles.h"
 #include "shell/Dialogs.h"
+#include "shell/FileSystemHelper.h"
 #include "shell/PictavoAppDelegate.h"
 #include "shell/ShellContext.h"
 #include "ui_OutputSettingsPanel.h"
@@ -51,7 +51,7 @@ int FirstEditionConvert::criticalAlert(const QString& message, const QStringList
 
 void FirstEditionConvert::convertAction() {
     // A list still being filled is not what the user checked.
-    if (m_app.adding().isLoading()) {
+    if (m_app.fileSystemHelper().isLoading()) {
         return;
     }
     split();
@@ -59,7 +59,7 @@ void FirstEditionConvert::convertAction() {
 
 void FirstEditionConvert::split() {
     try {
-        m_app.adding().searchAction();
+        m_app.fileSystemHelper().searchAction();
         const std::shared_ptr<Process> job = makeJob();
         if (!outputFolderIsUsable()) {
             firstEditionWindow(m_app).showFolderSettings();

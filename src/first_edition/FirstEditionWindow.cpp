@@ -6,8 +6,8 @@
 #include "platform/Constants.h"
 #include "platform/Preferences.h"
 #include "platform/SystemLog.h"
-#include "shell/AddingFiles.h"
 #include "shell/ConvertCommand.h"
+#include "shell/FileSystemHelper.h"
 #include "shell/HelpAndAbout.h"
 #include "shell/ImportExport.h"
 #include "shell/OutputSettings.h"
@@ -166,7 +166,7 @@ void FirstEditionWindow::setupCommands() {
     const auto on = [this](QAbstractButton* button, auto command) {
         connect(button, &QAbstractButton::clicked, this, command);
     };
-    AddingFiles& adding = m_app.adding();
+    FileSystemHelper& adding = m_app.fileSystemHelper();
     TableCommands& table = m_app.table();
     on(ui.addFilesBtn, [&adding] { adding.addFiles(); });
     on(ui.addFolderBtn, [&adding] { adding.addFolder(); });
@@ -391,10 +391,10 @@ void FirstEditionWindow::refreshTableForRowCount() {
 
 void FirstEditionWindow::restoreListChoices() {
     QCheckBox* include = m_ui1->inculdeSubfoldersBtn;
-    include->setChecked(m_app.adding().inculdeSubfolders());
+    include->setChecked(m_app.fileSystemHelper().inculdeSubfolders());
     m_ctx.parts.includeSubfoldersMenuItem->setChecked(include->isChecked());
     connect(include, &QCheckBox::toggled, this, [this](bool on) {
-        m_app.adding().setInculdeSubfolders(on);
+        m_app.fileSystemHelper().setInculdeSubfolders(on);
         m_ctx.parts.includeSubfoldersMenuItem->setChecked(on);
     });
 }

@@ -7,9 +7,9 @@
 #include "platform/Preferences.h"
 #include "platform/TerminationSignals.h"
 #include "platform/Workspace.h"
-#include "shell/AddingFiles.h"
 #include "shell/Dialogs.h"
 #include "shell/FileManagerWorkspace.h"
+#include "shell/FileSystemHelper.h"
 #include "shell/PictavoAppDelegate.h"
 #include "shell/SingleInstance.h"
 
@@ -69,7 +69,7 @@ int runPictavo(int argc, char** argv, const Edition& edition, const ControllerFa
         urls.append(QUrl::fromLocalFile(path));
     }
     if (!urls.isEmpty()) {
-        (void)controller.adding().acceptDrop(urls);
+        (void)controller.fileSystemHelper().acceptDrop(urls);
     }
     // One window: closing it ends the application.
     QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);

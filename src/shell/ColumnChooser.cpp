@@ -2,8 +2,8 @@
 #include "shell/ColumnChooser.h"
 
 #include "shell/FileTableModel.h"
-#include "shell/ListStatus.h"
 #include "shell/PictavoAppDelegate.h"
+#include "shell/ViewHelper.h"
 #include "widgets/CustomTableView.h"
 
 #include <QAction>
@@ -54,7 +54,7 @@ void ColumnChooser::setupTable() {
     header->setSectionResizeMode(FileTableModel::columnOf(QStringLiteral("isselected")),
                                  QHeaderView::Fixed);
     connect(m_ctx.model, &FileTableModel::checkToggled, this,
-            [this] { m_app.status().updateTotalLabel(); });
+            [this] { m_app.viewHelper().updateTotalLabel(); });
 }
 
 void ColumnChooser::buildHeaderContextMenu() {

@@ -5,8 +5,8 @@
 #include "engine/Settings.h"
 #include "filelist/FileList.h"
 #include "platform/SystemLog.h"
-#include "shell/AddingFiles.h"
 #include "shell/ConvertCommand.h"
+#include "shell/FileSystemHelper.h"
 #include "shell/HelpAndAbout.h"
 #include "shell/ImportExport.h"
 #include "shell/OutputSettings.h"
@@ -83,7 +83,7 @@ void CommandBarWindow::installWindowFocusTracking() {
 }
 
 void CommandBarWindow::restoreListChoices() {
-    m_ui->filesFoldersSegmented->setSelected(2, m_app.adding().inculdeSubfolders());
+    m_ui->filesFoldersSegmented->setSelected(2, m_app.fileSystemHelper().inculdeSubfolders());
 }
 
 void CommandBarWindow::showOutputSettings() {
@@ -144,7 +144,7 @@ void CommandBarWindow::filesFoldersSegmentedChanged(int segment) {
     SegmentedControl* bar = m_ui->filesFoldersSegmented;
     switch (segment) {
     case 0:
-        m_app.adding().addFiles();
+        m_app.fileSystemHelper().addFiles();
         break;
     case 1:
         m_app.table().selectDeselectRemoveAll(TableCommands::RemoveSelectedRows);
@@ -168,8 +168,8 @@ void CommandBarWindow::filesFoldersSegmentedChanged(int segment) {
 }
 
 void CommandBarWindow::toggleIncludeSubfolders() {
-    const bool include = !m_app.adding().inculdeSubfolders();
-    m_app.adding().setInculdeSubfolders(include);
+    const bool include = !m_app.fileSystemHelper().inculdeSubfolders();
+    m_app.fileSystemHelper().setInculdeSubfolders(include);
     m_ui->filesFoldersSegmented->setSelected(2, include);
     m_ctx.parts.includeSubfoldersMenuItem->setChecked(include);
 }

@@ -10,18 +10,18 @@
 #include "platform/NativePath.h"
 #include "platform/SystemLog.h"
 #include "platform/ThreadHandOff.h"
-#include "shell/AddingFiles.h"
 #include "shell/AlertPanels.h"
 #include "shell/Choosers.h"
 #include "shell/ConvertedSources.h"
 #include "shell/Dialogs.h"
 #include "shell/EditionWindow.h"
-#include "shell/ListStatus.h"
+#include "shell/FileSystemHelper.h"
 #include "shell/MainThreadWorkspace.h"
 #include "shell/PictavoAppDelegate.h"
 #include "shell/ProgressSheet.h"
 #include "shell/ReportingWorkspace.h"
 #include "shell/UsageAndReview.h"
+#include "shell/ViewHelper.h"
 #include "ui_OutputSettingsPanel.h"
 #include "widgets/BusyIndicator.h"
 #include "widgets/CustomTableView.h"
@@ -62,11 +62,11 @@ void ConvertCommand::setupConvertCommand() {
 
 void ConvertCommand::convertAction() {
     // A list still being filled is not what the user checked.
-    if (m_app.adding().isLoading()) {
+    if (m_app.fileSystemHelper().isLoading()) {
         return;
     }
     try {
-        m_app.adding().searchAction();
+        m_app.fileSystemHelper().searchAction();
         m_ctx.panel->settingTabView->setCurrentIndex(0);
         OpenPanelRequest panel = outputFolderChooser(QString());
         panel.title = QStringLiteral("Choose Output Folder : ");
@@ -150,7 +150,7 @@ void ConvertCommand::launchJob(const std::shared_ptr<Process>& job) {
         return;
     }
     job->setWorkspace(m_jobWorkspace.get());
-    job->setDelegate(&m_app.status());
+    job->setDelegate(&m_app.viewHelper());
     std::vector<std::shared_ptr<FileItem>> checked;
     int pages = 0;
     for (const auto& item : m_ctx.files->items()) {
@@ -163,9 +163,9 @@ void ConvertCommand::launchJob(const std::shared_ptr<Process>& job) {
     m_app.progressSheet().watchProgress(*job, pages);
 
     m_app.editionWindow().resetView(false);
-    m_app.status().startProcess();
+    m_app.viewHelper().startProcess();
     m_ctx.parts.loadingIndicator->stop();
-    m_app.status().resetViewForProcess(false);
+    m_app.viewHelper().resetViewForProcess(false);
     m_jobRunning = true;
     Q_EMIT m_app.processCreated(job.get());
     // The worker holds the job too, so closing the sheet never frees a
@@ -199,8 +199,8 @@ void ConvertCommand::closeProcessAction() {
     if (m_ctx.settings->isClearProcessedFiles() && m_process) {
         removeConvertedFiles(*m_process);
     }
-    m_app.status().resetViewForProcess(true);
-    m_app.status().stopProcess();
+    m_app.viewHelper().resetViewForProcess(true);
+    m_app.viewHelper().stopProcess();
     m_app.editionWindow().resetView(true);
     m_app.usage().recordProcessedFiles(m_process ? m_process->totalFileProcessed() : 0);
     if (m_process && m_process->isCompleted()) {
@@ -210,7 +210,7 @@ void ConvertCommand::closeProcessAction() {
         m_jobThread = std::thread([job = std::exchange(m_process, nullptr)] {});
     }
     m_process.reset();
-    m_app.adding().addPendingHandedPaths();
+    m_app.fileSystemHelper().addPendingHandedPaths();
 }
 
 void ConvertCommand::removeConvertedFiles(const Process& job) {

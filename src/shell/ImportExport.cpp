@@ -8,9 +8,9 @@
 #include "platform/Constants.h"
 #include "platform/SystemLog.h"
 #include "platform/ThreadHandOff.h"
-#include "shell/AddingFiles.h"
 #include "shell/AlertPanels.h"
 #include "shell/Dialogs.h"
+#include "shell/FileSystemHelper.h"
 #include "shell/PictavoAppDelegate.h"
 #include "widgets/CustomTableView.h"
 
@@ -25,7 +25,7 @@ ImportExport::~ImportExport() {
 }
 
 void ImportExport::importAction() {
-    m_app.adding().searchAction();
+    m_app.fileSystemHelper().searchAction();
     openImportFilesPanel();
     m_ctx.parts.mainTableView->viewport()->update();
 }
@@ -54,12 +54,12 @@ void ImportExport::ImportFilesWindowControllerDidFinish(ImportFilesWindowControl
     Arguments request;
     request.urls = controller->files();
     request.isFolders = false;
-    request.isIncludeSubdirectories = m_app.adding().inculdeSubfolders();
-    m_app.adding().loadURLs(request);
+    request.isIncludeSubdirectories = m_app.fileSystemHelper().inculdeSubfolders();
+    m_app.fileSystemHelper().loadURLs(request);
 }
 
 void ImportExport::exportAction() {
-    m_app.adding().searchAction();
+    m_app.fileSystemHelper().searchAction();
     SavePanelRequest panel;
     panel.message = QStringLiteral("Export List To Tab Delimited Text File :");
     panel.allowedFileType = QStringLiteral("txt");

@@ -8,8 +8,8 @@
 #include "shell/Choosers.h"
 #include "shell/Dialogs.h"
 #include "shell/EditionWindow.h"
-#include "shell/ListStatus.h"
 #include "shell/PictavoAppDelegate.h"
+#include "shell/ViewHelper.h"
 #include "ui_OutputSettingsPanel.h"
 #include "widgets/CustomTableView.h"
 
@@ -394,5 +394,5 @@ void OutputSettings::setSplitOptions(int /*outputType: the settings are read ins
     } catch (const std::exception& e) {
         systemLogError(QStringLiteral("(setSplitOptions:)"), QString::fromLocal8Bit(e.what()));
     }
-    m_app.status().updateTotalLabel();
+    m_app.viewHelper().updateTotalLabel();
 }

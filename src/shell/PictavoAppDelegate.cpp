@@ -6,24 +6,24 @@
 #include "platform/Constants.h"
 #include "platform/ThreadHandOff.h"
 #include "platform/Workspace.h"
-#include "shell/AddingFiles.h"
 #include "shell/ColumnChooser.h"
 #include "shell/CommandBarWindow.h"
 #include "shell/ConvertCommand.h"
 #include "shell/Dialogs.h"
 #include "shell/EditionWindow.h"
+#include "shell/FileSystemHelper.h"
 #include "shell/FileTableModel.h"
 #include "shell/FormatPopups.h"
 #include "shell/HelpAndAbout.h"
+#include "shell/Helper.h"
 #include "shell/ImportExport.h"
-#include "shell/ListStatus.h"
-#include "shell/MenuCommands.h"
 #include "shell/OutputSettings.h"
 #include "shell/ProgressSheet.h"
 #include "shell/RecentFolders.h"
 #include "shell/ReportingWorkspace.h"
 #include "shell/TableCommands.h"
 #include "shell/UsageAndReview.h"
+#include "shell/ViewHelper.h"
 #include "ui_OutputSettingsPanel.h"
 
 #include <QApplication>
@@ -36,8 +36,8 @@
 // In the order they are made; they go in the reverse order, the window first,
 // as its table model reads the list.
 struct PictavoAppDelegate::Groups {
-    ListStatus status;
-    AddingFiles adding;
+    ViewHelper status;
+    FileSystemHelper adding;
     TableCommands table;
     ColumnChooser columns;
     ImportExport importExport;
@@ -47,7 +47,7 @@ struct PictavoAppDelegate::Groups {
     ProgressSheet progressSheet;
     UsageAndReview usage;
     HelpAndAbout help;
-    MenuCommands menus;
+    Helper menus;
     std::unique_ptr<EditionWindow> window;
 
     Groups(PictavoAppDelegate& app, const EditionGroups& edition)
@@ -84,10 +84,10 @@ PictavoAppDelegate::~PictavoAppDelegate() {
 EditionWindow& PictavoAppDelegate::editionWindow() const {
     return *m_commandGroups->window;
 }
-ListStatus& PictavoAppDelegate::status() const {
+ViewHelper& PictavoAppDelegate::viewHelper() const {
     return m_commandGroups->status;
 }
-AddingFiles& PictavoAppDelegate::adding() const {
+FileSystemHelper& PictavoAppDelegate::fileSystemHelper() const {
     return m_commandGroups->adding;
 }
 TableCommands& PictavoAppDelegate::table() const {

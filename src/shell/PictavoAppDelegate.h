@@ -11,15 +11,15 @@
 #include <functional>
 #include <memory>
 
-class AddingFiles;
+class FileSystemHelper;
 class ColumnChooser;
 class ConvertCommand;
 class EditionWindow;
 class FileList;
 class HelpAndAbout;
 class ImportExport;
-class ListStatus;
-class MenuCommands;
+class ViewHelper;
+class Helper;
 class OutputSettings;
 class Preferences;
 class Process;
@@ -84,8 +84,8 @@ public:
 
     // The command groups.
     EditionWindow& editionWindow() const;
-    ListStatus& status() const;
-    AddingFiles& adding() const;
+    ViewHelper& viewHelper() const;
+    FileSystemHelper& fileSystemHelper() const;
     TableCommands& table() const;
     ColumnChooser& columns() const;
     ImportExport& importExport() const;

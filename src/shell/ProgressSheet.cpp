@@ -3,6 +3,7 @@
 
 #include "engine/Process.h"
 #include "engine/ProgressEstimate.h"
+#include "platform/DateFormat.h"
 #include "platform/NativePath.h"
 #include "shell/ConvertCommand.h"
 #include "shell/PictavoAppDelegate.h"

@@ -1,8 +1,8 @@
 // Quitting: the ways a user asks for it, what is stored and how the workers
 // are stopped and waited for.
 #include "engine/Settings.h"
-#include "shell/AddingFiles.h"
 #include "shell/ConvertCommand.h"
+#include "shell/FileSystemHelper.h"
 #include "shell/ImportExport.h"
 #include "shell/PictavoAppDelegate.h"
 #include "shell/RecentFolders.h"
@@ -120,7 +120,7 @@ void PictavoAppDelegate::quitAction() {
 void PictavoAppDelegate::stopWorkers() {
     m_context.isProcessing = false;
     convert().stopJob();
-    adding().joinLoader();
+    fileSystemHelper().joinLoader();
     importExport().joinExporter();
     convert().joinJob();
 }

@@ -7,12 +7,12 @@
 #include "platform/NativePath.h"
 #include "platform/Preferences.h"
 #include "platform/SystemLog.h"
-#include "shell/AddingFiles.h"
 #include "shell/Choosers.h"
 #include "shell/Dialogs.h"
 #include "shell/EditionWindow.h"
-#include "shell/ListStatus.h"
+#include "shell/FileSystemHelper.h"
 #include "shell/PictavoAppDelegate.h"
+#include "shell/ViewHelper.h"
 #include "widgets/CustomTableView.h"
 
 #include <QAbstractItemView>
@@ -109,8 +109,8 @@ void RecentFolders::recentFolderChanged(int index) {
     try {
         QComboBox* popup = m_popup;
         // Replacing the list under a running load or job would lose files.
-        if (index < 1 || index >= popup->count() || m_app.adding().isLoading() ||
-            m_app.adding().isProcessing()) {
+        if (index < 1 || index >= popup->count() || m_app.fileSystemHelper().isLoading() ||
+            m_app.fileSystemHelper().isProcessing()) {
             popup->setCurrentIndex(0);
             return;
         }
@@ -129,7 +129,7 @@ void RecentFolders::recentFolderChanged(int index) {
             return;
         }
         // Moved, deleted or out of reach: ask where it went, starting there.
-        m_app.adding().searchAction();
+        m_app.fileSystemHelper().searchAction();
         OpenPanelRequest panel = foldersChooser(QStringLiteral("Choose folder(s):"));
         panel.title = panel.message;
         panel.directory = title;
@@ -158,12 +158,12 @@ void RecentFolders::replaceListWithFolders(const QStringList& folders) {
     m_ctx.files->clear();
     m_ctx.parts.mainTableView->viewport()->update();
     m_app.editionWindow().resetView(true);
-    m_app.status().updateTotalLabel();
+    m_app.viewHelper().updateTotalLabel();
     Arguments request;
     for (const QString& folder : folders) {
         request.urls.append(QUrl::fromLocalFile(folder));
     }
     request.isFolders = true;
-    request.isIncludeSubdirectories = m_app.adding().inculdeSubfolders();
-    m_app.adding().loadURLs(request);
+    request.isIncludeSubdirectories = m_app.fileSystemHelper().inculdeSubfolders();
+    m_app.fileSystemHelper().loadURLs(request);
 }

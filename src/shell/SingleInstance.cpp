@@ -1,6 +1,6 @@
 #include "shell/SingleInstance.h"
 
-#include "shell/AddingFiles.h"
+#include "shell/FileSystemHelper.h"
 #include "shell/PictavoAppDelegate.h"
 
 #include <QCryptographicHash>
@@ -87,7 +87,7 @@ void SingleInstance::accept() {
 void connectSingleInstance(SingleInstance& instance, PictavoAppDelegate& controller) {
     QObject::connect(&instance, &SingleInstance::received, &controller,
                      [&controller](const QStringList& paths) {
-                         controller.adding().addHandedPaths(paths);
+                         controller.fileSystemHelper().addHandedPaths(paths);
                          controller.openAppAction();
                      });
 }

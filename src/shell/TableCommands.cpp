@@ -12,9 +12,9 @@
 #include "shell/Dialogs.h"
 #include "shell/EditionWindow.h"
 #include "shell/FileTableModel.h"
-#include "shell/ListStatus.h"
 #include "shell/PictavoAppDelegate.h"
 #include "shell/ReportingWorkspace.h"
+#include "shell/ViewHelper.h"
 #include "widgets/CustomTableView.h"
 
 #include <QAbstractSpinBox>
@@ -215,7 +215,7 @@ void TableCommands::confirmRemoveAll(const std::function<void()>& remove) {
 
 void TableCommands::afterRemoval() {
     m_app.editionWindow().resetView(true);
-    m_app.status().updateTotalLabel();
+    m_app.viewHelper().updateTotalLabel();
 }
 
 void TableCommands::selectDeselectRemoveAll(int tag) {
@@ -275,7 +275,7 @@ void TableCommands::checkUncheckInvertAll(int tag) {
 
 void TableCommands::invertCheckOfSelectedRows() {
     applyCheckTag(selectedRows(), InvertRows);
-    m_app.status().updateTotalLabel();
+    m_app.viewHelper().updateTotalLabel();
 }
 
 void TableCommands::removeAction() {

@@ -43,7 +43,7 @@ protected:
         for (const QString& path : paths) {
             request.urls.append(QUrl::fromLocalFile(path));
         }
-        waitForLoad([&] { controller->adding().loadURLs(request); });
+        waitForLoad([&] { controller->fileSystemHelper().loadURLs(request); });
     }
 
     QStringList listedNames() const {

@@ -185,12 +185,13 @@ TEST_F(FirstEditionWindowSettingsPaneTest, EndingDuringALoadWaitsForIt) {
     for (int i = 0; i < 300; ++i) {
         tiff(QStringLiteral("f%1.tif").arg(i, 3, 10, QLatin1Char('0')), 1, folder);
     }
-    controller->adding().setLoaderOptions(FileLoaderOptions{std::chrono::milliseconds(0)});
+    controller->fileSystemHelper().setLoaderOptions(
+        FileLoaderOptions{std::chrono::milliseconds(0)});
     Arguments request;
     request.urls.append(QUrl::fromLocalFile(folder));
     request.isFolders = true;
-    controller->adding().loadURLs(request);
-    ASSERT_TRUE(controller->adding().isLoading());
+    controller->fileSystemHelper().loadURLs(request);
+    ASSERT_TRUE(controller->fileSystemHelper().isLoading());
     controller.reset();
     SUCCEED();
 }
@@ -365,7 +366,8 @@ TEST_F(FirstEditionWindowListControlsTest, DroppedFileHidesTheHintAndEnablesTheL
     auto* hint = find<QLabel>("lableDragAndDrop");
     ASSERT_NE(hint, nullptr);
     const QString path = tiff(QStringLiteral("dropped.tif"));
-    waitForLoad([&] { (void)controller->adding().acceptDrop({QUrl::fromLocalFile(path)}); });
+    waitForLoad(
+        [&] { (void)controller->fileSystemHelper().acceptDrop({QUrl::fromLocalFile(path)}); });
     EXPECT_EQ(listedNames(), QStringList{QStringLiteral("dropped.tif")});
     EXPECT_FALSE(hint->isVisible());
     expectListControls(true);
@@ -375,11 +377,11 @@ TEST_F(FirstEditionWindowListControlsTest, DropOfNoLocalFileHidesTheHintAtOnce) 
     auto* hint = find<QLabel>("lableDragAndDrop");
     ASSERT_NE(hint, nullptr);
     ASSERT_TRUE(hint->isVisible());
-    EXPECT_FALSE(
-        controller->adding().acceptDrop({QUrl(QStringLiteral("https://example.com/a.tif"))}));
+    EXPECT_FALSE(controller->fileSystemHelper().acceptDrop(
+        {QUrl(QStringLiteral("https://example.com/a.tif"))}));
     EXPECT_FALSE(hint->isVisible());
     EXPECT_TRUE(controller->files().isEmpty());
-    EXPECT_FALSE(controller->adding().isLoading());
+    EXPECT_FALSE(controller->fileSystemHelper().isLoading());
 }
 
 TEST_F(FirstEditionWindowListControlsTest, BothFolderCheckBoxesNeedAFolder) {
@@ -668,7 +670,7 @@ TEST_P(FirstEditionWindowDismissSheetTest, IgnoredWhileRunningAndCloseAfterwards
     dismiss();
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_EQ(controller->convert().process(), nullptr);
-    EXPECT_FALSE(controller->adding().isProcessing());
+    EXPECT_FALSE(controller->fileSystemHelper().isProcessing());
     auto* addFiles = find<QPushButton>("addFilesBtn");
     ASSERT_NE(addFiles, nullptr);
     EXPECT_TRUE(addFiles->isEnabled());
@@ -809,7 +811,7 @@ TEST_F(FirstEditionWindowAddRemoveTest, ImportCancelAddsNothingAndKeepsTheParsed
     EXPECT_EQ(count->text(), QStringLiteral("Total Files Found : 1"));
     cancel->click();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(controller->adding().isLoading());
+    EXPECT_FALSE(controller->fileSystemHelper().isLoading());
     EXPECT_TRUE(controller->files().isEmpty());
     EXPECT_EQ(import->files(), QList<QUrl>{QUrl::fromLocalFile(a)});
 

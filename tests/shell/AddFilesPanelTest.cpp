@@ -132,7 +132,7 @@ TEST_F(AddFilesPanelTest, WithSubfoldersOffEnterOnAFolderOpensIt) {
     EXPECT_TRUE(panel->isVisible());
     EXPECT_EQ(QFileInfo(panel->directory().absolutePath()).canonicalFilePath(),
               QFileInfo(folder).canonicalFilePath());
-    EXPECT_FALSE(controller->adding().isLoading());
+    EXPECT_FALSE(controller->fileSystemHelper().isLoading());
     EXPECT_TRUE(controller->files().isEmpty());
     QTest::keyClick(panel, Qt::Key_Escape);
     EXPECT_FALSE(panel->isVisible());

@@ -32,7 +32,7 @@ protected:
         ASSERT_TRUE(writeTestTiff(path, {grayPage(8, 8)}));
         controller->files().appendAll({FileItem::initWithURL(QUrl::fromLocalFile(path))});
         controller->editionWindow().resetView(true);
-        controller->status().updateTotalLabel();
+        controller->viewHelper().updateTotalLabel();
         const QString out = makeTestFolder(QStringLiteral("out"));
         controller->settings().setOutputFolderPath(out);
         controller->settings().setIsSetCurrentAsDefaultOutputFolderPath(true);
@@ -65,7 +65,7 @@ TEST_P(BusyCommandsTest, ConvertIsDisabledWhileFilesAreAddedAndEnabledAfterwards
     dialogs.answerNextPanel({true, {folderOf(50)}});
     pressCommand(UiCommand::AddFolder);
     // The loader waits for this thread before it reads a file.
-    ASSERT_TRUE(controller->adding().isLoading());
+    ASSERT_TRUE(controller->fileSystemHelper().isLoading());
 
     EXPECT_FALSE(isCommandEnabled(UiCommand::Convert));
     EXPECT_FALSE(menuOffersConvert());
@@ -76,7 +76,8 @@ TEST_P(BusyCommandsTest, ConvertIsDisabledWhileFilesAreAddedAndEnabledAfterwards
 
     if (testCase().end == LoadEnd::Cancelled) {
         // Once the load is under way, as the user sees it.
-        ASSERT_TRUE(QTest::qWaitFor([this] { return controller->adding().isProcessing(); }, 30000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [this] { return controller->fileSystemHelper().isProcessing(); }, 30000));
         find<QPushButton>("cancelBtn")->click();
     }
     ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));

@@ -95,7 +95,7 @@ protected:
         }
         controller->files().appendAll(items);
         controller->editionWindow().resetView(true);
-        controller->status().updateTotalLabel();
+        controller->viewHelper().updateTotalLabel();
         for (const Source& source : sources) {
             const QString path = QDir(in).filePath(QString::fromUtf8(source.name));
             if (source.change == Change::Deleted) {

@@ -34,7 +34,7 @@ protected:
         ASSERT_TRUE(writeTestTiff(path, {grayPage(8, 8)}));
         controller->files().appendAll({FileItem::initWithURL(QUrl::fromLocalFile(path))});
         controller->editionWindow().resetView(true);
-        controller->status().updateTotalLabel();
+        controller->viewHelper().updateTotalLabel();
     }
 
     QStringList urlsOpened() const {
@@ -82,14 +82,14 @@ using CommandsInBothEditions = InBothEditions<CommandBarTest>;
 PICTAVO_IN_BOTH_EDITIONS(CommandsInBothEditions);
 
 TEST_P(CommandsInBothEditions, SubfoldersToggleTwiceReturnsToTheStart) {
-    const bool before = controller->adding().inculdeSubfolders();
+    const bool before = controller->fileSystemHelper().inculdeSubfolders();
     EXPECT_EQ(isIncludeSubfoldersShownOn(), before);
     pressCommand(UiCommand::IncludeSubfolders);
-    EXPECT_EQ(controller->adding().inculdeSubfolders(), !before);
+    EXPECT_EQ(controller->fileSystemHelper().inculdeSubfolders(), !before);
     EXPECT_EQ(isIncludeSubfoldersShownOn(), !before);
     EXPECT_EQ(find<QAction>("includeSubfoldersMenuItem")->isChecked(), !before);
     pressCommand(UiCommand::IncludeSubfolders);
-    EXPECT_EQ(controller->adding().inculdeSubfolders(), before);
+    EXPECT_EQ(controller->fileSystemHelper().inculdeSubfolders(), before);
     EXPECT_EQ(isIncludeSubfoldersShownOn(), before);
     SettingsPreferences reopened(prefsPath);
     EXPECT_EQ(reopened.value(QStringLiteral("INCLUDESUBFOLDERS")).toBool(), before);

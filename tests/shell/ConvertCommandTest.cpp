@@ -61,7 +61,7 @@ protected:
             items.push_back(FileItem::initWithURL(QUrl::fromLocalFile(path)));
         }
         controller->files().appendAll(items);
-        controller->status().updateTotalLabel();
+        controller->viewHelper().updateTotalLabel();
     }
 
     void useDefaultFolder(const QString& folder) {
@@ -164,7 +164,7 @@ TEST_P(FolderMessageTest, ChooserSaysWhyItOpened) {
     EXPECT_FALSE(panel.canChooseFiles);
     EXPECT_TRUE(panel.canChooseDirectories);
     EXPECT_NE(panel.accessoryView, nullptr);
-    EXPECT_FALSE(controller->adding().isProcessing());
+    EXPECT_FALSE(controller->fileSystemHelper().isProcessing());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -191,7 +191,7 @@ TEST_F(ConvertCommandTest, UnwritableChoiceAlertsAndStartsNothing) {
                   "Application does not have write permission for selected output folder!\r\n[ %1 "
                   "]\r\nPlease try again or later.")
                   .arg(folder));
-    EXPECT_FALSE(controller->adding().isProcessing());
+    EXPECT_FALSE(controller->fileSystemHelper().isProcessing());
     EXPECT_TRUE(controller->settings().outputFolderPath().isEmpty());
 }
 
@@ -335,7 +335,7 @@ TEST_P(DismissSheetInBothEditions, IgnoredWhileRunningAndCloseAfterwards) {
     // Exactly what Close does: the sheet is gone and the window works again.
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_EQ(controller->convert().process(), nullptr);
-    EXPECT_FALSE(controller->adding().isProcessing());
+    EXPECT_FALSE(controller->fileSystemHelper().isProcessing());
     EXPECT_TRUE(mainCancelButton()->isEnabled());
     EXPECT_TRUE(isCommandEnabled(UiCommand::Convert));
 }
@@ -515,7 +515,7 @@ TEST_F(ChooserTest, EscapeCancelsAndTheNextChooserShowsTheBoxesAgain) {
     ASSERT_NE(first, nullptr);
     QTest::keyClick(first, Qt::Key_Escape);
     EXPECT_FALSE(first->isVisible());
-    EXPECT_FALSE(controller->adding().isProcessing());
+    EXPECT_FALSE(controller->fileSystemHelper().isProcessing());
     EXPECT_TRUE(outputs().isEmpty());
 
     QFileDialog* second = openChooser();

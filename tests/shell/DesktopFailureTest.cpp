@@ -191,7 +191,7 @@ protected:
         ASSERT_TRUE(writeTestTiff(source, {grayPage(8, 8)}));
         controller->files().appendAll({FileItem::initWithURL(QUrl::fromLocalFile(source))});
         controller->editionWindow().resetView(true);
-        controller->status().updateTotalLabel();
+        controller->viewHelper().updateTotalLabel();
         controller->table().selectRows({0});
         controller->settings().setIsOpenFolderAfterConversion(false);
         controller->settings().setOutputFolderPath(out);

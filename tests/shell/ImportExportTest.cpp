@@ -230,7 +230,7 @@ TEST_P(ImportCancelTest, AddsNothing) {
     }
     EXPECT_FALSE(window()->isVisible());
     EXPECT_TRUE(controller->importExport().importFilesController()->files().isEmpty());
-    EXPECT_FALSE(controller->adding().isLoading());
+    EXPECT_FALSE(controller->fileSystemHelper().isLoading());
     EXPECT_TRUE(controller->files().isEmpty());
 }
 

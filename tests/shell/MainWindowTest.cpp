@@ -54,7 +54,7 @@ protected:
 
     void addFolder(const QString& folder) {
         dialogs.answerNextPanel({true, {folder}});
-        waitForLoad([this] { controller->adding().addFolder(); });
+        waitForLoad([this] { controller->fileSystemHelper().addFolder(); });
     }
 };
 
@@ -133,7 +133,7 @@ TEST_P(MainWindowInBothEditions, AddFilesTakesChosenFilesAsTheyAre) {
     const QString other = QDir(data).filePath(QStringLiteral("notes.txt"));
     ASSERT_TRUE(writeFileBytes(other, "text"));
     dialogs.answerNextPanel({true, {a, other}});
-    waitForLoad([this] { controller->adding().addFiles(); });
+    waitForLoad([this] { controller->fileSystemHelper().addFiles(); });
     EXPECT_EQ(names(), (QStringList{QStringLiteral("a.tif"), QStringLiteral("notes.txt")}));
     EXPECT_EQ(dialogs.panelsShown().last().message, QStringLiteral("Select TIFF File(s):"));
     EXPECT_FALSE(dialogs.panelsShown().last().canChooseDirectories);
@@ -226,14 +226,15 @@ TEST_P(MainWindowInBothEditions, CancelDuringALongWalkKeepsWhatWasFound) {
     for (int i = 0; i < 300; ++i) {
         tiff(QStringLiteral("many/f%1.tif").arg(i, 3, 10, QLatin1Char('0')));
     }
-    controller->adding().setLoaderOptions(FileLoaderOptions{std::chrono::milliseconds(0)});
+    controller->fileSystemHelper().setLoaderOptions(
+        FileLoaderOptions{std::chrono::milliseconds(0)});
     QObject::connect(&controller->files(), &FileList::appended, controller.get(),
-                     [this] { controller->adding().cancelAction(); });
+                     [this] { controller->fileSystemHelper().cancelAction(); });
     addFolder(QDir(data).filePath(QStringLiteral("many")));
     const int kept = controller->files().size();
     EXPECT_GT(kept, 0);
     EXPECT_LT(kept, 300);
-    EXPECT_FALSE(controller->adding().isProcessing());
+    EXPECT_FALSE(controller->fileSystemHelper().isProcessing());
     EXPECT_TRUE(find<QWidget>("mainTableView")->isEnabled());
     EXPECT_TRUE(isCommandEnabled(UiCommand::AddFiles));
 }
@@ -262,9 +263,9 @@ TEST_P(MainWindowInBothEditions, QuitWhileLoadingStopsTheWorker) {
         tiff(QStringLiteral("many/f%1.tif").arg(i, 3, 10, QLatin1Char('0')));
     }
     dialogs.answerNextPanel({true, {QDir(data).filePath(QStringLiteral("many"))}});
-    controller->adding().addFolder();
+    controller->fileSystemHelper().addFolder();
     ASSERT_TRUE(controller->applicationShouldTerminate());
-    EXPECT_FALSE(controller->adding().isLoading());
+    EXPECT_FALSE(controller->fileSystemHelper().isLoading());
 }
 
 struct SplitCase {

@@ -90,7 +90,7 @@ TEST_P(OddNamesInBothEditions, AnAddedFolderListsAndShowsEveryName) {
     start();
     const QByteArray folder = oddFolder("plain");
     dialogs.answerNextPanel({true, {QString::fromUtf8(folder)}});
-    waitForLoad([this] { controller->adding().addFolder(); });
+    waitForLoad([this] { controller->fileSystemHelper().addFolder(); });
     EXPECT_EQ(listedPaths(), expectedPaths(folder));
     EXPECT_EQ(column("name"), shownNames());
     EXPECT_EQ(column("pages"),

@@ -52,7 +52,7 @@ protected:
         }
         controller->files().appendAll(items);
         controller->editionWindow().resetView(true);
-        controller->status().updateTotalLabel();
+        controller->viewHelper().updateTotalLabel();
     }
 
     void useDefaultFolder(const QString& folder) {
@@ -262,12 +262,12 @@ TEST_P(QuitInBothEditions, QuitKeyWhileFilesAreAddedStopsTheLoader) {
     const int ended = runEventLoop([this] {
         pressCommand(UiCommand::AddFolder);
         // The loader waits for this thread before it reads a file.
-        ASSERT_TRUE(controller->adding().isLoading());
+        ASSERT_TRUE(controller->fileSystemHelper().isLoading());
         pressQuitKey(controller->window());
     });
 
     EXPECT_EQ(ended, 0);
-    EXPECT_FALSE(controller->adding().isLoading());
+    EXPECT_FALSE(controller->fileSystemHelper().isLoading());
     EXPECT_LT(controller->files().size(), 300);
     expectStored();
 }
@@ -339,7 +339,7 @@ TEST_P(QuitUnderAWindowTest, QuitKeyEndsTheProgram) {
     expectStored();
     // A question the quit left unanswered was not taken for a yes.
     EXPECT_EQ(controller->files().size(), 2);
-    EXPECT_FALSE(controller->adding().isProcessing());
+    EXPECT_FALSE(controller->fileSystemHelper().isProcessing());
 }
 
 PICTAVO_CASES_IN_BOTH_EDITIONS(

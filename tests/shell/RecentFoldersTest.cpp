@@ -32,7 +32,7 @@ protected:
 
     void addFolder(const QString& folder) {
         dialogs.answerNextPanel({true, {folder}});
-        waitForLoad([this] { controller->adding().addFolder(); });
+        waitForLoad([this] { controller->fileSystemHelper().addFolder(); });
     }
 
     QComboBox* popup() const { return find<QComboBox>("recentFoldersPopup"); }
@@ -93,7 +93,7 @@ TEST_F(RecentFoldersTest, TheTitleItselfDoesNothing) {
     addFolder(folderWith(QStringLiteral("a"), {QStringLiteral("a1.tif")}));
     controller->recentFolders()->recentFolderChanged(0);
     EXPECT_EQ(controller->files().size(), 1);
-    EXPECT_FALSE(controller->adding().isLoading());
+    EXPECT_FALSE(controller->fileSystemHelper().isLoading());
 }
 
 TEST_F(RecentFoldersTest, DeletedFolderAsksWhereItWentAndCancelKeepsTheList) {
@@ -129,11 +129,11 @@ TEST_F(RecentFoldersTest, DeletedFolderReplacedByTheChosenOnes) {
 TEST_F(RecentFoldersTest, DroppedFilesAloneAddNoFolder) {
     const QString a = folderWith(QStringLiteral("a"), {QStringLiteral("a1.tif")});
     waitForLoad([&] {
-        (void)controller->adding().acceptDrop(
+        (void)controller->fileSystemHelper().acceptDrop(
             {QUrl::fromLocalFile(QDir(a).filePath(QStringLiteral("a1.tif")))});
     });
     EXPECT_EQ(popupItems(), QStringList{kTitle});
-    waitForLoad([&] { (void)controller->adding().acceptDrop({QUrl::fromLocalFile(a)}); });
+    waitForLoad([&] { (void)controller->fileSystemHelper().acceptDrop({QUrl::fromLocalFile(a)}); });
     EXPECT_EQ(popupItems(), (QStringList{kTitle, a}));
 }
 
@@ -161,8 +161,8 @@ protected:
     // thread (its first call here is served only when events are processed).
     void startLoading(const QString& folder) {
         dialogs.answerNextPanel({true, {folder}});
-        controller->adding().addFolder();
-        ASSERT_TRUE(controller->adding().isLoading());
+        controller->fileSystemHelper().addFolder();
+        ASSERT_TRUE(controller->fileSystemHelper().isLoading());
     }
 };
 
@@ -189,7 +189,7 @@ TEST_F(BusyWindowTest, HandedPathsWaitForTheLoadAndConvertDoesNotStart) {
     QSignalSpy created(controller.get(), &PictavoAppDelegate::processCreated);
     controller->convert().convertAction();
     EXPECT_TRUE(created.isEmpty());
-    controller->adding().addHandedPaths({QDir(c).filePath(QStringLiteral("c1.tif"))});
+    controller->fileSystemHelper().addHandedPaths({QDir(c).filePath(QStringLiteral("c1.tif"))});
     QSignalSpy finished(controller.get(), &PictavoAppDelegate::loadFinished);
     ASSERT_TRUE(finished.wait(30000));                         // b
     ASSERT_TRUE(finished.count() > 1 || finished.wait(30000)); // the handed file
@@ -234,7 +234,7 @@ protected:
     // Adds `folder` through Add Folder's real panel.
     void addFolder(const QString& folder) {
         QSignalSpy loaded(controller.get(), &PictavoAppDelegate::loadFinished);
-        controller->adding().addFolder();
+        controller->fileSystemHelper().addFolder();
         QFileDialog* panel = shownPanel();
         ASSERT_NE(panel, nullptr);
         panel->selectFile(folder);

@@ -58,7 +58,7 @@ protected:
         }
         // As a finished load leaves the window.
         controller->editionWindow().resetView(true);
-        controller->status().updateTotalLabel();
+        controller->viewHelper().updateTotalLabel();
     }
 
     void setChecks(const std::vector<bool>& checks) {
@@ -649,7 +649,7 @@ TEST_F(TableCommandsTest, LongListChecksAndSortsEveryRow) {
     const FileList::Items items = linkedItems(kRows);
     controller->files().appendAll(items);
     controller->editionWindow().resetView(true);
-    controller->status().updateTotalLabel();
+    controller->viewHelper().updateTotalLabel();
 
     QSignalSpy changed(table()->model(), &QAbstractItemModel::dataChanged);
     menuItem("uncheckAllMenuItem")->trigger();

@@ -1,6 +1,6 @@
 // Adding files and folders: the commands, the drop handler and the loader's
 // worker thread.
-#include "shell/AddingFiles.h"
+#include "shell/FileSystemHelper.h"
 
 #include "filelist/Arguments.h"
 #include "filelist/FileList.h"
@@ -12,9 +12,9 @@
 #include "shell/Dialogs.h"
 #include "shell/EditionWindow.h"
 #include "shell/FileTableModel.h"
-#include "shell/ListStatus.h"
 #include "shell/PictavoAppDelegate.h"
 #include "shell/RecentFolders.h"
+#include "shell/ViewHelper.h"
 #include "widgets/CustomTableView.h"
 
 #include <QAction>
@@ -38,20 +38,20 @@ QList<QUrl> droppedUrls(const QList<QUrl>& urls) {
 
 } // namespace
 
-AddingFiles::AddingFiles(PictavoAppDelegate& app) : m_app(app), m_ctx(app.context()) {}
+FileSystemHelper::FileSystemHelper(PictavoAppDelegate& app) : m_app(app), m_ctx(app.context()) {}
 
-AddingFiles::~AddingFiles() {
+FileSystemHelper::~FileSystemHelper() {
     joinLoader();
 }
 
-void AddingFiles::setupAdding() {
+void FileSystemHelper::setupAdding() {
     connect(m_ctx.parts.mainTableView, &CustomTableView::urlsDropped, this,
             [this](const QList<QUrl>& urls) { (void)acceptDrop(droppedUrls(urls)); });
-    connect(m_ctx.parts.cancelBtn, &QPushButton::clicked, this, &AddingFiles::cancelAction);
+    connect(m_ctx.parts.cancelBtn, &QPushButton::clicked, this, &FileSystemHelper::cancelAction);
     m_ctx.parts.includeSubfoldersMenuItem->setChecked(inculdeSubfolders());
 }
 
-void AddingFiles::addFiles() {
+void FileSystemHelper::addFiles() {
     searchAction();
     const bool folders = m_app.editionGroups().addFilesTakesFolders && inculdeSubfolders();
     m_ctx.dialogs->beginOpenPanel(m_ctx.window,
@@ -62,7 +62,7 @@ void AddingFiles::addFiles() {
     m_ctx.parts.mainTableView->viewport()->update();
 }
 
-void AddingFiles::addFolder() {
+void FileSystemHelper::addFolder() {
     searchAction();
     OpenPanelRequest panel =
         foldersChooser(QStringLiteral("Select folder(s) contains TIFF File(s):"));
@@ -73,7 +73,7 @@ void AddingFiles::addFolder() {
                                   });
 }
 
-void AddingFiles::searchFolders() {
+void FileSystemHelper::searchFolders() {
     searchAction();
     m_ctx.dialogs->beginOpenPanel(
         m_ctx.window,
@@ -85,35 +85,35 @@ void AddingFiles::searchFolders() {
         });
 }
 
-void AddingFiles::searchAction() {
+void FileSystemHelper::searchAction() {
     if (QWidget* focus = QApplication::focusWidget();
         focus != nullptr && m_ctx.window->isAncestorOf(focus)) {
         focus->clearFocus();
     }
 }
 
-void AddingFiles::cancelAction() {
+void FileSystemHelper::cancelAction() {
     m_ctx.isProcessing = false;
 }
 
-bool AddingFiles::inculdeSubfolders() const {
+bool FileSystemHelper::inculdeSubfolders() const {
     return m_ctx.preferences != nullptr && includeSubfolders(*m_ctx.preferences);
 }
 
-void AddingFiles::setInculdeSubfolders(bool include) {
+void FileSystemHelper::setInculdeSubfolders(bool include) {
     if (m_ctx.preferences != nullptr) {
         setIncludeSubfolders(*m_ctx.preferences, include);
     }
 }
 
-void AddingFiles::rememberFolders(const QStringList& folders) {
+void FileSystemHelper::rememberFolders(const QStringList& folders) {
     if (RecentFolders* recent = m_app.recentFolders()) {
         recent->addRecentItem(folders);
     }
 }
 
-void AddingFiles::openPanelDidEnd(bool accepted, const QStringList& paths,
-                                  bool panelAllowedFolders) {
+void FileSystemHelper::openPanelDidEnd(bool accepted, const QStringList& paths,
+                                       bool panelAllowedFolders) {
     m_ctx.parts.mainTableView->viewport()->update();
     if (!accepted) {
         return;
@@ -132,7 +132,7 @@ void AddingFiles::openPanelDidEnd(bool accepted, const QStringList& paths,
     loadURLs(request);
 }
 
-bool AddingFiles::acceptDrop(const QList<QUrl>& urls) {
+bool FileSystemHelper::acceptDrop(const QList<QUrl>& urls) {
     m_app.editionWindow().filesDropped();
     searchAction();
     Arguments request;
@@ -155,21 +155,21 @@ bool AddingFiles::acceptDrop(const QList<QUrl>& urls) {
     return false;
 }
 
-void AddingFiles::loadURLs(const Arguments& request) {
+void FileSystemHelper::loadURLs(const Arguments& request) {
     if (m_ctx.quitting || m_loaderRunning.exchange(true)) {
         return; // one load at a time; the window is disabled while it runs
     }
     if (m_loader.joinable()) {
         m_loader.join();
     }
-    m_app.status().refreshConvertCommand();
+    m_app.viewHelper().refreshConvertCommand();
     FileLoaderOptions options = m_loaderOptions;
     options.elapsedTimeInWords = m_ctx.edition.elapsedTimeInWords;
     m_loader = std::thread([this, request, options] {
         ::loadURLs(*this, &request, options);
         postToThreadOf(this, [this] {
             m_loaderRunning = false;
-            m_app.status().refreshConvertCommand();
+            m_app.viewHelper().refreshConvertCommand();
             Q_EMIT m_app.loadFinished();
             addPendingHandedPaths();
             Q_EMIT m_app.workerEnded();
@@ -177,54 +177,54 @@ void AddingFiles::loadURLs(const Arguments& request) {
     });
 }
 
-bool AddingFiles::isLoading() const {
+bool FileSystemHelper::isLoading() const {
     return m_loaderRunning.load();
 }
 
-void AddingFiles::joinLoader() {
+void FileSystemHelper::joinLoader() {
     PictavoAppDelegate::waitForWorker(m_loaderRunning);
     if (m_loader.joinable()) {
         m_loader.join();
     }
 }
 
-void AddingFiles::resetViewObject(bool enable) {
+void FileSystemHelper::resetViewObject(bool enable) {
     m_app.onMainThread([this, enable] { m_app.editionWindow().resetView(enable); });
 }
 
-void AddingFiles::startProcess() {
-    m_app.status().startProcess();
+void FileSystemHelper::startProcess() {
+    m_app.viewHelper().startProcess();
 }
 
-void AddingFiles::stopProcess() {
-    m_app.status().stopProcess();
+void FileSystemHelper::stopProcess() {
+    m_app.viewHelper().stopProcess();
 }
 
-void AddingFiles::updateTimeTakenLabel(const QString& text) {
-    m_app.status().updateTimeTakenLabel(text);
+void FileSystemHelper::updateTimeTakenLabel(const QString& text) {
+    m_app.viewHelper().updateTimeTakenLabel(text);
 }
 
-void AddingFiles::updateTotalPagesLabel() {
-    m_app.status().updateTotalPagesLabel();
+void FileSystemHelper::updateTotalPagesLabel() {
+    m_app.viewHelper().updateTotalPagesLabel();
 }
 
-bool AddingFiles::isProcessing() const {
+bool FileSystemHelper::isProcessing() const {
     return m_ctx.isProcessing.load();
 }
 
-FileList::KeySet AddingFiles::presentUrlKeys() {
+FileList::KeySet FileSystemHelper::presentUrlKeys() {
     FileList::KeySet keys;
     m_app.onMainThread([this, &keys] { keys = m_ctx.files->keys(); });
     return keys;
 }
 
-int AddingFiles::appendFiles(const std::vector<std::shared_ptr<FileItem>>& items) {
+int FileSystemHelper::appendFiles(const std::vector<std::shared_ptr<FileItem>>& items) {
     int added = 0;
     m_app.onMainThread([this, &items, &added] { added = m_ctx.files->appendAll(items); });
     return added;
 }
 
-void AddingFiles::sortAndReload() {
+void FileSystemHelper::sortAndReload() {
     m_app.onMainThread([this] {
         const QHeaderView* header = m_ctx.parts.mainTableView->horizontalHeader();
         if (header->isSortIndicatorShown() && header->sortIndicatorSection() >= 0) {
@@ -234,12 +234,12 @@ void AddingFiles::sortAndReload() {
     });
 }
 
-void AddingFiles::addHandedPaths(const QStringList& paths) {
+void FileSystemHelper::addHandedPaths(const QStringList& paths) {
     m_handedPaths += paths;
     addPendingHandedPaths();
 }
 
-void AddingFiles::addPendingHandedPaths() {
+void FileSystemHelper::addPendingHandedPaths() {
     // A load in progress would refuse them, and a job's sheet owns the list.
     if (m_ctx.quitting || m_handedPaths.isEmpty() || isLoading() || isProcessing()) {
         return;

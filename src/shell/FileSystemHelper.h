@@ -22,11 +22,11 @@ struct ShellContext;
 //
 // Threads: main thread, except the FileLoaderHost entries, which the loader
 // calls; each runs its body on the main thread and returns when it is done.
-class AddingFiles : public QObject, public FileLoaderHost {
+class FileSystemHelper : public QObject, public FileLoaderHost {
     Q_OBJECT
 public:
-    explicit AddingFiles(PictavoAppDelegate& app);
-    ~AddingFiles() override;
+    explicit FileSystemHelper(PictavoAppDelegate& app);
+    ~FileSystemHelper() override;
 
     // The table's drops and the status line's Cancel.
     void setupAdding();

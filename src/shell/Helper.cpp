@@ -1,10 +1,10 @@
 // The menu bar's commands, bound to the groups that carry them out.
-#include "shell/MenuCommands.h"
+#include "shell/Helper.h"
 
 #include "filelist/FileList.h"
-#include "shell/AddingFiles.h"
 #include "shell/ConvertCommand.h"
 #include "shell/EditionWindow.h"
+#include "shell/FileSystemHelper.h"
 #include "shell/HelpAndAbout.h"
 #include "shell/ImportExport.h"
 #include "shell/PictavoAppDelegate.h"
@@ -16,21 +16,21 @@
 #include <QMenu>
 #include <QMenuBar>
 
-MenuCommands::MenuCommands(PictavoAppDelegate& app) : m_app(app), m_ctx(app.context()) {}
+Helper::Helper(PictavoAppDelegate& app) : m_app(app), m_ctx(app.context()) {}
 
-void MenuCommands::setupToolbarAndMenuItems() {
+void Helper::setupToolbarAndMenuItems() {
     connect(m_ctx.parts.aboutMenuItem, &QAction::triggered, this,
             [this] { m_app.help().aboutAction(); });
     bindMenuCommands();
 }
 
-void MenuCommands::bindMenuCommands() {
+void Helper::bindMenuCommands() {
     using Command = EditionWindow::Command;
     const auto segment = [this](Command command) {
         return [this, command] { return m_app.editionWindow().isCommandEnabled(command); };
     };
     const auto always = [] { return true; };
-    AddingFiles& adding = m_app.adding();
+    FileSystemHelper& adding = m_app.fileSystemHelper();
     TableCommands& table = m_app.table();
     ImportExport& transfer = m_app.importExport();
     HelpAndAbout& help = m_app.help();
@@ -97,7 +97,7 @@ void MenuCommands::bindMenuCommands() {
     }
 }
 
-void MenuCommands::connectWindowItems() {
+void Helper::connectWindowItems() {
     connect(m_ctx.parts.minimizeMenuItem, &QAction::triggered, m_ctx.window,
             &QWidget::showMinimized);
     connect(m_ctx.parts.showMainWindowMenuItem, &QAction::triggered, this,

@@ -13,9 +13,9 @@ struct ShellContext;
 // Threads: main thread, except updateTimeTakenLabel and updateTotalPagesLabel,
 // which workers call; each runs its body on the main thread and returns when
 // it is done.
-class ListStatus : public ProcessDelegate {
+class ViewHelper : public ProcessDelegate {
 public:
-    explicit ListStatus(PictavoAppDelegate& app);
+    explicit ViewHelper(PictavoAppDelegate& app);
 
     void startProcess();
     void stopProcess();

@@ -1,12 +1,12 @@
 // The status line's view state: it reads the list and the busy flag and sets
 // the window's labels and the Convert control.
-#include "shell/ListStatus.h"
+#include "shell/ViewHelper.h"
 
 #include "filelist/FileList.h"
 #include "platform/SystemLog.h"
-#include "shell/AddingFiles.h"
 #include "shell/ConvertCommand.h"
 #include "shell/EditionWindow.h"
+#include "shell/FileSystemHelper.h"
 #include "shell/OutputSettings.h"
 #include "shell/PictavoAppDelegate.h"
 #include "widgets/BusyIndicator.h"
@@ -26,9 +26,9 @@ QString reasonOf(const std::exception& e) {
 
 } // namespace
 
-ListStatus::ListStatus(PictavoAppDelegate& app) : m_app(app), m_ctx(app.context()) {}
+ViewHelper::ViewHelper(PictavoAppDelegate& app) : m_app(app), m_ctx(app.context()) {}
 
-void ListStatus::startProcess() {
+void ViewHelper::startProcess() {
     m_app.onMainThread([this] {
         // Once quitting, a load that is only starting stays stopped.
         m_ctx.isProcessing = !m_ctx.quitting;
@@ -44,7 +44,7 @@ void ListStatus::startProcess() {
     });
 }
 
-void ListStatus::stopProcess() {
+void ViewHelper::stopProcess() {
     m_app.onMainThread([this] {
         for (QLabel* label : {m_ctx.parts.labelTotalFiles, m_ctx.parts.labelTotalTIFFPages,
                               m_ctx.parts.labelTimeTaken}) {
@@ -57,7 +57,7 @@ void ListStatus::stopProcess() {
     });
 }
 
-void ListStatus::resetViewForProcess(bool enable) {
+void ViewHelper::resetViewForProcess(bool enable) {
     try {
         m_ctx.parts.cancelBtn->setEnabled(enable);
         m_app.editionWindow().setConvertEnabled(enable);
@@ -67,7 +67,7 @@ void ListStatus::resetViewForProcess(bool enable) {
     }
 }
 
-void ListStatus::updateTimeTakenLabel(const QString& text) {
+void ViewHelper::updateTimeTakenLabel(const QString& text) {
     m_app.onMainThread([this, text] {
         try {
             // No run to tell of: the same zero in both editions, whose words
@@ -82,15 +82,15 @@ void ListStatus::updateTimeTakenLabel(const QString& text) {
     });
 }
 
-void ListStatus::refreshConvertCommand() {
+void ViewHelper::refreshConvertCommand() {
     // While a load runs Convert would not act (the list is not yet what the
     // user checked), so it does not look as if it would.
     m_app.editionWindow().setConvertEnabled(m_ctx.files->checkedPages() > 0 &&
-                                            !m_app.adding().isLoading() &&
+                                            !m_app.fileSystemHelper().isLoading() &&
                                             !m_app.convert().isJobSheetUp());
 }
 
-void ListStatus::updateTotalLabel() {
+void ViewHelper::updateTotalLabel() {
     try {
         const int checkedPages = m_ctx.files->checkedPages();
         m_ctx.parts.labelTotalTIFFPages->setText(
@@ -109,7 +109,7 @@ void ListStatus::updateTotalLabel() {
     updateTimeTakenLabel(QString());
 }
 
-void ListStatus::updateTotalPagesLabel() {
+void ViewHelper::updateTotalPagesLabel() {
     m_app.onMainThread([this] {
         try {
             m_ctx.parts.labelTotalTIFFPages->setText(
@@ -120,6 +120,6 @@ void ListStatus::updateTotalPagesLabel() {
     });
 }
 
-QString ListStatus::timeLabelText(const QString& time, int done, int total) const {
+QString ViewHelper::timeLabelText(const QString& time, int done, int total) const {
     return QStringLiteral("Total Time Taken : %1 %2/%3").arg(time).arg(done).arg(total);
 }

@@ -13,10 +13,10 @@ struct ShellContext;
 // stands for would, and an open menu shows which can run.
 //
 // Threads: main thread only.
-class MenuCommands : public QObject {
+class Helper : public QObject {
     Q_OBJECT
 public:
-    explicit MenuCommands(PictavoAppDelegate& app);
+    explicit Helper(PictavoAppDelegate& app);
 
     void setupToolbarAndMenuItems();
     // Minimize and the window's own items.
