@@ -11,7 +11,7 @@ class PngWriter final : public PageWriter {
 public:
     PngWriter() = default;
     // Fixed parts instead of the cores idle at the time of writing.
-    explicit PngWriter(PngStream::Partition partition) : m_partition(partition) {}
+    explicit PngWriter(const PngStream::Partition& partition) : m_partition(partition) {}
 
     Status encode(const QImage& page, const QString& path,
                   const WriteOptions& options) const override;

@@ -58,6 +58,9 @@ void ColumnChooser::setupTable() {
 }
 
 void ColumnChooser::buildHeaderContextMenu() {
+    if (m_headerContextMenu != nullptr) {
+        return; // one menu per header, however often the table is set up
+    }
     m_headerContextMenu = new QMenu(m_ctx.window); // owned by the window
     m_headerContextMenu->setObjectName(QStringLiteral("headerContextMenu"));
     QHeaderView* header = m_ctx.parts.mainTableView->horizontalHeader();
