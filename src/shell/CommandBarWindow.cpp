@@ -35,7 +35,16 @@
 
 CommandBarWindow::CommandBarWindow(PictavoAppDelegate& app) : m_app(app), m_ctx(app.context()) {}
 
-CommandBarWindow::~CommandBarWindow() = default;
+CommandBarWindow::~CommandBarWindow() {
+    // The window outlives the form it was built from, and going it loses the
+    // focus: its focus tracking must not reach this half-destroyed object.
+    if (m_window) {
+        for (auto* filter :
+             m_window->findChildren<WindowFocusFilter*>(Qt::FindDirectChildrenOnly)) {
+            filter->disconnect(this);
+        }
+    }
+}
 
 void CommandBarWindow::setupCommands() {
     setupCommandBar();
