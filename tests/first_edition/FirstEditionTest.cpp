@@ -22,8 +22,7 @@
 #include <QToolBar>
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
+#include <optional>
 
 namespace {
 
@@ -33,21 +32,6 @@ const QString kShowSettings = QStringLiteral("SHOWSETTINGS");
 
 // An existing folder this process may not write to: a folder made read-only,
 // or, for a process that ignores permissions, a procfs folder.
-QString unwritableFolder() {
-    const QString folder = makeTestFolder(QStringLiteral("readonly"));
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-    if (::access(QFile::encodeName(folder).constData(), W_OK) != 0) {
-        return folder;
-    }
-    // Permissions mean nothing to root; these refuse even root on most systems.
-    for (const char* candidate : {"/proc/1", "/proc/sys"}) {
-        if (::access(candidate, W_OK) != 0) {
-            return QString::fromLatin1(candidate);
-        }
-    }
-    return folder;
-}
-
 // ---- the settings pane ----
 
 class FirstEditionWindowSettingsPaneTest : public FirstEditionFixture {};
@@ -476,7 +460,7 @@ protected:
 
 struct BadFolderCase {
     std::string name;
-    std::function<QString()> folder;
+    std::function<QString()> folder; // none: a folder this process may not write into
     QString message;
     bool paneHidden;
 };
@@ -490,12 +474,8 @@ class FirstEditionWindowBadFolderTest : public FirstEditionWindowConvertTest,
                                         public ::testing::WithParamInterface<BadFolderCase> {};
 
 TEST_P(FirstEditionWindowBadFolderTest, OneAlertNoJobAndTheFolderPage) {
-    const QString folder = GetParam().folder();
-    if (!folder.isEmpty() && QFileInfo(folder).isDir() &&
-        ::access(QFile::encodeName(folder).constData(), W_OK) == 0) {
-        GTEST_SKIP() << "no folder refuses this process's writes: it has root's file access "
-                        "and /proc/1 and /proc/sys accept writes here";
-    }
+    std::optional<UnwritableFolder> unwritable;
+    const QString folder = GetParam().folder ? GetParam().folder() : unwritable.emplace().path();
     source(QStringLiteral("scan.tif"), 2);
     if (GetParam().paneHidden) {
         firstEdition().toggleSettings();
@@ -534,9 +514,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadFolderCase{"NonexistentPaneHidden",
                       [] { return QDir(testHome()).filePath(QStringLiteral("nothing-here")); },
                       kMissing, true},
-        BadFolderCase{"NonWritable", [] { return unwritableFolder(); }, kNonWritable, false},
-        BadFolderCase{"NonWritablePaneHidden", [] { return unwritableFolder(); }, kNonWritable,
-                      true}),
+        BadFolderCase{"NonWritable", nullptr, kNonWritable, false},
+        BadFolderCase{"NonWritablePaneHidden", nullptr, kNonWritable, true}),
     ByName());
 
 const QString kSourceFolderQuestion = QStringLiteral(

@@ -27,21 +27,11 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
+#include <optional>
 
 namespace {
 
 // An existing folder this process may not write to, even as root.
-QString unwritableFolder() {
-    const QString folder = makeTestFolder(QStringLiteral("readonly"));
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-    if (::access(QFile::encodeName(folder).constData(), W_OK) != 0) {
-        return folder;
-    }
-    return QStringLiteral("/proc/1"); // root ignores permissions; procfs does not
-}
-
 class ConvertCommandTest : public ControllerFixture {
 protected:
     QString in = makeTestFolder(QStringLiteral("in"));
@@ -147,10 +137,11 @@ class FolderMessageTest : public ConvertCommandTest,
 TEST_P(FolderMessageTest, ChooserSaysWhyItOpened) {
     addSources({{QStringLiteral("scan.tif"), 1}});
     QString folder;
+    std::optional<UnwritableFolder> unwritable;
     if (GetParam().folder == 1) {
         folder = QDir(out).filePath(QStringLiteral("deleted"));
     } else if (GetParam().folder == 2) {
-        folder = unwritableFolder();
+        folder = unwritable.emplace().path();
     }
     useDefaultFolder(folder);
     dialogs.answerNextPanel({false, {}});
@@ -181,7 +172,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ConvertCommandTest, UnwritableChoiceAlertsAndStartsNothing) {
     addSources({{QStringLiteral("scan.tif"), 1}});
-    const QString folder = unwritableFolder();
+    const UnwritableFolder unwritable;
+    const QString folder = unwritable.path();
     dialogs.answerNextPanel({true, {folder}});
     controller->convert().convertAction();
     ASSERT_EQ(dialogs.alertsShown().size(), 1);

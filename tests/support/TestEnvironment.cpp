@@ -3,10 +3,14 @@
 #include "platform/SystemLog.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QUuid>
 
 #include <memory>
 #include <mutex>
+
+#include <unistd.h>
 
 QString testHome() {
     return qEnvironmentVariable("HOME");
@@ -40,4 +44,13 @@ SystemLogCapture::~SystemLogCapture() {
 QStringList SystemLogCapture::lines() const {
     const std::lock_guard lock(d->mutex);
     return d->lines;
+}
+
+UnwritableFolder::UnwritableFolder() : m_path(makeTestFolder(QStringLiteral("readonly"))) {
+    QFile::setPermissions(m_path, QFile::ReadOwner | QFile::ExeOwner);
+    if (::access(QFile::encodeName(m_path).constData(), W_OK) == 0) {
+        m_refusal.emplace([refused = m_path](const QString& folder) {
+            return !folder.isEmpty() && folder != refused && QFileInfo(folder).isDir();
+        });
+    }
 }

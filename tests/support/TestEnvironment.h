@@ -1,10 +1,13 @@
 #pragma once
 
+#include "platform/FolderAccess.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <string>
 
 // Every test process runs in a HOME and XDG folders of its own (made by the
@@ -14,6 +17,19 @@ QString testHome();
 
 // A fresh empty folder inside the test HOME.
 QString makeTestFolder(const QString& name = QStringLiteral("work"));
+
+// A folder this process may not create files in, while this lives: a fresh
+// read-only folder, or, for a process that ignores permissions (root), one the
+// folder check is told to refuse, so the refusal is tested on every machine.
+class UnwritableFolder {
+public:
+    UnwritableFolder();
+    const QString& path() const { return m_path; }
+
+private:
+    QString m_path;
+    std::optional<FolderAccessOverride> m_refusal;
+};
 
 // Collects system log lines while it lives.
 class SystemLogCapture {
