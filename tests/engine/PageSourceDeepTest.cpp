@@ -197,11 +197,7 @@ std::string comparePixels(const QImage& image, const Expected& expected, uint32_
             const QRgba64 got = image.pixelColor(x, y).rgba64();
             const bool bothHidden = want.alpha() == 0 && got.alpha() == 0;
             if (!bothHidden && channelDistance(got, want) > tolerance16) {
-                return "pixel " + std::to_string(x) + "," + std::to_string(y) + ": got " +
-                       std::to_string(got.red()) + "/" + std::to_string(got.green()) + "/" +
-                       std::to_string(got.blue()) + "/" + std::to_string(got.alpha()) + ", want " +
-                       std::to_string(want.red()) + "/" + std::to_string(want.green()) + "/" +
-                       std::to_string(want.blue()) + "/" + std::to_string(want.alpha());
+                return pixelMismatch(x, y, got, want);
             }
         }
     }

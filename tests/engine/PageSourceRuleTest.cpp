@@ -190,11 +190,7 @@ std::string compareNoData(const QImage& image, const NoDataCase& c, const NoData
             const QRgba64 got = image.pixelColor(int(x), int(y)).rgba64();
             const bool bothHidden = want.alpha() == 0 && got.alpha() == 0;
             if (!bothHidden && channelDistance(got, want) > tolerance) {
-                return "pixel " + std::to_string(x) + "," + std::to_string(y) + ": got " +
-                       std::to_string(got.red()) + "/" + std::to_string(got.green()) + "/" +
-                       std::to_string(got.blue()) + "/" + std::to_string(got.alpha()) + ", want " +
-                       std::to_string(want.red()) + "/" + std::to_string(want.green()) + "/" +
-                       std::to_string(want.blue()) + "/" + std::to_string(want.alpha());
+                return pixelMismatch(int(x), int(y), got, want);
             }
         }
     }

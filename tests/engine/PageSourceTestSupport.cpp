@@ -135,6 +135,15 @@ int channelDistance(QRgba64 a, QRgba64 b) {
          std::abs(int(a.blue()) - int(b.blue())), std::abs(int(a.alpha()) - int(b.alpha()))});
 }
 
+std::string pixelMismatch(int x, int y, QRgba64 got, QRgba64 want) {
+    const auto levels = [](QRgba64 c) {
+        return std::to_string(c.red()) + "/" + std::to_string(c.green()) + "/" +
+               std::to_string(c.blue()) + "/" + std::to_string(c.alpha());
+    };
+    return "pixel " + std::to_string(x) + "," + std::to_string(y) + ": got " + levels(got) +
+           ", want " + levels(want);
+}
+
 Result<std::unique_ptr<PageSource>> openTestPages(const std::vector<TestTiffPage>& pages,
                                                   const DecodeLimits& limits) {
     const QString path = makeTestFolder() + QStringLiteral("/pages.tif");

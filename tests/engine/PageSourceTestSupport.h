@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // What a page made with TestTiff must look like once decoded: the colour of
@@ -17,6 +18,8 @@ QImage::Format expectedFormat(const TestTiffPage& page);
 
 // Largest difference of any channel, in 16-bit units.
 int channelDistance(QRgba64 a, QRgba64 b);
+// "pixel x,y: got r/g/b/a, want r/g/b/a", in 16-bit units.
+std::string pixelMismatch(int x, int y, QRgba64 got, QRgba64 want);
 
 // Writes the pages to a fresh file and opens it.
 Result<std::unique_ptr<PageSource>> openTestPages(const std::vector<TestTiffPage>& pages,

@@ -94,20 +94,6 @@ struct PartsCase {
 };
 
 std::vector<PartsCase> partsCases() {
-    const std::vector<std::pair<PageKind, const char*>> kinds = {
-        {PageKind::MonoZeroBlack, "MonoZeroBlack"},
-        {PageKind::MonoZeroWhite, "MonoZeroWhite"},
-        {PageKind::MonoColoured, "MonoColoured"},
-        {PageKind::Gray8, "Gray8"},
-        {PageKind::Gray16, "Gray16"},
-        {PageKind::Indexed8, "Indexed8"},
-        {PageKind::Indexed8Alpha, "Indexed8Alpha"},
-        {PageKind::Rgb888, "Rgb888"},
-        {PageKind::Rgbx64, "Rgbx64"},
-        {PageKind::Rgba8888, "Rgba8888"},
-        {PageKind::Rgba64, "Rgba64"},
-        {PageKind::Rgb32, "Rgb32"},
-    };
     const std::vector<std::pair<int, int>> sizes = {{1, 1}, {5, 3}, {33, 17}, {301, 157}};
     // One part; a part per row on one thread; parts on more threads than
     // the machine may have; rounds of two threads over many small parts.
@@ -118,7 +104,10 @@ std::vector<PartsCase> partsCases() {
         {{.threads = 2, .minPartBytes = 1, .maxPartBytes = 700}, "RoundsOfTwo"},
     };
     std::vector<PartsCase> cases;
-    for (const auto& [kind, kindName] : kinds) {
+    for (const auto& [kind, kindName] : pageKinds()) {
+        if (kind == PageKind::Argb32Premultiplied) {
+            continue; // its levels do not come back exactly; the writers' suite covers it
+        }
         for (const auto& [w, h] : sizes) {
             for (const auto& [partition, partitionName] : partitions) {
                 cases.push_back({std::string(kindName) + "_" + std::to_string(w) + "x" +

@@ -24,6 +24,32 @@ TestTiffPage stretchedFloatPage() {
     return p;
 }
 
+// A job that writes PNG files into `out`, logs kept in a test folder.
+struct PngJob {
+    Settings settings;
+    RecordingWorkspace workspace;
+    Process process;
+
+    explicit PngJob(const QString& out) {
+        settings.setIsOpenFolderAfterConversion(false);
+        settings.setOutputType(OutputPng);
+        process.setSettings(&settings);
+        process.setWorkspace(&workspace);
+        process.setLogsFolder(makeTestFolder(QStringLiteral("logs")));
+        process.setOutputFolder(out);
+    }
+
+    // Runs the job; the system log's lines, joined.
+    QString run() {
+        QStringList lines;
+        {
+            const SystemLogRedirect capture([&lines](const QString& line) { lines.append(line); });
+            runJob(process);
+        }
+        return lines.join(QLatin1Char('\n'));
+    }
+};
+
 TEST(ProcessPageMappingTest, LogNamesMappingsAndRefusesPagesThatEndEarly) {
     const QString in = makeTestFolder(QStringLiteral("in"));
     const QString out = makeTestFolder(QStringLiteral("out"));
@@ -38,30 +64,17 @@ TEST(ProcessPageMappingTest, LogNamesMappingsAndRefusesPagesThatEndEarly) {
         patchFirstDirectoryValue(bytes, TIFFTAG_STRIPBYTECOUNTS, [](uint32_t n) { return n / 2; }));
     ASSERT_TRUE(writeFileBytes(path, bytes));
 
-    Settings settings;
-    settings.setIsOpenFolderAfterConversion(false);
-    settings.setOutputType(OutputPng);
-    RecordingWorkspace workspace;
-    Process process;
-    process.setSettings(&settings);
-    process.setWorkspace(&workspace);
-    process.setLogsFolder(makeTestFolder(QStringLiteral("logs")));
-    process.setOutputFolder(out);
+    PngJob job(out);
     const SourceFile listed = listedSource(path);
     ASSERT_EQ(listed.pages, 3);
-    process.outputFiles().push_back({path, {listed}});
+    job.process.outputFiles().push_back({path, {listed}});
 
-    QStringList lines;
-    {
-        const SystemLogRedirect capture([&lines](const QString& line) { lines.append(line); });
-        runJob(process);
-    }
-    const LogFiles& entry = process.log().files.at(0);
+    const QString joined = job.run();
+    const LogFiles& entry = job.process.log().files.at(0);
     ASSERT_EQ(entry.logFiles.size(), 3U);
     EXPECT_EQ(entry.logFiles.at(0).status, QStringLiteral("Unable to save page!"));
     EXPECT_EQ(entry.logFiles.at(1).status, QStringLiteral("Completed"));
     EXPECT_EQ(entry.logFiles.at(2).status, QStringLiteral("Completed"));
-    const QString joined = lines.join(QLatin1Char('\n'));
     EXPECT_TRUE(joined.contains(QStringLiteral("Cannot read page 1 of “mixed.tif”: Page 1 cannot "
                                                "be decoded: the data ends early")))
         << joined.toStdString();
@@ -91,22 +104,9 @@ TEST(ProcessPageMappingTest, LogNamesTheCaseAndRangeOfEveryPage) {
     const QString in = makeTestFolder(QStringLiteral("in"));
     const QString path = QDir(in).filePath(QStringLiteral("dem.tif"));
     ASSERT_TRUE(writeTestTiff(path, {elevation, gradient, small}));
-    Settings settings;
-    settings.setIsOpenFolderAfterConversion(false);
-    settings.setOutputType(OutputPng);
-    RecordingWorkspace workspace;
-    Process process;
-    process.setSettings(&settings);
-    process.setWorkspace(&workspace);
-    process.setLogsFolder(makeTestFolder(QStringLiteral("logs")));
-    process.setOutputFolder(makeTestFolder(QStringLiteral("out")));
-    addListedSource(process, path);
-    QStringList lines;
-    {
-        const SystemLogRedirect capture([&lines](const QString& line) { lines.append(line); });
-        runJob(process);
-    }
-    const QString joined = lines.join(QLatin1Char('\n'));
+    PngJob job(makeTestFolder(QStringLiteral("out")));
+    addListedSource(job.process, path);
+    const QString joined = job.run();
     const char* const expected[] = {
         "Page 1 of “dem.tif” is not an exact copy: signed 16-bit integer samples stretched from "
         "the page's range -5000..5000 to the output range; 3 pixels with the no-data value -9999 "

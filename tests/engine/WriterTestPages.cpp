@@ -168,3 +168,22 @@ QImage flattenedOverWhite(const QImage& page) {
     }
     return out;
 }
+
+const std::vector<KindName>& pageKinds() {
+    static const std::vector<KindName> kinds = {
+        {PageKind::MonoZeroBlack, "MonoZeroBlack"},
+        {PageKind::MonoZeroWhite, "MonoZeroWhite"},
+        {PageKind::MonoColoured, "MonoColoured"},
+        {PageKind::Gray8, "Gray8"},
+        {PageKind::Gray16, "Gray16"},
+        {PageKind::Indexed8, "Indexed8"},
+        {PageKind::Indexed8Alpha, "Indexed8Alpha"},
+        {PageKind::Rgb888, "Rgb888"},
+        {PageKind::Rgbx64, "Rgbx64"},
+        {PageKind::Rgba8888, "Rgba8888"},
+        {PageKind::Rgba64, "Rgba64"},
+        {PageKind::Rgb32, "Rgb32"},
+        {PageKind::Argb32Premultiplied, "Argb32Premultiplied"},
+    };
+    return kinds;
+}

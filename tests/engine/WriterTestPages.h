@@ -2,6 +2,8 @@
 
 #include <QImage>
 
+#include <vector>
+
 // The page layouts the writers are fed: the native forms of the TIFF page
 // source plus a few other QImage formats.
 enum class PageKind {
@@ -19,6 +21,13 @@ enum class PageKind {
     Rgb32,
     Argb32Premultiplied,
 };
+
+struct KindName {
+    PageKind kind;
+    const char* name; // as test names show it
+};
+// Every kind, in the enum's order.
+const std::vector<KindName>& pageKinds();
 
 // A page of that kind with at most 96 distinct colours, 16-bit levels that
 // are no multiples of 257 (so a lost low byte shows) and alpha values on both

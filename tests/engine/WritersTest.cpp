@@ -36,27 +36,6 @@ struct RoundTripCase {
     int height;
 };
 
-struct KindName {
-    PageKind kind;
-    const char* name;
-};
-
-const std::vector<KindName> kKinds = {
-    {PageKind::MonoZeroBlack, "MonoZeroBlack"},
-    {PageKind::MonoZeroWhite, "MonoZeroWhite"},
-    {PageKind::MonoColoured, "MonoColoured"},
-    {PageKind::Gray8, "Gray8"},
-    {PageKind::Gray16, "Gray16"},
-    {PageKind::Indexed8, "Indexed8"},
-    {PageKind::Indexed8Alpha, "Indexed8Alpha"},
-    {PageKind::Rgb888, "Rgb888"},
-    {PageKind::Rgbx64, "Rgbx64"},
-    {PageKind::Rgba8888, "Rgba8888"},
-    {PageKind::Rgba64, "Rgba64"},
-    {PageKind::Rgb32, "Rgb32"},
-    {PageKind::Argb32Premultiplied, "Argb32Premultiplied"},
-};
-
 std::vector<RoundTripCase> roundTripCases() {
     const std::vector<std::pair<Writer, const char*>> writers = {{Writer::Png, "Png"},
                                                                  {Writer::Bmp, "Bmp"},
@@ -66,7 +45,7 @@ std::vector<RoundTripCase> roundTripCases() {
     const std::vector<std::pair<int, int>> sizes = {{7, 5}, {1, 1}, {33, 17}};
     std::vector<RoundTripCase> cases;
     for (const auto& [writer, writerName] : writers) {
-        for (const KindName& kind : kKinds) {
+        for (const KindName& kind : pageKinds()) {
             for (const auto& [w, h] : sizes) {
                 cases.push_back({std::string(writerName) + "_" + kind.name + "_" +
                                      std::to_string(w) + "x" + std::to_string(h),
