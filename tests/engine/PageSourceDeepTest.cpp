@@ -214,14 +214,6 @@ Expected flattenedOnBlack(Expected pixels) {
     return pixels;
 }
 
-Result<QImage> decodeFile(const QString& path) {
-    auto source = PageSource::open(path);
-    if (!source) {
-        return Result<QImage>::failure(source.error());
-    }
-    return (*source)->readPage(0);
-}
-
 // Decodes the page, then writes it as PNG (16 bits and alpha kept) and, for
 // a page without an alpha sample, as BMP (8 bits, no alpha) and reads both
 // back.
@@ -229,7 +221,7 @@ enum class Copy { Exact, Mapped };
 
 void expectDecodedAndWritten(const QString& path, const Expected& expected, uint32_t width,
                              QImage::Format format, bool alphaSample, Copy copy = Copy::Mapped) {
-    const Result<QImage> page = decodeFile(path);
+    const Result<QImage> page = decodeFirstPage(path);
     ASSERT_TRUE(page.ok()) << page.error().toStdString();
     EXPECT_EQ(page->format(), format);
     EXPECT_EQ(comparePixels(*page, expected, width, 0), "");
@@ -387,18 +379,18 @@ INSTANTIATE_TEST_SUITE_P(Layouts, FloatPageTest, ::testing::ValuesIn(kFloatCases
 
 TEST(FloatPageTest, MappingNamesTheRangeUsed) {
     const Result<QImage> unit =
-        decodeFile(writePage(floatPage({"", 32, 1, false, false, Values::InUnitRange})));
+        decodeFirstPage(writePage(floatPage({"", 32, 1, false, false, Values::InUnitRange})));
     ASSERT_TRUE(unit.ok());
     EXPECT_EQ(pageMapping(*unit),
               QStringLiteral("32-bit floating-point samples mapped from 0..1 to the output range"));
     const Result<QImage> stretched =
-        decodeFile(writePage(floatPage({"", 32, 1, false, false, Values::Stretched})));
+        decodeFirstPage(writePage(floatPage({"", 32, 1, false, false, Values::Stretched})));
     ASSERT_TRUE(stretched.ok());
     EXPECT_EQ(pageMapping(*stretched),
               QStringLiteral("32-bit floating-point samples stretched from the page's range "
                              "-3.5..16.5 to the output range"));
     const Result<QImage> holes =
-        decodeFile(writePage(floatPage({"", 32, 1, false, false, Values::WithHoles})));
+        decodeFirstPage(writePage(floatPage({"", 32, 1, false, false, Values::WithHoles})));
     ASSERT_TRUE(holes.ok());
     EXPECT_TRUE(pageMapping(*holes).contains(QStringLiteral("; 2 pixels with NaN or infinite")));
 }
@@ -606,14 +598,14 @@ TEST(IntegerPageTest, StretchedMappingNamesThePageRange) {
          "range"},
     };
     for (const Case& c : cases) {
-        const Result<QImage> page = decodeFile(writePage(integerPage(c.page)));
+        const Result<QImage> page = decodeFirstPage(writePage(integerPage(c.page)));
         ASSERT_TRUE(page.ok());
         EXPECT_EQ(pageMapping(*page), QString::fromUtf8(c.mapping));
     }
 }
 
 TEST(IntegerPageTest, UnsignedPagesThatFitAreExactCopies) {
-    const Result<QImage> page = decodeFile(writePage(grayPage(7, 5, 16)));
+    const Result<QImage> page = decodeFirstPage(writePage(grayPage(7, 5, 16)));
     ASSERT_TRUE(page.ok());
     EXPECT_EQ(pageMapping(*page), QString());
 }
@@ -729,7 +721,7 @@ TEST(LabPageTest, SixteenBitAndAlphaBecomeSrgbWithAlphaKept) {
         SCOPED_TRACE(c.name);
         const TestTiffPage page = labPage(c.bits, c.alpha);
         const QString path = writePage(page);
-        const Result<QImage> image = decodeFile(path);
+        const Result<QImage> image = decodeFirstPage(path);
         ASSERT_TRUE(image.ok()) << image.error().toStdString();
         EXPECT_EQ(image->format(), c.format);
         const QString png = makeTestFolder(QStringLiteral("out")) + QStringLiteral("/lab.png");

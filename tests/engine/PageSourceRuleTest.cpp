@@ -28,14 +28,6 @@ QString writePage(const TestTiffPage& page) {
     return path;
 }
 
-Result<QImage> decodeFile(const QString& path) {
-    auto source = PageSource::open(path);
-    if (!source) {
-        return Result<QImage>::failure(source.error());
-    }
-    return (*source)->readPage(0);
-}
-
 // IEEE half precision of a value with few mantissa bits (exact here).
 uint16_t half(double v) {
     if (v == 0) {
@@ -213,7 +205,7 @@ class NoDataTest : public ::testing::TestWithParam<NoDataCase> {};
 // hidden, in JPEG and BMP black.
 TEST_P(NoDataTest, CellsAreLeftOutAndTransparent) {
     const NoDataCase& c = GetParam();
-    const Result<QImage> page = decodeFile(writePage(noDataPage(c)));
+    const Result<QImage> page = decodeFirstPage(writePage(noDataPage(c)));
     ASSERT_TRUE(page.ok()) << page.error().toStdString();
     const NoDataExpectation e = noDataRange(c);
     const int noDataPixels = c.colours == 3 ? 63 : 64;
@@ -273,7 +265,7 @@ TEST(NoDataTest, ValuesThatCannotBeSamplesMatchNothing) {
         p.sampleFormat = c.sampleFormat;
         p.noData = c.noData;
         p.sample = [](uint32_t x, uint32_t y, uint16_t) { return 10U + x + y; };
-        const Result<QImage> page = decodeFile(writePage(p));
+        const Result<QImage> page = decodeFirstPage(writePage(p));
         ASSERT_TRUE(page.ok()) << page.error().toStdString();
         EXPECT_EQ(page->format(), QImage::Format_Grayscale8);
         EXPECT_EQ(page->pixelColor(0, 0), QColor(10, 10, 10));
@@ -306,7 +298,7 @@ TEST(ConstantPageTest, StretchedConstantsAreBlackAndFittingOnesKept) {
         TestTiffPage p = grayPage(5, 4, c.bits);
         p.sampleFormat = c.sampleFormat;
         p.bitsOf = [&c](uint32_t, uint32_t, uint16_t) { return c.stored; };
-        const Result<QImage> page = decodeFile(writePage(p));
+        const Result<QImage> page = decodeFirstPage(writePage(p));
         ASSERT_TRUE(page.ok()) << page.error().toStdString();
         for (const QPoint at : {QPoint(0, 0), QPoint(4, 3)}) {
             const QRgba64 got = page->pixelColor(at).rgba64();
@@ -344,7 +336,7 @@ TEST(FloatInkPageTest, InksBecomeRgbAfterTheRule) {
         p.bitsOf = [c](uint32_t x, uint32_t y, uint16_t s) {
             return uint64_t(std::bit_cast<uint32_t>(float(inkAmount(x, y, s, c.scale))));
         };
-        const Result<QImage> page = decodeFile(writePage(p));
+        const Result<QImage> page = decodeFirstPage(writePage(p));
         ASSERT_TRUE(page.ok()) << page.error().toStdString();
         EXPECT_EQ(page->format(), QImage::Format_RGBX64);
         // Every amount from 0 to the scale occurs, so the range is 0..scale.
@@ -457,7 +449,7 @@ TEST(LabWhitePointTest, SixteenBitPagesMatchTheirSrgbColours) {
                           {"NoTagIsD65", false, {}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Result<QImage> page = decodeFile(writePage(labColourPage(c.d50, c.whitePoint)));
+        const Result<QImage> page = decodeFirstPage(writePage(labColourPage(c.d50, c.whitePoint)));
         ASSERT_TRUE(page.ok()) << page.error().toStdString();
         for (int x = 0; x < kLabColourCount; ++x) {
             const QColor got = page->pixelColor(x, 1);
@@ -479,7 +471,7 @@ TEST(LabWhitePointTest, EightBitPagesWithoutTheTagAreD65) {
         }
         return static_cast<uint32_t>(std::lround(s == 1 ? lab.a : lab.b)) & 0xFFU;
     };
-    const Result<QImage> page = decodeFile(writePage(p));
+    const Result<QImage> page = decodeFirstPage(writePage(p));
     ASSERT_TRUE(page.ok()) << page.error().toStdString();
     for (int x = 0; x < kLabColourCount; ++x) {
         const QColor got = page->pixelColor(x, 0);

@@ -129,6 +129,14 @@ QImage::Format expectedFormat(const TestTiffPage& p) {
     }
 }
 
+Result<QImage> decodeFirstPage(const QString& path) {
+    auto source = PageSource::open(path);
+    if (!source) {
+        return Result<QImage>::failure(source.error());
+    }
+    return (*source)->readPage(0);
+}
+
 int channelDistance(QRgba64 a, QRgba64 b) {
     return std::max(
         {std::abs(int(a.red()) - int(b.red())), std::abs(int(a.green()) - int(b.green())),

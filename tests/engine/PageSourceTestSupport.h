@@ -21,6 +21,9 @@ int channelDistance(QRgba64 a, QRgba64 b);
 // "pixel x,y: got r/g/b/a, want r/g/b/a", in 16-bit units.
 std::string pixelMismatch(int x, int y, QRgba64 got, QRgba64 want);
 
+// Opens the file and decodes its first page; the reason when either fails.
+Result<QImage> decodeFirstPage(const QString& path);
+
 // Writes the pages to a fresh file and opens it.
 Result<std::unique_ptr<PageSource>> openTestPages(const std::vector<TestTiffPage>& pages,
                                                   const DecodeLimits& limits = {});
