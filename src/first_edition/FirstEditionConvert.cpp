@@ -3,6 +3,7 @@
 
 #include "engine/Process.h"
 #include "engine/Settings.h"
+#include "first_edition/FirstEditionSettingsPane.h"
 #include "first_edition/FirstEditionWindow.h"
 #include "platform/Constants.h"
 #include "platform/FolderAccess.h"
@@ -58,18 +59,16 @@ void FirstEditionConvert::convertAction() {
 }
 
 void FirstEditionConvert::split() {
-    try {
+    logFailures(QStringLiteral("(Split)"), [&] {
         m_app.fileSystemHelper().searchAction();
         const std::shared_ptr<Process> job = makeJob();
         if (!outputFolderIsUsable()) {
-            firstEditionWindow(m_app).showFolderSettings();
+            firstEditionWindow(m_app).settingsPane().showFolderSettings();
             return;
         }
         m_ctx.panel->settingTabView->setCurrentIndex(kFormatTab);
         launchJob(job);
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(Split)"), QString::fromLocal8Bit(e.what()));
-    }
+    });
 }
 
 bool FirstEditionConvert::outputFolderIsUsable() {

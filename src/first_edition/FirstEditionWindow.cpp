@@ -3,8 +3,8 @@
 
 #include "engine/Settings.h"
 #include "filelist/FileList.h"
+#include "first_edition/FirstEditionSettingsPane.h"
 #include "platform/Constants.h"
-#include "platform/Preferences.h"
 #include "platform/SystemLog.h"
 #include "shell/ConvertCommand.h"
 #include "shell/FileSystemHelper.h"
@@ -25,55 +25,14 @@
 #include <QActionGroup>
 #include <QBoxLayout>
 #include <QCheckBox>
-#include <QDialog>
-#include <QEvent>
 #include <QMainWindow>
 #include <QPushButton>
-#include <QStackedWidget>
 #include <QStyle>
-#include <QTabBar>
 #include <QToolBar>
 
-#include <algorithm>
 #include <exception>
-#include <functional>
 #include <utility>
 
-namespace {
-
-constexpr int kFolderTab = 2;
-constexpr int kHiddenPaneMargin = 5;
-constexpr int kShownPaneMargin = 9;
-
-// Keeps the panes fitted to the window as it is resized.
-class ResizeWatcher final : public QObject {
-public:
-    ResizeWatcher(QObject* parent, std::function<void()> onResize)
-        : QObject(parent), m_onResize(std::move(onResize)) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Resize) {
-            m_onResize();
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void()> m_onResize;
-};
-
-// The settings panel's form as a pane of the window: nothing ends it, so Esc
-// or Enter in one of its fields cannot hide it the way they end a dialog.
-class SettingsPane final : public QDialog {
-public:
-    explicit SettingsPane(QWidget* parent) : QDialog(parent, Qt::Widget) {}
-    void done(int /*result*/) override {}
-};
-
-} // namespace
-
-const QString FirstEditionWindow::kShowSettingsKey = QStringLiteral("SHOWSETTINGS");
 const QString FirstEditionWindow::kAboutItemIdentifier = QStringLiteral("ABOUT");
 
 FirstEditionWindow::FirstEditionWindow(PictavoAppDelegate& app) : m_app(app), m_ctx(app.context()) {
@@ -97,68 +56,18 @@ void FirstEditionWindow::buildWindow(ShellContext& context) {
     FlowLayout::replaceRow(std::exchange(m_ui1->listButtons, nullptr));
     FlowLayout::replaceRow(std::exchange(m_ui1->selectionButtons, nullptr));
     FlowLayout::replaceRow(std::exchange(m_ui1->statusLayout, nullptr));
-    embedSettingsPanel();
+    m_pane = std::make_unique<FirstEditionSettingsPane>(context, *m_window, *m_ui1);
+    Ui::OutputSettingsPanel& panel = m_pane->embed();
     context.window = m_window.get();
     context.parts = WindowParts::of(*m_window);
-    context.panel = m_panelUi.get();
+    context.panel = &panel;
     // The label is the hint; drops pass through it to the table.
     m_ui1->lableDragAndDrop->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_ctx.parts.mainTableView->setDrawsDropHint(false);
-    m_window->centralWidget()->installEventFilter(
-        new ResizeWatcher(m_window.get(), [this] { followWindowSize(); })); // owned by the window
-}
-
-void FirstEditionWindow::embedSettingsPanel() {
-    // The settings panel of the other window, as a pane: no sheet buttons, no
-    // page-number digits.
-    m_ctx.settingsPanel = new SettingsPane(m_ui1->rightBox); // owned by the pane
-    m_panelUi = std::make_unique<Ui::OutputSettingsPanel>();
-    m_panelUi->setupUi(m_ctx.settingsPanel);
-    m_ctx.settingsPanel->setWindowFlags(Qt::Widget);
-    m_ctx.settingsPanel->setMinimumSize(0, 0); // the pane decides its width
-    m_ui1->settingsLayout->addWidget(m_ctx.settingsPanel);
-    Ui::OutputSettingsPanel& panel = *m_panelUi;
-    delete panel.optionTabSegmented; // never shown in this window
-    panel.optionTabSegmented = nullptr;
-    delete panel.closeOutputSettingBtn;
-    panel.closeOutputSettingBtn = nullptr;
-    panel.namesLayout->removeRow(panel.fileNameLeadingZerosLabel);
-    panel.fileNameLeadingZerosLabel = nullptr;
-    panel.fileNameLeadingZerosText = nullptr;
-    panel.fileNameLeadingZerosStepper = nullptr;
-    m_settingTabs = new QTabBar(m_ctx.settingsPanel); // owned by the panel
-    m_settingTabs->setObjectName(QStringLiteral("settingTabs"));
-    m_settingTabs->setExpanding(true);
-    m_settingTabs->setUsesScrollButtons(false);
-    panel.panelLayout->insertWidget(0, m_settingTabs);
 }
 
 void FirstEditionWindow::setupSettingsTabs() {
-    for (const char* title : {"Format", "File Names", "Folder"}) {
-        m_settingTabs->addTab(QString::fromUtf8(title));
-    }
-    // A bar out of sight (the pane hidden at start) lays its new tabs out
-    // without telling the pane's layout, which would keep it zero high.
-    m_settingTabs->updateGeometry();
-    QStackedWidget* pages = m_panelUi->settingTabView;
-    m_settingTabs->setCurrentIndex(pages->currentIndex());
-    connect(m_settingTabs, &QTabBar::currentChanged, pages, &QStackedWidget::setCurrentIndex);
-    connect(pages, &QStackedWidget::currentChanged, m_settingTabs, &QTabBar::setCurrentIndex);
-    fitPaneToItsPages();
-    // Both check boxes need a folder to act on.
-    connect(m_ctx.settings, &Settings::outputFolderPathChanged, this, [this](const QString& p) {
-        m_panelUi->openFolderAfterConversionBtn->setEnabled(!p.isEmpty());
-    });
-}
-
-void FirstEditionWindow::fitPaneToItsPages() {
-    // As wide as its widest page needs, so that no caption is cut; the window
-    // keeps room for it beside the list.
-    QWidget* pane = m_ui1->rightBox;
-    pane->resize(std::max(pane->width(), pane->minimumSizeHint().width()), pane->height());
-    const int least = pane->width() + kShownPaneMargin + m_ui1->leftBox->minimumSizeHint().width();
-    m_window->setMinimumWidth(std::max(m_window->minimumWidth(), least));
-    followWindowSize();
+    m_pane->setupSettingsTabs();
 }
 
 void FirstEditionWindow::setupCommands() {
@@ -187,7 +96,8 @@ void FirstEditionWindow::setupCommands() {
        [&table] { table.selectDeselectRemoveAll(TableCommands::RemoveAllFiles); });
     on(ui.moveUpButton, [&table] { table.moveUp(); });
     on(ui.moveDownButton, [&table] { table.moveDown(); });
-    connect(ui.preferencesToolbarItem, &QAction::triggered, this, [this] { toggleSettings(); });
+    connect(ui.preferencesToolbarItem, &QAction::triggered, this,
+            [this] { m_pane->toggleSettings(); });
     connect(ui.exportToolbarItem, &QAction::triggered, this,
             [this] { m_app.importExport().exportAction(); });
     auto* selection = new QActionGroup(m_window.get()); // owned by the window
@@ -238,8 +148,8 @@ void FirstEditionWindow::markAccessLetters() {
         {ui.addFolderBtn, "o"},
         {ui.inculdeSubfoldersBtn, "u"},
         {ui.convertBtn, "s"},
-        {m_panelUi->setCurrentAsDefaultOutputFolderPathBtn, "d"},
-        {m_panelUi->openFolderAfterConversionBtn, "p"},
+        {m_ctx.panel->setCurrentAsDefaultOutputFolderPathBtn, "d"},
+        {m_ctx.panel->openFolderAfterConversionBtn, "p"},
         {m_app.progressSheet().ui().viewLogBtn, "l"},
         {m_app.progressSheet().ui().cancelProcessBtn, "c"},
     };
@@ -251,67 +161,18 @@ void FirstEditionWindow::markAccessLetters() {
 // ---- the settings pane ----
 
 void FirstEditionWindow::setupSettingsArea() {
-    Preferences* store = m_ctx.preferences;
-    const QVariant stored = store != nullptr ? store->value(kShowSettingsKey) : QVariant();
-    if (stored.isValid()) {
-        m_showSettings = stored.toBool();
-    } else {
-        m_showSettings = true;
-        if (store != nullptr) {
-            store->setValue(kShowSettingsKey, true);
-        }
-    }
-    showSettings(m_showSettings);
-}
-
-void FirstEditionWindow::toggleSettings() {
-    m_showSettings = !m_showSettings;
-    if (m_ctx.preferences != nullptr) {
-        m_ctx.preferences->setValue(kShowSettingsKey, m_showSettings);
-    }
-    showSettings(m_showSettings);
-}
-
-void FirstEditionWindow::showSettings(bool show) {
-    try {
-        (show ? m_ui1->preferencesToolbarItem : m_ui1->dummyToolbarItem)->setChecked(true);
-        m_ui1->rightBox->setVisible(show);
-        fitPanes();
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(showSettings:)"), QString::fromLocal8Bit(e.what()));
-    }
-}
-
-void FirstEditionWindow::fitPanes() {
-    QWidget* left = m_ui1->leftBox;
-    const QWidget* right = m_ui1->rightBox;
-    const int windowWidth = m_window->width();
-    const int width = right->isHidden() ? windowWidth - kHiddenPaneMargin
-                                        : windowWidth - right->width() - kShownPaneMargin;
-    left->setGeometry(left->x(), left->y(), qMax(0, width), left->height());
-}
-
-void FirstEditionWindow::followWindowSize() {
-    // Both panes take the window's height, the settings pane its right edge.
-    const int height = m_window->centralWidget()->height();
-    QWidget* right = m_ui1->rightBox;
-    right->setGeometry(m_window->width() - right->width(), right->y(), right->width(), height);
-    QWidget* left = m_ui1->leftBox;
-    left->resize(left->width(), height);
-    fitPanes();
+    m_pane->setupSettingsArea();
 }
 
 void FirstEditionWindow::showOutputSettings() {
-    if (!m_showSettings) {
-        toggleSettings();
-    }
+    m_pane->reveal();
 }
 
 // ---- the view ----
 
 void FirstEditionWindow::resetView(bool enable) {
     const bool hasFiles = m_ctx.files->size() > 0;
-    try {
+    logFailures(QStringLiteral("(resetView:)"), [&] {
         Ui::MainWindow1& ui = *m_ui1;
         ui.removeBtn->setEnabled(enable && hasFiles);
         for (QWidget* control : std::initializer_list<QWidget*>{
@@ -329,17 +190,8 @@ void FirstEditionWindow::resetView(bool enable) {
                  ui.removeAllFilesButton}) {
             control->setEnabled(enable && hasFiles);
         }
-        const bool hasFolder = !m_ctx.settings->outputFolderPath().isEmpty();
-        if (!hasFolder) {
-            m_ctx.settings->setIsSetCurrentAsDefaultOutputFolderPath(false);
-        }
-        m_panelUi->setCurrentAsDefaultOutputFolderPathBtn->setEnabled(hasFolder);
-        m_panelUi->openFolderAfterConversionBtn->setEnabled(hasFolder);
-        m_panelUi->qualityText->setText(
-            OutputSettings::qualityPercentText(m_ctx.settings->jpegQuality()));
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(resetView:)"), QString::fromLocal8Bit(e.what()));
-    }
+        m_pane->resetView();
+    });
     m_ui1->lableDragAndDrop->setVisible(!hasFiles);
     m_window->update();
 }
@@ -401,15 +253,6 @@ void FirstEditionWindow::restoreListChoices() {
 
 void FirstEditionWindow::toggleIncludeSubfolders() {
     m_ui1->inculdeSubfoldersBtn->toggle();
-}
-
-void FirstEditionWindow::showFolderSettings() {
-    m_panelUi->settingTabView->setCurrentIndex(kFolderTab);
-    if (!m_showSettings) {
-        toggleSettings();
-    }
-    // The control after the folder field: its chooser.
-    m_panelUi->chooseOutputFolderBtn->setFocus();
 }
 
 void FirstEditionWindow::filesDropped() {

@@ -3,6 +3,7 @@
 #include "engine/Settings.h"
 #include "filelist/FileList.h"
 #include "first_edition/FirstEditionConvert.h"
+#include "first_edition/FirstEditionSettingsPane.h"
 #include "first_edition/FirstEditionWindow.h"
 #include "shell/ControllerFixture.h"
 #include "support/TestTiff.h"

@@ -45,7 +45,7 @@ TEST_F(FirstEditionWindowSettingsPaneTest, FirstLaunchShowsThePaneAndStoresIt) {
     ASSERT_NE(shownItem, nullptr);
     EXPECT_TRUE(pane->isVisible());
     EXPECT_TRUE(shownItem->isChecked());
-    EXPECT_TRUE(firstEdition().isSettingsShown());
+    EXPECT_TRUE(firstEdition().settingsPane().isSettingsShown());
     const QVariant stored = preferences->value(kShowSettings);
     ASSERT_TRUE(stored.isValid());
     EXPECT_TRUE(stored.toBool());
@@ -231,16 +231,16 @@ TEST_P(FirstEditionWindowToggleTest, TogglingTwiceHidesThenShowsAndStoresEachSta
         if (GetParam().byToolbar) {
             item->trigger();
         } else {
-            firstEdition().toggleSettings();
+            firstEdition().settingsPane().toggleSettings();
         }
     };
     toggle();
     EXPECT_FALSE(pane->isVisible());
-    EXPECT_FALSE(firstEdition().isSettingsShown());
+    EXPECT_FALSE(firstEdition().settingsPane().isSettingsShown());
     EXPECT_FALSE(preferences->value(kShowSettings).toBool());
     toggle();
     EXPECT_TRUE(pane->isVisible());
-    EXPECT_TRUE(firstEdition().isSettingsShown());
+    EXPECT_TRUE(firstEdition().settingsPane().isSettingsShown());
     EXPECT_TRUE(item->isChecked());
     const QVariant stored = preferences->value(kShowSettings);
     ASSERT_TRUE(stored.isValid());
@@ -273,7 +273,7 @@ TEST_P(FirstEditionWindowPaneWidthTest, TheListFillsWhatThePaneLeaves) {
     right->setFixedWidth(300);
     right->resize(300, right->height());
     const QRect before = left->geometry();
-    firstEdition().showSettings(GetParam().shown);
+    firstEdition().settingsPane().showSettings(GetParam().shown);
     EXPECT_EQ(window->width(), 900);
     EXPECT_EQ(right->isVisible(), GetParam().shown);
     EXPECT_EQ(left->width(), GetParam().leftWidth);
@@ -478,7 +478,7 @@ TEST_P(FirstEditionWindowBadFolderTest, OneAlertNoJobAndTheFolderPage) {
     const QString folder = GetParam().folder ? GetParam().folder() : unwritable.emplace().path();
     source(QStringLiteral("scan.tif"), 2);
     if (GetParam().paneHidden) {
-        firstEdition().toggleSettings();
+        firstEdition().settingsPane().toggleSettings();
         auto* pane = find<QWidget>("rightBox");
         ASSERT_NE(pane, nullptr);
         ASSERT_FALSE(pane->isVisible());
@@ -548,7 +548,7 @@ TEST_F(FirstEditionWindowConvertTest, OlderSystemYesSavesNextToEachSource) {
 
 TEST_F(FirstEditionWindowConvertTest, OlderSystemNoStartsNothingAndShowsTheFolderPage) {
     source(QStringLiteral("scan.tif"), 3);
-    firstEdition().toggleSettings(); // hidden
+    firstEdition().settingsPane().toggleSettings(); // hidden
     firstEditionConvert().setSystemVersion({10, 6});
     controller->settings().setOutputFolderPath(QString());
     dialogs.answerNextAlert(kAlertFirstButton + 1);
