@@ -4,6 +4,7 @@
 #include "cli/OutputChannel.h"
 #include "platform/AtomicFile.h"
 #include "platform/Edition.h"
+#include "platform/GuardedApplication.h"
 #include "platform/NativePath.h"
 
 #include <QCoreApplication>
@@ -18,7 +19,7 @@ int main(int argc, char** argv) {
     ignoreBrokenPipes();
     // The current edition's names and rules.
     const Edition edition = Edition::currentEdition();
-    QCoreApplication app(argc, argv);
+    GuardedApplication<QCoreApplication> app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pictavo-convert"));
     QCoreApplication::setApplicationVersion(edition.version);
 

@@ -175,8 +175,8 @@ bool Log::save(const QString& folder) {
         }
         m_saveError = written.error();
         systemLog(QStringLiteral("Could not write document out..."));
-    } catch (const std::exception& e) {
-        m_saveError = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        m_saveError = exceptionReason(std::current_exception());
         systemLogError(QStringLiteral("(Log=>save)"), m_saveError);
     }
     return false;

@@ -148,22 +148,18 @@ void Process::enterRunning() {
 }
 
 void Process::stop() {
-    try {
+    logFailures(QStringLiteral("(Process=>stop)"), [&] {
         m_stopRequested.store(true);
         setIsCombining(false);
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(Process=>stop)"), QString::fromLocal8Bit(e.what()));
-    }
+    });
 }
 
 void Process::viewLog() {
-    try {
+    logFailures(QStringLiteral("(Process=>viewLog)"), [&] {
         if (!m_log.logFilePath().isEmpty() && m_workspace != nullptr) {
             m_workspace->openFile(m_log.logFilePath());
         }
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(Process=>viewLog)"), QString::fromLocal8Bit(e.what()));
-    }
+    });
 }
 
 void Process::setWorkers(int workers) {
@@ -181,14 +177,14 @@ void Process::start() {
     m_log.startTime = QDateTime::currentDateTime();
     setString(m_message, QString(), &Process::messageChanged);
     enterRunning();
-    try {
+    const bool ran = logFailures(QStringLiteral("(Process=>start)"), [&] {
         if (!m_hasSettings) {
             throw std::logic_error("the job has no settings");
         }
         execute(run, makePlan());
-    } catch (const std::exception& e) {
+    });
+    if (!ran) {
         run.failed = true;
-        systemLogError(QStringLiteral("(Process=>start)"), QString::fromLocal8Bit(e.what()));
     }
     finish(run);
 }

@@ -179,7 +179,7 @@ void Settings::setLeadingZeros(int value) {
 }
 
 void Settings::setData(const QVariant& data) {
-    try {
+    logFailures(QStringLiteral("(Settings=>setData:)"), [&] {
         QVariantMap map;
         if (!toDictionary(data, &map)) {
             return;
@@ -191,37 +191,32 @@ void Settings::setData(const QVariant& data) {
         } else if (!m_isSetCurrentAsDefaultOutputFolderPath) {
             setOutputFolderPath(QLatin1String(""));
         }
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(Settings=>setData:)"), QString::fromUtf8(e.what()));
-    }
+    });
 }
 
 QVariant Settings::getData() {
-    try {
+    QVariant data;
+    logFailures(QStringLiteral("(Settings=>getData)"), [&] {
         if (m_outputFolderPath.isNull()) {
             m_outputFolderPath = QLatin1String("");
         }
-        return fieldsToMap(*this, true);
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(Settings=>getData)"), QString::fromUtf8(e.what()));
-        return {};
-    }
+        data = fieldsToMap(*this, true);
+    });
+    return data;
 }
 
 void Settings::synchronize() {
     if (m_store == nullptr) {
         return;
     }
-    try {
+    logFailures(QStringLiteral("(Settings=>synchronize)"), [&] {
         const QVariant data = getData();
         // getData() has logged its own failure; keep what is stored rather
         // than erase it.
         if (data.isValid()) {
             m_store->setValue(kPreferencesKey, data);
         }
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(Settings=>synchronize)"), QString::fromUtf8(e.what()));
-    }
+    });
     // The next flush tries again; the system log hears of the first failure
     // of a streak (a read-only or full location), not of every change.
     const bool saved = m_store->synchronize();

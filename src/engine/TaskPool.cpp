@@ -1,5 +1,7 @@
 #include "engine/TaskPool.h"
 
+#include "platform/SystemLog.h"
+
 #include <algorithm>
 #include <exception>
 
@@ -73,10 +75,11 @@ void TaskPool::work(int worker) {
         TaskEnding ending;
         try {
             ending = m_run(index, worker, channel);
-        } catch (const std::exception& e) {
+        } catch (...) {
+            // Nothing may leave a worker thread: the task fails, the pool goes on.
             ending = TaskEnding{};
             ending.end = TaskEnd::Failed;
-            ending.error = QString::fromLocal8Bit(e.what());
+            ending.error = exceptionReason(std::current_exception());
         }
         {
             const std::lock_guard lock(m_mutex);

@@ -18,25 +18,6 @@ namespace {
 
 const QString kIncludeSubfoldersKey = QStringLiteral("INCLUDESUBFOLDERS");
 
-QString reasonOf(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return QString::fromLocal8Bit(e.what());
-    } catch (...) {
-        return QStringLiteral("unknown exception");
-    }
-}
-
-// Runs one step; an exception ends only that step and is logged under `where`.
-void guarded(const QString& where, const std::function<void()>& step) {
-    try {
-        step();
-    } catch (...) {
-        systemLogError(where, reasonOf(std::current_exception()));
-    }
-}
-
 // Files whose pages are counted together: enough to keep every core busy on
 // small files, few enough that a cancel is heard soon. A feed that hands over
 // every item on its own counts each as it is found.
@@ -138,11 +119,11 @@ private:
 bool feedList(FileLoaderHost& host, const FileLoaderOptions& options, const QString& where,
               const std::function<void(ItemFeed&)>& walk) {
     ItemFeed feed(host, options);
-    guarded(where, [&] {
+    logFailures(where, [&] {
         feed.start();
         walk(feed);
     });
-    guarded(where, [&] { feed.flush(); });
+    logFailures(where, [&] { feed.flush(); });
     return feed.listGrew();
 }
 
@@ -176,7 +157,7 @@ bool addFolderToList(FileLoaderHost& host, const QList<QUrl>& urls, bool include
 void loadURLs(FileLoaderHost& host, const Arguments* request, const FileLoaderOptions& options) {
     const QString where = QStringLiteral("(loadURLs:)");
     const QDateTime start = QDateTime::currentDateTime();
-    guarded(where, [&] {
+    logFailures(where, [&] {
         host.resetViewObject(false);
         host.startProcess();
         host.updateTimeTakenLabel(loadTimeLabel(QStringLiteral("In Process...")));
@@ -193,9 +174,9 @@ void loadURLs(FileLoaderHost& host, const Arguments* request, const FileLoaderOp
     });
     const QDateTime end = QDateTime::currentDateTime();
     // Each end step on its own, so the window is restored whatever fails.
-    guarded(where, [&] { host.stopProcess(); });
-    guarded(where, [&] { host.resetViewObject(true); });
-    guarded(where, [&] {
+    logFailures(where, [&] { host.stopProcess(); });
+    logFailures(where, [&] { host.resetViewObject(true); });
+    logFailures(where, [&] {
         host.updateTimeTakenLabel(
             loadTimeLabel(timeTakenString(start, end, options.elapsedTimeInWords)));
     });

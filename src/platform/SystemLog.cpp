@@ -50,6 +50,16 @@ void systemLogError(const QString& where, const QString& reason) {
     systemLog(QStringLiteral("Error in ") + where + QStringLiteral(" : ") + reason);
 }
 
+QString exceptionReason(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("unknown exception");
+    }
+}
+
 SystemLogRedirect::SystemLogRedirect(SystemLogSink sink) {
     const std::lock_guard lock(sinkMutex());
     m_previous = std::exchange(currentSink(), std::move(sink));

@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Constants.h"
 #include "platform/Edition.h"
+#include "platform/GuardedApplication.h"
 #include "platform/NativePath.h"
 #include "platform/Preferences.h"
 #include "platform/TerminationSignals.h"
@@ -27,7 +28,7 @@ std::unique_ptr<TerminationSignals> quitOnTerminationSignals(PictavoAppDelegate&
 
 int runPictavo(int argc, char** argv, const Edition& edition, const ControllerFactory& make) {
     failWritesPastFileSizeLimit();
-    QApplication app(argc, argv);
+    GuardedApplication<QApplication> app(argc, argv);
     QApplication::setOrganizationName(edition.organization);
     QApplication::setApplicationName(edition.applicationName);
     QApplication::setApplicationDisplayName(edition.displayName);

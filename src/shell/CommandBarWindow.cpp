@@ -216,7 +216,7 @@ void CommandBarWindow::helpSegmentedChanged(int segment) {
 }
 
 void CommandBarWindow::resetView(bool enable) {
-    try {
+    logFailures(QStringLiteral("(resetView:)"), [&] {
         const bool hasFiles = m_ctx.files->size() > 0;
         m_ctx.parts.mainTableView->setEnabled(enable);
         SegmentedControl* files = m_ui->filesFoldersSegmented;
@@ -237,11 +237,8 @@ void CommandBarWindow::resetView(bool enable) {
         }
         m_panelUi->qualityText->setText(
             OutputSettings::qualityPercentText(m_ctx.settings->jpegQuality()));
-        m_window->update();
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(resetView:)"), QString::fromLocal8Bit(e.what()));
-        m_window->update();
-    }
+    });
+    m_window->update();
 }
 
 void CommandBarWindow::setConvertEnabled(bool enabled) {

@@ -65,7 +65,7 @@ void ConvertCommand::convertAction() {
     if (m_app.fileSystemHelper().isLoading()) {
         return;
     }
-    try {
+    logFailures(QStringLiteral("convertAction"), [&] {
         m_app.fileSystemHelper().searchAction();
         m_ctx.panel->settingTabView->setCurrentIndex(0);
         OpenPanelRequest panel = outputFolderChooser(QString());
@@ -96,9 +96,7 @@ void ConvertCommand::convertAction() {
                                       [this](bool accepted, const QStringList& paths) {
                                           outputFolderChosen(accepted, paths);
                                       });
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("convertAction"), QString::fromLocal8Bit(e.what()));
-    }
+    });
 }
 
 void ConvertCommand::outputFolderChosen(bool accepted, const QStringList& paths) {
@@ -126,13 +124,11 @@ void ConvertCommand::outputFolderChosen(bool accepted, const QStringList& paths)
 }
 
 void ConvertCommand::split() {
-    try {
+    logFailures(QStringLiteral("(Split)"), [&] {
         const std::shared_ptr<Process> job = makeJob();
         job->setOutputFolder(m_outputFolder);
         launchJob(job);
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(Split)"), QString::fromLocal8Bit(e.what()));
-    }
+    });
 }
 
 std::shared_ptr<Process> ConvertCommand::makeJob() {

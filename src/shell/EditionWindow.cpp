@@ -11,10 +11,6 @@ void EditionWindow::setButtonKeyCharacter(QAbstractButton* button, const QString
     if (button == nullptr || keyChar.isEmpty()) {
         return;
     }
-    try {
-        button->setText(withAccessLetter(button->text(), keyChar));
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(setButtonKeyCharacter:keyChar:color:)"),
-                       QString::fromLocal8Bit(e.what()));
-    }
+    logFailures(QStringLiteral("(setButtonKeyCharacter:keyChar:color:)"),
+                [&] { button->setText(withAccessLetter(button->text(), keyChar)); });
 }

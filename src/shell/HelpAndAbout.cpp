@@ -69,7 +69,7 @@ void HelpAndAbout::setupVersion() {
 }
 
 void HelpAndAbout::helpAction() {
-    try {
+    logFailures(QStringLiteral("[helpAction:]"), [&] {
         const Edition& edition = m_ctx.edition;
         const QString path =
             StringUtilities::pathForResource(edition.guideName, QStringLiteral("pdf"));
@@ -82,9 +82,7 @@ void HelpAndAbout::helpAction() {
         if (Workspace* workspace = m_ctx.desktop) {
             (void)workspace->openFile(path);
         }
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("[helpAction:]"), QString::fromStdString(e.what()));
-    }
+    });
 }
 
 void HelpAndAbout::websiteAction() {

@@ -31,7 +31,7 @@ void ImportExport::importAction() {
 }
 
 void ImportExport::openImportFilesPanel() {
-    try {
+    logFailures(QStringLiteral("(openImportFilesPanel)"), [&] {
         if (m_importController == nullptr) {
             m_importController =
                 new ImportFilesWindowController(m_ctx.window, *m_ctx.dialogs, m_ctx.edition,
@@ -41,9 +41,7 @@ void ImportExport::openImportFilesPanel() {
         }
         m_importController->resetView();
         m_importController->showSheet();
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(openImportFilesPanel)"), QString::fromLocal8Bit(e.what()));
-    }
+    });
 }
 
 void ImportExport::ImportFilesWindowControllerDidFinish(ImportFilesWindowController* controller) {
@@ -83,11 +81,7 @@ void ImportExport::exportList(const QString& path) {
     // items' URLs and sizes never change, so the worker reads them freely.
     m_exporter = std::thread([this, path, items = m_ctx.files->items()] {
         Status written;
-        try {
-            written = ::exportList(path, items);
-        } catch (const std::exception& e) {
-            systemLogError(QStringLiteral("(export)"), QString::fromLocal8Bit(e.what()));
-        }
+        logFailures(QStringLiteral("(export)"), [&] { written = ::exportList(path, items); });
         postToThreadOf(this, [this, path, written] {
             m_exportRunning = false;
             exportDidEnd(path, written);

@@ -20,10 +20,6 @@
 
 namespace {
 
-QString reasonOf(const std::exception& e) {
-    return QString::fromLocal8Bit(e.what());
-}
-
 // The text of a list file; none when it cannot be read. Decoded byte for
 // byte, so a line naming a file whose name is not UTF-8 still names it.
 // A list that is not UTF-8 text gives no text, so nothing is found and the
@@ -79,11 +75,8 @@ void ImportFilesWindowController::setButtonKeyCharacter(QAbstractButton* button,
     if (button == nullptr || keyChar.isEmpty()) {
         return;
     }
-    try {
-        button->setText(withAccessLetter(button->text(), keyChar, occurrence));
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(setButtonKeyCharacter:keyChar:color:)"), reasonOf(e));
-    }
+    logFailures(QStringLiteral("(setButtonKeyCharacter:keyChar:color:)"),
+                [&] { button->setText(withAccessLetter(button->text(), keyChar, occurrence)); });
 }
 
 void ImportFilesWindowController::showSheet() {
@@ -198,21 +191,17 @@ void ImportFilesWindowController::finish() {
 }
 
 void ImportFilesWindowController::parseFile(const QString& path) {
-    try {
+    logFailures(QStringLiteral("(parseFile:)"), [&] {
         m_ui->importFile->setText(path);
         parseText(readList(path));
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(parseFile:)"), reasonOf(e));
-    }
+    });
 }
 
 void ImportFilesWindowController::parseText(const QString& text) {
     m_files.clear();
-    try {
+    logFailures(QStringLiteral("(parseText:)"), [&] {
         m_files = parsePathList(text, m_allowedTypes.split(QLatin1Char(','), Qt::SkipEmptyParts));
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(parseText:)"), reasonOf(e));
-    }
+    });
     showCount();
 }
 

@@ -376,7 +376,7 @@ QString OutputSettings::qualityPercentText(int storedQuality) {
 }
 
 void OutputSettings::setSplitOptions(int /*outputType: the settings are read instead*/) {
-    try {
+    logFailures(QStringLiteral("(setSplitOptions:)"), [&] {
         Ui::OutputSettingsPanel& panel = *m_ctx.panel;
         const OutputFormat* format = outputFormat(m_ctx.settings->outputType());
         const OutputOptions options = format == nullptr ? OutputOptions() : format->options;
@@ -391,8 +391,6 @@ void OutputSettings::setSplitOptions(int /*outputType: the settings are read ins
             panel.fileNameLeadingZerosText->setEnabled(pageFiles);
             panel.fileNameLeadingZerosStepper->setEnabled(pageFiles);
         }
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(setSplitOptions:)"), QString::fromLocal8Bit(e.what()));
-    }
+    });
     m_app.viewHelper().updateTotalLabel();
 }

@@ -106,7 +106,7 @@ void RecentFolders::loadRecentFolders() {
 }
 
 void RecentFolders::recentFolderChanged(int index) {
-    try {
+    logFailures(QStringLiteral("recentFolderChanged"), [&] {
         QComboBox* popup = m_popup;
         // Replacing the list under a running load or job would lose files.
         if (index < 1 || index >= popup->count() || m_app.fileSystemHelper().isLoading() ||
@@ -149,9 +149,7 @@ void RecentFolders::recentFolderChanged(int index) {
                 m_popup->setCurrentIndex(m_popup->findText(paths.first()));
                 replaceListWithFolders(paths);
             });
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("recentFolderChanged"), QString::fromLocal8Bit(e.what()));
-    }
+    });
 }
 
 void RecentFolders::replaceListWithFolders(const QStringList& folders) {

@@ -30,10 +30,6 @@
 
 namespace {
 
-QString reasonOf(const std::exception& e) {
-    return QString::fromLocal8Bit(e.what());
-}
-
 const QString kRemoveAllQuestion = QStringLiteral("Are you sure to remove all file(s)?");
 
 bool checkedAfter(int tag, bool checked) {
@@ -219,7 +215,7 @@ void TableCommands::afterRemoval() {
 }
 
 void TableCommands::selectDeselectRemoveAll(int tag) {
-    try {
+    logFailures(QStringLiteral("(selectDeselectRemoveAll:)"), [&] {
         CustomTableView* table = m_ctx.parts.mainTableView;
         switch (tag) {
         case SelectAllRows:
@@ -241,9 +237,7 @@ void TableCommands::selectDeselectRemoveAll(int tag) {
         default:
             break;
         }
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(selectDeselectRemoveAll:)"), reasonOf(e));
-    }
+    });
 }
 
 void TableCommands::applyCheckTag(const std::vector<int>& rows, int tag) {
@@ -256,20 +250,15 @@ void TableCommands::afterCheckChange() {
 }
 
 void TableCommands::checkUncheckInvertSelection(int tag) {
-    try {
-        applyCheckTag(selectedRows(), tag);
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(checkUncheckInvertSelection:)"), reasonOf(e));
-    }
+    logFailures(QStringLiteral("(checkUncheckInvertSelection:)"),
+                [&] { applyCheckTag(selectedRows(), tag); });
     afterCheckChange();
 }
 
 void TableCommands::checkUncheckInvertAll(int tag) {
-    try {
+    logFailures(QStringLiteral("(checkUncheckInvertAll:)"), [&] {
         m_ctx.files->setCheckedAll([tag](bool checked) { return checkedAfter(tag, checked); });
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(checkUncheckInvertAll:)"), reasonOf(e));
-    }
+    });
     afterCheckChange();
 }
 
@@ -289,19 +278,17 @@ void TableCommands::removeAction() {
 }
 
 void TableCommands::removeFiles() {
-    try {
+    logFailures(QStringLiteral("(remove)"), [&] {
         const int before = m_ctx.files->size();
         m_ctx.files->removeRows(selectedRows());
         if (m_ctx.files->size() != before) {
             afterRemoval();
         }
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(remove)"), reasonOf(e));
-    }
+    });
 }
 
 void TableCommands::openFiles() {
-    try {
+    logFailures(QStringLiteral("(openFiles)"), [&] {
         if (m_ctx.desktop == nullptr) {
             return;
         }
@@ -310,20 +297,16 @@ void TableCommands::openFiles() {
         for (const QString& path : selectedPaths()) {
             (void)m_ctx.desktop->openFile(path);
         }
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(openFiles)"), reasonOf(e));
-    }
+    });
 }
 
 void TableCommands::openEnclodingFolder() {
-    try {
+    logFailures(QStringLiteral("(openEnclodingFolder)"), [&] {
         const QStringList paths = selectedPaths();
         if (Workspace* workspace = m_ctx.desktop; workspace != nullptr && !paths.isEmpty()) {
             (void)workspace->revealFiles(paths);
         }
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(openEnclodingFolder)"), reasonOf(e));
-    }
+    });
 }
 
 void TableCommands::getInfo() {
@@ -339,30 +322,26 @@ void TableCommands::getInfo() {
         }
         return;
     }
-    try {
+    logFailures(QStringLiteral("(getInfo)"), [&] {
         const QStringList paths = selectedPaths();
         if (!paths.isEmpty()) {
             (void)m_ctx.desktop->showInformation(paths);
         }
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(getInfo)"), reasonOf(e));
-    }
+    });
 }
 
 void TableCommands::fileDoubleClicked(int row) {
     if (row < 0 || row >= m_ctx.files->size() || m_ctx.desktop == nullptr) {
         return;
     }
-    try {
+    logFailures(QStringLiteral("fileDoubleClicked"), [&] {
         // A file no application opens is shown in its folder; only when that
         // fails too is the user told.
         const QString path = m_ctx.files->at(row)->filePath().toLocalFile();
         if (!m_ctx.desktop->desktop().openFile(path)) {
             (void)m_ctx.desktop->revealFiles({path});
         }
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("fileDoubleClicked"), reasonOf(e));
-    }
+    });
 }
 
 void TableCommands::moveUp() {

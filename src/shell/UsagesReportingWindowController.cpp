@@ -50,7 +50,7 @@ void UsagesReportingWindowController::validate(bool reportCheck) {
 }
 
 void UsagesReportingWindowController::submitReview() {
-    try {
+    logFailures(QStringLiteral("submitReview"), [&] {
         if (!m_reviewPanel) {
             m_reviewPanel = std::make_unique<ReviewWindowController>(m_mainWindow, m_workspace);
             m_reviewPanel->setDelegate(this);
@@ -58,9 +58,7 @@ void UsagesReportingWindowController::submitReview() {
         m_reviewPanel->setReviewURL(m_store.reviewURL());
         m_reviewPanel->setNeverAskForReview(m_store.neverAskForReview());
         m_reviewPanel->showSheet();
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("submitReview"), QString::fromLocal8Bit(e.what()));
-    }
+    });
 }
 
 void UsagesReportingWindowController::reviewWindowControllerDidFinished(
@@ -141,7 +139,7 @@ void UsagesReportingWindowController::initToolbar(QToolBar* toolbar, const QStri
     if (toolbar == nullptr) {
         return;
     }
-    try {
+    logFailures(QStringLiteral("initToolbar"), [&] {
         const QList<QAction*> items = toolbar->actions();
         for (qsizetype i = 0; i < items.size(); ++i) {
             if (items.at(i)->text() == label) {
@@ -154,9 +152,7 @@ void UsagesReportingWindowController::initToolbar(QToolBar* toolbar, const QStri
                 return;
             }
         }
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("initToolbar"), QString::fromLocal8Bit(e.what()));
-    }
+    });
 }
 
 QAction* UsagesReportingWindowController::toolbarItemForIdentifier(const QString& identifier,

@@ -18,13 +18,7 @@
 
 #include <exception>
 
-namespace {
-
-QString reasonOf(const std::exception& e) {
-    return QString::fromLocal8Bit(e.what());
-}
-
-} // namespace
+namespace {} // namespace
 
 ViewHelper::ViewHelper(PictavoAppDelegate& app) : m_app(app), m_ctx(app.context()) {}
 
@@ -58,27 +52,23 @@ void ViewHelper::stopProcess() {
 }
 
 void ViewHelper::resetViewForProcess(bool enable) {
-    try {
+    logFailures(QStringLiteral("(resetViewForProcess:)"), [&] {
         m_ctx.parts.cancelBtn->setEnabled(enable);
         m_app.editionWindow().setConvertEnabled(enable);
         m_ctx.window->update();
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(resetViewForProcess:)"), reasonOf(e));
-    }
+    });
 }
 
 void ViewHelper::updateTimeTakenLabel(const QString& text) {
     m_app.onMainThread([this, text] {
-        try {
+        logFailures(QStringLiteral("(updateTimeTakenLabel:)"), [&] {
             // No run to tell of: the same zero in both editions, whose words
             // are for the time a run took.
             m_ctx.parts.labelTimeTaken->setText(
                 text.isNull() ? timeLabelText(QStringLiteral("00:00"), 0, 0) : text);
             // No forced repaint: the worker waiting on this call must not
             // wait for the window to draw.
-        } catch (const std::exception& e) {
-            systemLogError(QStringLiteral("(updateTimeTakenLabel:)"), reasonOf(e));
-        }
+        });
     });
 }
 
@@ -91,7 +81,7 @@ void ViewHelper::refreshConvertCommand() {
 }
 
 void ViewHelper::updateTotalLabel() {
-    try {
+    logFailures(QStringLiteral("(updateTotalLabel:)"), [&] {
         const int checkedPages = m_ctx.files->checkedPages();
         m_ctx.parts.labelTotalTIFFPages->setText(
             QStringLiteral("Total Pages TIFF : %1").arg(m_ctx.files->totalPages()));
@@ -102,21 +92,17 @@ void ViewHelper::updateTotalLabel() {
                 .arg(m_ctx.files->size())
                 .arg(m_ctx.files->checkedCount())
                 .arg(checkedPages));
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("(updateTotalLabel:)"), reasonOf(e));
-    }
+    });
     m_ctx.parts.labelTotalFiles->update();
     updateTimeTakenLabel(QString());
 }
 
 void ViewHelper::updateTotalPagesLabel() {
     m_app.onMainThread([this] {
-        try {
+        logFailures(QStringLiteral("updateTotalPagesLabel"), [&] {
             m_ctx.parts.labelTotalTIFFPages->setText(
                 QStringLiteral("Total Pages TIFF : %1").arg(m_ctx.files->totalPages()));
-        } catch (const std::exception& e) {
-            systemLogError(QStringLiteral("updateTotalPagesLabel"), reasonOf(e));
-        }
+        });
     });
 }
 

@@ -7,42 +7,42 @@
 #include <QFileInfo>
 #include <QUrl>
 
-#include <exception>
 #include <memory>
 
 ReportSubmitter::ReportSubmitter(UsageStore& store, QObject* parent)
     : QObject(parent), m_store(store) {}
 
 bool ReportSubmitter::submitReport() {
-    try {
-        const QString path = m_store.filePath();
-        if (!QFileInfo(path).isFile()) {
-            return false;
-        }
-        m_queue.reset();
-        m_queue.setShowAccurateProgress(true);
-        m_queue.setRequestDidFail([this](FormRequest& request) { postFailed(request); });
-        m_queue.setRequestDidFinish([this](FormRequest& request) { postFinished(request); });
+    bool queued = false;
+    logFailures(QStringLiteral("submitReport"), [&] { queued = queueReport(); });
+    return queued;
+}
 
-        const QString address =
-            submitAddress(StringUtilities::siteAddress(), QDateTime::currentDateTimeUtc());
-        const QUrl url(address, QUrl::StrictMode);
-        if (!url.isValid() || url.isRelative()) {
-            systemLogError(
-                QStringLiteral("submitReport"),
-                QStringLiteral("“%1” is not an address: %2").arg(address, url.errorString()));
-            return false;
-        }
-        auto request = std::make_shared<FormRequest>(url);
-        request->addRequestHeader("UPLOAD_ID", kUploadId);
-        request->setFile(path, QStringLiteral("file"));
-        m_queue.addOperation(std::move(request));
-        m_queue.go();
-        return true;
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("submitReport"), QString::fromLocal8Bit(e.what()));
+bool ReportSubmitter::queueReport() {
+    const QString path = m_store.filePath();
+    if (!QFileInfo(path).isFile()) {
         return false;
     }
+    m_queue.reset();
+    m_queue.setShowAccurateProgress(true);
+    m_queue.setRequestDidFail([this](FormRequest& request) { postFailed(request); });
+    m_queue.setRequestDidFinish([this](FormRequest& request) { postFinished(request); });
+
+    const QString address =
+        submitAddress(StringUtilities::siteAddress(), QDateTime::currentDateTimeUtc());
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative()) {
+        systemLogError(
+            QStringLiteral("submitReport"),
+            QStringLiteral("“%1” is not an address: %2").arg(address, url.errorString()));
+        return false;
+    }
+    auto request = std::make_shared<FormRequest>(url);
+    request->addRequestHeader("UPLOAD_ID", kUploadId);
+    request->setFile(path, QStringLiteral("file"));
+    m_queue.addOperation(std::move(request));
+    m_queue.go();
+    return true;
 }
 
 void ReportSubmitter::postFinished(FormRequest& request) {

@@ -41,6 +41,8 @@ Q_SIGNALS:
     void reportEnded(bool accepted);
 
 private:
+    // Builds the upload request and starts it; false when there is nothing to send.
+    bool queueReport();
     UsageStore& m_store;
     RequestQueue m_queue;
 };

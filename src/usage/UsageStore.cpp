@@ -30,10 +30,6 @@ std::string toUtf8(const QString& text) {
     return text.toStdString();
 }
 
-QString exceptionText(const std::exception& e) {
-    return QString::fromLocal8Bit(e.what());
-}
-
 // Adds the way a 32-bit counter of the file always has: wrapping, never UB.
 qint32 wrappingAdd(qint32 a, qint32 b) {
     return static_cast<qint32>(static_cast<quint32>(a) + static_cast<quint32>(b));
@@ -221,12 +217,13 @@ bool UsageStore::load() {
     if (!QFileInfo::exists(path)) {
         return false;
     }
-    try {
+    bool read = false;
+    logFailures(QStringLiteral("load"), [&] {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             systemLogError(QStringLiteral("load"),
                            QStringLiteral("Cannot read “%1”: %2").arg(path, file.errorString()));
-            return false;
+            return;
         }
         const QByteArray bytes = file.readAll();
         pugi::xml_document doc;
@@ -234,11 +231,9 @@ bool UsageStore::load() {
         doc.load_buffer(bytes.constData(), static_cast<size_t>(bytes.size()));
         readFields(doc);
         readFeatures(doc);
-        return true;
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("load"), exceptionText(e));
-        return false;
-    }
+        read = true;
+    });
+    return read;
 }
 
 void UsageStore::readFields(const pugi::xml_document& doc) {
@@ -287,23 +282,22 @@ void UsageStore::readFeatures(const pugi::xml_document& doc) {
 }
 
 bool UsageStore::save() {
-    try {
+    bool saved = false;
+    logFailures(QStringLiteral("save"), [&] {
         Status written = ensureFolder(m_folder);
         if (written) {
             written = writeAtomically(filePath(), documentText(*this));
         }
-        if (written) {
-            return true;
+        saved = written.ok();
+        if (!saved) {
+            systemLogError(QStringLiteral("save"), written.error());
         }
-        systemLogError(QStringLiteral("save"), written.error());
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("save"), exceptionText(e));
-    }
-    return false;
+    });
+    return saved;
 }
 
 void UsageStore::updateUsages(const QString& name, qint32 files) {
-    try {
+    logFailures(QStringLiteral("updateUsages"), [&] {
         const auto last = std::find_if(m_features.rbegin(), m_features.rend(),
                                        [&name](const FeatureUsages& f) { return f.name == name; });
         if (last != m_features.rend()) {
@@ -313,9 +307,7 @@ void UsageStore::updateUsages(const QString& name, qint32 files) {
             m_features.push_back(FeatureUsages::initWithName(name, 1, files));
         }
         save();
-    } catch (const std::exception& e) {
-        systemLogError(QStringLiteral("updateUsages"), exceptionText(e));
-    }
+    });
 }
 
 qint64 UsageStore::totalFileCount() const {

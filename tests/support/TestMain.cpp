@@ -1,5 +1,7 @@
 // The main of every test executable: a private HOME and XDG folders, a fixed
 // time zone and locale, and a QApplication so images, fonts and widgets work.
+#include "platform/GuardedApplication.h"
+
 #include <QApplication>
 #include <QByteArray>
 #include <QDir>
@@ -55,7 +57,8 @@ int main(int argc, char** argv) {
         return EXIT_FAILURE;
     }
     setPrivateEnvironment(home.path());
-    QApplication app(argc, argv);
+    // The programs' own application, so a test meets the event loop they run.
+    GuardedApplication<QApplication> app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     removeTree(home.path());
