@@ -208,8 +208,17 @@ INSTANTIATE_TEST_SUITE_P(
 // what is done converts the source again whole.
 TEST_F(IncompleteOutputCliTest, CancelledGatheredTiffIsNeverTakenForWhole) {
     constexpr int kPages = 60;
-    const QStringList sources{makeTiff(QStringLiteral("first.tif"), 1, 8),
-                              makeTiff(QStringLiteral("long.tif"), kPages, 400)};
+    // Pages small on disk that take long to convert (JPEG read, LZW
+    // written), so that the stop lands mid-source on a loaded machine too.
+    std::vector<TestTiffPage> longPages;
+    for (int i = 0; i < kPages; ++i) {
+        TestTiffPage page = rgbPage(400 + uint32_t(i), 400, 8);
+        page.compression = COMPRESSION_JPEG;
+        longPages.push_back(page);
+    }
+    const QString longSource = QDir(in).filePath(QStringLiteral("long.tif"));
+    ASSERT_TRUE(writeTestTiff(longSource, longPages));
+    const QStringList sources{makeTiff(QStringLiteral("first.tif"), 1, 8), longSource};
     const QStringList options{QStringLiteral("-t"),
                               QStringLiteral("tiff"),
                               QStringLiteral("-c"),
@@ -225,6 +234,9 @@ TEST_F(IncompleteOutputCliTest, CancelledGatheredTiffIsNeverTakenForWhole) {
         QFile::remove(gathered);
         QFile::remove(output(QStringLiteral("first.tiff")));
         QProcess cli;
+        // Launched from a shell without job control, this test inherits an
+        // ignored SIGINT, which the converter rightly keeps ignoring.
+        cli.setChildProcessModifier([] { (void)::signal(SIGINT, SIG_DFL); });
         cli.start(QStringLiteral(PICTAVO_CONVERT_PATH), arguments(options, sources));
         ASSERT_TRUE(cli.waitForStarted());
         cli.setReadChannel(QProcess::StandardError);

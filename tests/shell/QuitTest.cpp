@@ -28,9 +28,13 @@
 #include <QWindow>
 #include <QXmlStreamReader>
 
+#include <chrono>
 #include <csignal>
 #include <functional>
+#include <future>
 #include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
 
 namespace {
 
@@ -154,11 +158,23 @@ TEST_P(QuitDuringRunInBothEditions, StopsTheRunKeepsItsPagesStoresAndEnds) {
     int finishedWhileQuitting = 0;
     QObject::connect(
         controller.get(), &PictavoAppDelegate::processCreated, controller.get(), [&](Process* job) {
+            // The worker holds its next page until the stop is heard, so a
+            // loaded machine cannot finish the run before the request lands.
+            auto stopHeard = std::make_shared<std::promise<void>>();
+            const std::shared_future<void> stopped = stopHeard->get_future().share();
+            QObject::connect(
+                job, &Process::isCombiningChanged, job,
+                [stopHeard, once = std::make_shared<std::once_flag>()](bool running) {
+                    if (!running) {
+                        std::call_once(*once, [&stopHeard] { stopHeard->set_value(); });
+                    }
+                },
+                Qt::DirectConnection);
             // From the worker: the request is queued to the main
             // thread, as a key press or a click is.
             QObject::connect(
                 job, &Process::totalPagesProcessedChanged, job,
-                [this, how](int done) {
+                [this, how, stopped](int done) {
                     if (done != 3) {
                         return;
                     }
@@ -178,6 +194,9 @@ TEST_P(QuitDuringRunInBothEditions, StopsTheRunKeepsItsPagesStoresAndEnds) {
                             break;
                         }
                     });
+                    // Bounded: a quit that never stops the run fails below
+                    // instead of hanging.
+                    (void)stopped.wait_for(std::chrono::seconds(30));
                 },
                 Qt::DirectConnection);
             // Asked again while the last page is finished: the
