@@ -26,7 +26,7 @@ while (($#)); do
   esac
 done
 
-"$top/scripts/setup-deps.sh" python3-pil python3-numpy fonts-dejavu-core libtiff-tools \
+"$top/scripts/setup-deps.sh" libimagequant-dev python3-pil python3-numpy fonts-dejavu-core libtiff-tools \
   mate-backgrounds plasma-workspace-wallpapers imagemagick graphicsmagick libvips-tools time bc
 
 cmake --preset default >/dev/null
