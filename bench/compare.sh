@@ -12,7 +12,11 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/.." && pwd)
-kit=$(cd "$top/../shared/bench" 2>/dev/null && pwd) || { echo "shared/bench not found beside the repository" >&2; exit 1; }
+# The kit lies beside the repository, or beside its main checkout when this
+# is a linked worktree.
+common=$(cd "$(git -C "$top" rev-parse --path-format=absolute --git-common-dir)/.." && pwd)
+kit=$(cd "$top/../shared/bench" 2>/dev/null || cd "$common/../shared/bench" 2>/dev/null && pwd) ||
+  { echo "shared/bench not found beside the repository" >&2; exit 1; }
 
 corpus=$here/.corpus
 work=${TMPDIR:-/tmp}/pictavo-bench
