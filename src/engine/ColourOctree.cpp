@@ -19,7 +19,7 @@ constexpr int kDepth = 5;
 struct Cube {
     std::uint64_t pixels = 0; // every pixel inside
     std::array<std::uint64_t, 3> sum{};
-    std::uint64_t squares = 0; // of each pixel's distance from black
+    std::uint64_t squares = 0; // of every channel of every pixel
     // The pixels this cube's colour stands for: its own, once the finer
     // cubes inside it have been merged into it.
     std::uint64_t ownPixels = 0;
