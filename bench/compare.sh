@@ -12,7 +12,11 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/.." && pwd)
-kit=$(cd "$top/../shared/bench" 2>/dev/null && pwd) || { echo "shared/bench not found beside the repository" >&2; exit 1; }
+# The kit lies beside the repository, or beside its main checkout when this
+# is a linked worktree.
+common=$(cd "$(git -C "$top" rev-parse --path-format=absolute --git-common-dir)/.." && pwd)
+kit=$(cd "$top/../shared/bench" 2>/dev/null || cd "$common/../shared/bench" 2>/dev/null && pwd) ||
+  { echo "shared/bench not found beside the repository" >&2; exit 1; }
 
 corpus=$here/.corpus
 work=${TMPDIR:-/tmp}/pictavo-bench
@@ -26,7 +30,7 @@ while (($#)); do
   esac
 done
 
-"$top/scripts/setup-deps.sh" python3-pil python3-numpy fonts-dejavu-core libtiff-tools \
+"$top/scripts/setup-deps.sh" libimagequant-dev python3-pil python3-numpy fonts-dejavu-core libtiff-tools \
   mate-backgrounds plasma-workspace-wallpapers imagemagick graphicsmagick libvips-tools time bc
 
 cmake --preset default >/dev/null

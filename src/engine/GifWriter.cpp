@@ -1,20 +1,18 @@
 #include "engine/GifWriter.h"
 
+#include "engine/ColourReduction.h"
 #include "engine/PagePixels.h"
 #include "engine/WriterFile.h"
 
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <new>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include <gif_lib.h>
-#include <libimagequant.h>
-#ifdef PICTAVO_HAS_OPENMP
-#include <omp.h>
-#endif
 
 namespace {
 
@@ -121,19 +119,22 @@ IndexedPage fromGray8(const QImage& gray) {
 }
 
 // Alpha becomes all or nothing, and every hidden pixel the same colour, so
-// that they count (and quantise) as one.
-void binarizeAlpha(QImage& rgba) {
+// that they count (and quantise) as one. True when any pixel is hidden.
+bool binarizeAlpha(QImage& rgba) {
+    bool anyHidden = false;
     for (int y = 0; y < rgba.height(); ++y) {
         auto* pixel = reinterpret_cast<quint32*>(rgba.scanLine(y));
         for (int x = 0; x < rgba.width(); ++x) {
             uchar* bytes = reinterpret_cast<uchar*>(pixel + x);
             if (bytes[3] < kOpaqueFrom) {
                 pixel[x] = 0;
+                anyHidden = true;
             } else {
                 bytes[3] = 255;
             }
         }
     }
+    return anyHidden;
 }
 
 QRgb keyOf(const uchar* rgba) {
@@ -167,75 +168,27 @@ bool exactPalette(const QImage& rgba, IndexedPage& out) {
     return true;
 }
 
-struct LiqDeleter {
-    void operator()(liq_attr* p) const { liq_attr_destroy(p); }
-    void operator()(liq_image* p) const { liq_image_destroy(p); }
-    void operator()(liq_result* p) const { liq_result_destroy(p); }
-    void operator()(liq_histogram* p) const { liq_histogram_destroy(p); }
-};
-
-Status quantizeFailure(const char* step, liq_error error) {
-    return Status::failure(QStringLiteral("Cannot reduce the page to 256 colours (%1: error %2)")
-                               .arg(QString::fromLatin1(step))
-                               .arg(static_cast<int>(error)));
-}
-
-Status quantize(QImage& rgba, IndexedPage& out) {
-#ifdef PICTAVO_HAS_OPENMP
-    // The job already runs a page on every core; the quantiser's own threads
-    // would only spin beside them (half its time on a busy machine). Its
-    // settings were chosen on one thread, where they also decide dithering.
-    omp_set_num_threads(1);
-#endif
-    std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create());
-    if (!attr) {
-        return quantizeFailure("liq_attr_create", LIQ_OUT_OF_MEMORY);
+// A page past the exact palette: more than 256 colours, so never all hidden.
+// The opaque ones go through ColourReduction; hidden pixels take the entry
+// after theirs.
+Status quantize(const QImage& rgba, bool anyHidden, IndexedPage& out) {
+    try {
+        const std::vector<ColourReduction::Colour> colours =
+            ColourReduction::choosePalette(rgba, anyHidden ? kMaxColors - 1 : kMaxColors);
+        const auto hiddenIndex = static_cast<GifByteType>(anyHidden ? colours.size() : 0);
+        ColourReduction::diffuse(rgba, colours, hiddenIndex, out.indices.data());
+        for (const ColourReduction::Colour& c : colours) {
+            out.palette.push_back(gifColor(c.red, c.green, c.blue));
+        }
+    } catch (const std::bad_alloc&) {
+        return Status::failure(QStringLiteral("Not enough memory to reduce a %1 x %2 page to "
+                                              "256 colours")
+                                   .arg(out.width)
+                                   .arg(out.height));
     }
-    liq_set_speed(attr.get(), GifWriter::kQuantizerSpeed);
-    std::vector<void*> rows(static_cast<size_t>(out.height));
-    for (int y = 0; y < out.height; ++y) {
-        rows[static_cast<size_t>(y)] = rgba.scanLine(y);
-    }
-    std::unique_ptr<liq_image, LiqDeleter> image(
-        liq_image_create_rgba_rows(attr.get(), rows.data(), out.width, out.height, 0));
-    // The colours are counted at a faster speed than the palette is chosen:
-    // at the palette's speed, weighing them by the page's edges took half the
-    // quantiser's time and gave no better result.
-    std::unique_ptr<liq_attr, LiqDeleter> countingAttr(liq_attr_copy(attr.get()));
-    std::unique_ptr<liq_histogram, LiqDeleter> histogram;
-    if (countingAttr) {
-        liq_set_speed(countingAttr.get(), GifWriter::kHistogramSpeed);
-        histogram.reset(liq_histogram_create(countingAttr.get()));
-    }
-    if (!image || !histogram) {
-        return quantizeFailure("liq_histogram_create", LIQ_OUT_OF_MEMORY);
-    }
-    if (const liq_error e =
-            liq_histogram_add_image(histogram.get(), countingAttr.get(), image.get());
-        e != LIQ_OK) {
-        return quantizeFailure("liq_histogram_add_image", e);
-    }
-    liq_result* raw = nullptr;
-    if (const liq_error e = liq_histogram_quantize(histogram.get(), attr.get(), &raw);
-        e != LIQ_OK) {
-        return quantizeFailure("liq_histogram_quantize", e);
-    }
-    std::unique_ptr<liq_result, LiqDeleter> result(raw);
-    liq_set_dithering_level(result.get(), GifWriter::kDitheringLevel);
-    if (const liq_error e = liq_write_remapped_image(result.get(), image.get(), out.indices.data(),
-                                                     out.indices.size());
-        e != LIQ_OK) {
-        return quantizeFailure("liq_write_remapped_image", e);
-    }
-    const liq_palette* palette = liq_get_palette(result.get());
-    QList<QRgb> table;
-    for (unsigned int i = 0; i < palette->count; ++i) {
-        const liq_color& c = palette->entries[i];
-        table.append(qRgba(c.r, c.g, c.b, c.a));
-    }
-    const std::array<GifByteType, kMaxColors> remap = takePalette(out, table);
-    for (GifByteType& index : out.indices) {
-        index = remap[index];
+    if (anyHidden) {
+        out.transparentIndex = static_cast<int>(out.palette.size());
+        out.palette.push_back(gifColor(0, 0, 0));
     }
     return {};
 }
@@ -245,14 +198,14 @@ Result<IndexedPage> fromColour(const QImage& page) {
     if (!rgba) {
         return Result<IndexedPage>::failure(rgba.error());
     }
-    binarizeAlpha(rgba.value());
+    const bool anyHidden = binarizeAlpha(rgba.value());
     IndexedPage out = emptyPage(page);
     if (exactPalette(rgba.value(), out)) {
         return out;
     }
     out.palette.clear();
     out.transparentIndex = -1;
-    if (const Status s = quantize(rgba.value(), out); !s) {
+    if (const Status s = quantize(rgba.value(), anyHidden, out); !s) {
         return Result<IndexedPage>::failure(s.error());
     }
     return out;
