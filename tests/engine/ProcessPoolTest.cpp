@@ -18,6 +18,7 @@
 #include <condition_variable>
 #include <functional>
 #include <gtest/gtest.h>
+#include <utility>
 #include <mutex>
 
 #include <tiffio.h>
@@ -353,10 +354,14 @@ TEST(ConversionPlanTest, ClaimsNamesInSourceOrderAndSplitsPagesIntoTasks) {
     EXPECT_EQ(plan.groups[2].items[0].firstTask, 3);
 
     rules.gathersPages = true;
-    const ConversionPlan gathered = makeConversionPlan(sources, rules);
-    ASSERT_EQ(gathered.tasks.size(), 3U);
-    EXPECT_EQ(gathered.tasks[0].pages, (QList<int>{1, 2}));
-    EXPECT_EQ(gathered.tasks[1].names, QStringList{QStringLiteral("scan (2).tiff")});
+    for (const auto& [type, name] : {std::pair{OutputTiff, "scan (2).tiff"},
+                                     std::pair{OutputPdf, "scan (2).pdf"}}) {
+        rules.outputType = type;
+        const ConversionPlan gathered = makeConversionPlan(sources, rules);
+        ASSERT_EQ(gathered.tasks.size(), 3U);
+        EXPECT_EQ(gathered.tasks[0].pages, (QList<int>{1, 2}));
+        EXPECT_EQ(gathered.tasks[1].names, QStringList{QString::fromLatin1(name)});
+    }
 }
 
 TEST(ConversionPlanTest, SkipsOnlySourcesWhoseEveryOutputStands) {
