@@ -98,6 +98,15 @@ Object deflatedStream(QPDF& pdf, const std::string& data) {
     return stream;
 }
 
+// Now, or the time SOURCE_DATE_EPOCH gives (seconds since 1970), so that
+// the same pages make the same file byte for byte.
+QDateTime creationTime() {
+    bool valid = false;
+    const qint64 epoch = qEnvironmentVariable("SOURCE_DATE_EPOCH").toLongLong(&valid);
+    return valid && epoch >= 0 ? QDateTime::fromSecsSinceEpoch(epoch, Qt::UTC)
+                               : QDateTime::currentDateTimeUtc();
+}
+
 QString qpdfFailure(const std::exception& e) {
     return QStringLiteral("PDF: %1").arg(QString::fromLocal8Bit(e.what()));
 }
@@ -291,8 +300,7 @@ void PdfDocument::Private::addPageObject(const PdfPage& page) {
 void PdfDocument::Private::setInformation() {
     const Edition edition = Edition::currentEdition();
     const QString producer = edition.displayName + QLatin1Char(' ') + edition.version;
-    const QString created =
-        QDateTime::currentDateTimeUtc().toString(QStringLiteral("'D:'yyyyMMddHHmmss'Z'"));
+    const QString created = creationTime().toString(QStringLiteral("'D:'yyyyMMddHHmmss'Z'"));
     Object info = Object::newDictionary();
     info.replaceKey("/Title", Object::newUnicodeString(title.toStdString()));
     info.replaceKey("/Producer", Object::newUnicodeString(producer.toStdString()));
@@ -314,6 +322,8 @@ Status PdfDocument::Private::write() {
         // otherwise turn LZW into Flate.
         writer.setDecodeLevel(qpdf_dl_none);
         writer.setCompressStreams(false);
+        // The file's identifier from its content, not from the clock.
+        writer.setDeterministicID(true);
         writer.write();
     } catch (const std::exception& e) {
         return encoderFailure(out->get(), file.temporaryPath(), qpdfFailure(e));

@@ -62,6 +62,7 @@ std::optional<PdfColourForm> pdfColourForm(TIFF* tif, const TiffPageLayout& l) {
         if (form.palette.empty() || form.components != 1) {
             return std::nullopt;
         }
+        form.iccProfile = iccProfileOf(tif);
         return form;
     default:
         return std::nullopt;
