@@ -15,7 +15,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/.." && pwd)
-kit=$(cd "$top/../shared/bench" 2>/dev/null && pwd) || { echo "shared/bench not found beside the repository" >&2; exit 1; }
+# The corpus kit: shared/bench beside the repository, or PICTAVO_BENCH_KIT.
+kit=${PICTAVO_BENCH_KIT:-$top/../shared/bench}
 
 corpus=$here/.corpus
 work=${TMPDIR:-/tmp}/pictavo-pdf-bench
@@ -37,6 +38,7 @@ cmake --build --preset default --target pictavo-convert >/dev/null
 pictavo=$top/build/default/src/pictavo-convert
 
 if [[ ! -f $corpus/MD5SUMS ]]; then
+  [[ -x $kit/make_corpus.sh ]] || { echo "no corpus in $corpus and no kit in $kit" >&2; exit 1; }
   echo "Building the corpus in $corpus ..." >&2
   "$kit/make_corpus.sh" "$corpus" >&2
 fi
@@ -81,8 +83,8 @@ run() { # tool task out
   case $tool in
     ours) measure "$out" "$pictavo" -t pdf -o "$out" --log-dir "$work/logs" --quiet "$in" ;;
     tiff2pdf) measure "$out" tiff2pdf -o "$out/$t.pdf" "$in" ;;
-    img2pdf) measure "$out" img2pdf -o "$out/$t.pdf" "$in" ;;
-    magick) measure "$out" convert "$in" "$out/$t.pdf" ;;
+    img2pdf) measure "$out" /usr/bin/python3 -m img2pdf -o "$out/$t.pdf" "$in" ;;
+    magick) measure "$out" /usr/bin/convert "$in" "$out/$t.pdf" ;;
   esac
 }
 
