@@ -160,13 +160,19 @@ Result<PdfPage> decodedPdfPage(const QImage& page) {
     image.width = static_cast<uint32_t>(page.width());
     image.height = static_cast<uint32_t>(page.height());
     image.iccProfile = page.colorSpace().iccProfile();
-    image.data = pdfDeflate(colour.data(), colour.size());
+    const int components = image.colour == PdfColour::Rgb ? 3 : 1;
+    if (!deflateSamples(image, colour, components)) {
+        return Result<PdfPage>::failure(QStringLiteral("Not enough memory to compress the page"));
+    }
     if (packing.splitAlpha) {
         piece.softMask = std::make_unique<PdfImageData>();
         piece.softMask->width = image.width;
         piece.softMask->height = image.height;
         piece.softMask->bitsPerComponent = image.bitsPerComponent;
-        piece.softMask->data = pdfDeflate(alpha.data(), alpha.size());
+        if (!deflateSamples(*piece.softMask, alpha, 1)) {
+            return Result<PdfPage>::failure(
+                QStringLiteral("Not enough memory to compress the page"));
+        }
     }
     PdfPage result;
     result.width = image.width;

@@ -65,5 +65,10 @@ Result<PdfPage> decodedPdfPage(const QImage& page);
 // The page's dpi from the image's resolution (see PageResolution.h); none: 72.
 void setPdfResolution(const QImage& image, PdfPage& page);
 
+// Deflates an image's samples (rows of `components` samples, byte-aligned)
+// into it, behind PNG's Paeth predictor when they are 8 or 16 bits; false
+// when out of memory.
+bool deflateSamples(PdfImageData& image, const std::vector<uint8_t>& samples, int components);
+
 // zlib data for FlateDecode; empty when out of memory.
 std::vector<uint8_t> pdfDeflate(const uint8_t* data, size_t size);
