@@ -1,12 +1,11 @@
 #include "engine/OutputCompleteness.h"
 
 #include "engine/OutputFormats.h"
+#include "engine/PdfDocument.h"
 #include "engine/TiffHandle.h"
 #include "platform/NativePath.h"
 
 #include <QFile>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include <array>
 #include <cstring>
@@ -141,21 +140,6 @@ bool isCompleteTiff(const QString& path, int pages) {
     }
 }
 
-// A PDF cut short has lost the cross-reference data at its end; without
-// recovery the library refuses it.
-bool isCompletePdf(const QString& path, int pages) {
-    try {
-        QPDF pdf;
-        pdf.setSuppressWarnings(true);
-        pdf.setAttemptRecovery(false);
-        pdf.processFile(NativePath::encode(path).constData());
-        const size_t found = QPDFPageDocumentHelper(pdf).getAllPages().size();
-        return found == static_cast<size_t>(pages) && !pdf.anyWarnings();
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 } // namespace
 
 bool isCompleteOutput(const QString& path, int outputType, int pages) {
@@ -171,7 +155,7 @@ bool isCompleteOutput(const QString& path, int outputType, int pages) {
     case OutputGif:
         return isCompleteGif(path);
     case OutputPdf:
-        return isCompletePdf(path, pages);
+        return isCompletePdfFile(path, pages);
     default:
         return false;
     }

@@ -47,10 +47,11 @@ void packRows(const QImage& image, const RowPacking& p, std::vector<uint8_t>& co
             const int colourSamples =
                 p.splitAlpha || p.dropLast ? p.pixelSamples - 1 : p.pixelSamples;
             for (int s = 0; s < colourSamples; ++s) {
-                appendSample(pixel + s * p.sampleBytes, p.sampleBytes, colour);
+                appendSample(pixel + qsizetype(s) * p.sampleBytes, p.sampleBytes, colour);
             }
             if (p.splitAlpha) {
-                appendSample(pixel + colourSamples * p.sampleBytes, p.sampleBytes, alpha);
+                appendSample(pixel + qsizetype(colourSamples) * p.sampleBytes, p.sampleBytes,
+                             alpha);
             }
         }
     }

@@ -5,6 +5,7 @@
 #include "engine/WriterFile.h"
 #include "platform/AtomicFile.h"
 #include "platform/Edition.h"
+#include "platform/NativePath.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -340,7 +341,7 @@ int PdfDocument::pageCount() const {
     return d->pages;
 }
 
-Status PdfDocument::addPage(PdfPage page) {
+Status PdfDocument::addPage(const PdfPage& page) {
     if (Status ready = d->readyForPage(); !ready) {
         return ready;
     }
@@ -377,4 +378,17 @@ Status PdfDocument::finish() {
     d->finished = true;
     d->pdf.reset();
     return {};
+}
+
+bool isCompletePdfFile(const QString& path, int pages) {
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.setAttemptRecovery(false);
+        pdf.processFile(NativePath::encode(path).constData());
+        const size_t found = QPDFPageDocumentHelper(pdf).getAllPages().size();
+        return found == static_cast<size_t>(pages) && !pdf.anyWarnings();
+    } catch (const std::exception&) {
+        return false;
+    }
 }

@@ -14,8 +14,8 @@ enum class PdfColour { Gray, Rgb, Cmyk, Indexed };
 
 // One entry of a filter's DecodeParms.
 struct PdfParameter {
-    const char* key; // with its slash
-    int value;
+    const char* key = nullptr; // with its slash
+    int value = 0;
     bool isBoolean = false;
 };
 
@@ -83,7 +83,7 @@ public:
     PdfDocument& operator=(const PdfDocument&) = delete;
 
     // After a failure the document is spent: later calls fail too.
-    Status addPage(PdfPage page);
+    Status addPage(const PdfPage& page);
     Status finish();
     int pageCount() const;
 
@@ -91,3 +91,7 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+// Whether the file reads as a PDF without repair and holds exactly `pages`
+// pages: one cut short has lost the cross-reference data at its end.
+bool isCompletePdfFile(const QString& path, int pages);

@@ -12,7 +12,7 @@ Result<bool> addStoredPdfPage(PdfDocument& document, PageSource& source, int ind
     if (!page) {
         return false;
     }
-    if (Status added = document.addPage(std::move(*page)); !added) {
+    if (Status added = document.addPage(*page); !added) {
         return Result<bool>::failure(added.error());
     }
     return true;
@@ -23,7 +23,7 @@ Status addDecodedPdfPage(PdfDocument& document, const QImage& page) {
     if (!converted) {
         return Status::failure(converted.error());
     }
-    return document.addPage(std::move(*converted));
+    return document.addPage(*converted);
 }
 
 Status writePdfFile(const QImage& page, const QString& path, const WriteOptions& /*options*/) {
