@@ -9,8 +9,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-dejavu-core
   qt6-svg-dev desktop-file-utils appstream
   libtiff-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libdeflate-dev
-  libgif-dev libpugixml-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgif-dev libpugixml-dev libqpdf-dev
+  libgtest-dev libgmock-dev libbenchmark-dev qpdf poppler-utils
   clang libclang-rt-dev
   xvfb xauth
   debhelper dpkg-dev fakeroot lintian man-db groff-base bash-completion

@@ -9,7 +9,7 @@ _pictavo_convert() {
 
     case $prev in
         -t | --type)
-            COMPREPLY=($(compgen -W 'jpg png tiff bmp gif' -- "$cur"))
+            COMPREPLY=($(compgen -W 'jpg png tiff bmp gif pdf' -- "$cur"))
             return
             ;;
         -c | --compression)

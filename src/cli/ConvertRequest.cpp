@@ -69,7 +69,7 @@ struct Options {
                                    QStringLiteral("scheme"),
                                    defaultCompressionName()};
     QCommandLineOption split{QStringLiteral("split"),
-                             QStringLiteral("TIFF output: one file per page.")};
+                             QStringLiteral("TIFF and PDF output: one file per page.")};
     QCommandLineOption separator{
         {QStringLiteral("s"), QStringLiteral("separator")},
         QStringLiteral("Text between base name and page number (default empty)."),

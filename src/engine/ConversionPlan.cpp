@@ -22,7 +22,7 @@ QStringList namesFor(const QString& base, const PlanRules& rules, int pageCount)
     if (!rules.gathersPages) {
         return pageNames(base, rules, pageCount);
     }
-    return pageCount > 0 ? QStringList{multiPageTiffFileName(base)} : QStringList();
+    return pageCount > 0 ? QStringList{gatheredFileName(base, rules.outputType)} : QStringList();
 }
 
 // A file under an output name may still be cut short (a full disk, a copy

@@ -1,6 +1,7 @@
 #include "engine/OutputCompleteness.h"
 
 #include "engine/OutputFormats.h"
+#include "engine/PdfDocument.h"
 #include "engine/TiffHandle.h"
 #include "platform/NativePath.h"
 
@@ -153,6 +154,8 @@ bool isCompleteOutput(const QString& path, int outputType, int pages) {
         return isCompleteBmp(path);
     case OutputGif:
         return isCompleteGif(path);
+    case OutputPdf:
+        return isCompletePdfFile(path, pages);
     default:
         return false;
     }

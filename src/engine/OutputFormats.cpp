@@ -4,6 +4,7 @@
 #include "engine/GifWriter.h"
 #include "engine/JpegWriter.h"
 #include "engine/PagePixels.h"
+#include "engine/PdfWriter.h"
 #include "engine/PngWriter.h"
 #include "engine/TiffWriter.h"
 #include "platform/AtomicFile.h"
@@ -45,15 +46,17 @@ Status writeTiff(const QImage& image, const QString& path, const WriteOptions& o
 
 constexpr OutputOptions kQuality{true, false, false};
 constexpr OutputOptions kTiff{false, true, true};
+constexpr OutputOptions kGathered{false, true, false};
 constexpr OutputOptions kNone{};
 
-const std::array<OutputFormat, 5> kFormats{{
+const std::array<OutputFormat, 6> kFormats{{
     {OutputJpeg, ".jpg", "jpg", "JPEG", kQuality, JPEG_MAX_DIMENSION, "saveAsJpegWithName",
      writeWith<JpegWriter>},
     {OutputPng, ".png", "png", "PNG", kNone, 0, "saveAsPngWithName", writeWith<PngWriter>},
     {OutputTiff, ".tiff", "tiff", "TIFF", kTiff, 0, "saveAsTiffWithName", writeTiff},
     {OutputBmp, ".bmp", "bmp", "BMP", kNone, 0, "saveAsBmpWithName", writeWith<BmpWriter>},
     {OutputGif, ".gif", "gif", "GIF", kNone, 65535, "saveAsGifWithName", writeWith<GifWriter>},
+    {OutputPdf, ".pdf", "pdf", "PDF", kGathered, 0, "saveAsPdfWithName", writePdfFile},
 }};
 
 const std::array<TiffCompression, 5> kCompressions{{

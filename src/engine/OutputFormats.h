@@ -17,13 +17,14 @@ enum OutputType : int {
     OutputPng = 1,
     OutputTiff = 2,
     OutputBmp = 3,
-    OutputGif = 4
+    OutputGif = 4,
+    OutputPdf = 5
 };
 
 // The settings that mean something for an output type.
 struct OutputOptions {
     bool jpegQuality = false;
-    bool tiffSplit = false; // one file per page, or one file for all
+    bool tiffSplit = false; // one file per page, or one file for all (TIFF, PDF)
     bool tiffCompression = false;
 };
 

@@ -32,6 +32,10 @@ QString multiPageTiffFileName(const QString& baseName) {
     return baseName + outputFormat(OutputTiff)->extensionText();
 }
 
+QString gatheredFileName(const QString& baseName, int outputType) {
+    return baseName + extensionForOutputType(outputType);
+}
+
 QString baseNameOf(const QString& fileName) {
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     // A leading dot starts a hidden name, not an extension.

@@ -15,6 +15,9 @@ QString pageFileName(const QString& baseName, const QString& separator, int lead
 
 // The one file of a multi-page TIFF: the base name and ".tiff".
 QString multiPageTiffFileName(const QString& baseName);
+// The one file that gathers every page of a source in `outputType` (a
+// multi-page TIFF, a PDF): the base name and the type's extension.
+QString gatheredFileName(const QString& baseName, int outputType);
 
 // The extension, with its dot, of files of an output type; "" for an unknown
 // type.

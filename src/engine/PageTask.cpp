@@ -2,6 +2,8 @@
 
 #include "engine/OutputFormats.h"
 #include "engine/PageMapping.h"
+#include "engine/PdfDocument.h"
+#include "engine/PdfWriter.h"
 #include "engine/TiffWriter.h"
 
 #include <QDir>
@@ -68,6 +70,117 @@ void writePage(const OutputFormat& format, const QImage& image, const QString& p
     }
 }
 
+// The file that takes the pages of a gathered task.
+class PageGatherer {
+public:
+    virtual ~PageGatherer() = default;
+    // As TiffPageEncoder::appendCopiedPage: true when added from the data
+    // the source stores, false when the page must be decoded.
+    virtual Result<bool> appendStored(PageSource& source, int index) = 0;
+    virtual Status appendDecoded(const QImage& page) = 0;
+    virtual Status finish() = 0;
+    // Whether a stopped run still writes the pages gathered so far.
+    virtual bool keepsPagesWhenStopped() const = 0;
+};
+
+class TiffGatherer final : public PageGatherer {
+public:
+    TiffGatherer(const QString& path, TiffPageEncoder::Container container, int compressionIndex)
+        : m_encoder(path, container), m_compressionIndex(compressionIndex) {}
+    Result<bool> appendStored(PageSource& source, int index) override {
+        return m_encoder.appendCopiedPage(source, index, m_compressionIndex);
+    }
+    Status appendDecoded(const QImage& page) override {
+        return m_encoder.appendPage(page, m_compressionIndex);
+    }
+    Status finish() override { return m_encoder.finish(); }
+    bool keepsPagesWhenStopped() const override { return true; }
+
+private:
+    TiffPageEncoder m_encoder;
+    int m_compressionIndex;
+};
+
+// A PDF stands for the whole source: one cut short by a stop is not kept.
+class PdfGatherer final : public PageGatherer {
+public:
+    PdfGatherer(const QString& path, const QString& title, const DecodeLimits& limits)
+        : m_document(path, title), m_limits(limits) {}
+    Result<bool> appendStored(PageSource& source, int index) override {
+        return addStoredPdfPage(m_document, source, index, m_limits);
+    }
+    Status appendDecoded(const QImage& page) override {
+        return addDecodedPdfPage(m_document, page);
+    }
+    Status finish() override { return m_document.finish(); }
+    bool keepsPagesWhenStopped() const override { return false; }
+
+private:
+    PdfDocument m_document;
+    DecodeLimits m_limits;
+};
+
+// A file that refused one page refuses the rest for the same reason: it is
+// told once.
+class WriteFailure {
+public:
+    explicit WriteFailure(const QString& path) : m_path(path) {}
+    void note(QStringList& diagnostics, const QString& error) {
+        if (m_text.isEmpty()) {
+            m_text = writeFailureText(m_path, error);
+            diagnostics.append(m_text);
+        }
+    }
+    const QString& text() const { return m_text; }
+
+private:
+    QString m_path;
+    QString m_text;
+};
+
+// Adds page `n` (from 1) through the stored data when it can, else decoded;
+// a page that cannot be read says so in `result`. Returns the file's
+// failure, if any.
+std::optional<QString> gatherPage(PageGatherer& gatherer, PageSource& source,
+                                  const QString& sourceName, PageResult& result) {
+    const int n = result.pageNo;
+    const Result<bool> stored = gatherer.appendStored(source, n - 1);
+    if (!stored) {
+        return stored.error();
+    }
+    if (*stored) {
+        result.outcome = PageOutcome::Written;
+        return std::nullopt;
+    }
+    const Result<QImage> decoded = source.readPage(n - 1);
+    if (!decoded) {
+        result.diagnostics.append(cannotRead(n, sourceName, decoded.error()));
+        return std::nullopt;
+    }
+    noteMapping(*decoded, result, sourceName);
+    if (const Status appended = gatherer.appendDecoded(*decoded); !appended) {
+        return appended.error();
+    }
+    result.outcome = PageOutcome::Written;
+    return std::nullopt;
+}
+
+// One page as a PDF of its own, titled with its source's name.
+void writePdfPage(PageSource& source, const QString& sourceName, const QString& path,
+                  const TaskOptions& options, PageResult& result) {
+    PdfGatherer file(path, sourceName, options.limits);
+    std::optional<QString> failure = gatherPage(file, source, sourceName, result);
+    if (!failure && result.outcome == PageOutcome::Written) {
+        if (const Status finished = file.finish(); !finished) {
+            failure = finished.error();
+        }
+    }
+    if (failure) {
+        result.outcome = PageOutcome::NotWritten;
+        result.diagnostics.append(writeFailureLine(*options.format, *failure));
+    }
+}
+
 TaskEnding writeEachPage(const PlannedTask& task, const TaskOptions& options, PageSource& source,
                          TaskChannel& channel) {
     if (options.format == nullptr) {
@@ -85,6 +198,11 @@ TaskEnding writeEachPage(const PlannedTask& task, const TaskOptions& options, Pa
         }
         PageResult result{n, task.names.at(i), PageOutcome::NotWritten, {}};
         const QString path = joinPath(task.targetFolder, result.name);
+        if (format.id == OutputPdf) {
+            writePdfPage(source, sourceName, path, options, result);
+            channel.publish(std::move(result));
+            continue;
+        }
         if (format.id == OutputTiff && copiedInto(source, n, path, options.write)) {
             result.outcome = PageOutcome::Written;
             channel.publish(std::move(result));
@@ -139,78 +257,72 @@ bool pagesNeedBigTiff(PageSource& source, const QList<int>& range) {
     return false;
 }
 
-TaskEnding gatherIntoTiff(const QString& path, const QList<int>& range, PageSource& source,
-                          int compressionIndex, const QString& sourceName, TaskChannel& channel) {
+namespace {
+
+TaskEnding gatherPages(PageGatherer& gatherer, const QString& path, const QList<int>& range,
+                       PageSource& source, const QString& sourceName, TaskChannel& channel) {
     TaskEnding ending;
-    if (range.isEmpty()) {
-        return ending;
-    }
     const QString name = QFileInfo(path).fileName();
-    const auto container = pagesNeedBigTiff(source, range) ? TiffPageEncoder::Container::BigTiff
-                                                           : TiffPageEncoder::Container::Classic;
-    std::optional<TiffPageEncoder> encoder;
     int added = 0;
-    // A file that refused one page refuses the rest for the same reason: it
-    // is told once.
-    QString writeFailure;
-    const auto noteWriteFailure = [&](PageResult& result, const QString& error) {
-        if (writeFailure.isEmpty()) {
-            writeFailure = writeFailureText(path, error);
-            result.diagnostics.append(writeFailure);
-        }
-    };
+    bool stopped = false;
+    WriteFailure failure(path);
     for (const int n : range) {
         if (!channel.mayContinue()) {
+            stopped = true;
             break;
         }
         PageResult result{n, name, PageOutcome::NotWritten, {}};
         if (n >= 1 && n <= source.pageCount()) {
-            if (!encoder) {
-                encoder.emplace(path, container);
+            if (const std::optional<QString> refused =
+                    gatherPage(gatherer, source, sourceName, result)) {
+                failure.note(result.diagnostics, *refused);
             }
-            const Result<bool> copied = encoder->appendCopiedPage(source, n - 1, compressionIndex);
-            if (!copied || *copied) {
-                if (copied) {
-                    result.outcome = PageOutcome::Written;
-                    ++added;
-                } else {
-                    noteWriteFailure(result, copied.error());
-                }
-                channel.publish(std::move(result));
-                continue;
-            }
-            const Result<QImage> decoded = source.readPage(n - 1);
-            if (!decoded) {
-                result.diagnostics.append(cannotRead(n, sourceName, decoded.error()));
-            } else {
-                noteMapping(*decoded, result, sourceName);
-                if (const Status appended = encoder->appendPage(*decoded, compressionIndex);
-                    appended) {
-                    result.outcome = PageOutcome::Written;
-                    ++added;
-                } else {
-                    noteWriteFailure(result, appended.error());
-                }
-            }
+            added += result.outcome == PageOutcome::Written ? 1 : 0;
         }
         channel.publish(std::move(result));
     }
-    if (!encoder || added == 0) {
-        ending.error = writeFailure.isEmpty()
-                           ? QStringLiteral("No page could be written into “%1”").arg(name)
-                           : writeFailure;
+    if (stopped && !gatherer.keepsPagesWhenStopped()) {
+        ending.error = QStringLiteral("Stopped before “%1” was complete").arg(name);
         return ending;
     }
-    const Status written = encoder->finish();
-    ending.fileWritten = written.ok();
-    if (!written && writeFailure.isEmpty()) {
-        writeFailure = writeFailureText(path, written.error());
-        ending.diagnostics.append(writeFailure);
+    if (added == 0) {
+        ending.error = failure.text().isEmpty()
+                           ? QStringLiteral("No page could be written into “%1”").arg(name)
+                           : failure.text();
+        return ending;
     }
+    const Status written = gatherer.finish();
+    ending.fileWritten = written.ok();
     if (!written) {
-        ending.error = writeFailure;
+        if (failure.text().isEmpty()) {
+            failure.note(ending.diagnostics, written.error());
+        }
+        ending.error = failure.text();
     }
     return ending;
+}
+
+} // namespace
+
+TaskEnding gatherIntoTiff(const QString& path, const QList<int>& range, PageSource& source,
+                          int compressionIndex, const QString& sourceName, TaskChannel& channel) {
+    if (range.isEmpty()) {
+        return {};
+    }
+    const auto container = pagesNeedBigTiff(source, range) ? TiffPageEncoder::Container::BigTiff
+                                                           : TiffPageEncoder::Container::Classic;
+    TiffGatherer gatherer(path, container, compressionIndex);
+    return gatherPages(gatherer, path, range, source, sourceName, channel);
+}
+
+TaskEnding gatherIntoPdf(const QString& path, const QList<int>& range, PageSource& source,
+                         const DecodeLimits& limits, const QString& sourceName,
+                         TaskChannel& channel) {
+    if (range.isEmpty()) {
+        return {};
+    }
+    PdfGatherer gatherer(path, sourceName, limits);
+    return gatherPages(gatherer, path, range, source, sourceName, channel);
 }
 
 namespace {
@@ -223,9 +335,13 @@ TaskEnding runOpenedTask(const PlannedTask& task, const TaskOptions& options, Pa
     if (task.names.isEmpty()) {
         return {};
     }
+    const QString sourceName = QFileInfo(task.sourcePath).fileName();
+    if (options.format != nullptr && options.format->id == OutputPdf) {
+        return gatherIntoPdf(joinPath(task.targetFolder, task.names.first()), task.pages, source,
+                             options.limits, sourceName, channel);
+    }
     return gatherIntoTiff(joinPath(task.targetFolder, task.names.first()), task.pages, source,
-                          options.write.tiffCompressionIndex, QFileInfo(task.sourcePath).fileName(),
-                          channel);
+                          options.write.tiffCompressionIndex, sourceName, channel);
 }
 
 } // namespace

@@ -84,6 +84,12 @@ TaskEnding runTask(const PlannedTask& task, const TaskOptions& options, SourceCa
 TaskEnding gatherIntoTiff(const QString& path, const QList<int>& range, PageSource& source,
                           int compressionIndex, const QString& sourceName, TaskChannel& channel);
 
+// The same into one PDF at `path`, titled `sourceName`. A stop before the
+// last page leaves no file.
+TaskEnding gatherIntoPdf(const QString& path, const QList<int>& range, PageSource& source,
+                         const DecodeLimits& limits, const QString& sourceName,
+                         TaskChannel& channel);
+
 // Whether the pages of `range` may pass a classic TIFF's 4 GiB once written,
 // judged from their headers before any is decoded.
 bool pagesNeedBigTiff(PageSource& source, const QList<int>& range);

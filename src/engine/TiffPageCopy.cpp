@@ -97,7 +97,7 @@ std::optional<uint32_t> group4Options(TIFF* tif, uint16_t compression) {
     return options;
 }
 
-uint32_t rowsOfStrip(const CopiablePage& page, uint32_t strip) {
+uint32_t rowsOfStrip(const StripGeometry& page, uint32_t strip) {
     return std::min(page.rowsPerStrip, page.height - strip * page.rowsPerStrip);
 }
 
@@ -105,7 +105,7 @@ uint32_t rowsOfStrip(const CopiablePage& page, uint32_t strip) {
 // need: uncompressed, exactly as many; compressed, data that decodes to the
 // whole strip with nothing for libtiff to complain about. Otherwise the copy
 // would carry the fault into a file of ours, where readers refuse it.
-bool stripAgreesWithItsRows(TiffHandle& source, const CopiablePage& page, uint32_t strip,
+bool stripAgreesWithItsRows(TiffHandle& source, const StripGeometry& page, uint32_t strip,
                             std::vector<uint8_t>& scratch) {
     TIFF* tif = source.get();
     const auto needed = static_cast<uint64_t>(TIFFVStripSize64(tif, rowsOfStrip(page, strip)));
@@ -120,9 +120,10 @@ bool stripAgreesWithItsRows(TiffHandle& source, const CopiablePage& page, uint32
            source.warnings().isEmpty();
 }
 
-// Every strip whole, or nothing.
-bool readStrips(TiffHandle& source, const CopiablePage& page,
-                std::vector<std::vector<uint8_t>>& strips) {
+} // namespace
+
+bool readWholeStrips(TiffHandle& source, const StripGeometry& page,
+                     std::vector<std::vector<uint8_t>>& strips) {
     TIFF* tif = source.get();
     const uint32_t count = TIFFNumberOfStrips(tif);
     const uint64_t expectedCount =
@@ -155,8 +156,6 @@ bool readStrips(TiffHandle& source, const CopiablePage& page,
     return true;
 }
 
-} // namespace
-
 std::optional<CopiablePage> readCopiablePage(TiffHandle& source, uint16_t compression) {
     TIFF* tif = source.get();
     const Result<TiffPageLayout> layout =
@@ -182,7 +181,9 @@ std::optional<CopiablePage> readCopiablePage(TiffHandle& source, uint16_t compre
     page.compression = compression;
     page.predictor = *predictor;
     page.group4Options = group4Options(tif, compression);
-    if (!readStrips(source, page, page.strips)) {
+    const StripGeometry geometry{page.width,         page.height,          page.rowsPerStrip,
+                                 page.bitsPerSample, page.samplesPerPixel, page.compression};
+    if (!readWholeStrips(source, geometry, page.strips)) {
         return std::nullopt;
     }
     return page;

@@ -10,6 +10,23 @@
 
 #include <tiffio.h>
 
+// What reading a page's strips whole needs to know of it.
+struct StripGeometry {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t rowsPerStrip = 0; // 1..height
+    uint16_t bitsPerSample = 0;
+    uint16_t samplesPerPixel = 0;
+    uint16_t compression = 0;
+};
+
+// The stored bytes of every strip of the current directory into `strips`,
+// when each holds exactly what its rows need and, when compressed, decodes
+// cleanly to them; false when any does not, or when the page has more
+// compressed bytes than its samples could need.
+bool readWholeStrips(TiffHandle& source, const StripGeometry& geometry,
+                     std::vector<std::vector<uint8_t>>& strips);
+
 // A TIFF page whose compressed strips can go into another TIFF unchanged,
 // because decoding and writing it again would give the same samples under the
 // same tags. Strip layout, predictor and fax options stay the source's: they

@@ -82,6 +82,36 @@ TEST_F(ConvertCliTest, MultiPageTiffWithCompression) {
     EXPECT_EQ(written.compression, COMPRESSION_LZW);
 }
 
+// The pages `qpdf` counts in a PDF; -1 when it cannot read it.
+int pdfPageCount(const QString& path) {
+    QProcess qpdf;
+    qpdf.start(QStringLiteral("qpdf"), {QStringLiteral("--show-npages"), path});
+    if (!qpdf.waitForFinished(-1) || qpdf.exitCode() != 0) {
+        return -1;
+    }
+    return QString::fromLatin1(qpdf.readAllStandardOutput()).trimmed().toInt();
+}
+
+TEST_F(ConvertCliTest, PdfPerSourceOrPerPage) {
+    makeTiff(QStringLiteral("doc.tif"), 3);
+    const CliResult gathered =
+        runCli(common() + QStringList{QStringLiteral("-t"), QStringLiteral("pdf"), in});
+    EXPECT_EQ(gathered.exitCode, 0) << gathered.err.toStdString();
+    EXPECT_EQ(outputs(), QStringList{QStringLiteral("doc.pdf")});
+    EXPECT_EQ(pdfPageCount(QDir(out).filePath(QStringLiteral("doc.pdf"))), 3);
+    EXPECT_TRUE(gathered.out.startsWith(QStringLiteral("All files converted successfully.")))
+        << gathered.out.toStdString();
+
+    const CliResult split =
+        runCli(common() + QStringList{QStringLiteral("-t"), QStringLiteral("pdf"),
+                                      QStringLiteral("--split"), QStringLiteral("-s"),
+                                      QStringLiteral("-"), in});
+    EXPECT_EQ(split.exitCode, 0) << split.err.toStdString();
+    EXPECT_EQ(outputs(), (QStringList{QStringLiteral("doc-1.pdf"), QStringLiteral("doc-2.pdf"),
+                                      QStringLiteral("doc-3.pdf"), QStringLiteral("doc.pdf")}));
+    EXPECT_EQ(pdfPageCount(QDir(out).filePath(QStringLiteral("doc-2.pdf"))), 1);
+}
+
 TEST_F(ConvertCliTest, ReadsPathsFromStandardInput) {
     const QString a = makeTiff(QStringLiteral("a.tif"), 1);
     const QString b = makeTiff(QStringLiteral("b.tif"), 1);

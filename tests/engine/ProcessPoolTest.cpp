@@ -1,6 +1,8 @@
 #include "JobFixture.h"
 #include "engine/ConversionPlan.h"
 #include "engine/ImageUtilities.h"
+#include "engine/OutputCompleteness.h"
+#include "engine/OutputFormats.h"
 #include "engine/OutputNames.h"
 #include "engine/Process.h"
 #include "engine/Settings.h"
@@ -19,6 +21,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <utility>
 
 #include <tiffio.h>
 
@@ -185,8 +188,11 @@ TEST_P(OneOrManyWorkers, WriteTheSameFilesLogAndMessages) {
     settings.setSeparator(QStringLiteral("-"));
     const std::vector<Source> sources = typicalSources();
 
+    // A PDF states when it was made.
+    qputenv("SOURCE_DATE_EPOCH", "1700000000");
     const RunRecord one = convert(sources, 1, QStringLiteral("one"));
     const RunRecord many = convert(sources, 4, QStringLiteral("many"));
+    qunsetenv("SOURCE_DATE_EPOCH");
 
     ASSERT_FALSE(one.files.isEmpty());
     EXPECT_EQ(many.files, one.files);
@@ -204,7 +210,7 @@ TEST_P(OneOrManyWorkers, WriteTheSameFilesLogAndMessages) {
     // The clash got its own name, the missing source and pages are told.
     EXPECT_TRUE(one.log.join(QLatin1Char('\n')).contains(QStringLiteral("scan (2)")));
     EXPECT_TRUE(one.log.join(QLatin1Char('\n')).contains(QStringLiteral("Unable to Open File!")));
-    if (c.split || c.outputType != OutputTiff) {
+    if (c.split || !outputFormat(c.outputType)->options.tiffSplit) {
         EXPECT_TRUE(one.log.join(QLatin1Char('\n'))
                         .contains(QStringLiteral("Page 3 does not exist; the file has 2 pages")));
     }
@@ -216,7 +222,9 @@ INSTANTIATE_TEST_SUITE_P(Formats, OneOrManyWorkers,
                                            OutputCase{"Gif", OutputGif, false, 0},
                                            OutputCase{"Bmp", OutputBmp, false, 0},
                                            OutputCase{"TiffPerPage", OutputTiff, true, 1},
-                                           OutputCase{"TiffPerSource", OutputTiff, false, 1}),
+                                           OutputCase{"TiffPerSource", OutputTiff, false, 1},
+                                           OutputCase{"PdfPerPage", OutputPdf, true, 0},
+                                           OutputCase{"PdfPerSource", OutputPdf, false, 0}),
                          ByName());
 
 // After a stop under the pool, what is on disk and what the log says are the
@@ -298,6 +306,29 @@ INSTANTIATE_TEST_SUITE_P(Points, CancelUnderThePool,
                                            CancelCase{"GatheredSecondSource", OutputTiff, 8}),
                          ByName());
 
+// A PDF stands for its whole source: the one a stop came into is not
+// written, and its pages are not logged as written.
+TEST_F(ProcessPoolTest, StopLeavesNoPdfForTheSourceUnderWay) {
+    settings.setOutputType(OutputPdf);
+    std::vector<Source> sources;
+    for (const char* name : {"first.tif", "second.tif", "third.tif"}) {
+        sources.push_back(source(QString::fromLatin1(name), 6));
+    }
+    const RunRecord run = convert(sources, 1, QStringLiteral("out"), 8);
+    EXPECT_EQ(run.message, QStringLiteral("Process cancelled!"));
+    EXPECT_EQ(run.files, QStringList{QStringLiteral("first.pdf")});
+    EXPECT_EQ(run.created, 1);
+    ASSERT_GE(lastLog.files.size(), 2U);
+    EXPECT_EQ(lastLog.files.at(0).outcome, SourceOutcome::Converted);
+    EXPECT_EQ(lastLog.files.at(1).outcome, SourceOutcome::Incomplete);
+    EXPECT_EQ(lastLog.files.at(1).status, QStringLiteral("Cancelled: 0 of 6 pages written"));
+    for (const LogFile& page : lastLog.files.at(1).logFiles) {
+        EXPECT_EQ(page.outcome, PageOutcome::NotWritten);
+    }
+    EXPECT_TRUE(
+        isCompleteOutput(QDir(lastOut).filePath(QStringLiteral("first.pdf")), OutputPdf, 6));
+}
+
 // A folder standing where a page's file should go makes that write fail; the
 // writer's words reach the system log in the order of the pages, however
 // many workers wrote them.
@@ -353,10 +384,14 @@ TEST(ConversionPlanTest, ClaimsNamesInSourceOrderAndSplitsPagesIntoTasks) {
     EXPECT_EQ(plan.groups[2].items[0].firstTask, 3);
 
     rules.gathersPages = true;
-    const ConversionPlan gathered = makeConversionPlan(sources, rules);
-    ASSERT_EQ(gathered.tasks.size(), 3U);
-    EXPECT_EQ(gathered.tasks[0].pages, (QList<int>{1, 2}));
-    EXPECT_EQ(gathered.tasks[1].names, QStringList{QStringLiteral("scan (2).tiff")});
+    for (const auto& [type, name] :
+         {std::pair{OutputTiff, "scan (2).tiff"}, std::pair{OutputPdf, "scan (2).pdf"}}) {
+        rules.outputType = type;
+        const ConversionPlan gathered = makeConversionPlan(sources, rules);
+        ASSERT_EQ(gathered.tasks.size(), 3U);
+        EXPECT_EQ(gathered.tasks[0].pages, (QList<int>{1, 2}));
+        EXPECT_EQ(gathered.tasks[1].names, QStringList{QString::fromLatin1(name)});
+    }
 }
 
 TEST(ConversionPlanTest, SkipsOnlySourcesWhoseEveryOutputStands) {

@@ -1,9 +1,12 @@
 // libFuzzer target: a decoded page of any layout PageSource hands on (format,
 // size, colour table, pixels, resolution, profile from the input) through
-// every page writer and the multi-page TIFF encoder. A failure is an answer;
+// every page writer, the multi-page TIFF encoder and a two-page PDF. A
+// failure is an answer;
 // a crash, leak or undefined behaviour is not.
 #include "engine/ImageUtilities.h"
 #include "engine/OutputFormats.h"
+#include "engine/PdfDocument.h"
+#include "engine/PdfWriter.h"
 #include "engine/TiffWriter.h"
 
 #include <QColorSpace>
@@ -108,6 +111,13 @@ void encodeTwoPages(const QImage& first, const QImage& second, const QDir& folde
     }
 }
 
+void writeTwoPagePdf(const QImage& first, const QImage& second, const QDir& folder) {
+    PdfDocument document(folder.filePath(QStringLiteral("pages.pdf")), QStringLiteral("fuzz"));
+    if (addDecodedPdfPage(document, first) && addDecodedPdfPage(document, second)) {
+        static_cast<void>(document.finish());
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -122,5 +132,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QImage second = input.ConsumeBool() ? first : consumePage(input);
     saveInEveryFormat(first, out, jpegQuality);
     encodeTwoPages(first, second, out, compressionIndex);
+    writeTwoPagePdf(first, second, out);
     return 0;
 }

@@ -34,8 +34,9 @@ failures=0
 # Each case: the words after the program's name, then what is offered
 # (space-separated; "|" stands for a space inside a name).
 cases=(
-  "-t '' => bmp gif jpg png tiff"
-  "--type p => png"
+  "-t '' => bmp gif jpg pdf png tiff"
+  "--type p => pdf png"
+  "--type pn => png"
   "--type=t => tiff"
   "-c '' => g3 g4 lzw none packbits"
   "--compression g => g3 g4"

@@ -273,7 +273,8 @@ struct SplitCase {
     int outputType;
     bool split;
     bool quality;
-    bool tiffOptions;
+    bool splitOption;
+    bool compression;
     bool naming;
 };
 
@@ -292,8 +293,8 @@ TEST_P(SplitOptionsTest, EnablesTheControlsOfTheOutputType) {
         return panel->findChild<QWidget*>(QString::fromUtf8(name))->isEnabled();
     };
     EXPECT_EQ(enabled("jpegQualitySlider"), c.quality);
-    EXPECT_EQ(enabled("splitTiffCheckbox"), c.tiffOptions);
-    EXPECT_EQ(enabled("tiffCompressionPopup"), c.tiffOptions);
+    EXPECT_EQ(enabled("splitTiffCheckbox"), c.splitOption);
+    EXPECT_EQ(enabled("tiffCompressionPopup"), c.compression);
     EXPECT_EQ(enabled("fileNameSeparatorText"), c.naming);
     EXPECT_EQ(enabled("fileNameLeadingZerosText"), c.naming);
     EXPECT_EQ(enabled("fileNameLeadingZerosStepper"), c.naming);
@@ -302,11 +303,13 @@ TEST_P(SplitOptionsTest, EnablesTheControlsOfTheOutputType) {
 
 INSTANTIATE_TEST_SUITE_P(
     Types, SplitOptionsTest,
-    ::testing::Values(SplitCase{"Jpeg", OutputJpeg, false, true, false, true},
-                      SplitCase{"Png", OutputPng, false, false, false, true},
-                      SplitCase{"TiffWhole", OutputTiff, false, false, true, false},
-                      SplitCase{"TiffSplit", OutputTiff, true, false, true, true},
-                      SplitCase{"Gif", OutputGif, true, false, false, true}),
+    ::testing::Values(SplitCase{"Jpeg", OutputJpeg, false, true, false, false, true},
+                      SplitCase{"Png", OutputPng, false, false, false, false, true},
+                      SplitCase{"TiffWhole", OutputTiff, false, false, true, true, false},
+                      SplitCase{"TiffSplit", OutputTiff, true, false, true, true, true},
+                      SplitCase{"Gif", OutputGif, true, false, false, false, true},
+                      SplitCase{"PdfWhole", OutputPdf, false, false, true, false, false},
+                      SplitCase{"PdfSplit", OutputPdf, true, false, true, false, true}),
     ByName());
 
 TEST(QualityTextTest, TenIsAHundredPercentOthersGainTen) {

@@ -314,7 +314,8 @@ struct SplitControlsCase {
     int typeIndex;
     bool clickSplit;
     bool quality;
-    bool tiffOptions;
+    bool splitOption;
+    bool compression;
     bool naming;
 };
 
@@ -327,8 +328,8 @@ TEST_P(SplitControlsInBothEditions, ChoicesEnableTheOptionsThatFit) {
         find<QCheckBox>("splitTiffCheckbox")->click();
     }
     EXPECT_EQ(find<QWidget>("jpegQualitySlider")->isEnabled(), c.quality);
-    EXPECT_EQ(find<QWidget>("splitTiffCheckbox")->isEnabled(), c.tiffOptions);
-    EXPECT_EQ(find<QWidget>("tiffCompressionPopup")->isEnabled(), c.tiffOptions);
+    EXPECT_EQ(find<QWidget>("splitTiffCheckbox")->isEnabled(), c.splitOption);
+    EXPECT_EQ(find<QWidget>("tiffCompressionPopup")->isEnabled(), c.compression);
     EXPECT_EQ(find<QWidget>("fileNameSeparatorLabel")->isEnabled(), c.naming);
     EXPECT_EQ(find<QWidget>("fileNameSeparatorText")->isEnabled(), c.naming);
     if (!isFirstEdition()) {
@@ -339,11 +340,13 @@ TEST_P(SplitControlsInBothEditions, ChoicesEnableTheOptionsThatFit) {
 
 PICTAVO_CASES_IN_BOTH_EDITIONS(
     Choices, SplitControlsInBothEditions,
-    ::testing::Values(SplitControlsCase{"Png", OutputPng, false, false, false, true},
-                      SplitControlsCase{"TiffWhole", OutputTiff, false, false, true, false},
-                      SplitControlsCase{"TiffSplit", OutputTiff, true, false, true, true},
-                      SplitControlsCase{"Bmp", OutputBmp, false, false, false, true},
-                      SplitControlsCase{"Gif", OutputGif, false, false, false, true}));
+    ::testing::Values(SplitControlsCase{"Png", OutputPng, false, false, false, false, true},
+                      SplitControlsCase{"TiffWhole", OutputTiff, false, false, true, true, false},
+                      SplitControlsCase{"TiffSplit", OutputTiff, true, false, true, true, true},
+                      SplitControlsCase{"Bmp", OutputBmp, false, false, false, false, true},
+                      SplitControlsCase{"Gif", OutputGif, false, false, false, false, true},
+                      SplitControlsCase{"PdfWhole", OutputPdf, false, false, true, false, false},
+                      SplitControlsCase{"PdfSplit", OutputPdf, true, false, true, false, true}));
 
 TEST_P(OutputSettingsInBothEditions, BackToJpegEnablesQualityOnly) {
     find<QComboBox>("outputTypePopup")->setCurrentIndex(OutputTiff);

@@ -130,6 +130,9 @@ bool setTags(TIFF* tif, const TestTiffPage& p) {
     if (p.faxMode >= 0) {
         TIFFSetField(tif, TIFFTAG_FAXMODE, p.faxMode);
     }
+    if (p.group3Options != 0 && p.compression == COMPRESSION_CCITTFAX3) {
+        TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, p.group3Options);
+    }
     if (p.sampleFormat != 0) {
         TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, p.sampleFormat);
     }

@@ -36,8 +36,9 @@ struct TestTiffPage {
     // Value of sample s (0-based, extras included) at (x, y), in the sample's
     // own range (0..2^bps-1).
     std::function<uint32_t(uint32_t x, uint32_t y, uint16_t s)> sample;
-    uint16_t sampleFormat = 0; // 0: tag absent
-    int faxMode = -1;          // TIFFTAG_FAXMODE for the encoder; -1: libtiff's default
+    uint16_t sampleFormat = 0;  // 0: tag absent
+    int faxMode = -1;           // TIFFTAG_FAXMODE for the encoder; -1: libtiff's default
+    uint32_t group3Options = 0; // GROUP3OPT_* of a Group 3 page
     // When set, the bits of sample s instead of `sample` (for samples of 24,
     // 32 or 64 bits, floats and signed integers), stored in native order.
     std::function<uint64_t(uint32_t x, uint32_t y, uint16_t s)> bitsOf;

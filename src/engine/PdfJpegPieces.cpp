@@ -1,0 +1,162 @@
+#include "engine/PdfPages.h"
+#include "engine/TiffHandle.h"
+#include "engine/TiffPageCopy.h"
+#include "engine/TiffPageLayout.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint8_t kMarker = 0xFF;
+constexpr uint8_t kStartOfImage = 0xD8;
+constexpr uint8_t kEndOfImage = 0xD9;
+constexpr uint8_t kStartOfScan = 0xDA;
+constexpr uint8_t kAdobe = 0xEE;
+
+// What the headers of a JPEG stream say before its first scan.
+struct JpegHeader {
+    int precision = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    int components = 0;
+    bool adobe = false;
+};
+
+unsigned bigEndian16(const std::vector<uint8_t>& d, size_t at) {
+    return (unsigned(d[at]) << 8) | d[at + 1];
+}
+
+bool isStartOfFrame(uint8_t marker) {
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+bool isStandalone(uint8_t marker) {
+    return marker == 0x01 || (marker >= 0xD0 && marker <= kStartOfImage);
+}
+
+void readSegment(const std::vector<uint8_t>& d, size_t at, uint8_t marker, JpegHeader& header) {
+    const unsigned length = bigEndian16(d, at + 2);
+    if (isStartOfFrame(marker) && length >= 8 && at + 10 <= d.size()) {
+        header.precision = d[at + 4];
+        header.height = bigEndian16(d, at + 5);
+        header.width = bigEndian16(d, at + 7);
+        header.components = d[at + 9];
+    } else if (marker == kAdobe && length >= 12 && at + 9 <= d.size() &&
+               std::equal(d.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                          d.begin() + static_cast<std::ptrdiff_t>(at + 9), "Adobe")) {
+        header.adobe = true;
+    }
+}
+
+std::optional<JpegHeader> readHeader(const std::vector<uint8_t>& d) {
+    if (d.size() < 4 || d[0] != kMarker || d[1] != kStartOfImage) {
+        return std::nullopt;
+    }
+    JpegHeader header;
+    size_t at = 2;
+    while (at + 4 <= d.size()) {
+        if (d[at] != kMarker) {
+            return std::nullopt;
+        }
+        const uint8_t marker = d[at + 1];
+        if (marker == kMarker) {
+            ++at; // fill byte
+            continue;
+        }
+        if (isStandalone(marker)) {
+            at += 2;
+            continue;
+        }
+        if (marker == kStartOfScan) {
+            return header;
+        }
+        readSegment(d, at, marker, header);
+        at += 2 + bigEndian16(d, at + 2);
+    }
+    return std::nullopt;
+}
+
+// Abbreviated strips leave their tables to JPEGTables: a stream of its own
+// from its start-of-image to its end-of-image, which the strip's own marker
+// segments follow.
+std::optional<std::vector<uint8_t>> mergedStream(const std::vector<uint8_t>& tables,
+                                                 const std::vector<uint8_t>& strip) {
+    if (strip.size() < 2 || strip[0] != kMarker || strip[1] != kStartOfImage) {
+        return std::nullopt;
+    }
+    if (tables.empty()) {
+        return strip;
+    }
+    if (tables.size() < 4 || tables[0] != kMarker || tables[1] != kStartOfImage ||
+        tables[tables.size() - 2] != kMarker || tables.back() != kEndOfImage) {
+        return std::nullopt;
+    }
+    std::vector<uint8_t> merged(tables.begin(), tables.end() - 2);
+    merged.insert(merged.end(), strip.begin() + 2, strip.end());
+    return merged;
+}
+
+std::vector<uint8_t> jpegTables(TIFF* tif) {
+    uint32_t size = 0;
+    void* data = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_JPEGTABLES, &size, &data) != 1 || data == nullptr) {
+        return {};
+    }
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    return {bytes, bytes + size};
+}
+
+bool jpegLayoutFits(const TiffPageLayout& l, const PdfColourForm& form) {
+    return l.bitsPerSample == 8 && !l.tiled && l.extraSampleCount == 0 &&
+           (l.planar == PLANARCONFIG_CONTIG || l.samplesPerPixel == 1) &&
+           form.colour != PdfColour::Indexed;
+}
+
+void setColourTransform(const TiffPageLayout& l, const JpegHeader& header, PdfImageData& image) {
+    if (header.components == 3) {
+        // The tags, not the stream's habits, say whether it holds YCbCr.
+        image.parameters = {{"/ColorTransform", l.photometric == PHOTOMETRIC_YCBCR ? 1 : 0}};
+    }
+    if (header.components == 4 && header.adobe) {
+        // Writers that mark CMYK JPEG as theirs store the inks inverted.
+        image.decode = {1, 0, 1, 0, 1, 0, 1, 0};
+    }
+}
+
+} // namespace
+
+std::optional<std::vector<PdfPiece>> jpegPieces(TiffHandle& handle, const TiffPageLayout& l,
+                                                const PdfColourForm& form) {
+    if (!jpegLayoutFits(l, form)) {
+        return std::nullopt;
+    }
+    const uint32_t perStrip = std::clamp<uint32_t>(l.rowsPerStrip, 1, l.height);
+    const StripGeometry geometry{l.width,         l.height,          perStrip,
+                                 l.bitsPerSample, l.samplesPerPixel, l.compression};
+    std::vector<std::vector<uint8_t>> strips;
+    if (!readWholeStrips(handle, geometry, strips)) {
+        return std::nullopt;
+    }
+    const std::vector<uint8_t> tables = jpegTables(handle.get());
+    std::vector<PdfPiece> pieces;
+    for (uint32_t s = 0; s < strips.size(); ++s) {
+        const uint32_t rows = std::min(perStrip, l.height - s * perStrip);
+        std::optional<std::vector<uint8_t>> stream = mergedStream(tables, strips[s]);
+        const std::optional<JpegHeader> header =
+            stream ? readHeader(*stream) : std::optional<JpegHeader>();
+        if (!header || header->precision != 8 || header->width != l.width ||
+            header->height < rows || header->components != form.components) {
+            return std::nullopt;
+        }
+        std::vector<uint8_t>().swap(strips[s]);
+        PdfPiece& piece = pieces.emplace_back();
+        describeColour(form, 8, piece.image);
+        piece.image.width = header->width;
+        piece.image.height = header->height;
+        piece.image.filter = "/DCTDecode";
+        piece.image.data = std::move(*stream);
+        setColourTransform(l, *header, piece.image);
+        piece.y = s * perStrip;
+    }
+    return pieces;
+}
