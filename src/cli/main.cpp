@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     ignoreBrokenPipes();
     // The current edition's names and rules.
     const Edition edition = Edition::currentEdition();
+    // cppcheck-suppress unreadVariable ; the application object runs the event loop
     GuardedApplication<QCoreApplication> app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pictavo-convert"));
     QCoreApplication::setApplicationVersion(edition.version);
