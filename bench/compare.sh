@@ -45,7 +45,9 @@ fi
 
 if [[ ! -f $corpus/MD5SUMS ]]; then
   echo "Building the corpus in $corpus ..." >&2
-  "$kit/make_corpus.sh" "$corpus" >&2
+  maker=$kit/make_corpus.sh
+  [[ -x $maker ]] || maker=$here/make_corpus.sh
+  "$maker" "$corpus" >&2
 fi
 # 200 A4 colour pages in one file: the memory test of a long document.
 if [[ ! -f $corpus/long-rgb.tif ]]; then

@@ -38,9 +38,10 @@ cmake --build --preset default --target pictavo-convert >/dev/null
 pictavo=$top/build/default/src/pictavo-convert
 
 if [[ ! -f $corpus/MD5SUMS ]]; then
-  [[ -x $kit/make_corpus.sh ]] || { echo "no corpus in $corpus and no kit in $kit" >&2; exit 1; }
   echo "Building the corpus in $corpus ..." >&2
-  "$kit/make_corpus.sh" "$corpus" >&2
+  maker=$kit/make_corpus.sh
+  [[ -x $maker ]] || maker=$here/make_corpus.sh
+  "$maker" "$corpus" >&2
 fi
 
 src=$work/sources
