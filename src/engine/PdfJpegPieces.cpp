@@ -1,3 +1,4 @@
+#include "engine/JpegStripJoin.h"
 #include "engine/PdfPages.h"
 #include "engine/TiffHandle.h"
 #include "engine/TiffPageCopy.h"
@@ -107,7 +108,7 @@ std::vector<uint8_t> jpegTables(TIFF* tif) {
 }
 
 bool jpegLayoutFits(const TiffPageLayout& l, const PdfColourForm& form) {
-    return l.bitsPerSample == 8 && !l.tiled && l.extraSampleCount == 0 &&
+    return l.bitsPerSample == 8 && l.extraSampleCount == 0 &&
            (l.planar == PLANARCONFIG_CONTIG || l.samplesPerPixel == 1) &&
            form.colour != PdfColour::Indexed;
 }
@@ -125,38 +126,90 @@ void setColourTransform(const TiffPageLayout& l, const JpegHeader& header, PdfIm
 
 } // namespace
 
+namespace {
+
+// The stored strips or tiles of the page, and where each one's image goes.
+struct JpegBlocks {
+    std::vector<std::vector<uint8_t>> data;
+    uint32_t width = 0; // of each block's image
+    uint32_t height = 0;
+    uint32_t across = 1; // blocks per row of blocks
+};
+
+std::optional<JpegBlocks> readBlocks(TiffHandle& handle, const TiffPageLayout& l) {
+    JpegBlocks blocks;
+    if (l.tiled) {
+        blocks.width = l.tileWidth;
+        blocks.height = l.tileHeight;
+        blocks.across = blocks.width == 0 ? 1 : (l.width + blocks.width - 1) / blocks.width;
+        const TileGeometry geometry{l.width,      l.height,        l.tileWidth,
+                                    l.tileHeight, l.bitsPerSample, l.samplesPerPixel};
+        if (!readWholeTiles(handle, geometry, blocks.data)) {
+            return std::nullopt;
+        }
+        return blocks;
+    }
+    blocks.width = l.width;
+    blocks.height = std::clamp<uint32_t>(l.rowsPerStrip, 1, l.height);
+    const StripGeometry geometry{l.width,         l.height,          blocks.height,
+                                 l.bitsPerSample, l.samplesPerPixel, l.compression};
+    if (!readWholeStrips(handle, geometry, blocks.data)) {
+        return std::nullopt;
+    }
+    return blocks;
+}
+
+// The rows a block's image must cover: a whole tile, or the strip's rows (a
+// strip's image may hold more, which the page's edge clips).
+uint32_t rowsOfBlock(const TiffPageLayout& l, const JpegBlocks& blocks, uint32_t b) {
+    return l.tiled ? blocks.height : std::min(blocks.height, l.height - b * blocks.height);
+}
+
+} // namespace
+
 std::optional<std::vector<PdfPiece>> jpegPieces(TiffHandle& handle, const TiffPageLayout& l,
                                                 const PdfColourForm& form) {
     if (!jpegLayoutFits(l, form)) {
         return std::nullopt;
     }
-    const uint32_t perStrip = std::clamp<uint32_t>(l.rowsPerStrip, 1, l.height);
-    const StripGeometry geometry{l.width,         l.height,          perStrip,
-                                 l.bitsPerSample, l.samplesPerPixel, l.compression};
-    std::vector<std::vector<uint8_t>> strips;
-    if (!readWholeStrips(handle, geometry, strips)) {
+    std::optional<JpegBlocks> blocks = readBlocks(handle, l);
+    if (!blocks) {
         return std::nullopt;
     }
     const std::vector<uint8_t> tables = jpegTables(handle.get());
-    std::vector<PdfPiece> pieces;
-    for (uint32_t s = 0; s < strips.size(); ++s) {
-        const uint32_t rows = std::min(perStrip, l.height - s * perStrip);
-        std::optional<std::vector<uint8_t>> stream = mergedStream(tables, strips[s]);
+    std::vector<JpegHeader> headers;
+    for (uint32_t b = 0; b < blocks->data.size(); ++b) {
+        std::optional<std::vector<uint8_t>> stream = mergedStream(tables, blocks->data[b]);
         const std::optional<JpegHeader> header =
             stream ? readHeader(*stream) : std::optional<JpegHeader>();
-        if (!header || header->precision != 8 || header->width != l.width ||
-            header->height < rows || header->components != form.components) {
+        if (!header || header->precision != 8 || header->width != blocks->width ||
+            header->height < rowsOfBlock(l, *blocks, b) || header->components != form.components) {
             return std::nullopt;
         }
-        std::vector<uint8_t>().swap(strips[s]);
+        blocks->data[b] = std::move(*stream);
+        headers.push_back(*header);
+    }
+    // One image per page where the strips join exactly: an image each would
+    // repeat the tables and cost the reader an image per strip.
+    if (!l.tiled) {
+        if (std::optional<std::vector<uint8_t>> whole =
+                joinJpegStrips(blocks->data, l.width, l.height, blocks->height)) {
+            blocks->data.assign(1, std::move(*whole));
+            headers.resize(1);
+            headers.front().height = l.height;
+        }
+    }
+    std::vector<PdfPiece> pieces;
+    for (uint32_t b = 0; b < blocks->data.size(); ++b) {
         PdfPiece& piece = pieces.emplace_back();
         describeColour(form, 8, piece.image);
-        piece.image.width = header->width;
-        piece.image.height = header->height;
+        piece.image.width = headers[b].width;
+        piece.image.height = headers[b].height;
         piece.image.filter = "/DCTDecode";
-        piece.image.data = std::move(*stream);
-        setColourTransform(l, *header, piece.image);
-        piece.y = s * perStrip;
+        piece.image.data = std::move(blocks->data[b]);
+        setColourTransform(l, headers[b], piece.image);
+        piece.x = (b % blocks->across) * blocks->width;
+        piece.y = (b / blocks->across) * blocks->height;
     }
     return pieces;
 }

@@ -122,21 +122,17 @@ bool stripAgreesWithItsRows(TiffHandle& source, const StripGeometry& page, uint3
 
 } // namespace
 
-bool readWholeStrips(TiffHandle& source, const StripGeometry& page,
-                     std::vector<std::vector<uint8_t>>& strips) {
-    TIFF* tif = source.get();
-    const uint32_t count = TIFFNumberOfStrips(tif);
-    const uint64_t expectedCount =
-        (uint64_t(page.height) + page.rowsPerStrip - 1) / uint64_t(page.rowsPerStrip);
-    if (count == 0 || count != expectedCount) {
-        return false;
-    }
-    const uint64_t sampleBytes =
-        (uint64_t(page.width) * page.samplesPerPixel * page.bitsPerSample + 7) / 8 * page.height;
+namespace {
+
+// Reads every strip or tile of the current directory, each checked by
+// `agrees`, when the file holds their bytes and they are not more than the
+// samples could need.
+template <typename ReadRaw, typename Agrees>
+bool readWholeStriles(TIFF* tif, uint32_t count, uint64_t sampleBytes,
+                      std::vector<std::vector<uint8_t>>& striles, ReadRaw readRaw, Agrees agrees) {
     const uint64_t fileBytes = TIFFGetSizeProc(tif)(TIFFClientdata(tif));
     uint64_t total = 0;
-    std::vector<uint8_t> scratch;
-    strips.resize(count);
+    striles.resize(count);
     for (uint32_t s = 0; s < count; ++s) {
         const uint64_t size = TIFFGetStrileByteCount(tif, s);
         const uint64_t offset = TIFFGetStrileOffset(tif, s);
@@ -146,14 +142,63 @@ bool readWholeStrips(TiffHandle& source, const StripGeometry& page,
             total > sampleBytes * kMaxExpansion + kSlackBytes) {
             return false;
         }
-        strips[s].resize(static_cast<size_t>(size));
-        if (TIFFReadRawStrip(tif, s, strips[s].data(), static_cast<tmsize_t>(size)) !=
+        striles[s].resize(static_cast<size_t>(size));
+        if (readRaw(tif, s, striles[s].data(), static_cast<tmsize_t>(size)) !=
                 static_cast<tmsize_t>(size) ||
-            !stripAgreesWithItsRows(source, page, s, scratch)) {
+            !agrees(s)) {
             return false;
         }
     }
     return true;
+}
+
+uint64_t sampleBytesOf(uint32_t width, uint32_t height, uint16_t samplesPerPixel,
+                       uint16_t bitsPerSample) {
+    return (uint64_t(width) * samplesPerPixel * bitsPerSample + 7) / 8 * height;
+}
+
+} // namespace
+
+bool readWholeStrips(TiffHandle& source, const StripGeometry& page,
+                     std::vector<std::vector<uint8_t>>& strips) {
+    TIFF* tif = source.get();
+    const uint32_t count = TIFFNumberOfStrips(tif);
+    const uint64_t expectedCount =
+        (uint64_t(page.height) + page.rowsPerStrip - 1) / uint64_t(page.rowsPerStrip);
+    if (count == 0 || count != expectedCount) {
+        return false;
+    }
+    std::vector<uint8_t> scratch;
+    return readWholeStriles(
+        tif, count,
+        sampleBytesOf(page.width, page.height, page.samplesPerPixel, page.bitsPerSample), strips,
+        TIFFReadRawStrip,
+        [&](uint32_t s) { return stripAgreesWithItsRows(source, page, s, scratch); });
+}
+
+bool readWholeTiles(TiffHandle& source, const TileGeometry& page,
+                    std::vector<std::vector<uint8_t>>& tiles) {
+    TIFF* tif = source.get();
+    if (page.tileWidth == 0 || page.tileHeight == 0) {
+        return false;
+    }
+    const uint64_t across = (uint64_t(page.width) + page.tileWidth - 1) / page.tileWidth;
+    const uint64_t down = (uint64_t(page.height) + page.tileHeight - 1) / page.tileHeight;
+    const uint32_t count = TIFFNumberOfTiles(tif);
+    const auto needed = static_cast<uint64_t>(TIFFTileSize64(tif));
+    if (count == 0 || count != across * down || needed == 0) {
+        return false;
+    }
+    std::vector<uint8_t> scratch(static_cast<size_t>(needed));
+    const uint64_t sampleBytes =
+        sampleBytesOf(uint32_t(across * page.tileWidth), uint32_t(down * page.tileHeight),
+                      page.samplesPerPixel, page.bitsPerSample);
+    return readWholeStriles(tif, count, sampleBytes, tiles, TIFFReadRawTile, [&](uint32_t t) {
+        source.clearError();
+        return TIFFReadEncodedTile(tif, t, scratch.data(), static_cast<tmsize_t>(needed)) ==
+                   static_cast<tmsize_t>(needed) &&
+               source.lastError().isEmpty() && source.warnings().isEmpty();
+    });
 }
 
 std::optional<CopiablePage> readCopiablePage(TiffHandle& source, uint16_t compression) {

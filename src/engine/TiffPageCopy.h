@@ -27,6 +27,21 @@ struct StripGeometry {
 bool readWholeStrips(TiffHandle& source, const StripGeometry& geometry,
                      std::vector<std::vector<uint8_t>>& strips);
 
+// What reading a page's tiles whole needs to know of it.
+struct TileGeometry {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t tileWidth = 0;
+    uint32_t tileHeight = 0;
+    uint16_t bitsPerSample = 0;
+    uint16_t samplesPerPixel = 0;
+};
+
+// The stored bytes of every tile of the current directory (one plane) into
+// `tiles`, each decoding cleanly to a whole tile; false when any does not.
+bool readWholeTiles(TiffHandle& source, const TileGeometry& geometry,
+                    std::vector<std::vector<uint8_t>>& tiles);
+
 // A TIFF page whose compressed strips can go into another TIFF unchanged,
 // because decoding and writing it again would give the same samples under the
 // same tags. Strip layout, predictor and fax options stay the source's: they
