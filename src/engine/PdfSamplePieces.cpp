@@ -1,4 +1,6 @@
 #include "engine/PdfPages.h"
+#include "engine/PngStream.h"
+#include "engine/PngWriter.h"
 #include "engine/TiffHandle.h"
 #include "engine/TiffPageLayout.h"
 
@@ -6,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include <libdeflate.h>
@@ -100,39 +103,6 @@ std::vector<uint8_t> pdfDeflate(const uint8_t* data, size_t size) {
     return out;
 }
 
-namespace {
-
-uint8_t paeth(int left, int up, int upLeft) {
-    const int p = left + up - upLeft;
-    const int pa = std::abs(p - left);
-    const int pb = std::abs(p - up);
-    const int pc = std::abs(p - upLeft);
-    return static_cast<uint8_t>(pa <= pb && pa <= pc ? left : pb <= pc ? up : upLeft);
-}
-
-// Each row behind PNG's Paeth filter byte, which deflate then packs far
-// tighter on photographs and scans than the samples themselves.
-std::vector<uint8_t> paethRows(const std::vector<uint8_t>& samples, size_t rowBytes,
-                               size_t pixelBytes) {
-    const size_t rows = samples.size() / rowBytes;
-    std::vector<uint8_t> filtered(rows * (rowBytes + 1));
-    for (size_t y = 0; y < rows; ++y) {
-        const uint8_t* row = samples.data() + y * rowBytes;
-        const uint8_t* above = y > 0 ? row - rowBytes : nullptr;
-        uint8_t* out = filtered.data() + y * (rowBytes + 1);
-        out[0] = 4;
-        for (size_t i = 0; i < rowBytes; ++i) {
-            const int left = i >= pixelBytes ? row[i - pixelBytes] : 0;
-            const int up = above != nullptr ? above[i] : 0;
-            const int upLeft = above != nullptr && i >= pixelBytes ? above[i - pixelBytes] : 0;
-            out[i + 1] = static_cast<uint8_t>(row[i] - paeth(left, up, upLeft));
-        }
-    }
-    return filtered;
-}
-
-} // namespace
-
 bool deflateSamples(PdfImageData& image, const std::vector<uint8_t>& samples, int components) {
     const size_t rowBytes =
         (size_t(image.width) * size_t(components) * size_t(image.bitsPerComponent) + 7) / 8;
@@ -140,14 +110,29 @@ bool deflateSamples(PdfImageData& image, const std::vector<uint8_t>& samples, in
         image.data = pdfDeflate(samples.data(), samples.size());
         return !image.data.empty();
     }
-    const std::vector<uint8_t> filtered =
-        paethRows(samples, rowBytes, size_t(components) * size_t(image.bitsPerComponent / 8));
-    image.data = pdfDeflate(filtered.data(), filtered.size());
+    // PNG's rows, filters and coding are what FlateDecode reads behind
+    // predictor 15: the PNG writer's stream, on the cores it may take.
+    PngStream::Rows rows;
+    rows.height = static_cast<int>(samples.size() / rowBytes);
+    rows.rowBytes = rowBytes;
+    rows.filterStep = components * image.bitsPerComponent / 8;
+    rows.fill = [&](int y, uint8_t* out) {
+        std::memcpy(out, samples.data() + size_t(y) * rowBytes, rowBytes);
+    };
+    const PngStream::CoreShare share;
+    PngStream::Partition partition;
+    partition.threads = share.threads();
+    image.data.clear();
+    const Status deflated = PngStream::write(
+        rows, PngWriter::kCompressionLevel, partition, [&](const uint8_t* data, size_t size) {
+            image.data.insert(image.data.end(), data, data + size);
+            return true;
+        });
     image.parameters = {{"/Predictor", 15},
                         {"/Colors", components},
                         {"/BitsPerComponent", image.bitsPerComponent},
                         {"/Columns", static_cast<int>(image.width)}};
-    return !image.data.empty();
+    return deflated.ok() && !image.data.empty();
 }
 
 std::optional<std::vector<PdfPiece>> samplePieces(TiffHandle& handle, const TiffPageLayout& l,
