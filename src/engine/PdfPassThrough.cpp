@@ -53,8 +53,63 @@ PdfPiece stripPiece(const TiffPageLayout& l, const PdfColourForm& form, uint32_t
     return piece;
 }
 
-// Each strip a fax image of its own: a strip's code starts afresh from a
-// white reference line, so strips cannot be joined into one.
+// The fax strips decoded into one raster as libtiff's fax codec holds it
+// (white 0); nothing when a strip does not decode cleanly to its rows.
+std::optional<std::vector<uint8_t>> decodedFaxRows(TiffHandle& handle, const TiffPageLayout& l) {
+    TIFF* tif = handle.get();
+    const size_t rowBytes = (size_t(l.width) + 7) / 8;
+    const uint32_t perStrip = rowsPerStrip(l);
+    const uint32_t count = TIFFNumberOfStrips(tif);
+    if (count != (uint64_t(l.height) + perStrip - 1) / perStrip) {
+        return std::nullopt;
+    }
+    std::vector<uint8_t> rows(rowBytes * l.height);
+    for (uint32_t s = 0; s < count; ++s) {
+        const auto needed =
+            static_cast<tmsize_t>(rowBytes * std::min(perStrip, l.height - s * perStrip));
+        handle.clearError();
+        if (TIFFReadEncodedStrip(tif, s, rows.data() + size_t(s) * perStrip * rowBytes, needed) !=
+                needed ||
+            !handle.lastError().isEmpty() || !handle.warnings().isEmpty()) {
+            return std::nullopt;
+        }
+    }
+    return rows;
+}
+
+// Rows of white 0 as one Group 4 image.
+std::optional<std::vector<uint8_t>> group4Coded(const std::vector<uint8_t>& rows, uint32_t width,
+                                                uint32_t height) {
+    Result<TiffHandle> coder = TiffHandle::createInMemory();
+    if (!coder) {
+        return std::nullopt;
+    }
+    TIFF* tif = coder->get();
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
+    if (TIFFWriteEncodedStrip(tif, 0, const_cast<uint8_t*>(rows.data()), // NOLINT: libtiff reads
+                              static_cast<tmsize_t>(rows.size())) < 0) {
+        return std::nullopt;
+    }
+    const uint64_t offset = TIFFGetStrileOffset(tif, 0);
+    const uint64_t size = TIFFGetStrileByteCount(tif, 0);
+    const QByteArray& data = coder->memoryData();
+    if (size == 0 || offset + size > static_cast<uint64_t>(data.size())) {
+        return std::nullopt;
+    }
+    const auto* begin = reinterpret_cast<const uint8_t*>(data.constData()) + offset;
+    return std::vector<uint8_t>(begin, begin + size);
+}
+
+// A fax page as CCITT images: one strip as it is stored; several strips,
+// whose codes each start afresh from a white line and so cannot be joined,
+// decoded and coded again as one Group 4 image, which costs less than an
+// image per strip.
 std::optional<std::vector<PdfPiece>> faxPieces(TiffHandle& handle, const TiffPageLayout& l,
                                                const PdfColourForm& form) {
     TIFF* tif = handle.get();
@@ -63,34 +118,44 @@ std::optional<std::vector<PdfPiece>> faxPieces(TiffHandle& handle, const TiffPag
         return std::nullopt;
     }
     uint32_t options = 0;
-    const bool group4 = l.compression == COMPRESSION_CCITTFAX4;
+    bool group4 = l.compression == COMPRESSION_CCITTFAX4;
     TIFFGetField(tif, group4 ? TIFFTAG_GROUP4OPTIONS : TIFFTAG_GROUP3OPTIONS, &options);
     if ((options & kUncompressedMode) != 0) {
         return std::nullopt;
     }
-    std::optional<std::vector<std::vector<uint8_t>>> strips = wholeStrips(handle, l);
-    if (!strips) {
-        return std::nullopt;
+    std::vector<uint8_t> data;
+    if (TIFFNumberOfStrips(tif) == 1) {
+        std::optional<std::vector<std::vector<uint8_t>>> strips = wholeStrips(handle, l);
+        if (!strips) {
+            return std::nullopt;
+        }
+        data = std::move(strips->front());
+    } else {
+        std::optional<std::vector<uint8_t>> rows = decodedFaxRows(handle, l);
+        std::optional<std::vector<uint8_t>> coded =
+            rows ? group4Coded(*rows, l.width, l.height) : std::nullopt;
+        if (!coded) {
+            return std::nullopt;
+        }
+        data = std::move(*coded);
+        group4 = true;
     }
-    const int k = group4 ? -1 : (options & kTwoDimensional) != 0 ? 1 : 0;
     std::vector<PdfPiece> pieces;
-    for (uint32_t s = 0; s < strips->size(); ++s) {
-        const uint32_t rows = std::min(rowsPerStrip(l), l.height - s * rowsPerStrip(l));
-        PdfPiece piece = stripPiece(l, form, s, rows, std::move((*strips)[s]));
-        // The code's runs are white or black; a MinIsBlack page shows its
-        // white runs black, which BlackIs1 gives without a Decode.
-        piece.image.decode.clear();
-        piece.image.filter = "/CCITTFaxDecode";
-        piece.image.parameters = {
-            {"/K", k}, {"/Columns", static_cast<int>(l.width)}, {"/Rows", static_cast<int>(rows)}};
-        if (!form.minIsWhite) {
-            piece.image.parameters.push_back({"/BlackIs1", 1, true});
-        }
-        if (!group4 && (options & kFillBits) != 0) {
-            piece.image.parameters.push_back({"/EncodedByteAlign", 1, true});
-        }
-        pieces.push_back(std::move(piece));
+    PdfPiece piece = stripPiece(l, form, 0, l.height, std::move(data));
+    // The code's runs are white or black; a MinIsBlack page shows its white
+    // runs black, which BlackIs1 gives without a Decode.
+    piece.image.decode.clear();
+    piece.image.filter = "/CCITTFaxDecode";
+    const int k = group4 ? -1 : (options & kTwoDimensional) != 0 ? 1 : 0;
+    piece.image.parameters = {
+        {"/K", k}, {"/Columns", static_cast<int>(l.width)}, {"/Rows", static_cast<int>(l.height)}};
+    if (!form.minIsWhite) {
+        piece.image.parameters.push_back({"/BlackIs1", 1, true});
     }
+    if (!group4 && (options & kFillBits) != 0) {
+        piece.image.parameters.push_back({"/EncodedByteAlign", 1, true});
+    }
+    pieces.push_back(std::move(piece));
     return pieces;
 }
 

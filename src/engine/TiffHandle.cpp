@@ -10,6 +10,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <mutex>
 
 struct TiffHandle::State {
@@ -19,6 +20,7 @@ struct TiffHandle::State {
     // For handles over memory.
     QByteArray data;
     toff_t position = 0;
+    bool writable = false;
 };
 
 namespace {
@@ -106,8 +108,18 @@ tmsize_t memoryRead(thandle_t handle, void* buffer, tmsize_t size) {
     return n;
 }
 
-tmsize_t memoryWrite(thandle_t, void*, tmsize_t) {
-    return 0;
+tmsize_t memoryWrite(thandle_t handle, void* buffer, tmsize_t size) {
+    TiffHandle::State* s = stateOf(handle);
+    const auto end = static_cast<qint64>(s->position) + static_cast<qint64>(size);
+    if (!s->writable || size <= 0 || end > std::numeric_limits<qsizetype>::max()) {
+        return 0;
+    }
+    if (end > s->data.size()) {
+        s->data.resize(static_cast<qsizetype>(end));
+    }
+    std::memcpy(s->data.data() + s->position, buffer, static_cast<size_t>(size));
+    s->position = static_cast<toff_t>(end);
+    return size;
 }
 
 toff_t memorySeek(thandle_t handle, toff_t offset, int whence) {
@@ -188,6 +200,26 @@ Result<TiffHandle> TiffHandle::openData(QByteArray data, tmsize_t maxSingleAlloc
             openFailure(*state, QStringLiteral("Cannot read the data as TIFF")));
     }
     return TiffHandle(std::move(state));
+}
+
+Result<TiffHandle> TiffHandle::createInMemory() {
+    silenceGlobalHandlers();
+    auto state = std::make_unique<State>();
+    state->writable = true;
+    const auto options = makeOptions(state.get(), kDefaultMaxSingleAllocation);
+    // No mapping: libtiff maps only to read.
+    state->tif = TIFFClientOpenExt("memory", "wm", state.get(), memoryRead, memoryWrite, memorySeek,
+                                   memoryClose, memorySize, memoryMap, memoryUnmap, options.get());
+    if (state->tif == nullptr) {
+        return Result<TiffHandle>::failure(
+            openFailure(*state, QStringLiteral("Cannot write TIFF data")));
+    }
+    return TiffHandle(std::move(state));
+}
+
+const QByteArray& TiffHandle::memoryData() const {
+    static const QByteArray none;
+    return m_state ? m_state->data : none;
 }
 
 TIFF* TiffHandle::get() const {

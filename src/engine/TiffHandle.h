@@ -28,11 +28,16 @@ public:
     static Result<TiffHandle> openData(QByteArray data,
                                        tmsize_t maxSingleAllocation = kDefaultMaxSingleAllocation);
 
+    // Writes a TIFF into memory, where memoryData() holds it.
+    static Result<TiffHandle> createInMemory();
+
     TiffHandle(TiffHandle&&) noexcept;
     TiffHandle& operator=(TiffHandle&&) noexcept;
     ~TiffHandle();
 
     TIFF* get() const;
+    // The bytes of a handle over memory.
+    const QByteArray& memoryData() const;
     // The last error libtiff reported on this handle ("" when none), with the
     // module libtiff named, e.g. "TIFFReadDirectory: Incorrect count ...".
     QString lastError() const;

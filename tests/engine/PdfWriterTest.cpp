@@ -45,6 +45,11 @@ TestTiffPage asYCbCrJpeg(TestTiffPage page) {
     return page;
 }
 
+TestTiffPage jpeg(TestTiffPage page) {
+    page.compression = COMPRESSION_JPEG;
+    return page;
+}
+
 TestTiffPage group3(uint32_t options, uint32_t rows) {
     TestTiffPage page = bilevelPage(61, 37, true, COMPRESSION_CCITTFAX3);
     page.group3Options = options;
@@ -78,14 +83,30 @@ std::vector<LayoutCase> layoutCases() {
         // Passed through.
         {"G4OneStrip", withStrips(bilevelPage(61, 37, true, fax4), 37), "/CCITTFaxDecode", "ccitt",
          "gray", 1, 1, Compare::Exact, "/K -1"},
-        {"G4MinIsBlackStrips", withStrips(bilevelPage(61, 37, false, fax4), 8), "/CCITTFaxDecode",
-         "ccitt", "gray", 1, 5, Compare::Exact, "/BlackIs1 true"},
         {"G3OneDimensional", group3(0, 37), "/CCITTFaxDecode", "ccitt", "gray", 1, 1,
          Compare::Exact, "/K 0"},
-        {"G3TwoDimensionalFillBits", group3(GROUP3OPT_2DENCODING | GROUP3OPT_FILLBITS, 10),
-         "/CCITTFaxDecode", "ccitt", "gray", 1, 4, Compare::Exact, "/EncodedByteAlign true"},
+        {"G3TwoDimensionalFillBits", group3(GROUP3OPT_2DENCODING | GROUP3OPT_FILLBITS, 37),
+         "/CCITTFaxDecode", "ccitt", "gray", 1, 1, Compare::Exact, "/EncodedByteAlign true"},
+        // Fax strips, which cannot join, coded again as one Group 4 image.
+        {"G4MinIsBlackStrips", withStrips(bilevelPage(61, 37, false, fax4), 8), "/CCITTFaxDecode",
+         "ccitt", "gray", 1, 1, Compare::Exact, "/BlackIs1 true"},
+        {"G4MinIsWhiteStrips", withStrips(bilevelPage(61, 37, true, fax4), 8), "/CCITTFaxDecode",
+         "ccitt", "gray", 1, 1, Compare::Exact, "/K -1 /Rows 37"},
+        {"G3TwoDimensionalStrips", group3(GROUP3OPT_2DENCODING | GROUP3OPT_FILLBITS, 10),
+         "/CCITTFaxDecode", "ccitt", "gray", 1, 1, Compare::Exact, "/K -1"},
+        // Strips of whole MCU rows join into one image.
         {"JpegYCbCrStrips", withStrips(asYCbCrJpeg(rgbPage(64, 48)), 16), "/DCTDecode", "jpeg",
-         "rgb", 8, 3, Compare::Jpeg, "/ColorTransform 1"},
+         "rgb", 8, 1, Compare::Jpeg, "/ColorTransform 1"},
+        {"JpegGrayStripsShortLast", withStrips(jpeg(grayPage(45, 43)), 8), "/DCTDecode", "jpeg",
+         "gray", 8, 1, Compare::Jpeg},
+        {"JpegRgbStrips", withStrips(jpeg(rgbPage(30, 20)), 8), "/DCTDecode", "jpeg", "rgb", 8, 1,
+         Compare::Jpeg, "/ColorTransform 0"},
+        // Tiles are an image each, the page's edge clipping the last ones.
+        {"JpegGrayTiles", tiled(jpeg(grayPage(40, 35))), "/DCTDecode", "jpeg", "gray", 8, 9,
+         Compare::Jpeg},
+        {"JpegYCbCrTiles", tiled(asYCbCrJpeg(rgbPage(33, 17))), "/DCTDecode", "jpeg", "rgb", 8, 6,
+         Compare::Jpeg, "/ColorTransform 1"},
+
         {"JpegRgb", compressed(rgbPage(40, 24), COMPRESSION_JPEG), "/DCTDecode", "jpeg", "rgb", 8,
          1, Compare::Jpeg, "/ColorTransform 0"},
         {"JpegGray", compressed(grayPage(40, 24), COMPRESSION_JPEG), "/DCTDecode", "jpeg", "gray",
