@@ -123,7 +123,8 @@ struct Options {
 void describe(QCommandLineParser& parser, const Options& options) {
     parser.setApplicationDescription(
         QStringLiteral("Converts TIFF files, single- or multi-page, into one image file per page "
-                       "(JPEG, PNG, BMP, GIF or TIFF), or into one multi-page TIFF per source."));
+                       "(JPEG, PNG, BMP, GIF, TIFF or PDF), or into one multi-page TIFF or PDF per "
+                       "source."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     parser.addOptions(options.all());
     parser.addPositionalArgument(
