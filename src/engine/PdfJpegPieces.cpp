@@ -1,3 +1,4 @@
+#include "engine/JpegStreamCheck.h"
 #include "engine/JpegStripJoin.h"
 #include "engine/PdfPages.h"
 #include "engine/TiffHandle.h"
@@ -142,8 +143,8 @@ std::optional<JpegBlocks> readBlocks(TiffHandle& handle, const TiffPageLayout& l
         blocks.width = l.tileWidth;
         blocks.height = l.tileHeight;
         blocks.across = blocks.width == 0 ? 1 : (l.width + blocks.width - 1) / blocks.width;
-        const TileGeometry geometry{l.width,      l.height,        l.tileWidth,
-                                    l.tileHeight, l.bitsPerSample, l.samplesPerPixel};
+        const TileGeometry geometry{l.width,         l.height,          l.tileWidth, l.tileHeight,
+                                    l.bitsPerSample, l.samplesPerPixel, false};
         if (!readWholeTiles(handle, geometry, blocks.data)) {
             return std::nullopt;
         }
@@ -151,8 +152,8 @@ std::optional<JpegBlocks> readBlocks(TiffHandle& handle, const TiffPageLayout& l
     }
     blocks.width = l.width;
     blocks.height = std::clamp<uint32_t>(l.rowsPerStrip, 1, l.height);
-    const StripGeometry geometry{l.width,         l.height,          blocks.height,
-                                 l.bitsPerSample, l.samplesPerPixel, l.compression};
+    const StripGeometry geometry{l.width,           l.height,      blocks.height, l.bitsPerSample,
+                                 l.samplesPerPixel, l.compression, false};
     if (!readWholeStrips(handle, geometry, blocks.data)) {
         return std::nullopt;
     }
@@ -197,6 +198,14 @@ std::optional<std::vector<PdfPiece>> jpegPieces(TiffHandle& handle, const TiffPa
             blocks->data.assign(1, std::move(*whole));
             headers.resize(1);
             headers.front().height = l.height;
+        }
+    }
+    // What goes into the PDF is checked, rather than the strips libtiff
+    // would decode in full: reading the coded blocks is enough.
+    for (uint32_t b = 0; b < blocks->data.size(); ++b) {
+        if (!jpegStreamReadsCleanly(blocks->data[b], headers[b].width, headers[b].height,
+                                    headers[b].components)) {
+            return std::nullopt;
         }
     }
     std::vector<PdfPiece> pieces;

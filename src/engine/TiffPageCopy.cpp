@@ -172,8 +172,10 @@ bool readWholeStrips(TiffHandle& source, const StripGeometry& page,
     return readWholeStriles(
         tif, count,
         sampleBytesOf(page.width, page.height, page.samplesPerPixel, page.bitsPerSample), strips,
-        TIFFReadRawStrip,
-        [&](uint32_t s) { return stripAgreesWithItsRows(source, page, s, scratch); });
+        TIFFReadRawStrip, [&](uint32_t s) {
+            return (!page.checkByDecoding && page.compression != COMPRESSION_NONE) ||
+                   stripAgreesWithItsRows(source, page, s, scratch);
+        });
 }
 
 bool readWholeTiles(TiffHandle& source, const TileGeometry& page,
@@ -194,6 +196,9 @@ bool readWholeTiles(TiffHandle& source, const TileGeometry& page,
         sampleBytesOf(uint32_t(across * page.tileWidth), uint32_t(down * page.tileHeight),
                       page.samplesPerPixel, page.bitsPerSample);
     return readWholeStriles(tif, count, sampleBytes, tiles, TIFFReadRawTile, [&](uint32_t t) {
+        if (!page.checkByDecoding) {
+            return true;
+        }
         source.clearError();
         return TIFFReadEncodedTile(tif, t, scratch.data(), static_cast<tmsize_t>(needed)) ==
                    static_cast<tmsize_t>(needed) &&

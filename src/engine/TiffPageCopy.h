@@ -18,6 +18,9 @@ struct StripGeometry {
     uint16_t bitsPerSample = 0;
     uint16_t samplesPerPixel = 0;
     uint16_t compression = 0;
+    // False: compressed strips are only read, for a caller that checks the
+    // data in its own way.
+    bool checkByDecoding = true;
 };
 
 // The stored bytes of every strip of the current directory into `strips`,
@@ -35,6 +38,7 @@ struct TileGeometry {
     uint32_t tileHeight = 0;
     uint16_t bitsPerSample = 0;
     uint16_t samplesPerPixel = 0;
+    bool checkByDecoding = true; // as for strips
 };
 
 // The stored bytes of every tile of the current directory (one plane) into

@@ -9,6 +9,7 @@
 
 #include <QColorSpace>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -231,5 +232,77 @@ TEST(PdfDocumentTest, OnePageFileOfADecodedImage) {
     EXPECT_EQ(renderDifference(renderPage(path, 1, dpi, dpi), image), "");
     EXPECT_EQ(pdfDocumentFacts(path).title, QStringLiteral("p"));
 }
+
+} // namespace
+
+namespace {
+
+struct SpoiledCase {
+    std::string name;
+    TestTiffPage page;
+};
+
+TestTiffPage inStrips(TestTiffPage page, uint16_t compression, uint32_t rows) {
+    page.compression = compression;
+    page.rowsPerStrip = rows;
+    return page;
+}
+
+TestTiffPage inTiles(TestTiffPage page, uint16_t compression) {
+    page.compression = compression;
+    page.tiled = true;
+    return page;
+}
+
+class PdfSpoiledDataTest : public ::testing::TestWithParam<SpoiledCase> {};
+
+// Data that would be carried over is checked first: a page whose coded data
+// is spoiled is never passed off as the page, while the pages around it are
+// written.
+TEST_P(PdfSpoiledDataTest, SpoiledPageIsToldAndTheOthersWritten) {
+    const QString folder = makeTestFolder(QStringLiteral("spoiled"));
+    const QString tiff = QDir(folder).filePath(QStringLiteral("source.tif"));
+    const TestTiffPage& page = GetParam().page;
+    ASSERT_TRUE(writeTestTiff(tiff, {grayPage(16, 16), page, grayPage(16, 16)}));
+    // The middle of the middle page's middle strip or tile.
+    uint64_t offset = 0;
+    uint64_t size = 0;
+    {
+        const std::unique_ptr<TIFF, void (*)(TIFF*)> tif(
+            TIFFOpen(QFile::encodeName(tiff).constData(), "r"), TIFFClose);
+        ASSERT_TRUE(tif && TIFFSetDirectory(tif.get(), 1));
+        const uint32_t strile = TIFFNumberOfStrips(tif.get()) / 2;
+        offset = TIFFGetStrileOffset(tif.get(), strile);
+        size = TIFFGetStrileByteCount(tif.get(), strile);
+    }
+    QByteArray bytes = readFileBytes(tiff);
+    ASSERT_GE(size, 16U);
+    for (uint64_t i = size / 2 - 4; i < size / 2 + 4; ++i) {
+        bytes[qsizetype(offset + i)] = char(0xFF);
+    }
+    ASSERT_TRUE(writeFileBytes(tiff, bytes));
+
+    const GatheredPdf pdf = gatherTiffFile(tiff);
+    ASSERT_EQ(pdf.pages.size(), 3U);
+    EXPECT_EQ(pdf.pages[0].outcome, PageOutcome::Written);
+    EXPECT_NE(pdf.pages[1].outcome, PageOutcome::Written);
+    EXPECT_FALSE(pdf.pages[1].diagnostics.isEmpty());
+    EXPECT_EQ(pdf.pages[2].outcome, PageOutcome::Written);
+    ASSERT_TRUE(pdf.ending.fileWritten) << pdf.ending.error.toStdString();
+    EXPECT_EQ(qpdfCheckProblems(pdf.pdfPath), "");
+    EXPECT_EQ(pdfDocumentFacts(pdf.pdfPath).pages, 2);
+}
+
+std::vector<SpoiledCase> spoiledCases() {
+    return {
+        {"JpegStrips", inStrips(grayPage(64, 64), COMPRESSION_JPEG, 16)},
+        {"JpegTiles", inTiles(grayPage(64, 64), COMPRESSION_JPEG)},
+        {"G4Strips", inStrips(bilevelPage(300, 200, true), COMPRESSION_CCITTFAX4, 20)},
+        {"G4OneStrip", inStrips(bilevelPage(300, 200, true), COMPRESSION_CCITTFAX4, 200)},
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, PdfSpoiledDataTest, ::testing::ValuesIn(spoiledCases()),
+                         ByName());
 
 } // namespace
