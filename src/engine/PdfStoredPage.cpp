@@ -34,6 +34,14 @@ QByteArray iccProfileOf(TIFF* tif) {
     return QByteArray(static_cast<const char*>(data), static_cast<qsizetype>(size));
 }
 
+size_t dataBytes(const std::vector<PdfPiece>& pieces) {
+    size_t bytes = 0;
+    for (const PdfPiece& piece : pieces) {
+        bytes += piece.image.data.size() + (piece.softMask ? piece.softMask->data.size() : 0);
+    }
+    return bytes;
+}
+
 } // namespace
 
 std::optional<PdfColourForm> pdfColourForm(TIFF* tif, const TiffPageLayout& l) {
@@ -108,6 +116,15 @@ std::optional<PdfPage> storedPdfPage(PageSource& source, int index, const Decode
         return std::nullopt;
     }
     std::optional<std::vector<PdfPiece>> pieces = passedThroughPieces(*handle, *layout, *form);
+    if (pieces && layout->compression == COMPRESSION_LZW) {
+        // LZW codes far looser than deflate behind PNG's filters: its data
+        // is carried over only where it is no larger.
+        std::optional<std::vector<PdfPiece>> deflated =
+            samplePieces(*handle, *layout, *form, limits);
+        if (deflated && dataBytes(*deflated) < dataBytes(*pieces)) {
+            pieces = std::move(deflated);
+        }
+    }
     if (!pieces) {
         pieces = samplePieces(*handle, *layout, *form, limits);
     }
