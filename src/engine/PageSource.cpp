@@ -28,8 +28,9 @@ Result<std::unique_ptr<PageSource>> PageSource::open(const QString& path,
     if (fileHasTiffSignature(path)) {
         // Read, not mapped: a long document would otherwise stay resident as it
         // is read, so memory would grow with the file rather than the page.
-        return TiffPageSource::create(TiffHandle::openFile(path, "rm", maxTiffAllocation(limits)),
-                                      limits);
+        const tmsize_t allocation = maxTiffAllocation(limits);
+        return TiffPageSource::create(
+            [path, allocation] { return TiffHandle::openFile(path, "rm", allocation); }, limits);
     }
     return QtPageSource::create(path, limits);
 }
@@ -40,12 +41,18 @@ Result<std::unique_ptr<PageSource>> PageSource::openTiffData(QByteArray data,
     if (data.isEmpty()) {
         return R::failure(QStringLiteral("The data is empty"));
     }
-    return TiffPageSource::create(TiffHandle::openData(std::move(data), maxTiffAllocation(limits)),
-                                  limits);
+    const tmsize_t allocation = maxTiffAllocation(limits);
+    return TiffPageSource::create(
+        [data = std::move(data), allocation] { return TiffHandle::openData(data, allocation); },
+        limits);
 }
 
 QString PageSource::unreadablePages() const {
     return {};
+}
+
+std::unique_ptr<PageSource> PageSource::twin() const {
+    return nullptr;
 }
 
 qint64 PageSource::pageByteSize(int /*index*/) {

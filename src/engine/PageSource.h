@@ -57,4 +57,7 @@ public:
     // readPage() gives it. nullptr when the source holds no TIFF or the page
     // cannot be read.
     virtual TiffHandle* tiffDirectory(int index, QImage& attributes);
+    // Another source over the same file and pages, for another thread to
+    // read beside this one; nullptr when there is none.
+    virtual std::unique_ptr<PageSource> twin() const;
 };

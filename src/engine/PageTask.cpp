@@ -3,12 +3,15 @@
 #include "engine/OutputFormats.h"
 #include "engine/PageMapping.h"
 #include "engine/PdfDocument.h"
+#include "engine/PdfPagePrefetch.h"
 #include "engine/PdfWriter.h"
+#include "engine/PngStream.h"
 #include "engine/TiffWriter.h"
 
 #include <QDir>
 #include <QFileInfo>
 
+#include <memory>
 #include <optional>
 
 namespace {
@@ -106,7 +109,14 @@ class PdfGatherer final : public PageGatherer {
 public:
     PdfGatherer(const QString& path, const QString& title, const DecodeLimits& limits)
         : m_document(path, title), m_limits(limits) {}
+    // Has the pages' stored data made ahead on `helpers` more threads.
+    void prefetch(const PageSource& source, const QList<int>& indexes, int helpers) {
+        m_prefetch = std::make_unique<PdfPagePrefetch>(source, indexes, m_limits, helpers);
+    }
     Result<bool> appendStored(PageSource& source, int index) override {
+        if (std::optional<PdfPage> page; m_prefetch && m_prefetch->take(index, source, page)) {
+            return addPreparedPdfPage(m_document, std::move(page));
+        }
         return addStoredPdfPage(m_document, source, index, m_limits);
     }
     Status appendDecoded(const QImage& page) override {
@@ -118,6 +128,7 @@ public:
 private:
     PdfDocument m_document;
     DecodeLimits m_limits;
+    std::unique_ptr<PdfPagePrefetch> m_prefetch; // after the document: stops first
 };
 
 // A file that refused one page refuses the rest for the same reason: it is
@@ -322,6 +333,16 @@ TaskEnding gatherIntoPdf(const QString& path, const QList<int>& range, PageSourc
         return {};
     }
     PdfGatherer gatherer(path, sourceName, limits);
+    // A source's pages go into one document in order; the cores the job
+    // leaves idle make the next pages meanwhile.
+    const PngStream::CoreShare share;
+    QList<int> indexes;
+    for (const int n : range) {
+        if (n >= 1 && n <= source.pageCount()) {
+            indexes.append(n - 1);
+        }
+    }
+    gatherer.prefetch(source, indexes, share.threads() - 1);
     return gatherPages(gatherer, path, range, source, sourceName, channel);
 }
 

@@ -8,7 +8,10 @@
 
 Result<bool> addStoredPdfPage(PdfDocument& document, PageSource& source, int index,
                               const DecodeLimits& limits) {
-    std::optional<PdfPage> page = storedPdfPage(source, index, limits);
+    return addPreparedPdfPage(document, storedPdfPage(source, index, limits));
+}
+
+Result<bool> addPreparedPdfPage(PdfDocument& document, std::optional<PdfPage> page) {
     if (!page) {
         return false;
     }

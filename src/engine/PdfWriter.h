@@ -7,7 +7,10 @@
 #include <QImage>
 #include <QString>
 
+#include <optional>
+
 class PdfDocument;
+struct PdfPage;
 
 // Adds page `index` of `source` to `document` from the data its TIFF stores
 // (see storedPdfPage()). True: the page was added. False: the page must be
@@ -15,6 +18,9 @@ class PdfDocument;
 // spends the document.
 Result<bool> addStoredPdfPage(PdfDocument& document, PageSource& source, int index,
                               const DecodeLimits& limits);
+// The same for a page made ahead (see PdfPagePrefetch): true when added,
+// false when it must be decoded.
+Result<bool> addPreparedPdfPage(PdfDocument& document, std::optional<PdfPage> page);
 // Adds a decoded page.
 Status addDecodedPdfPage(PdfDocument& document, const QImage& page);
 

@@ -133,13 +133,15 @@ int countReadablePages(TiffHandle& tiff, int maxPages) {
     return static_cast<int>(walkPageChain(tiff, maxPages).offsets.size());
 }
 
-TiffPageSource::TiffPageSource(TiffHandle handle, PageChain&& chain, const DecodeLimits& limits)
+TiffPageSource::TiffPageSource(TiffHandle handle, PageChain&& chain, const DecodeLimits& limits,
+                               Opener opener)
     : m_tiff(std::move(handle)), m_offsets(std::move(chain.offsets)),
-      m_unreadablePages(std::move(chain.broken)), m_limits(limits) {}
+      m_unreadablePages(std::move(chain.broken)), m_limits(limits), m_opener(std::move(opener)) {}
 
-Result<std::unique_ptr<PageSource>> TiffPageSource::create(Result<TiffHandle> handle,
+Result<std::unique_ptr<PageSource>> TiffPageSource::create(Opener opener,
                                                            const DecodeLimits& limits) {
     using R = Result<std::unique_ptr<PageSource>>;
+    Result<TiffHandle> handle = opener();
     if (!handle) {
         return R::failure(handle.error());
     }
@@ -151,7 +153,19 @@ Result<std::unique_ptr<PageSource>> TiffPageSource::create(Result<TiffHandle> ha
         }
         return R::failure(text);
     }
-    return R(std::make_unique<TiffPageSource>(std::move(*handle), std::move(chain), limits));
+    return R(std::make_unique<TiffPageSource>(std::move(*handle), std::move(chain), limits,
+                                              std::move(opener)));
+}
+
+std::unique_ptr<PageSource> TiffPageSource::twin() const {
+    Result<TiffHandle> handle = m_opener();
+    if (!handle) {
+        return nullptr;
+    }
+    // The pages found when the source was opened, not walked again.
+    PageChain chain{m_offsets, m_unreadablePages};
+    return std::make_unique<TiffPageSource>(std::move(*handle), std::move(chain), m_limits,
+                                            m_opener);
 }
 
 int TiffPageSource::pageCount() const {

@@ -4,6 +4,7 @@
 #include "engine/TiffHandle.h"
 #include "engine/TiffPageLayout.h"
 
+#include <functional>
 #include <vector>
 
 // The pages of a TIFF that can be read, walked once along its chain of
@@ -30,17 +31,20 @@ int countReadablePages(TiffHandle& tiff, int maxPages);
 // Threads: one object is used by one thread at a time.
 class TiffPageSource final : public PageSource {
 public:
-    static Result<std::unique_ptr<PageSource>> create(Result<TiffHandle> handle,
-                                                      const DecodeLimits& limits);
+    // Opens the same file or data again for each twin().
+    using Opener = std::function<Result<TiffHandle>()>;
+
+    static Result<std::unique_ptr<PageSource>> create(Opener opener, const DecodeLimits& limits);
 
     // Use create(): it walks the pages.
-    TiffPageSource(TiffHandle handle, PageChain&& chain, const DecodeLimits& limits);
+    TiffPageSource(TiffHandle handle, PageChain&& chain, const DecodeLimits& limits, Opener opener);
 
     int pageCount() const override;
     QString unreadablePages() const override;
     Result<QImage> readPage(int index) override;
     qint64 pageByteSize(int index) override;
     TiffHandle* tiffDirectory(int index, QImage& attributes) override;
+    std::unique_ptr<PageSource> twin() const override;
 
 private:
     // Makes page `index` the handle's current directory, read afresh.
@@ -57,6 +61,7 @@ private:
     std::vector<toff_t> m_offsets;
     QString m_unreadablePages;
     DecodeLimits m_limits;
+    Opener m_opener;
 };
 
 // libtiff refuses any single allocation above this while reading a source
