@@ -75,20 +75,10 @@ for copies in 10 100; do
   fi
 done
 
-# ImageMagick's packaged policy refuses A4 multi-page work; give it room.
-policy=$work/magick-policy
-mkdir -p "$policy"
-cat > "$policy/policy.xml" <<'XML'
-<policymap>
-  <policy domain="resource" name="memory" value="8GiB"/>
-  <policy domain="resource" name="map" value="16GiB"/>
-  <policy domain="resource" name="area" value="4GP"/>
-  <policy domain="resource" name="disk" value="32GiB"/>
-  <policy domain="resource" name="width" value="64KP"/>
-  <policy domain="resource" name="height" value="64KP"/>
-</policymap>
-XML
-export MAGICK_CONFIGURE_PATH=$policy
+# ImageMagick gets room for A4 multi-page work (magick_policy.sh).
+# shellcheck source=bench/magick_policy.sh
+source "$here/magick_policy.sh"
+magick_policy "$work"
 
 pages_of() { tiffinfo "$1" 2>/dev/null | grep -c '^TIFF Directory'; }
 

@@ -1,19 +1,14 @@
 #include "engine/JpegStripJoin.h"
 
+#include "engine/JpegMarkers.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-constexpr uint8_t kMarker = 0xFF;
-constexpr uint8_t kStartOfImage = 0xD8;
-constexpr uint8_t kEndOfImage = 0xD9;
-constexpr uint8_t kStartOfScan = 0xDA;
-constexpr uint8_t kRestartInterval = 0xDD;
-constexpr uint8_t kFirstRestart = 0xD0;
-constexpr uint8_t kLastRestart = 0xD7;
-constexpr uint8_t kBaseline = 0xC0;
-constexpr uint8_t kExtendedHuffman = 0xC1;
+using namespace JpegMarkers;
+
 constexpr uint32_t kMaxDimension = 0xFFFF;
 constexpr uint32_t kBlock = 8;
 
@@ -28,10 +23,6 @@ struct StripParts {
     uint32_t mcuWidth = kBlock;
     uint32_t mcuHeight = kBlock;
 };
-
-unsigned bigEndian16(const std::vector<uint8_t>& d, size_t at) {
-    return (unsigned(d[at]) << 8) | d[at + 1];
-}
 
 bool readFrame(const std::vector<uint8_t>& d, size_t at, size_t length, StripParts& parts) {
     if (length < 8 || d[at + 4] != kBlock) {
@@ -76,8 +67,7 @@ bool readHeaders(const std::vector<uint8_t>& d, StripParts& parts) {
             parts.entropyStart = at + 2 + length;
             return framed && length >= 3 && d[at + 4] == frameComponents;
         }
-        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-            marker != 0xCC) {
+        if (isStartOfFrame(marker)) {
             if (framed || (marker != kBaseline && marker != kExtendedHuffman) ||
                 !readFrame(d, at, length, parts)) {
                 return false;

@@ -1,3 +1,4 @@
+#include "engine/JpegMarkers.h"
 #include "engine/JpegStreamCheck.h"
 #include "engine/JpegStripJoin.h"
 #include "engine/PdfPages.h"
@@ -9,11 +10,7 @@
 
 namespace {
 
-constexpr uint8_t kMarker = 0xFF;
-constexpr uint8_t kStartOfImage = 0xD8;
-constexpr uint8_t kEndOfImage = 0xD9;
-constexpr uint8_t kStartOfScan = 0xDA;
-constexpr uint8_t kAdobe = 0xEE;
+using namespace JpegMarkers;
 
 // What the headers of a JPEG stream say before its first scan.
 struct JpegHeader {
@@ -23,14 +20,6 @@ struct JpegHeader {
     int components = 0;
     bool adobe = false;
 };
-
-unsigned bigEndian16(const std::vector<uint8_t>& d, size_t at) {
-    return (unsigned(d[at]) << 8) | d[at + 1];
-}
-
-bool isStartOfFrame(uint8_t marker) {
-    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-}
 
 bool isStandalone(uint8_t marker) {
     return marker == 0x01 || (marker >= 0xD0 && marker <= kStartOfImage);
