@@ -9,6 +9,9 @@
 #include "support/TestEnvironment.h"
 #include "support/TestTiff.h"
 
+#include <QFile>
+
+#include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <vector>
@@ -108,6 +111,27 @@ TEST_P(ParallelDecodeTest, PixelsEqualThoseDecodedInOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, ParallelDecodeTest, ::testing::ValuesIn(kLayouts), ByName());
+
+// The helpers' handles open the path again: a file put in its place since
+// the source was opened must not be read as the source.
+TEST(ParallelReopenTest, AFileReplacedSinceItWasOpenedIsNotRead) {
+    // Uncompressed, so that the other file's directory is where this one's is.
+    const TestTiffPage page = withStrips(rgbPage(64, 50), 3, COMPRESSION_NONE);
+    TestTiffPage other = page;
+    other.sample = [](uint32_t x, uint32_t y, uint16_t s) { return 255U - ((x + y + s) % 200U); };
+    const QString path = writePage(page);
+    const QString otherPath = makeTestFolder() + QStringLiteral("/other.tif");
+    ASSERT_TRUE(writeTestTiff(otherPath, {other}));
+    Result<std::unique_ptr<PageSource>> source = PageSource::open(path);
+    ASSERT_TRUE(source) << source.error().toStdString();
+    ASSERT_EQ(
+        std::rename(QFile::encodeName(otherPath).constData(), QFile::encodeName(path).constData()),
+        0);
+    (*source)->setDecodeThreads(kThreeThreads);
+    const Result<QImage> image = (*source)->readPage(0);
+    ASSERT_TRUE(image) << image.error().toStdString();
+    EXPECT_EQ(compareWithPage(*image, page), "");
+}
 
 // Where each strip of the first page starts and how long it is.
 std::vector<std::pair<uint64_t, uint64_t>> stripsOf(const QString& path) {
