@@ -62,3 +62,5 @@ qint64 PageSource::pageByteSize(int /*index*/) {
 TiffHandle* PageSource::tiffDirectory(int /*index*/, QImage& /*attributes*/) {
     return nullptr;
 }
+
+void PageSource::setDecodeThreads(const DecodeThreads& /*threads*/) {}

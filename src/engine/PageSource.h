@@ -18,6 +18,14 @@ struct DecodeLimits {
     int maxPages = 100000;              // directories counted before giving up
 };
 
+// How many threads may decode one large page, each through a TIFF handle of
+// its own.
+struct DecodeThreads {
+    int threads = 0; // 0: the page's share of the cores (CoreShare.h)
+    // Decoded bytes a thread must have to pay for starting it and its handle.
+    qint64 minBytesPerThread = qint64(4) << 20;
+};
+
 // The pages of one source file, opened once and decoded one page at a time.
 //
 // A page comes back as a QImage in its native form: Format_Mono (bilevel; the
@@ -60,4 +68,6 @@ public:
     // Another source over the same file and pages, for another thread to
     // read beside this one; nullptr when there is none.
     virtual std::unique_ptr<PageSource> twin() const;
+    // Sources whose pages are decoded in parts may take more threads.
+    virtual void setDecodeThreads(const DecodeThreads& threads);
 };

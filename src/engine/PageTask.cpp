@@ -1,11 +1,11 @@
 #include "engine/PageTask.h"
 
+#include "engine/CoreShare.h"
 #include "engine/OutputFormats.h"
 #include "engine/PageMapping.h"
 #include "engine/PdfDocument.h"
 #include "engine/PdfPagePrefetch.h"
 #include "engine/PdfWriter.h"
-#include "engine/PngStream.h"
 #include "engine/TiffWriter.h"
 
 #include <QDir>
@@ -335,7 +335,7 @@ TaskEnding gatherIntoPdf(const QString& path, const QList<int>& range, PageSourc
     PdfGatherer gatherer(path, sourceName, limits);
     // A source's pages go into one document in order; the cores the job
     // leaves idle make the next pages meanwhile.
-    const PngStream::CoreShare share;
+    const CoreShare share;
     QList<int> indexes;
     for (const int n : range) {
         if (n >= 1 && n <= source.pageCount()) {

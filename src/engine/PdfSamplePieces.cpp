@@ -1,3 +1,4 @@
+#include "engine/CoreShare.h"
 #include "engine/PdfPages.h"
 #include "engine/PngStream.h"
 #include "engine/PngWriter.h"
@@ -119,7 +120,7 @@ bool deflateSamples(PdfImageData& image, const std::vector<uint8_t>& samples, in
     rows.fill = [&](int y, uint8_t* out) {
         std::memcpy(out, samples.data() + size_t(y) * rowBytes, rowBytes);
     };
-    const PngStream::CoreShare share;
+    const CoreShare share;
     PngStream::Partition partition;
     partition.threads = share.threads();
     image.data.clear();

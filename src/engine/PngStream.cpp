@@ -3,7 +3,6 @@
 #include "engine/PngFilter.h"
 
 #include <QString>
-#include <QThread>
 
 #include <algorithm>
 #include <array>
@@ -295,21 +294,6 @@ Status write(const Rows& rows, int level, const Partition& partition, const Sink
         }
     }
     return {};
-}
-
-std::atomic<int> CoreShare::s_writers{0};
-
-CoreShare::CoreShare() {
-    s_writers.fetch_add(1, std::memory_order_relaxed);
-}
-
-CoreShare::~CoreShare() {
-    s_writers.fetch_sub(1, std::memory_order_relaxed);
-}
-
-int CoreShare::threads() const {
-    const int cores = std::max(1, QThread::idealThreadCount());
-    return std::max(1, cores / std::max(1, s_writers.load(std::memory_order_relaxed)));
 }
 
 } // namespace PngStream

@@ -2,7 +2,6 @@
 
 #include "platform/Result.h"
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -33,19 +32,5 @@ struct Partition {
 using Sink = std::function<bool(const std::uint8_t* data, std::size_t size)>;
 
 Status write(const Rows& rows, int level, const Partition& partition, const Sink& sink);
-
-// How many threads a writer may take: the cores not taken by the writers
-// running beside it. Held for as long as the writer runs.
-class CoreShare {
-public:
-    CoreShare();
-    ~CoreShare();
-    CoreShare(const CoreShare&) = delete;
-    CoreShare& operator=(const CoreShare&) = delete;
-    int threads() const;
-
-private:
-    static std::atomic<int> s_writers;
-};
 
 } // namespace PngStream

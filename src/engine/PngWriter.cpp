@@ -1,5 +1,6 @@
 #include "engine/PngWriter.h"
 
+#include "engine/CoreShare.h"
 #include "engine/PagePixels.h"
 #include "engine/PngStream.h"
 #include "engine/WriterFile.h"
@@ -289,7 +290,7 @@ Status PngWriter::encode(const QImage& page, const QString& path, const WriteOpt
     if (!writeHead(guard.png, guard.info, job)) {
         return libpngFailure();
     }
-    const PngStream::CoreShare share;
+    const CoreShare share;
     PngStream::Partition partition = m_partition;
     if (partition.threads <= 0) {
         partition.threads = share.threads();

@@ -1,5 +1,6 @@
 #include "engine/TaskPool.h"
 
+#include "engine/CoreShare.h"
 #include "platform/SystemLog.h"
 
 #include <algorithm>
@@ -74,6 +75,8 @@ void TaskPool::work(int worker) {
         Channel channel(*this, index);
         TaskEnding ending;
         try {
+            // Counted while the task runs, so a page alone on the pool gets the idle cores.
+            const CoreShare share;
             ending = m_run(index, worker, channel);
         } catch (...) {
             // Nothing may leave a worker thread: the task fails, the pool goes on.

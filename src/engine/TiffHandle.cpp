@@ -21,6 +21,8 @@ struct TiffHandle::State {
     QByteArray data;
     toff_t position = 0;
     bool writable = false;
+
+    void keepWarning(QString text);
 };
 
 namespace {
@@ -49,22 +51,7 @@ __attribute__((format(printf, 4, 0))) int reportError(TIFF*, void* userData, con
 
 __attribute__((format(printf, 4, 0))) int keepWarning(TIFF*, void* userData, const char* module,
                                                       const char* format, va_list args) {
-    auto* state = static_cast<TiffHandle::State*>(userData);
-    QString text = formatMessage(module, format, args);
-    // Past the first few, one warning of each kind of early end is still
-    // kept: it decides whether the page is complete.
-    const auto anyData = [](const QString& warning) { return saysDataEndsEarly(warning); };
-    const auto group4Only = [](const QString& warning) {
-        return saysDataEndsEarly(warning, COMPRESSION_CCITTFAX4) && !saysDataEndsEarly(warning);
-    };
-    const auto firstOfKind = [&](const auto& kind) {
-        return kind(text) && std::none_of(state->warnings.cbegin(), state->warnings.cend(), kind);
-    };
-    const bool keep =
-        state->warnings.size() < kWarningsKept || firstOfKind(anyData) || firstOfKind(group4Only);
-    if (keep) {
-        state->warnings.append(std::move(text));
-    }
+    static_cast<TiffHandle::State*>(userData)->keepWarning(formatMessage(module, format, args));
     return 1;
 }
 
@@ -162,6 +149,21 @@ QString openFailure(const TiffHandle::State& state, const QString& fallback) {
 
 } // namespace
 
+void TiffHandle::State::keepWarning(QString text) {
+    // Past the first few, one warning of each kind of early end is still
+    // kept: it decides whether the page is complete.
+    const auto anyData = [](const QString& warning) { return saysDataEndsEarly(warning); };
+    const auto group4Only = [](const QString& warning) {
+        return saysDataEndsEarly(warning, COMPRESSION_CCITTFAX4) && !saysDataEndsEarly(warning);
+    };
+    const auto firstOfKind = [&](const auto& kind) {
+        return kind(text) && std::none_of(warnings.cbegin(), warnings.cend(), kind);
+    };
+    if (warnings.size() < kWarningsKept || firstOfKind(anyData) || firstOfKind(group4Only)) {
+        warnings.append(std::move(text));
+    }
+}
+
 TiffHandle::TiffHandle(std::unique_ptr<State> state) : m_state(std::move(state)) {}
 TiffHandle::TiffHandle(TiffHandle&&) noexcept = default;
 TiffHandle& TiffHandle::operator=(TiffHandle&& other) noexcept {
@@ -245,6 +247,18 @@ void TiffHandle::clearError() {
     if (m_state) {
         m_state->lastError.clear();
         m_state->warnings.clear();
+    }
+}
+
+void TiffHandle::absorb(const QString& error, const QStringList& warnings) {
+    if (!m_state) {
+        return;
+    }
+    if (!error.isEmpty()) {
+        m_state->lastError = error;
+    }
+    for (const QString& warning : warnings) {
+        m_state->keepWarning(warning);
     }
 }
 

@@ -46,6 +46,9 @@ public:
     QStringList warnings() const;
     // Forgets the last error and the warnings.
     void clearError();
+    // Takes what another handle reported as if it had been reported here, in
+    // order after what this one has.
+    void absorb(const QString& error, const QStringList& warnings);
 
     // Flushes and closes; false (with lastError()) when libtiff could not
     // write the last directory. Called by the destructor when not done before.

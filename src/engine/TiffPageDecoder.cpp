@@ -41,42 +41,57 @@ void setBilevelColours(const DecodePlan& plan, QImage& image) {
     image.setColorTable(plan.minIsWhite ? QList<QRgb>{white, black} : QList<QRgb>{black, white});
 }
 
-void copyBandRows(const TiffBand& band, QImage& image) {
+// The page's rows, reached without QImage::scanLine(), which is not safe to
+// call from several threads at once.
+struct PageRows {
+    uchar* bits;
+    qsizetype bytesPerLine;
+    uchar* row(uint32_t y) const { return bits + qsizetype(y) * bytesPerLine; }
+};
+
+void copyBandRows(const TiffBand& band, const PageRows& page) {
     const size_t bytes =
-        static_cast<size_t>(std::min<qint64>(band.planeRowBytes, image.bytesPerLine()));
+        static_cast<size_t>(std::min<qint64>(band.planeRowBytes, page.bytesPerLine));
     for (uint32_t r = 0; r < band.rowCount; ++r) {
-        std::memcpy(image.scanLine(static_cast<int>(band.firstRow + r)), band.row(0, r), bytes);
+        std::memcpy(page.row(band.firstRow + r), band.row(0, r), bytes);
     }
 }
 
 Status convertBands(TiffHandle& tiff, const TiffPageLayout& l, const DecodePlan& plan,
-                    const DecodeLimits& limits, QImage& image) {
+                    const DecodeLimits& limits, const StripThreads& threads, QImage& image) {
     const qint64 sampleBytes = qint64(l.width) * l.samplesPerPixel * qint64(sizeof(uint16_t));
     if (Status fits = checkBufferLimit(l, sampleBytes, limits); !fits) {
         return fits;
     }
-    std::vector<uint16_t> samples(size_t(l.width) * l.samplesPerPixel);
     const bool separate = l.planar == PLANARCONFIG_SEPARATE;
     const uint32_t perRow = separate ? l.width : l.width * l.samplesPerPixel;
-    return readBands(tiff, l, limits, [&](const TiffBand& band) {
-        for (uint32_t r = 0; r < band.rowCount; ++r) {
-            for (int plane = 0; plane < band.planes; ++plane) {
-                unpackSamples(band.row(plane, r), perRow, l.bitsPerSample, samples.data() + plane,
-                              separate ? l.samplesPerPixel : 1);
+    const PageRows page{image.bits(), image.bytesPerLine()};
+    return readBands(
+        tiff, l, limits,
+        [&](const TiffBand& band) {
+            // One row of samples for each band, as bands may be converted at once.
+            std::vector<uint16_t> samples(size_t(l.width) * l.samplesPerPixel);
+            for (uint32_t r = 0; r < band.rowCount; ++r) {
+                for (int plane = 0; plane < band.planes; ++plane) {
+                    unpackSamples(band.row(plane, r), perRow, l.bitsPerSample,
+                                  samples.data() + plane, separate ? l.samplesPerPixel : 1);
+                }
+                convertSampleRow(plan, samples.data(), l.width, l.samplesPerPixel, l.bitsPerSample,
+                                 page.row(band.firstRow + r));
             }
-            convertSampleRow(plan, samples.data(), l.width, l.samplesPerPixel, l.bitsPerSample,
-                             image.scanLine(static_cast<int>(band.firstRow + r)));
-        }
-    });
+        },
+        threads);
 }
 
 Status copyRows(TiffHandle& tiff, const TiffPageLayout& l, const DecodeLimits& limits,
-                QImage& image) {
+                const StripThreads& threads, QImage& image) {
     // Packed rows that match the QImage's own decode straight into it.
     if (!l.tiled && image.bytesPerLine() == planeRowBytes(l, l.width)) {
-        return readStripsInto(tiff, l, image.bits(), image.sizeInBytes());
+        return readStripsInto(tiff, l, image.bits(), image.sizeInBytes(), threads);
     }
-    return readBands(tiff, l, limits, [&](const TiffBand& band) { copyBandRows(band, image); });
+    const PageRows page{image.bits(), image.bytesPerLine()};
+    return readBands(
+        tiff, l, limits, [&](const TiffBand& band) { copyBandRows(band, page); }, threads);
 }
 
 QString rgbaFailure(const TiffHandle& tiff, const TiffPageLayout& l, const char* message) {
@@ -130,7 +145,7 @@ struct RgbaImageGuard {
 } // namespace
 
 Result<QImage> decodeNativePage(TiffHandle& tiff, const TiffPageLayout& l, const DecodePlan& plan,
-                                const DecodeLimits& limits) {
+                                const DecodeLimits& limits, const StripThreads& threads) {
     if (Status fits = checkPageLimits(l, plan.format, limits); !fits) {
         return Result<QImage>::failure(fits.error());
     }
@@ -145,8 +160,8 @@ Result<QImage> decodeNativePage(TiffHandle& tiff, const TiffPageLayout& l, const
     } else if (plan.kind == PixelKind::Bilevel) {
         setBilevelColours(plan, *image);
     }
-    const Status decoded = plan.copiesRows ? copyRows(tiff, l, limits, *image)
-                                           : convertBands(tiff, l, plan, limits, *image);
+    const Status decoded = plan.copiesRows ? copyRows(tiff, l, limits, threads, *image)
+                                           : convertBands(tiff, l, plan, limits, threads, *image);
     if (!decoded) {
         return Result<QImage>::failure(decoded.error());
     }

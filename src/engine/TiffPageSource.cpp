@@ -1,5 +1,6 @@
 #include "engine/TiffPageSource.h"
 
+#include "engine/CoreShare.h"
 #include "engine/ImageOrientation.h"
 #include "engine/PageResolution.h"
 #include "engine/TiffDeepDecoder.h"
@@ -205,24 +206,33 @@ Result<QImage> TiffPageSource::readPage(int index) {
         }
         return Result<QImage>::failure(text);
     }
-    return decodeCurrentPage(index);
+    // Counted as one with the page task around it, if any.
+    const CoreShare share;
+    const StripThreads threads{m_threads.threads > 0 ? m_threads.threads : share.threads(),
+                               m_threads.minBytesPerThread, m_opener};
+    return decodeCurrentPage(index, threads);
 }
 
-Result<QImage> TiffPageSource::decodeWithPlan(const TiffPageLayout& layout,
-                                              const DecodePlan& plan) {
+void TiffPageSource::setDecodeThreads(const DecodeThreads& threads) {
+    m_threads = threads;
+}
+
+Result<QImage> TiffPageSource::decodeWithPlan(const TiffPageLayout& layout, const DecodePlan& plan,
+                                              const StripThreads& threads) {
     switch (plan.kind) {
     case PixelKind::ViaRgbaReader:
         return decodeViaRgbaReader(m_tiff, layout, m_limits);
     case PixelKind::Ranged:
         return decodeDeepPage(m_tiff, layout, plan, m_limits);
     default:
-        return decodeNativePage(m_tiff, layout, plan, m_limits);
+        return decodeNativePage(m_tiff, layout, plan, m_limits, threads);
     }
 }
 
-Result<QImage> TiffPageSource::decodeChecked(const TiffPageLayout& layout, const DecodePlan& plan) {
+Result<QImage> TiffPageSource::decodeChecked(const TiffPageLayout& layout, const DecodePlan& plan,
+                                             const StripThreads& threads) {
     m_tiff.clearError();
-    Result<QImage> image = decodeWithPlan(layout, plan);
+    Result<QImage> image = decodeWithPlan(layout, plan, threads);
     if (!image) {
         return image;
     }
@@ -257,7 +267,8 @@ Result<QImage> TiffPageSource::decodeFaxVariant(int index, const TiffPageLayout&
             TIFFSetField(tif, TIFFTAG_FAXMODE, FAXMODE_NORTC | FAXMODE_NOEOL | alignment) != 1) {
             break;
         }
-        Result<QImage> image = decodeChecked(layout, plan);
+        // The compression set here is the handle's alone: read in order.
+        Result<QImage> image = decodeChecked(layout, plan, {});
         if (image && m_tiff.warnings().isEmpty()) {
             return image;
         }
@@ -265,7 +276,7 @@ Result<QImage> TiffPageSource::decodeFaxVariant(int index, const TiffPageLayout&
     return Result<QImage>::failure(QStringLiteral("no variant of Group 3 fits"));
 }
 
-Result<QImage> TiffPageSource::decodeCurrentPage(int index) {
+Result<QImage> TiffPageSource::decodeCurrentPage(int index, const StripThreads& threads) {
     TIFF* tif = m_tiff.get();
     const Result<TiffPageLayout> layout = readPageLayout(tif, index + 1);
     if (!layout) {
@@ -279,7 +290,7 @@ Result<QImage> TiffPageSource::decodeCurrentPage(int index) {
     if (Status stored = checkStoredData(tif, *layout); !stored) {
         return Result<QImage>::failure(stored.error());
     }
-    Result<QImage> image = decodeChecked(*layout, plan);
+    Result<QImage> image = decodeChecked(*layout, plan, threads);
     if (layout->compression == COMPRESSION_CCITTFAX3 && plan.kind == PixelKind::Bilevel &&
         (!image || !m_tiff.warnings().isEmpty())) {
         // Otherwise the first outcome stands: its error, or the page libtiff

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/PageSource.h"
+#include "engine/TiffBandReader.h"
 #include "engine/TiffHandle.h"
 #include "engine/TiffPageLayout.h"
 
@@ -45,13 +46,16 @@ public:
     qint64 pageByteSize(int index) override;
     TiffHandle* tiffDirectory(int index, QImage& attributes) override;
     std::unique_ptr<PageSource> twin() const override;
+    void setDecodeThreads(const DecodeThreads& threads) override;
 
 private:
     // Makes page `index` the handle's current directory, read afresh.
     bool goToPage(int index);
-    Result<QImage> decodeCurrentPage(int index);
-    Result<QImage> decodeWithPlan(const TiffPageLayout& layout, const DecodePlan& plan);
-    Result<QImage> decodeChecked(const TiffPageLayout& layout, const DecodePlan& plan);
+    Result<QImage> decodeCurrentPage(int index, const StripThreads& threads);
+    Result<QImage> decodeWithPlan(const TiffPageLayout& layout, const DecodePlan& plan,
+                                  const StripThreads& threads);
+    Result<QImage> decodeChecked(const TiffPageLayout& layout, const DecodePlan& plan,
+                                 const StripThreads& threads);
     Result<QImage> decodeFaxVariant(int index, const TiffPageLayout& layout,
                                     const DecodePlan& plan);
 
@@ -62,6 +66,7 @@ private:
     QString m_unreadablePages;
     DecodeLimits m_limits;
     Opener m_opener;
+    DecodeThreads m_threads;
 };
 
 // libtiff refuses any single allocation above this while reading a source
