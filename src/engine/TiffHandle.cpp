@@ -13,6 +13,8 @@
 #include <limits>
 #include <mutex>
 
+#include <sys/stat.h>
+
 struct TiffHandle::State {
     TIFF* tif = nullptr;
     QString lastError;
@@ -289,4 +291,16 @@ bool hasTiffSignature(const QByteArray& b) {
 bool fileHasTiffSignature(const QString& path) {
     const std::unique_ptr<QFile> file = NativePath::openForReading(path);
     return file && hasTiffSignature(file->read(4));
+}
+
+bool readSameSource(TIFF* first, TIFF* second) {
+    const int a = TIFFFileno(first);
+    const int b = TIFFFileno(second);
+    if (a < 0 || b < 0) {
+        return a < 0 && b < 0;
+    }
+    struct stat one {};
+    struct stat other {};
+    return fstat(a, &one) == 0 && fstat(b, &other) == 0 && one.st_dev == other.st_dev &&
+           one.st_ino == other.st_ino;
 }

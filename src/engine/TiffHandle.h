@@ -70,3 +70,8 @@ bool saysDataEndsEarly(const QString& warning, uint16_t compression = COMPRESSIO
 // True when the file starts with a TIFF or BigTIFF header.
 bool hasTiffSignature(const QByteArray& firstBytes);
 bool fileHasTiffSignature(const QString& path);
+
+// Whether two handles read the same file (or both read memory): a file put
+// in the path's place since the first opened it would otherwise be read as
+// if it were the first's.
+bool readSameSource(TIFF* first, TIFF* second);

@@ -160,7 +160,7 @@ Result<std::unique_ptr<PageSource>> TiffPageSource::create(Opener opener,
 
 std::unique_ptr<PageSource> TiffPageSource::twin() const {
     Result<TiffHandle> handle = m_opener();
-    if (!handle) {
+    if (!handle || !readSameSource(m_tiff.get(), handle->get())) {
         return nullptr;
     }
     // The pages found when the source was opened, not walked again.

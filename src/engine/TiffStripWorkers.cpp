@@ -12,8 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include <sys/stat.h>
-
 namespace {
 
 // What one stripe left on its handle, to be replayed in stripe order.
@@ -33,20 +31,6 @@ struct Shared {
     std::atomic_flag thrown = ATOMIC_FLAG_INIT;
 };
 
-// A file put in the path's place since the page's handle opened it would be
-// read as if it were the page's. Handles over memory have no descriptor.
-bool sameSource(TIFF* first, TIFF* second) {
-    const int a = TIFFFileno(first);
-    const int b = TIFFFileno(second);
-    if (a < 0 || b < 0) {
-        return a < 0 && b < 0;
-    }
-    struct stat one {};
-    struct stat other {};
-    return fstat(a, &one) == 0 && fstat(b, &other) == 0 && one.st_dev == other.st_dev &&
-           one.st_ino == other.st_ino;
-}
-
 // A fresh handle on the directory `tiff` is on, decoding as `tiff` does. The
 // Group 3 variants override the compression on the handle itself; such a
 // page is read in order.
@@ -59,7 +43,7 @@ std::optional<TiffHandle> openSameDirectory(const TiffHandle& tiff, const TiffOp
     TIFF* to = helper->get();
     uint16_t compression = 0;
     uint16_t ours = 0;
-    if (!sameSource(from, to) || TIFFSetSubDirectory(to, TIFFCurrentDirOffset(from)) != 1 ||
+    if (!readSameSource(from, to) || TIFFSetSubDirectory(to, TIFFCurrentDirOffset(from)) != 1 ||
         TIFFGetField(from, TIFFTAG_COMPRESSION, &compression) != 1 ||
         TIFFGetField(to, TIFFTAG_COMPRESSION, &ours) != 1 || compression != ours) {
         return std::nullopt;

@@ -6,6 +6,7 @@
 #include "support/TestTiff.h"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -122,6 +123,20 @@ TEST(PdfPagePrefetchEdgeTest, NothingRunsWithoutHelpersOrTwins) {
     std::unique_ptr<PageSource> twin = (*inMemory)->twin();
     ASSERT_NE(twin, nullptr);
     EXPECT_EQ(twin->pageCount(), (*inMemory)->pageCount());
+}
+
+// A file put in the source's place since it was opened is not read as the
+// source's pages.
+TEST(PdfPagePrefetchEdgeTest, NoTwinOnAFileThatReplacedTheSource) {
+    const QString path = mixedSource(1);
+    auto source = PageSource::open(path);
+    ASSERT_TRUE(source);
+    const QString other = QDir(makeTestFolder(QStringLiteral("other"))).filePath("b.tif");
+    ASSERT_TRUE(writeTestTiff(other, {grayPage(5, 5)}));
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::rename(other, path));
+    EXPECT_EQ((*source)->twin(), nullptr);
+    EXPECT_FALSE(PdfPagePrefetch(**source, {0, 1}, DecodeLimits{}, 1).running());
 }
 
 } // namespace
