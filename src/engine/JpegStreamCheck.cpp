@@ -8,8 +8,8 @@
 namespace {
 
 struct CheckingError {
-    jpeg_error_mgr manager; // first, so libjpeg's pointer is also ours
-    std::jmp_buf jump;
+    jpeg_error_mgr manager{}; // first, so libjpeg's pointer is also ours
+    std::jmp_buf jump{};
     bool warned = false;
 };
 
@@ -18,7 +18,7 @@ CheckingError* errorOf(j_common_ptr info) {
 }
 
 [[noreturn]] void onFatalError(j_common_ptr info) {
-    std::longjmp(errorOf(info)->jump, 1);
+    std::longjmp(errorOf(info)->jump, 1); // NOLINT(cert-err52-cpp): libjpeg errors must not return
 }
 
 void onMessage(j_common_ptr info, int level) {

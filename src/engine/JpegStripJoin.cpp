@@ -38,7 +38,7 @@ bool readFrame(const std::vector<uint8_t>& d, size_t at, size_t length, StripPar
     if (components > 1) {
         unsigned most[2] = {1, 1};
         for (unsigned c = 0; c < components; ++c) {
-            const uint8_t factors = d[at + 11 + 3 * c];
+            const uint8_t factors = d[at + 11 + 3 * size_t(c)];
             most[0] = std::max(most[0], unsigned(factors >> 4));
             most[1] = std::max(most[1], unsigned(factors & 0x0F));
         }

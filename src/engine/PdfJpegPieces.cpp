@@ -184,7 +184,8 @@ std::optional<std::vector<PdfPiece>> jpegPieces(TiffHandle& handle, const TiffPa
     if (!l.tiled) {
         if (std::optional<std::vector<uint8_t>> whole =
                 joinJpegStrips(blocks->data, l.width, l.height, blocks->height)) {
-            blocks->data.assign(1, std::move(*whole));
+            blocks->data.resize(1);
+            blocks->data.front() = std::move(*whole);
             headers.resize(1);
             headers.front().height = l.height;
         }

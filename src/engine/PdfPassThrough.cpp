@@ -98,7 +98,7 @@ std::optional<std::vector<uint8_t>> group4Coded(const std::vector<uint8_t>& rows
     }
     const uint64_t offset = TIFFGetStrileOffset(tif, 0);
     const uint64_t size = TIFFGetStrileByteCount(tif, 0);
-    const QByteArray& data = coder->memoryData();
+    const QByteArray data = coder->memoryData();
     if (size == 0 || offset + size > static_cast<uint64_t>(data.size())) {
         return std::nullopt;
     }

@@ -221,9 +221,8 @@ Result<TiffHandle> TiffHandle::createInMemory() {
     return TiffHandle(std::move(state));
 }
 
-const QByteArray& TiffHandle::memoryData() const {
-    static const QByteArray none;
-    return m_state ? m_state->data : none;
+QByteArray TiffHandle::memoryData() const {
+    return m_state ? m_state->data : QByteArray();
 }
 
 TIFF* TiffHandle::get() const {

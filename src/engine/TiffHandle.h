@@ -37,7 +37,7 @@ public:
 
     TIFF* get() const;
     // The bytes of a handle over memory.
-    const QByteArray& memoryData() const;
+    QByteArray memoryData() const;
     // The last error libtiff reported on this handle ("" when none), with the
     // module libtiff named, e.g. "TIFFReadDirectory: Incorrect count ...".
     QString lastError() const;
