@@ -14,6 +14,11 @@
 
 #include <gtest/gtest.h>
 
+// The settings pane's page of the output folder, and the key that keeps
+// whether the pane is shown.
+inline constexpr int kFolderPage = 2;
+inline const QString kShowSettings = QStringLiteral("SHOWSETTINGS");
+
 // The shared controller fixture driving the first edition's program, with
 // what only its tests need: its own controller, sample files and drops.
 class FirstEditionFixture : public ControllerFixture {
