@@ -1,9 +1,9 @@
 #include "engine/PdfDocument.h"
 
+#include "engine/DocumentFile.h"
 #include "engine/PdfPages.h"
 #include "engine/PdfScratchFile.h"
 #include "engine/WriterFile.h"
-#include "platform/AtomicFile.h"
 #include "platform/Edition.h"
 #include "platform/NativePath.h"
 
@@ -148,27 +148,20 @@ std::vector<double> pdfOrientationMatrix(uint16_t orientation, const PdfPageSize
 
 struct PdfDocument::Private {
     Private(QString path, QString documentTitle)
-        : file(std::move(path)), title(std::move(documentTitle)) {}
+        : document(std::move(path)), title(std::move(documentTitle)) {}
 
-    Status fail(Status status) {
-        status = file.inFinalTerms(std::move(status));
-        failure = status.error();
-        file.discard();
-        return status;
-    }
+    Status fail(Status status) { return document.fail(std::move(status)); }
 
     Status readyForPage() {
-        if (!failure.isEmpty()) {
-            return Status::failure(failure);
-        }
-        if (finished) {
-            return Status::failure(QStringLiteral("The file is already finished"));
+        if (Status open = document.takesPages(); !open) {
+            return open;
         }
         if (!pdf) {
-            if (Status created = file.create(); !created) {
+            if (Status created = document.file().create(); !created) {
                 return fail(std::move(created));
             }
-            if (Status opened = scratch.open(QFileInfo(file.finalPath()).absolutePath()); !opened) {
+            if (Status opened = scratch.open(QFileInfo(document.file().finalPath()).absolutePath());
+                !opened) {
                 return fail(std::move(opened));
             }
             pdf.emplace();
@@ -187,14 +180,11 @@ struct PdfDocument::Private {
     void setInformation();
     Status write();
 
-    AtomicFile file;
+    DocumentFile document;
     QString title;
     PdfScratchFile scratch;
     std::optional<QPDF> pdf;
     QHash<QByteArray, Object> profiles;
-    int pages = 0;
-    bool finished = false;
-    QString failure;
 };
 
 Object PdfDocument::Private::streamOf(const std::vector<uint8_t>& data, const char* filter,
@@ -310,13 +300,13 @@ void PdfDocument::Private::setInformation() {
 }
 
 Status PdfDocument::Private::write() {
-    Result<FilePointer> out = openForWriting(file.temporaryPath());
+    Result<FilePointer> out = openForWriting(document.file().temporaryPath());
     if (!out) {
         return Status::failure(out.error());
     }
     try {
         QPDFWriter writer(*pdf);
-        writer.setOutputFile(file.finalPath().toStdString().c_str(), out->get(), false);
+        writer.setOutputFile(document.file().finalPath().toStdString().c_str(), out->get(), false);
         // Cross-reference streams: offsets past 10 GB, which a classic table cannot hold.
         writer.setObjectStreamMode(qpdf_o_generate);
         // The sources' compressed data goes out as it came: the writer would
@@ -327,9 +317,9 @@ Status PdfDocument::Private::write() {
         writer.setDeterministicID(true);
         writer.write();
     } catch (const std::exception& e) {
-        return encoderFailure(out->get(), file.temporaryPath(), qpdfFailure(e));
+        return encoderFailure(out->get(), document.file().temporaryPath(), qpdfFailure(e));
     }
-    return closeAfterWriting(std::move(*out), file.temporaryPath());
+    return closeAfterWriting(std::move(*out), document.file().temporaryPath());
 }
 
 PdfDocument::PdfDocument(QString finalPath, QString title)
@@ -338,7 +328,7 @@ PdfDocument::PdfDocument(QString finalPath, QString title)
 PdfDocument::~PdfDocument() = default;
 
 int PdfDocument::pageCount() const {
-    return d->pages;
+    return d->document.pages();
 }
 
 Status PdfDocument::addPage(const PdfPage& page) {
@@ -350,19 +340,13 @@ Status PdfDocument::addPage(const PdfPage& page) {
     } catch (const std::exception& e) {
         return d->fail(Status::failure(qpdfFailure(e)));
     }
-    ++d->pages;
+    d->document.pageAdded();
     return {};
 }
 
 Status PdfDocument::finish() {
-    if (!d->failure.isEmpty()) {
-        return Status::failure(d->failure);
-    }
-    if (d->finished) {
-        return Status::failure(QStringLiteral("The file is already finished"));
-    }
-    if (d->pages == 0) {
-        return d->fail(Status::failure(QStringLiteral("No page to write")));
+    if (Status ready = d->document.readyToFinish(); !ready) {
+        return ready;
     }
     try {
         d->setInformation();
@@ -372,10 +356,9 @@ Status PdfDocument::finish() {
     if (Status written = d->write(); !written) {
         return d->fail(std::move(written));
     }
-    if (Status committed = d->file.commit(); !committed) {
-        return d->fail(std::move(committed));
+    if (Status committed = d->document.commit(); !committed) {
+        return committed;
     }
-    d->finished = true;
     d->pdf.reset();
     return {};
 }

@@ -1,11 +1,11 @@
 #include "engine/TiffWriter.h"
 
+#include "engine/DocumentFile.h"
 #include "engine/OutputFormats.h"
 #include "engine/PageSource.h"
 #include "engine/TiffDirectoryWriter.h"
 #include "engine/TiffHandle.h"
 #include "engine/TiffPageCopy.h"
-#include "platform/AtomicFile.h"
 #include "platform/NativePath.h"
 
 #include <cerrno>
@@ -113,14 +113,14 @@ Status TiffWriter::encode(const QImage& page, const QString& path,
 }
 
 struct TiffPageEncoder::Private {
-    Private(QString path, Container kind) : file(std::move(path)), container(kind) {}
+    Private(QString path, Container kind) : document(std::move(path)), container(kind) {}
 
     Status open() {
-        if (Status created = file.create(); !created) {
+        if (Status created = document.file().create(); !created) {
             return created;
         }
         Result<TiffHandle> opened = TiffHandle::openFile(
-            file.temporaryPath(), container == Container::BigTiff ? "w8" : "w");
+            document.file().temporaryPath(), container == Container::BigTiff ? "w8" : "w");
         if (!opened) {
             return Status::failure(QStringLiteral("TIFF: %1").arg(opened.error()));
         }
@@ -131,11 +131,8 @@ struct TiffPageEncoder::Private {
     // Opens the file before the first page; a spent or finished encoder
     // takes no more.
     Status readyForPage() {
-        if (!failure.isEmpty()) {
-            return Status::failure(failure);
-        }
-        if (finished) {
-            return Status::failure(QStringLiteral("The file is already finished"));
+        if (Status open = document.takesPages(); !open) {
+            return open;
         }
         if (!handle) {
             if (Status opened = open(); !opened) {
@@ -146,21 +143,15 @@ struct TiffPageEncoder::Private {
     }
 
     Status fail(Status status) {
-        status = file.inFinalTerms(std::move(status));
-        failure = status.error();
         handle.reset();
-        file.discard();
-        return status;
+        return document.fail(std::move(status));
     }
 
     // Declared before the handle, so the handle closes before the temporary
     // file is removed.
-    AtomicFile file;
+    DocumentFile document;
     Container container;
     std::optional<TiffHandle> handle;
-    int pages = 0;
-    bool finished = false;
-    QString failure;
 };
 
 TiffPageEncoder::TiffPageEncoder(QString finalPath, Container container)
@@ -169,7 +160,7 @@ TiffPageEncoder::TiffPageEncoder(QString finalPath, Container container)
 TiffPageEncoder::~TiffPageEncoder() = default;
 
 int TiffPageEncoder::pageCount() const {
-    return d->pages;
+    return d->document.pages();
 }
 
 Status TiffPageEncoder::appendPage(const QImage& page, int compressionIndex) {
@@ -179,17 +170,14 @@ Status TiffPageEncoder::appendPage(const QImage& page, int compressionIndex) {
     if (Status written = writeDirectory(*d->handle, page, compressionIndex); !written) {
         return d->fail(std::move(written));
     }
-    ++d->pages;
+    d->document.pageAdded();
     return {};
 }
 
 Result<bool> TiffPageEncoder::appendCopiedPage(PageSource& source, int index,
                                                int compressionIndex) {
-    if (!d->failure.isEmpty()) {
-        return Result<bool>::failure(d->failure);
-    }
-    if (d->finished) {
-        return Result<bool>::failure(QStringLiteral("The file is already finished"));
+    if (Status open = d->document.takesPages(); !open) {
+        return Result<bool>::failure(open.error());
     }
     const std::optional<SourcePage> copiable = copiableSourcePage(source, index, compressionIndex);
     if (!copiable) {
@@ -202,29 +190,20 @@ Result<bool> TiffPageEncoder::appendCopiedPage(PageSource& source, int index,
         !written) {
         return Result<bool>::failure(d->fail(std::move(written)).error());
     }
-    ++d->pages;
+    d->document.pageAdded();
     return true;
 }
 
 Status TiffPageEncoder::finish() {
-    if (!d->failure.isEmpty()) {
-        return Status::failure(d->failure);
-    }
-    if (d->finished) {
-        return Status::failure(QStringLiteral("The file is already finished"));
-    }
-    if (d->pages == 0) {
-        return d->fail(Status::failure(QStringLiteral("No page to write")));
+    if (Status ready = d->document.readyToFinish(); !ready) {
+        d->handle.reset();
+        return ready;
     }
     if (Status closed = closeWritten(*d->handle); !closed) {
         return d->fail(std::move(closed));
     }
     d->handle.reset();
-    if (Status committed = d->file.commit(); !committed) {
-        return d->fail(std::move(committed));
-    }
-    d->finished = true;
-    return {};
+    return d->document.commit();
 }
 
 Result<bool> copyTiffPageToFile(PageSource& source, int index, const QString& path,
