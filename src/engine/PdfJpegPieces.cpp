@@ -1,4 +1,4 @@
-#include "engine/JpegMarkers.h"
+#include "engine/JpegHeader.h"
 #include "engine/JpegStreamCheck.h"
 #include "engine/JpegStripJoin.h"
 #include "engine/PdfPages.h"
@@ -9,93 +9,6 @@
 #include <algorithm>
 
 namespace {
-
-using namespace JpegMarkers;
-
-// What the headers of a JPEG stream say before its first scan.
-struct JpegHeader {
-    int precision = 0;
-    uint32_t width = 0;
-    uint32_t height = 0;
-    int components = 0;
-    bool adobe = false;
-};
-
-bool isStandalone(uint8_t marker) {
-    return marker == 0x01 || (marker >= 0xD0 && marker <= kStartOfImage);
-}
-
-void readSegment(const std::vector<uint8_t>& d, size_t at, uint8_t marker, JpegHeader& header) {
-    const unsigned length = bigEndian16(d, at + 2);
-    if (isStartOfFrame(marker) && length >= 8 && at + 10 <= d.size()) {
-        header.precision = d[at + 4];
-        header.height = bigEndian16(d, at + 5);
-        header.width = bigEndian16(d, at + 7);
-        header.components = d[at + 9];
-    } else if (marker == kAdobe && length >= 12 && at + 9 <= d.size() &&
-               std::equal(d.begin() + static_cast<std::ptrdiff_t>(at + 4),
-                          d.begin() + static_cast<std::ptrdiff_t>(at + 9), "Adobe")) {
-        header.adobe = true;
-    }
-}
-
-std::optional<JpegHeader> readHeader(const std::vector<uint8_t>& d) {
-    if (d.size() < 4 || d[0] != kMarker || d[1] != kStartOfImage) {
-        return std::nullopt;
-    }
-    JpegHeader header;
-    size_t at = 2;
-    while (at + 4 <= d.size()) {
-        if (d[at] != kMarker) {
-            return std::nullopt;
-        }
-        const uint8_t marker = d[at + 1];
-        if (marker == kMarker) {
-            ++at; // fill byte
-            continue;
-        }
-        if (isStandalone(marker)) {
-            at += 2;
-            continue;
-        }
-        if (marker == kStartOfScan) {
-            return header;
-        }
-        readSegment(d, at, marker, header);
-        at += 2 + bigEndian16(d, at + 2);
-    }
-    return std::nullopt;
-}
-
-// Abbreviated strips leave their tables to JPEGTables: a stream of its own
-// from its start-of-image to its end-of-image, which the strip's own marker
-// segments follow.
-std::optional<std::vector<uint8_t>> mergedStream(const std::vector<uint8_t>& tables,
-                                                 const std::vector<uint8_t>& strip) {
-    if (strip.size() < 2 || strip[0] != kMarker || strip[1] != kStartOfImage) {
-        return std::nullopt;
-    }
-    if (tables.empty()) {
-        return strip;
-    }
-    if (tables.size() < 4 || tables[0] != kMarker || tables[1] != kStartOfImage ||
-        tables[tables.size() - 2] != kMarker || tables.back() != kEndOfImage) {
-        return std::nullopt;
-    }
-    std::vector<uint8_t> merged(tables.begin(), tables.end() - 2);
-    merged.insert(merged.end(), strip.begin() + 2, strip.end());
-    return merged;
-}
-
-std::vector<uint8_t> jpegTables(TIFF* tif) {
-    uint32_t size = 0;
-    void* data = nullptr;
-    if (TIFFGetField(tif, TIFFTAG_JPEGTABLES, &size, &data) != 1 || data == nullptr) {
-        return {};
-    }
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    return {bytes, bytes + size};
-}
 
 bool jpegLayoutFits(const TiffPageLayout& l, const PdfColourForm& form) {
     return l.bitsPerSample == 8 && l.extraSampleCount == 0 &&
@@ -113,10 +26,6 @@ void setColourTransform(const TiffPageLayout& l, const JpegHeader& header, PdfIm
         image.decode = {1, 0, 1, 0, 1, 0, 1, 0};
     }
 }
-
-} // namespace
-
-namespace {
 
 // The stored strips or tiles of the page, and where each one's image goes.
 struct JpegBlocks {
@@ -169,9 +78,9 @@ std::optional<std::vector<PdfPiece>> jpegPieces(TiffHandle& handle, const TiffPa
     const std::vector<uint8_t> tables = jpegTables(handle.get());
     std::vector<JpegHeader> headers;
     for (uint32_t b = 0; b < blocks->data.size(); ++b) {
-        std::optional<std::vector<uint8_t>> stream = mergedStream(tables, blocks->data[b]);
+        std::optional<std::vector<uint8_t>> stream = mergedJpegStream(tables, blocks->data[b]);
         const std::optional<JpegHeader> header =
-            stream ? readHeader(*stream) : std::optional<JpegHeader>();
+            stream ? readJpegHeader(*stream) : std::optional<JpegHeader>();
         if (!header || header->precision != 8 || header->width != blocks->width ||
             header->height < rowsOfBlock(l, *blocks, b) || header->components != form.components) {
             return std::nullopt;

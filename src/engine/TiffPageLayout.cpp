@@ -1,5 +1,6 @@
 #include "engine/TiffPageLayout.h"
 
+#include "engine/JpegHeader.h"
 #include "engine/SampleRule.h"
 
 #include <QPixelFormat>
@@ -173,12 +174,16 @@ bool planRgb(const TiffPageLayout& l, DecodePlan& plan) {
     return true;
 }
 
-bool planCmyk(const TiffPageLayout& l, DecodePlan& plan) {
+bool planCmyk(TIFF* tif, const TiffPageLayout& l, DecodePlan& plan) {
     if (l.inkSet != INKSET_CMYK || colourSamplesOf(l) < 4) {
         return false;
     }
     plan.kind = PixelKind::Cmyk;
     plan.format = QImage::Format_RGB888;
+    // libjpeg hands such inks out as stored; the PDF writer's Decode array
+    // says the same of them.
+    plan.invertedInks =
+        l.compression == COMPRESSION_JPEG && l.bitsPerSample == 8 && storesInvertedJpegInks(tif);
     return true;
 }
 
@@ -383,7 +388,7 @@ DecodePlan choosePlan(TIFF* tif, const TiffPageLayout& l) {
         native = planRgb(l, plan);
         break;
     case PHOTOMETRIC_SEPARATED:
-        native = planCmyk(l, plan);
+        native = planCmyk(tif, l, plan);
         break;
     case PHOTOMETRIC_YCBCR:
         native = planJpegYCbCr(tif, l, plan);

@@ -65,6 +65,8 @@ struct DecodePlan {
     // Ranged: gray (1), RGB (3), or ink amounts (3 for CMY, 4 for CMYK).
     int colourSamples = 1;
     bool inks = false;
+    // Cmyk: the stored inks are inverted (JPEG marked with an Adobe segment).
+    bool invertedInks = false;
     // The GDAL_NODATA value of the page, if it has one.
     std::optional<double> noData;
     // Lab: the chromaticity of the page's white (D65 unless the WhitePoint tag

@@ -92,12 +92,17 @@ void rgbRow(const DecodePlan& plan, const uint16_t* s, uint32_t width, uint16_t 
 
 // What libtiff's RGBA reader does with CMYK: each ink and black darken the
 // colour multiplicatively.
-void cmykRow(const uint16_t* s, uint32_t width, uint16_t spp, Range r, uchar* out) {
+void cmykRow(const DecodePlan& plan, const uint16_t* s, uint32_t width, uint16_t spp, Range r,
+             uchar* out) {
+    // An inverted ink is already what is left of the white.
+    const auto left = [&](uint16_t ink) -> uint64_t {
+        return plan.invertedInks ? ink : r.max - ink;
+    };
     for (uint32_t x = 0; x < width; ++x) {
         const uint16_t* px = s + size_t(x) * spp;
-        const uint64_t white = r.max - px[3];
+        const uint64_t white = left(px[3]);
         for (int c = 0; c < 3; ++c) {
-            out[x * 3 + c] = r.to8(static_cast<uint32_t>((r.max - px[c]) * white / r.max));
+            out[x * 3 + c] = r.to8(static_cast<uint32_t>(left(px[c]) * white / r.max));
         }
     }
 }
@@ -290,7 +295,7 @@ void convertSampleRow(const DecodePlan& plan, const uint16_t* samples, uint32_t 
         rgbaRow(plan, samples, width, spp, range, 3, scanline);
         break;
     case PixelKind::Cmyk:
-        cmykRow(samples, width, spp, range, scanline);
+        cmykRow(plan, samples, width, spp, range, scanline);
         break;
     case PixelKind::Ranged:
     case PixelKind::ViaRgbaReader:
