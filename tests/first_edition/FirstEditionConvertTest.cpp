@@ -56,6 +56,23 @@ protected:
         ASSERT_TRUE(finished.count() > 0 || finished.wait(60000));
     }
 
+    // Presses Convert into `out` and gives the progress sheet, up while the
+    // job runs: its end reaches this thread only through events. Null when
+    // no sheet is up.
+    QDialog* convertShowingTheSheet(const QString& out, const QSignalSpy& finished) {
+        controller->settings().setOutputFolderPath(out);
+        QPushButton* convert = convertButton();
+        EXPECT_NE(convert, nullptr);
+        if (convert == nullptr) {
+            return nullptr;
+        }
+        convert->click();
+        QDialog* sheet = controller->progressSheet().processViewPanel();
+        const bool up = sheet != nullptr && sheet->isVisible() && finished.isEmpty();
+        EXPECT_TRUE(up);
+        return up ? sheet : nullptr;
+    }
+
     void expectFolderPageShown() {
         auto* pane = find<QWidget>("rightBox");
         auto* pages = find<QStackedWidget>("settingTabView");
@@ -203,15 +220,9 @@ TEST_F(FirstEditionWindowConvertTest, WritableFolderConvertsIntoItWithUnpaddedNa
 TEST_F(FirstEditionWindowConvertTest, TheRunningSheetTellsTheTimeInWords) {
     const QString out = makeTestFolder(QStringLiteral("out"));
     source(QStringLiteral("a.tif"), 2);
-    controller->settings().setOutputFolderPath(out);
-    QPushButton* convert = convertButton();
-    ASSERT_NE(convert, nullptr);
     QSignalSpy finished(controller.get(), &PictavoAppDelegate::conversionFinished);
-    convert->click();
-    QDialog* sheet = controller->progressSheet().processViewPanel();
+    QDialog* sheet = convertShowingTheSheet(out, finished);
     ASSERT_NE(sheet, nullptr);
-    ASSERT_TRUE(sheet->isVisible());
-    ASSERT_TRUE(finished.isEmpty()); // its end reaches this thread only through events
     auto* time = sheet->findChild<QLabel*>(QStringLiteral("elapsedLabel"));
     ASSERT_NE(time, nullptr);
     EXPECT_TRUE(time->isVisible());
@@ -234,15 +245,9 @@ TEST_P(FirstEditionWindowDismissSheetTest, IgnoredWhileRunningAndCloseAfterwards
     const QString out = makeTestFolder(QStringLiteral("out"));
     source(QStringLiteral("a.tif"), 2);
     addPaths({tiff(QStringLiteral("b.tif"), 2, in)});
-    controller->settings().setOutputFolderPath(out);
-    QPushButton* convert = convertButton();
-    ASSERT_NE(convert, nullptr);
     QSignalSpy finished(controller.get(), &PictavoAppDelegate::conversionFinished);
-    convert->click();
-    QDialog* sheet = controller->progressSheet().processViewPanel();
+    QDialog* sheet = convertShowingTheSheet(out, finished);
     ASSERT_NE(sheet, nullptr);
-    ASSERT_TRUE(sheet->isVisible());
-    ASSERT_TRUE(finished.isEmpty());
     const auto dismiss = [&] {
         if (GetParam() == Dismiss::Escape) {
             QTest::keyClick(sheet, Qt::Key_Escape);
@@ -267,7 +272,7 @@ TEST_P(FirstEditionWindowDismissSheetTest, IgnoredWhileRunningAndCloseAfterwards
     auto* addFiles = find<QPushButton>("addFilesBtn");
     ASSERT_NE(addFiles, nullptr);
     EXPECT_TRUE(addFiles->isEnabled());
-    EXPECT_TRUE(convert->isEnabled());
+    EXPECT_TRUE(convertButton()->isEnabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, FirstEditionWindowDismissSheetTest,

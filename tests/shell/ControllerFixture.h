@@ -2,6 +2,7 @@
 
 #include "engine/Process.h"
 #include "filelist/Arguments.h"
+#include "filelist/FileItem.h"
 #include "filelist/FileList.h"
 #include "first_edition/FirstEdition.h"
 #include "platform/Constants.h"
@@ -23,6 +24,7 @@
 #include "shell/UsagesReportingWindowController.h"
 #include "shell/ViewHelper.h"
 #include "support/TestEnvironment.h"
+#include "support/TestTiff.h"
 #include "widgets/SegmentedControl.h"
 
 #include <QAbstractButton>
@@ -32,6 +34,7 @@
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QSignalSpy>
+#include <QUrl>
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -108,6 +111,21 @@ protected:
     ~ControllerFixture() override {
         controller.reset();
         restoreApplicationFolders();
+    }
+
+    // Sources of `pages` RGB pages each, written into `folder` and put in the
+    // list as a finished load leaves the window.
+    void addRgbSources(const QString& folder, const QList<std::pair<QString, int>>& sources) {
+        std::vector<std::shared_ptr<FileItem>> items;
+        for (const auto& [name, pages] : sources) {
+            const QString path = QDir(folder).filePath(name);
+            EXPECT_TRUE(writeTestTiff(
+                path, std::vector<TestTiffPage>(static_cast<size_t>(pages), rgbPage(16, 12))));
+            items.push_back(FileItem::initWithURL(QUrl::fromLocalFile(path)));
+        }
+        controller->files().appendAll(items);
+        controller->editionWindow().resetView(true);
+        controller->viewHelper().updateTotalLabel();
     }
 
     // Runs one load to its end, as the user would see it.

@@ -41,17 +41,7 @@ protected:
         controller->settings().setIsOpenFolderAfterConversion(false);
     }
 
-    void addSources(const QList<std::pair<QString, int>>& sources) {
-        std::vector<std::shared_ptr<FileItem>> items;
-        for (const auto& [name, pages] : sources) {
-            const QString path = QDir(in).filePath(name);
-            EXPECT_TRUE(writeTestTiff(
-                path, std::vector<TestTiffPage>(static_cast<size_t>(pages), rgbPage(16, 12))));
-            items.push_back(FileItem::initWithURL(QUrl::fromLocalFile(path)));
-        }
-        controller->files().appendAll(items);
-        controller->viewHelper().updateTotalLabel();
-    }
+    void addSources(const QList<std::pair<QString, int>>& sources) { addRgbSources(in, sources); }
 
     void useDefaultFolder(const QString& folder) {
         controller->settings().setOutputFolderPath(folder);
